@@ -1,1 +1,214 @@
-// placeholder: filled in by the work in progress
+#include "xgl/parse_contexts.h"
+
+#include <array>
+#include <initializer_list>
+
+namespace tessaro {
+namespace {
+
+constexpr int kTagSlots = 95;                    // tag codes 0 .. 94
+constexpr int kContextRows = kContextSlots + 1;  // document first, then world .. tcTransform
+
+using PC = ParseContext;
+using K = ChildKind;
+
+struct Child {
+    TagId tag;
+    ChildKind kind;
+    ParseContext enters = PC::document;
+};
+
+struct ContextChildren {
+    ParseContext context;
+    ChildKind unrecognised;
+    std::initializer_list<Child> children;
+};
+
+Child in(TagId tag, ParseContext context) {
+    return {tag, K::container, context};
+}
+Child text(TagId tag) {
+    return {tag, K::textLeaf};
+}
+Child leaf(TagId tag) {
+    return {tag, K::leaf};
+}
+Child marker(TagId tag) {
+    return {tag, K::marker};
+}
+
+using T = TagId;
+
+// The vocabulary's nesting rules; any tag not listed for a context raises message 61.
+const ContextChildren kContextChildren[] = {
+    {PC::document, K::skip, {in(T::world, PC::world)}},
+    {PC::world,
+     K::skip,
+     {in(T::object, PC::object), in(T::lighting, PC::lighting), in(T::mesh, PC::mesh),
+      in(T::mat, PC::material), in(T::background, PC::background), in(T::data, PC::data),
+      in(T::texture, PC::texture), in(T::include, PC::include), in(T::includestatic, PC::include),
+      in(T::linestyle, PC::lineStyle), in(T::pointstyle, PC::pointStyle),
+      in(T::includetexturebuffer, PC::textureBufferRef), text(T::meshref), text(T::texturergb),
+      text(T::texturergba), text(T::objectref), leaf(T::tc), leaf(T::name)}},
+    {PC::object,
+     K::skip,
+     {in(T::object, PC::object), in(T::transform, PC::transform), in(T::mesh, PC::mesh),
+      in(T::mat, PC::material), in(T::data, PC::data), in(T::texture, PC::texture),
+      in(T::include, PC::include), in(T::includestatic, PC::include),
+      in(T::linestyle, PC::lineStyle), in(T::pointstyle, PC::pointStyle),
+      in(T::extgeom, PC::extGeom), text(T::meshref), text(T::tc), text(T::texturergb),
+      text(T::texturergba), text(T::objectref), leaf(T::name)}},
+    {PC::mesh,
+     K::skip,
+     {in(T::mat, PC::material), in(T::f, PC::face), in(T::data, PC::data),
+      in(T::texture, PC::texture), in(T::l, PC::line), in(T::linestyle, PC::lineStyle),
+      in(T::pt, PC::point), in(T::pointstyle, PC::pointStyle), in(T::extgeom, PC::extGeom),
+      text(T::p), text(T::n), text(T::tc), text(T::texturergb), text(T::texturergba),
+      marker(T::patch), leaf(T::surface)}},
+    {PC::transform, K::skip, {text(T::forward), text(T::up), text(T::position), text(T::scale)}},
+    {PC::material,
+     K::skip,
+     {text(T::emiss), text(T::diff), text(T::spec), text(T::amb), text(T::shine), text(T::alpha)}},
+    {PC::lighting,
+     K::skip,
+     {marker(T::directionallight), in(T::spheremap, PC::sphereMap), text(T::ambient),
+      text(T::direction), text(T::diffuse), text(T::specular)}},
+    {PC::background, K::skip, {text(T::backcolor)}},
+    {PC::data, K::skip, {text(T::str), text(T::bin)}},
+    {PC::face,
+     K::skip,
+     {in(T::mat, PC::material), in(T::fv1, PC::vertex), in(T::fv2, PC::vertex),
+      in(T::fv3, PC::vertex), in(T::texture, PC::texture), text(T::matref), text(T::textureref),
+      text(T::s), leaf(T::surface)}},
+    {PC::texture,
+     K::skip,
+     {in(T::includetexturebuffer, PC::textureBufferRef), in(T::tctransform, PC::tcTransform),
+      text(T::texturergb), text(T::texturergba), text(T::texturebordercolor), text(T::imageref),
+      leaf(T::replace), leaf(T::modulate), leaf(T::decal), leaf(T::repeat), leaf(T::clamp)}},
+    {PC::vertex,
+     K::skip,
+     {text(T::p), text(T::n), text(T::tc), text(T::pref), text(T::nref), text(T::tcref)}},
+    {PC::include,
+     K::skip,
+     {in(T::transform, PC::transform), in(T::data, PC::data), text(T::ref), text(T::extents),
+      text(T::reftype)}},
+    {PC::line,
+     K::skip,
+     {in(T::mat, PC::material), in(T::texture, PC::texture), in(T::lv1, PC::vertex),
+      in(T::lv2, PC::vertex), in(T::linestyle, PC::lineStyle), text(T::matref), text(T::textureref),
+      text(T::linestyleref), leaf(T::surface)}},
+    {PC::point,
+     K::skip,
+     {in(T::mat, PC::material), in(T::texture, PC::texture), in(T::pv1, PC::vertex),
+      in(T::pointstyle, PC::pointStyle), text(T::matref), text(T::textureref),
+      text(T::pointstyleref), leaf(T::surface)}},
+    {PC::lineStyle,
+     K::skip,
+     {text(T::linewidth), text(T::linepattern), text(T::linepatternfactor)}},
+    {PC::pointStyle, K::skip, {text(T::pointsize)}},
+    {PC::extGeom,
+     K::skip,
+     {marker(T::extgeomelem), text(T::extgeomelemdata), text(T::extgeomelemextents),
+      text(T::extgeomelempriority)}},
+    {PC::textureBufferRef, K::skip, {text(T::ref), text(T::reftype)}},
+    {PC::sphereMap,
+     K::notAllowed,
+     {text(T::texturergb), text(T::texturergba), in(T::includetexturebuffer, PC::textureBufferRef),
+      text(T::radius), text(T::center)}},
+    {PC::tcTransform,
+     K::notAllowed,
+     {text(T::ss), text(T::st), text(T::tt), text(T::ts), text(T::cs), text(T::ct)}},
+};
+
+using RuleTable = std::array<std::array<ChildRule, kTagSlots>, kContextRows>;
+
+int row(ParseContext context) {
+    return static_cast<int>(context) + 1;
+}
+
+RuleTable buildRuleTable() {
+    RuleTable table{};
+    for (auto& r : table)
+        r.fill({K::notAllowed, PC::document});
+    for (const ContextChildren& c : kContextChildren) {
+        auto& r = table[row(c.context)];
+        r[static_cast<int>(T::unrecognised)] = {c.unrecognised, PC::skip};
+        for (const Child& child : c.children) {
+            r[static_cast<int>(child.tag)] = {child.kind, child.enters};
+        }
+    }
+    return table;
+}
+
+const RuleTable& ruleTable() {
+    static const RuleTable table = buildRuleTable();
+    return table;
+}
+
+}  // namespace
+
+ChildRule childRule(ParseContext context, TagId tag) {
+    const int t = static_cast<int>(tag);
+    const int r = row(context);
+    if (t < 0 || t >= kTagSlots || r < 0 || r >= kContextRows) return {K::notAllowed, PC::document};
+    return ruleTable()[r][t];
+}
+
+int needsDataMessage(ParseContext context) {
+    switch (context) {
+        case PC::object:
+            return 87;
+        case PC::mesh:
+            return 88;
+        case PC::face:
+            return 89;
+        case PC::material:
+            return 90;
+        case PC::transform:
+            return 91;
+        case PC::background:
+            return 92;
+        case PC::lighting:
+            return 93;
+        case PC::texture:
+        case PC::textureBufferRef:
+        case PC::sphereMap:
+            return 95;
+        case PC::world:
+            return 96;
+        case PC::vertex:
+            return 103;
+        case PC::include:
+            return 115;
+        case PC::line:
+            return 128;
+        case PC::point:
+            return 134;
+        case PC::lineStyle:
+            return 139;
+        case PC::pointStyle:
+            return 146;
+        case PC::extGeom:
+            return 157;
+        case PC::tcTransform:
+            return 177;
+        default:
+            return 0;
+    }
+}
+
+bool countsChildren(ParseContext context) {
+    switch (context) {
+        case PC::document:
+        case PC::skip:
+        case PC::mesh:
+        case PC::extGeom:
+        case PC::textureBufferRef:
+        case PC::sphereMap:
+            return false;
+        default:
+            return true;
+    }
+}
+
+}  // namespace tessaro

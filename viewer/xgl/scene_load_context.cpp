@@ -1,1 +1,274 @@
-// placeholder: filled in by the work in progress
+#include "xgl/scene_load_context.h"
+
+#include <expat.h>
+
+#include <cstdio>
+#include <cstring>
+
+namespace tessaro {
+
+namespace {
+
+constexpr std::int32_t kNoLeaf = -1;
+constexpr int kTagInappropriate = 61;
+constexpr int kTagNameTooLong = 59;
+
+void XMLCALL onStart(void* user, const XML_Char* name, const XML_Char** attributes) {
+    static_cast<SceneLoadContext*>(user)->startElement(name, attributes);
+}
+
+void XMLCALL onEnd(void* user, const XML_Char* name) {
+    static_cast<SceneLoadContext*>(user)->endElement(name);
+}
+
+void XMLCALL onText(void* user, const XML_Char* text, int length) {
+    static_cast<SceneLoadContext*>(user)->characterData(text, length);
+}
+
+struct ParserDeleter {
+    void operator()(XML_Parser parser) const { XML_ParserFree(parser); }
+};
+
+}  // namespace
+
+SceneLoadContext::SceneLoadContext(SceneConsumer* consumer) : m_consumer(consumer) {
+    m_leafKind.fill(kNoLeaf);
+}
+
+SceneLoadContext::~SceneLoadContext() = default;
+
+// ---- parse and error path ----
+
+bool SceneLoadContext::parse(InputStream& stream, StreamErrorSink* sink) {
+    m_sink = sink;
+    m_stopped = false;
+    std::unique_ptr<::XML_ParserStruct, ParserDeleter> parser(XML_ParserCreate(nullptr));
+    if (!parser) {
+        reportError(kErrorReadingFile);
+        return false;
+    }
+    XML_SetUserData(parser.get(), this);
+    XML_SetElementHandler(parser.get(), onStart, onEnd);
+    XML_SetCharacterDataHandler(parser.get(), onText);
+    resetParserState();
+
+    feedBlocks(stream, parser.get());
+    const bool clean = !m_stopped;
+    m_stopped = true;
+    return clean;
+}
+
+void SceneLoadContext::resetParserState() {
+    m_textFresh = true;
+    m_context = ParseContext::document;
+    m_contextStack.clear();
+    m_skipDepth = 0;
+    m_needsData = false;
+    m_leafKind.fill(kNoLeaf);
+    m_objectFrames.clear();
+}
+
+// Feeds the stream to expat block by block. After a validation message the rest is
+// still read and syntax-checked, but the callbacks ignore it.
+bool SceneLoadContext::feedBlocks(InputStream& stream, XML_Parser parser) {
+    bool more = true;
+    while (more) {
+        std::uint32_t length = 0;
+        const std::uint8_t* data = nullptr;
+        if (!stream.read(more, length, data, m_sink)) {
+            reportError(kErrorReadingFile);
+            return false;
+        }
+        const auto* bytes = reinterpret_cast<const char*>(data);
+        if (XML_Parse(parser, bytes, static_cast<int>(length), more ? 0 : 1) == XML_STATUS_ERROR) {
+            reportSyntaxError(parser);
+            return false;
+        }
+    }
+    return true;
+}
+
+void SceneLoadContext::reportSyntaxError(XML_Parser parser) {
+    std::snprintf(m_errorText, sizeof m_errorText, kSyntaxErrorFormat, messageText(0),
+                  XML_ErrorString(XML_GetErrorCode(parser)),
+                  static_cast<int>(XML_GetCurrentLineNumber(parser)));
+    reportError(m_errorText);
+}
+
+void SceneLoadContext::reportError(const char* text) {
+    if (m_stopped) return;
+    if (m_consumer != nullptr) m_consumer->showError(text);
+    m_stopped = true;
+}
+
+// ---- element starts ----
+
+void SceneLoadContext::startElement(const char* name, const char** attributes) {
+    const TagId tag = lookupTag(name);
+    if (tag == TagId::invalid) reportError(messageText(kTagNameTooLong));
+    m_textFresh = true;  // text that stood in the parent before this tag is dropped
+    if (m_stopped) return;
+    startInContext(tag, attributes);
+}
+
+void SceneLoadContext::startInContext(TagId tag, const char** attributes) {
+    if (m_context == ParseContext::skip) {
+        ++m_skipDepth;
+        return;
+    }
+    const ChildRule rule = childRule(m_context, tag);
+    if (countsChildren(m_context)) recordChildTag(tag);
+    switch (rule.kind) {
+        case ChildKind::notAllowed:
+            reportError(messageText(kTagInappropriate));
+            return;
+        case ChildKind::skip:
+            enterContext(ParseContext::skip, tag);
+            m_skipDepth = 1;
+            return;
+        default:
+            startChild(tag, rule, attributes);
+    }
+}
+
+void SceneLoadContext::startChild(TagId tag, ChildRule rule, const char** attributes) {
+    switch (rule.kind) {
+        case ChildKind::container:
+            enterContext(rule.enters, tag);
+            break;
+        case ChildKind::textLeaf:
+            leafKind() = static_cast<std::int32_t>(tag);
+            m_needsData = true;
+            break;
+        case ChildKind::leaf:
+            leafKind() = static_cast<std::int32_t>(tag);
+            break;
+        case ChildKind::marker:
+            if (tag == TagId::directionallight) m_lightChildTags.clear();
+            break;
+        default:
+            break;
+    }
+    ruleStart(tag, rule, attributes);
+}
+
+void SceneLoadContext::enterContext(ParseContext next, TagId /*tag*/) {
+    m_contextStack.append(static_cast<std::int32_t>(m_context));
+    m_context = next;
+    if (next == ParseContext::skip) return;
+    if (next == ParseContext::object || next == ParseContext::include) {
+        m_objectFrames.emplace_back();
+    } else {
+        childTagsOf(next).clear();
+    }
+    leafKind() = kNoLeaf;
+}
+
+void SceneLoadContext::leaveContext() {
+    if (m_context == ParseContext::object || m_context == ParseContext::include) {
+        m_objectFrames.pop_back();
+    }
+    m_context = static_cast<ParseContext>(m_contextStack.pop());
+}
+
+void SceneLoadContext::recordChildTag(TagId tag) {
+    const bool lightChild =
+        m_context == ParseContext::lighting &&
+        (tag == TagId::direction || tag == TagId::diffuse || tag == TagId::specular);
+    PoolVector<std::int32_t>& list = lightChild ? m_lightChildTags : childTagsOf(m_context);
+    list.append(static_cast<std::int32_t>(tag));
+}
+
+PoolVector<std::int32_t>& SceneLoadContext::childTagsOf(ParseContext context) {
+    if (context == ParseContext::object || context == ParseContext::include) {
+        return m_objectFrames.back().childTags;
+    }
+    return m_childTags[contextSlot(context)];
+}
+
+// ---- text ----
+
+// Only the text of an open leaf can be read, so text elsewhere is not kept: memory
+// follows the longest leaf text, not the size of the document.
+bool SceneLoadContext::collectsText() const {
+    if (m_context == ParseContext::document || m_context == ParseContext::skip) return false;
+    return m_leafKind[contextSlot(m_context)] != kNoLeaf;
+}
+
+void SceneLoadContext::characterData(const char* text, int length) {
+    if (m_stopped) return;
+    const bool fresh = m_textFresh;
+    m_textFresh = false;
+    if (!collectsText()) return;
+    const std::uint32_t keep = fresh ? 0 : m_textBuffer.count() - 1;  // drop the old NUL
+    if (!m_textBuffer.setCount(std::uint64_t{keep} + static_cast<std::uint32_t>(length) + 1)) {
+        reportError("0: Element text too large to hold in memory");
+        return;
+    }
+    std::memcpy(m_textBuffer.data() + keep, text, static_cast<std::size_t>(length));
+    m_textBuffer[keep + static_cast<std::uint32_t>(length)] = '\0';
+}
+
+void SceneLoadContext::dispatchText() {
+    m_needsData = false;
+    if (!collectsText() || m_textBuffer.empty()) return;
+    ruleText(static_cast<TagId>(leafKind()), m_textBuffer.data());
+}
+
+// ---- element ends ----
+
+void SceneLoadContext::endElement(const char* name) {
+    const TagId tag = lookupTag(name);
+    if (!m_textFresh && !m_stopped) dispatchText();
+    m_textFresh = true;
+    if (m_stopped) return;
+    endInContext(tag);
+}
+
+void SceneLoadContext::endInContext(TagId tag) {
+    if (m_context == ParseContext::skip) {
+        if (--m_skipDepth == 0) leaveContext();
+        return;
+    }
+    if (m_context == ParseContext::document) return;
+    if (m_needsData) {
+        const int message = needsDataMessage(m_context);
+        if (message != 0) {
+            reportError(messageText(message));
+            return;
+        }
+    }
+    const ChildKind kind = childRule(m_context, tag).kind;
+    if (kind == ChildKind::textLeaf || kind == ChildKind::leaf || kind == ChildKind::marker) {
+        endChild(tag, kind);
+        return;
+    }
+    ruleContainerEnd(tag);
+    if (!m_stopped) leaveContext();
+}
+
+void SceneLoadContext::endChild(TagId tag, ChildKind kind) {
+    ruleChildEnd(tag, kind);
+    if (kind != ChildKind::marker) leafKind() = kNoLeaf;
+}
+
+// ---- element rules ----
+// The parser core above owns nesting, child lists, leaf text and the needs-data
+// checks. What each element adds to the scene model is filled in here.
+
+void SceneLoadContext::ruleStart(TagId, ChildRule, const char**) {}
+void SceneLoadContext::ruleText(TagId, const char*) {}
+void SceneLoadContext::ruleChildEnd(TagId, ChildKind) {}
+void SceneLoadContext::ruleContainerEnd(TagId) {}
+
+// ---- loading a named document ----
+
+bool loadDocument(const char* fileName, SceneConsumer& consumer, bool* opened) {
+    std::unique_ptr<InputStream> stream = openDocumentStream(fileName, nullptr);
+    if (opened != nullptr) *opened = stream != nullptr;
+    if (!stream) return false;
+    SceneLoadContext context(&consumer);
+    return context.parse(*stream, nullptr);
+}
+
+}  // namespace tessaro

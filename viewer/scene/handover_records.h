@@ -1,0 +1,17 @@
+// The records that a load hands to its SceneConsumer. Each becomes the consumer's
+// property. Their fields are added together with the element rules that fill them.
+#pragma once
+
+namespace tessaro {
+
+struct WorldRecord {};
+struct ObjectRecord {};
+struct DataRecord {};
+struct TextureRecord {};
+struct TextureImageRecord {};
+struct BackgroundRecord {};
+struct LightingRecord {};
+struct ExtGeomRecord {};
+struct DrawableMesh {};
+
+}  // namespace tessaro

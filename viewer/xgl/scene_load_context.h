@@ -1,0 +1,100 @@
+// The state of one load: the XML-driven parser with its context state machine,
+// and (with the element rules) the scene model it fills. One context reads one
+// document through one call of parse().
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "scene/pool_vector.h"
+#include "xgl/input_stream.h"
+#include "xgl/messages.h"
+#include "xgl/parse_contexts.h"
+#include "xgl/scene_consumer.h"
+#include "xgl/tags.h"
+
+struct XML_ParserStruct;  // expat
+
+namespace tessaro {
+
+// What the parser keeps for each open object or included object.
+struct ObjectFrame {
+    PoolVector<std::int32_t> childTags;
+};
+
+class SceneLoadContext final : public ErrorReporter {
+  public:
+    explicit SceneLoadContext(SceneConsumer* consumer = nullptr);
+    ~SceneLoadContext();
+    SceneLoadContext(const SceneLoadContext&) = delete;
+    SceneLoadContext& operator=(const SceneLoadContext&) = delete;
+
+    void setConsumer(SceneConsumer* consumer) { m_consumer = consumer; }
+
+    // Reads the whole stream. True when it was read to the end and no message was
+    // reported; the first message has then already reached the consumer's showError.
+    bool parse(InputStream& stream, StreamErrorSink* sink);
+
+    // Passes the first text of a parse to the consumer and stops the parse.
+    void reportError(const char* text) override;
+    bool isStopped() const override { return m_stopped; }
+
+    // Parser state, for the element rules and for tests.
+    ParseContext context() const { return m_context; }
+    std::uint32_t contextDepth() const { return m_contextStack.count(); }
+    std::uint32_t skipDepth() const { return m_skipDepth; }
+    const PoolVector<char>& textBuffer() const { return m_textBuffer; }
+
+    // Raw expat callbacks forward here.
+    void startElement(const char* name, const char** attributes);
+    void endElement(const char* name);
+    void characterData(const char* text, int length);
+
+  private:
+    void resetParserState();
+    bool feedBlocks(InputStream& stream, XML_ParserStruct* parser);
+    void reportSyntaxError(XML_ParserStruct* parser);
+
+    void startInContext(TagId tag, const char** attributes);
+    void startChild(TagId tag, ChildRule rule, const char** attributes);
+    void enterContext(ParseContext next, TagId tag);
+    void leaveContext();
+    void endInContext(TagId tag);
+    void endChild(TagId tag, ChildKind kind);
+    void dispatchText();
+    void recordChildTag(TagId tag);
+    bool collectsText() const;
+
+    PoolVector<std::int32_t>& childTagsOf(ParseContext context);
+    std::int32_t& leafKind() { return m_leafKind[contextSlot(m_context)]; }
+
+    // Seams for the element rules: what each element does to the scene model.
+    void ruleStart(TagId tag, ChildRule rule, const char** attributes);
+    void ruleText(TagId leaf, const char* text);
+    void ruleChildEnd(TagId tag, ChildKind kind);
+    void ruleContainerEnd(TagId tag);
+
+    SceneConsumer* m_consumer;
+    StreamErrorSink* m_sink = nullptr;
+
+    ParseContext m_context = ParseContext::document;
+    PoolVector<std::int32_t> m_contextStack;
+    std::uint32_t m_skipDepth = 0;
+    bool m_textFresh = true;
+    PoolVector<char> m_textBuffer;
+    bool m_needsData = false;
+    std::array<std::int32_t, kContextSlots> m_leafKind{};
+    std::array<PoolVector<std::int32_t>, kContextSlots> m_childTags;
+    PoolVector<std::int32_t> m_lightChildTags;
+    std::vector<ObjectFrame> m_objectFrames;
+    bool m_stopped = false;
+    char m_errorText[1000] = {};
+};
+
+// Parses the document `fileName` with the stream chain its extension selects and
+// reports to `consumer`. Returns false when the file cannot be opened or has
+// another extension (nothing is reported then), else the result of parse().
+bool loadDocument(const char* fileName, SceneConsumer& consumer, bool* opened = nullptr);
+
+}  // namespace tessaro
