@@ -1,1 +1,315 @@
-// placeholder: filled in by the work in progress
+#include "xgl/scene_load_context.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "test_files.h"
+
+namespace tessaro {
+namespace {
+
+// Hands out a string in blocks of a chosen size, or fails after some blocks.
+class StringStream : public InputStream {
+  public:
+    explicit StringStream(std::string text, std::size_t blockSize = kStreamBlockSize,
+                          int failAfterBlocks = -1)
+        : m_text(std::move(text)), m_blockSize(blockSize), m_failAfter(failAfterBlocks) {}
+
+    bool read(bool& more, std::uint32_t& length, const std::uint8_t*& data,
+              StreamErrorSink*) override {
+        if (m_failAfter >= 0 && m_blocks++ == m_failAfter) return false;
+        const std::size_t n = std::min(m_blockSize, m_text.size() - m_pos);
+        data = reinterpret_cast<const std::uint8_t*>(m_text.data() + m_pos);
+        length = static_cast<std::uint32_t>(n);
+        m_pos += n;
+        more = m_pos < m_text.size();
+        return true;
+    }
+    bool lastWriteTime(std::int64_t&) override { return false; }
+
+  private:
+    std::string m_text;
+    std::size_t m_pos = 0;
+    std::size_t m_blockSize;
+    int m_failAfter;
+    int m_blocks = 0;
+};
+
+struct RecordingConsumer : ValidatingConsumer {
+    void showError(const char* text) override {
+        errors.emplace_back(text);
+        ValidatingConsumer::showError(text);
+    }
+    std::vector<std::string> errors;
+};
+
+struct ParseResult {
+    bool clean;
+    std::vector<std::string> errors;
+    std::string lastText;
+    std::uint32_t textCapacity;
+};
+
+ParseResult parseText(const std::string& document, std::size_t blockSize = kStreamBlockSize) {
+    RecordingConsumer consumer;
+    SceneLoadContext context(&consumer);
+    StringStream stream(document, blockSize);
+    const bool clean = context.parse(stream, nullptr);
+    const auto& buffer = context.textBuffer();
+    return {clean, consumer.errors, buffer.empty() ? std::string() : std::string(buffer.data()),
+            buffer.capacity()};
+}
+
+const std::string kMessage61 = "61: Tag Inappropriate in current context";
+
+struct DocumentCase {
+    const char* name;
+    std::string document;
+    std::string message;  // empty: the document raises nothing
+};
+
+class ParseDocument : public ::testing::TestWithParam<DocumentCase> {};
+
+TEST_P(ParseDocument, RaisesTheFirstMessageOrNone) {
+    const ParseResult r = parseText(GetParam().document);
+    if (GetParam().message.empty()) {
+        EXPECT_TRUE(r.clean);
+        EXPECT_TRUE(r.errors.empty()) << r.errors.front();
+    } else {
+        EXPECT_FALSE(r.clean);
+        EXPECT_EQ(r.errors, std::vector<std::string>{GetParam().message});
+    }
+}
+
+std::string name(std::size_t length) {
+    return std::string(length, 'q');
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Structure, ParseDocument,
+    ::testing::Values(
+        DocumentCase{"MinimalWorld", "<world></world>", ""},
+        DocumentCase{"CaseOfNamesIsIgnored", "<WORLD><Object><MESH><F/></MESH></Object></WORLD>",
+                     ""},
+        DocumentCase{"UnrecognisedRootIsSkipped", "<scene><world><p/></world></scene>", ""},
+        DocumentCase{"KnownNonWorldRoot", "<object></object>", kMessage61},
+        DocumentCase{"PositionInWorld", "<world><p>1 2 3</p></world>", kMessage61},
+        DocumentCase{"SkippedContentHoldsKnownTagsInTheWrongPlace",
+                     "<world><extra><p/><fv1><world/></fv1></extra></world>", ""},
+        DocumentCase{"UnrecognisedInSphereMap",
+                     "<world><lighting><spheremap><extra/></spheremap></lighting></world>",
+                     kMessage61},
+        DocumentCase{"UnrecognisedInTcTransform",
+                     "<world><texture><tctransform><extra/></tctransform></texture></world>",
+                     kMessage61},
+        DocumentCase{"NameInInclude", "<world><include><name>a</name></include></world>",
+                     kMessage61},
+        DocumentCase{"VertexInMesh", "<world><mesh><fv1/></mesh></world>", kMessage61},
+        DocumentCase{"LightChildrenNestedInTheLight",
+                     "<world><lighting><directionallight><direction>0 0 1</direction>"
+                     "<diffuse>1 1 1</diffuse></directionallight></lighting></world>",
+                     ""},
+        DocumentCase{"FacesInsideAPatch",
+                     "<world><mesh><patch><f><fv1><pref>1</pref></fv1></f></patch></mesh></world>",
+                     ""},
+        DocumentCase{"ObjectsNest",
+                     "<world><object><object><include><transform/></include></object></object>"
+                     "</world>",
+                     ""},
+        DocumentCase{"NameOf255Characters", "<world><" + name(255) + "/></world>", ""},
+        DocumentCase{"NameOf256Characters", "<world><" + name(256) + "/></world>",
+                     "59: Tag name too long"},
+        DocumentCase{"SyntaxErrorOnTheThirdLine", "<world>\n<object>\n</world>",
+                     "0: ParseError: mismatched tag at line 3\n"},
+        DocumentCase{"EmptyDocument", "", "0: ParseError: no element found at line 1\n"},
+        DocumentCase{"NotXml", "\x01\x02 binary",
+                     "0: ParseError: not well-formed (invalid token) at line 1\n"},
+        DocumentCase{"TruncatedXml", "<world><object>",
+                     "0: ParseError: no element found at line 1\n"},
+        DocumentCase{"OnlyTheFirstMessage", "<world><p/>\n<oops></world>", kMessage61}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// One row per container: the smallest document whose last leaf has no text.
+INSTANTIATE_TEST_SUITE_P(
+    NeedsData, ParseDocument,
+    ::testing::Values(
+        DocumentCase{"World", "<world><meshref/></world>", "96: Tag in world needs data"},
+        DocumentCase{"WorldTcAndNameNeedNoText", "<world><tc id='1'/><name/></world>", ""},
+        DocumentCase{"Object", "<world><object><tc/></object></world>",
+                     "87: Tag in object needs data"},
+        DocumentCase{"ObjectNameNeedsNoText", "<world><object><name/></object></world>", ""},
+        DocumentCase{"Mesh", "<world><mesh><p id='1'></p></mesh></world>",
+                     "88: Tag in mesh needs data"},
+        DocumentCase{"Face", "<world><mesh><f><matref/></f></mesh></world>",
+                     "89: Tag in face needs data"},
+        DocumentCase{"Material", "<world><mat><diff/></mat></world>",
+                     "90: Tag in material needs data"},
+        DocumentCase{"Transform", "<world><object><transform><up/></transform></object></world>",
+                     "91: Tag in transform needs data"},
+        DocumentCase{"Background", "<world><background><backcolor/></background></world>",
+                     "92: Tag in background needs data"},
+        DocumentCase{"Lighting", "<world><lighting><ambient/></lighting></world>",
+                     "93: Tag in lighting needs data"},
+        DocumentCase{"Texture", "<world><texture><texturergb/></texture></world>",
+                     "95: Tag in Texture needs data"},
+        DocumentCase{"TextureBufferRef",
+                     "<world><includetexturebuffer><ref/></includetexturebuffer></world>",
+                     "95: Tag in Texture needs data"},
+        DocumentCase{"SphereMap",
+                     "<world><lighting><spheremap><radius/></spheremap></lighting></world>",
+                     "95: Tag in Texture needs data"},
+        DocumentCase{"Vertex", "<world><mesh><f><fv1><pref/></fv1></f></mesh></world>",
+                     "103: Tag in Face Vertex needs data"},
+        DocumentCase{"Include", "<world><include><ref/></include></world>",
+                     "115: Tag in Included Object needs data"},
+        DocumentCase{"Line", "<world><mesh><l><linestyleref/></l></mesh></world>",
+                     "128: Tag in line needs data"},
+        DocumentCase{"Point", "<world><mesh><pt><textureref/></pt></mesh></world>",
+                     "134: Tag in point needs data"},
+        DocumentCase{"LineStyle", "<world><linestyle><linewidth/></linestyle></world>",
+                     "139: Tag in linestyle needs data"},
+        DocumentCase{"PointStyle", "<world><pointstyle><pointsize/></pointstyle></world>",
+                     "146: Tag in pointstyle needs data"},
+        DocumentCase{"ExtGeom",
+                     "<world><object><extgeom org='a'><extgeomelemdata/></extgeom></object>"
+                     "</world>",
+                     "157: Tag in extgeom needs data"},
+        DocumentCase{"TcTransform",
+                     "<world><texture><tctransform><ss/></tctransform></texture></world>",
+                     "177: Tag in TCTransform needs data"},
+        DocumentCase{"EmptyDataStringsDoNotLeakIntoTheParent",
+                     "<world><object><data org='a'><str/><bin/></data></object></world>", ""},
+        DocumentCase{"WhitespaceIsText", "<world><mesh><p id='1'> </p></mesh></world>", ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct TextCase {
+    const char* name;
+    std::string document;
+    std::string lastLeafText;
+};
+
+class LeafText : public ::testing::TestWithParam<TextCase> {};
+
+TEST_P(LeafText, IsJoinedFromItsRunsAndKeepsOnlyTheLastRun) {
+    for (std::size_t blockSize : {std::size_t{1}, std::size_t{7}, std::size_t{kStreamBlockSize}}) {
+        const ParseResult r = parseText(GetParam().document, blockSize);
+        EXPECT_TRUE(r.errors.empty()) << "block size " << blockSize;
+        EXPECT_EQ(r.lastText, GetParam().lastLeafText) << "block size " << blockSize;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, LeafText,
+    ::testing::Values(
+        TextCase{"CharacterReferences", "<world><name>a&amp;b&#65;&#x42;c&lt;</name></world>",
+                 "a&bABc<"},
+        TextCase{"CData", "<world><name>1 <![CDATA[<2>]]> 3</name></world>", "1 <2> 3"},
+        TextCase{"LineEndsBecomeLineFeeds", "<world><name>1\r\n2\r3</name></world>", "1\n2\n3"},
+        TextCase{"TextBeforeAChildIsDropped", "<world><name>abc<extra>x</extra>def</name></world>",
+                 "def"},
+        TextCase{"TextBetweenContainersIsNotKept",
+                 "<world><name>kept</name>\n  between\n<object/>  </world>", "kept"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(LeafText, SpanningManyStreamBlocksIsWhole) {
+    std::string raw;
+    std::string decoded;
+    for (int i = 0; raw.size() < 3 * kStreamBlockSize; ++i) {
+        raw += std::to_string(i) + ",&#32;";
+        decoded += std::to_string(i) + ", ";
+    }
+    const ParseResult r = parseText("<world><name>" + raw + "</name></world>");
+    EXPECT_TRUE(r.errors.empty());
+    EXPECT_EQ(r.lastText, decoded);
+}
+
+TEST(Parser, KeepsNoMemoryForTextOutsideLeaves) {
+    const std::string filler(8 * kStreamBlockSize, ' ');
+    const ParseResult r =
+        parseText("<world><name>x</name>" + filler + "<extra>" + filler + "</extra></world>");
+    EXPECT_TRUE(r.errors.empty());
+    EXPECT_LE(r.textCapacity, 16u);
+}
+
+TEST(Parser, SkipsDeepNestingOfUnrecognisedElements) {
+    constexpr int kDepth = 100000;
+    std::string document = "<world>";
+    for (int i = 0; i < kDepth; ++i)
+        document += "<x>";
+    document += "<p/>";
+    for (int i = 0; i < kDepth; ++i)
+        document += "</x>";
+    document += "<p/></world>";
+    RecordingConsumer consumer;
+    SceneLoadContext context(&consumer);
+    StringStream stream(document);
+    EXPECT_FALSE(context.parse(stream, nullptr));
+    // The skipped subtree is ignored; the "p" after it is judged in the world again.
+    EXPECT_EQ(consumer.errors, std::vector<std::string>{kMessage61});
+    EXPECT_EQ(context.skipDepth(), 0u);
+}
+
+TEST(Parser, ContextsReturnToTheDocumentLevel) {
+    RecordingConsumer consumer;
+    SceneLoadContext context(&consumer);
+    StringStream stream(
+        "<world><object><mesh><f><fv1><p>1 2 3</p></fv1><mat><diff>1 1 1</diff></mat></f>"
+        "</mesh></object><lighting><spheremap><includetexturebuffer><ref>a</ref>"
+        "</includetexturebuffer></spheremap></lighting></world>");
+    EXPECT_TRUE(context.parse(stream, nullptr));
+    EXPECT_EQ(context.context(), ParseContext::document);
+    EXPECT_EQ(context.contextDepth(), 0u);
+}
+
+TEST(Parser, StopsAtTheFirstMessageAndIgnoresLaterSyntaxErrors) {
+    const ParseResult r = parseText("<world><p/>\n<object>\n</oops></world>");
+    EXPECT_FALSE(r.clean);
+    EXPECT_EQ(r.errors, std::vector<std::string>{kMessage61});
+}
+
+TEST(Parser, AFailingReadReportsErrorReadingFile) {
+    for (int failAfter : {0, 1}) {
+        RecordingConsumer consumer;
+        SceneLoadContext context(&consumer);
+        StringStream stream("<world><object></object></world>", 8, failAfter);
+        EXPECT_FALSE(context.parse(stream, nullptr));
+        EXPECT_EQ(consumer.errors, std::vector<std::string>{"Error Reading File\n"});
+        EXPECT_TRUE(context.isStopped());
+    }
+}
+
+struct FileCase {
+    const char* fileName;
+    std::string bytes;
+    bool opened;
+    std::string message;
+};
+
+TEST(LoadDocument, ReadsPlainAndCompressedFilesFromDisk) {
+    using testing::deflateText;
+    const std::string valid = "<world><object/></world>";
+    const FileCase cases[] = {
+        {"a.xgl", valid, true, ""},
+        {"b.ZGL", deflateText(valid), true, ""},
+        {"c.zgl", deflateText(valid) + "trailing garbage", true, ""},
+        {"d.zgl", valid, true, "Error Reading File\n"},
+        {"e.xgl", "", true, "0: ParseError: no element found at line 1\n"},
+        {"f.zgl", deflateText("<world><p/></world>"), true, kMessage61},
+        {"g.txt", valid, false, ""},
+    };
+    testing::TempDir dir;
+    for (const FileCase& c : cases) {
+        testing::writeFile(dir.file(c.fileName), c.bytes);
+        RecordingConsumer consumer;
+        bool opened = false;
+        const bool clean = loadDocument(dir.file(c.fileName).c_str(), consumer, &opened);
+        EXPECT_EQ(opened, c.opened) << c.fileName;
+        EXPECT_EQ(clean, c.opened && c.message.empty()) << c.fileName;
+        EXPECT_EQ(consumer.errors.empty() ? "" : consumer.errors.front(), c.message) << c.fileName;
+    }
+}
+
+}  // namespace
+}  // namespace tessaro

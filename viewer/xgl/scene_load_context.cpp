@@ -237,6 +237,9 @@ void SceneLoadContext::endInContext(TagId tag) {
             reportError(messageText(message));
             return;
         }
+        // A "data" block has no such message: its empty strings are valid, and the
+        // flag must not leak into the enclosing element's check.
+        m_needsData = false;
     }
     const ChildKind kind = childRule(m_context, tag).kind;
     if (kind == ChildKind::textLeaf || kind == ChildKind::leaf || kind == ChildKind::marker) {

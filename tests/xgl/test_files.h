@@ -1,0 +1,47 @@
+// Small helpers for tests that need files on disk.
+#pragma once
+
+#include <zlib.h>
+
+#include <unistd.h>
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+namespace tessaro::testing {
+
+// A private folder that is removed with its files when the test ends.
+class TempDir {
+  public:
+    TempDir() {
+        const char* base = std::getenv("TMPDIR");
+        std::string pattern = std::string(base && *base ? base : "/tmp") + "/tessaro-test-XXXXXX";
+        m_path = mkdtemp(pattern.data()) ? pattern : std::string();
+    }
+    ~TempDir() {
+        if (!m_path.empty()) std::system(("rm -rf '" + m_path + "'").c_str());
+    }
+    std::string file(const std::string& name) const { return m_path + "/" + name; }
+    const std::string& path() const { return m_path; }
+
+  private:
+    std::string m_path;
+};
+
+inline void writeFile(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+// One zlib stream of `text`, as a ZGL file holds it.
+inline std::string deflateText(const std::string& text, int level = Z_BEST_COMPRESSION) {
+    uLongf size = compressBound(static_cast<uLong>(text.size()));
+    std::string out(size, '\0');
+    compress2(reinterpret_cast<Bytef*>(out.data()), &size,
+              reinterpret_cast<const Bytef*>(text.data()), static_cast<uLong>(text.size()), level);
+    out.resize(size);
+    return out;
+}
+
+}  // namespace tessaro::testing
