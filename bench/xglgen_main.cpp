@@ -1,1 +1,26 @@
-int main() { return 0; }
+// xglgen: writes a synthetic XGL (or, for a ".zgl" name, ZGL) document.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "xgl_generator.h"
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fputs("usage: xglgen OUT.xgl|OUT.zgl [--size BYTES] [--grid N] [--seed N]\n", stderr);
+        return 2;
+    }
+    xglgen::Options options;
+    for (int i = 2; i + 1 < argc; i += 2) {
+        const unsigned long long value = std::strtoull(argv[i + 1], nullptr, 10);
+        if (std::strcmp(argv[i], "--size") == 0) options.targetBytes = value;
+        if (std::strcmp(argv[i], "--grid") == 0) options.gridSize = static_cast<unsigned>(value);
+        if (std::strcmp(argv[i], "--seed") == 0) options.seed = static_cast<unsigned>(value);
+    }
+    if (options.gridSize < 2) options.gridSize = 2;
+    if (!xglgen::generateFile(options, argv[1])) {
+        std::fprintf(stderr, "xglgen: cannot write %s\n", argv[1]);
+        return 1;
+    }
+    return 0;
+}
