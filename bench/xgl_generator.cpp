@@ -144,9 +144,10 @@ std::uint64_t generate(const Options& options, const Sink& sink) {
     Writer w(sink);
     writeHeader(w);
     writeMaterials(w, options.seed);
-    for (std::uint32_t index = 0; w.written() < options.targetBytes; ++index) {
-        writeObject(w, options, index);
-    }
+    std::uint32_t index = 0;
+    do {
+        writeObject(w, options, index++);
+    } while (w.written() < options.targetBytes);
     w.text("</WORLD>\n");
     w.flush();
     return w.written();
