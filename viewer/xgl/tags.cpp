@@ -1,5 +1,6 @@
 #include "xgl/tags.h"
 
+#include <cstdint>
 #include <cstring>
 #include <string_view>
 
@@ -103,26 +104,52 @@ constexpr TagName kTagNames[] = {
 constexpr std::size_t kLongestName = 20;  // "includetexturebuffer"
 constexpr std::size_t kTooLong = 256;
 
-struct LengthIndex {
-    // Names of each length, as [first, last) ranges into a table sorted by length.
-    TagName sorted[std::size(kTagNames)]{};
-    std::size_t first[kLongestName + 2]{};
-};
-
-constexpr LengthIndex buildLengthIndex() {
-    LengthIndex index;
-    std::size_t out = 0;
-    for (std::size_t length = 0; length <= kLongestName; ++length) {
-        index.first[length] = out;
-        for (const TagName& t : kTagNames) {
-            if (t.name.size() == length) index.sorted[out++] = t;
-        }
-    }
-    index.first[kLongestName + 1] = out;
-    return index;
+// ASCII lower-casing, as the C locale does; no element name of the format has other letters.
+constexpr char lowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-constexpr LengthIndex kByLength = buildLengthIndex();
+// FNV-1a over the lower-cased name: every element start and end is looked up, so
+// the lookup is one hash and, on a hit, one comparison.
+constexpr std::uint32_t kHashBasis = 2166136261u;
+
+constexpr std::uint32_t hashStep(std::uint32_t h, char c) {
+    return (h ^ static_cast<unsigned char>(c)) * 16777619u;
+}
+
+constexpr std::uint32_t hashName(std::string_view name) {
+    std::uint32_t h = kHashBasis;
+    for (char c : name)
+        h = hashStep(h, c);
+    return h;
+}
+
+constexpr std::size_t kSlots = 512;  // a power of two, well above twice the name count
+
+struct HashTable {
+    std::int16_t slot[kSlots]{};  // index into kTagNames plus one; 0 = empty
+};
+
+constexpr HashTable buildHashTable() {
+    HashTable table;
+    for (std::size_t i = 0; i < std::size(kTagNames); ++i) {
+        std::size_t at = hashName(kTagNames[i].name) & (kSlots - 1);
+        while (table.slot[at] != 0)
+            at = (at + 1) & (kSlots - 1);
+        table.slot[at] = static_cast<std::int16_t>(i + 1);
+    }
+    return table;
+}
+
+constexpr HashTable kHashTable = buildHashTable();
+
+TagId findLowerCase(std::string_view key, std::uint32_t hash) {
+    for (std::size_t at = hash & (kSlots - 1);; at = (at + 1) & (kSlots - 1)) {
+        const int entry = kHashTable.slot[at];
+        if (entry == 0) return TagId::unrecognised;
+        if (kTagNames[entry - 1].name == key) return kTagNames[entry - 1].tag;
+    }
+}
 
 TagId singleCharacterTag(char c) {
     switch (c) {
@@ -146,28 +173,23 @@ TagId singleCharacterTag(char c) {
     }
 }
 
-// ASCII lower-casing, as the C locale does; no element name of the format has other letters.
-char lowerAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 }  // namespace
 
 TagId lookupTag(const char* name) {
-    if (name == nullptr) return TagId::invalid;
-    const std::size_t length = strnlen(name, kTooLong);
-    if (length == 1) return singleCharacterTag(name[0]);
-    if (length == 0 || length >= kTooLong) return TagId::invalid;
-    if (length > kLongestName) return TagId::unrecognised;
-
+    if (name == nullptr || name[0] == '\0') return TagId::invalid;
+    if (name[1] == '\0') return singleCharacterTag(name[0]);
+    // Lower-case and hash in one pass over the short names that can be in the table.
     char lower[kLongestName];
-    for (std::size_t i = 0; i < length; ++i)
-        lower[i] = lowerAscii(name[i]);
-    const std::string_view key(lower, length);
-    for (std::size_t i = kByLength.first[length]; i < kByLength.first[length + 1]; ++i) {
-        if (kByLength.sorted[i].name == key) return kByLength.sorted[i].tag;
+    std::uint32_t hash = kHashBasis;
+    std::size_t length = 0;
+    for (; length < kLongestName && name[length] != '\0'; ++length) {
+        lower[length] = lowerAscii(name[length]);
+        hash = hashStep(hash, lower[length]);
     }
-    return TagId::unrecognised;
+    if (name[length] != '\0') {
+        return strnlen(name, kTooLong) >= kTooLong ? TagId::invalid : TagId::unrecognised;
+    }
+    return findLowerCase(std::string_view(lower, length), hash);
 }
 
 }  // namespace tessaro
