@@ -2,6 +2,8 @@
 // property. Their fields are added together with the element rules that fill them.
 #pragma once
 
+#include "scene/records.h"
+
 namespace tessaro {
 
 struct WorldRecord {};
@@ -12,6 +14,5 @@ struct TextureImageRecord {};
 struct BackgroundRecord {};
 struct LightingRecord {};
 struct ExtGeomRecord {};
-struct DrawableMesh {};
 
 }  // namespace tessaro
