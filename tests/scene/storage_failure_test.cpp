@@ -108,7 +108,11 @@ TEST_P(CreateFailure, IsReportedWithItsCauseAndHandsOutNothing) {
 INSTANTIATE_TEST_SUITE_P(Table, CreateFailure,
                          testing::Values(std::pair{Folder::Missing, "No such file or directory"},
                                          std::pair{Folder::RegularFile, "Not a directory"},
-                                         std::pair{Folder::ReadOnly, "Permission denied"}));
+                                         std::pair{Folder::ReadOnly, "Permission denied"}),
+                         [](const auto& info) {
+                             const char* names[] = {"Missing", "RegularFile", "ReadOnly"};
+                             return names[int(info.param.first)];
+                         });
 
 TEST(StorageFailure, ShortWriteOfARunIsAFailure) {
     ScratchTmpDir scratch;
