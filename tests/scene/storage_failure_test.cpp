@@ -72,6 +72,11 @@ struct Rec {
 
 enum class Folder { Missing, RegularFile, ReadOnly };
 
+std::string folderName(const testing::TestParamInfo<std::pair<Folder, const char*>>& info) {
+    static const char* const names[] = {"Missing", "RegularFile", "ReadOnly"};
+    return names[int(info.param.first)];
+}
+
 class CreateFailure : public testing::TestWithParam<std::pair<Folder, const char*>> {};
 
 TEST_P(CreateFailure, IsReportedWithItsCauseAndHandsOutNothing) {
@@ -109,10 +114,7 @@ INSTANTIATE_TEST_SUITE_P(Table, CreateFailure,
                          testing::Values(std::pair{Folder::Missing, "No such file or directory"},
                                          std::pair{Folder::RegularFile, "Not a directory"},
                                          std::pair{Folder::ReadOnly, "Permission denied"}),
-                         [](const auto& info) {
-                             const char* names[] = {"Missing", "RegularFile", "ReadOnly"};
-                             return names[int(info.param.first)];
-                         });
+                         folderName);
 
 TEST(StorageFailure, ShortWriteOfARunIsAFailure) {
     ScratchTmpDir scratch;
