@@ -5,7 +5,7 @@
 #include <string>
 
 #include "xgl/input_stream.h"
-#include "xgl/scene_consumer.h"
+#include "scene/scene_consumer.h"
 #include "xgl/scene_load_context.h"
 
 namespace {

@@ -3,11 +3,10 @@
 #pragma once
 
 #include "scene/records.h"
+#include "scene/scene_model.h"
 
 namespace tessaro {
 
-struct WorldRecord {};
-struct ObjectRecord {};
 struct DataRecord {};
 struct TextureRecord {};
 struct TextureImageRecord {};

@@ -46,13 +46,16 @@ class ValidatingConsumer : public SceneConsumer {
     }
     void setBackground(std::unique_ptr<BackgroundRecord>) override {}
     void setLighting(std::unique_ptr<LightingRecord>) override {}
-    std::int32_t addExtGeom(std::unique_ptr<ExtGeomRecord>) override { return kNotKept; }
-    std::int32_t addMeshGroup(std::uint32_t, const std::int32_t*) override { return kNotKept; }
+    std::int32_t addExtGeom(std::unique_ptr<ExtGeomRecord>) override { return nextHandle(); }
+    std::int32_t addMeshGroup(std::uint32_t, const std::int32_t*) override { return nextHandle(); }
 
     bool hasError() const { return m_hasError; }
     const std::string& firstError() const { return m_firstError; }
 
   private:
+    std::int32_t nextHandle() { return m_handles < INT32_MAX ? m_handles++ : m_handles; }
+
+    std::int32_t m_handles = 0;
     bool m_hasError = false;
     std::string m_firstError;
 };

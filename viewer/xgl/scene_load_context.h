@@ -11,7 +11,7 @@
 #include "xgl/input_stream.h"
 #include "xgl/messages.h"
 #include "xgl/parse_contexts.h"
-#include "xgl/scene_consumer.h"
+#include "scene/scene_consumer.h"
 #include "xgl/tags.h"
 
 struct XML_ParserStruct;  // expat

@@ -1,0 +1,154 @@
+#include "scene/scene_builder.h"
+
+#include <algorithm>
+
+namespace tessaro {
+
+SceneBuilder::SceneBuilder(SceneConsumer* consumer) : m_consumer(consumer) {}
+
+// Pending entries hold nodes whose children point at other entries; the nodes go
+// first, then the entries, so no destructor follows a pointer into freed memory.
+SceneBuilder::~SceneBuilder() {
+    for (auto& entry : m_entries)
+        entry->pendingDefinition.reset();
+}
+
+DefinitionEntry* SceneBuilder::newEntry() {
+    m_entries.push_back(std::make_unique<DefinitionEntry>());
+    return m_entries.back().get();
+}
+
+MeshEntry* SceneBuilder::newMeshEntry() {
+    m_meshEntries.push_back(std::make_unique<MeshEntry>());
+    return m_meshEntries.back().get();
+}
+
+DefinitionEntry* SceneBuilder::referenceObject(std::uint32_t id, DefinitionScope* scope) {
+    DefinitionEntry* entry = newEntry();
+    entry->referencedId = static_cast<std::int32_t>(id);
+    entry->pendingScope = ScopeRef::share(scope);
+    return entry;
+}
+
+DefinitionEntry* SceneBuilder::objectInstance(std::unique_ptr<ObjectRecord> node,
+                                              DefinitionScope* scope) {
+    DefinitionEntry* entry = newEntry();
+    entry->pendingDefinition = std::move(node);
+    entry->pendingScope = ScopeRef::share(scope);
+    return entry;
+}
+
+DefinitionEntry* SceneBuilder::registerObject(std::unique_ptr<ObjectRecord> node,
+                                              DefinitionScope* scope, std::uint32_t id) {
+    DefinitionEntry* entry = objectInstance(std::move(node), scope);
+    entry->id = id;
+    if (scope != nullptr) scope->defineObject(id, entry);
+    m_newestRegistered = entry;
+    if (!tryRegister(*entry)) m_pending.push_back(entry);
+    retryPending();
+    return entry;
+}
+
+MeshEntry* SceneBuilder::referenceMesh(std::uint32_t id, DefinitionScope* scope) {
+    MeshEntry* entry = newMeshEntry();
+    entry->referencedId = static_cast<std::int32_t>(id);
+    entry->pendingScope = ScopeRef::share(scope);
+    return entry;
+}
+
+bool SceneBuilder::defineMesh(MeshEntry* entry, DefinitionScope* scope, std::uint32_t id) {
+    entry->id = id;
+    const bool filed = scope != nullptr && scope->defineMesh(id, entry);
+    retryPending();
+    return filed;
+}
+
+// The newest registered object was tried when it was registered.
+void SceneBuilder::retryPending() {
+    std::vector<DefinitionEntry*> waiting;
+    for (DefinitionEntry* entry : m_pending) {
+        if (entry->resolved()) continue;  // completed on the way, as another's child
+        if (entry == m_newestRegistered || !tryRegister(*entry)) waiting.push_back(entry);
+    }
+    m_pending = std::move(waiting);
+}
+
+std::uint32_t SceneBuilder::pendingCount() const {
+    return static_cast<std::uint32_t>(
+        std::count_if(m_pending.begin(), m_pending.end(),
+                      [](const DefinitionEntry* e) { return !e->resolved(); }));
+}
+
+// Hands an entry's node to the consumer when the node completes.
+bool SceneBuilder::tryRegister(DefinitionEntry& entry) {
+    if (entry.resolved()) return true;
+    if (!entry.pendingDefinition || !completeObject(*entry.pendingDefinition)) return false;
+    entry.handle = m_consumer != nullptr ? m_consumer->addObject(std::move(entry.pendingDefinition))
+                                         : kNotKept;
+    entry.pendingDefinition.reset();
+    entry.pendingScope.reset();
+    return true;
+}
+
+bool SceneBuilder::completeObject(ObjectRecord& node) {
+    if (node.completing) return false;
+    node.completing = true;
+    const bool childrenDone = completeChildren(node.children);
+    node.completing = false;
+    if (!childrenDone || !bindMesh(node.mesh)) return false;
+    collectHandles(node.children, node.childHandles);
+    node.meshHandle = node.mesh != nullptr ? node.mesh->handle : kNone;
+    return true;
+}
+
+bool SceneBuilder::completeWorld(WorldRecord& world) {
+    if (!completeChildren(world.children) || !bindMesh(world.mesh)) return false;
+    collectHandles(world.children, world.childHandles);
+    world.meshHandle = world.mesh != nullptr ? world.mesh->handle : kNone;
+    return true;
+}
+
+bool SceneBuilder::completeChildren(std::vector<DefinitionEntry*>& children) {
+    for (DefinitionEntry*& child : children) {
+        if (child->resolved()) continue;
+        if (!bindChild(child) || !tryRegister(*child)) return false;
+    }
+    return true;
+}
+
+// A reference takes the entry of the definition it names, seen from its own scope.
+bool SceneBuilder::bindChild(DefinitionEntry*& child) {
+    if (child->referencedId == kNone) return true;
+    DefinitionScope* scope = child->pendingScope.get();
+    DefinitionEntry* definition =
+        scope != nullptr ? scope->findObject(static_cast<std::uint32_t>(child->referencedId))
+                         : nullptr;
+    if (definition == nullptr) return false;
+    child->pendingScope.reset();
+    child = definition;
+    return true;
+}
+
+bool SceneBuilder::bindMesh(MeshEntry*& mesh) {
+    if (mesh == nullptr || mesh->resolved()) return true;
+    if (mesh->referencedId != kNone) {
+        DefinitionScope* scope = mesh->pendingScope.get();
+        MeshEntry* definition =
+            scope != nullptr ? scope->findMesh(static_cast<std::uint32_t>(mesh->referencedId))
+                             : nullptr;
+        if (definition == nullptr) return false;
+        mesh->pendingScope.reset();
+        mesh = definition;
+        if (mesh->resolved()) return true;
+    }
+    return mesh->pendingMesh && m_meshHandOver && m_meshHandOver(*mesh) && mesh->resolved();
+}
+
+void SceneBuilder::collectHandles(const std::vector<DefinitionEntry*>& children,
+                                  std::vector<std::int32_t>& handles) {
+    handles.clear();
+    for (const DefinitionEntry* child : children)
+        handles.push_back(child->handle);
+}
+
+}  // namespace tessaro

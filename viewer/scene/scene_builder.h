@@ -1,0 +1,79 @@
+// SceneBuilder: the link between a load and its SceneConsumer. It owns the entries
+// that stand for objects and meshes, hands an object to the consumer only once
+// everything it refers to has a handle, and keeps the others pending: after every
+// new definition the pending objects are tried again, oldest first.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "scene/definition_scope.h"
+#include "scene/scene_consumer.h"
+#include "scene/scene_model.h"
+
+namespace tessaro {
+
+class SceneBuilder {
+  public:
+    // Resolves the pending mesh of an entry and hands it to the consumer; true when
+    // the entry then has its handle. Supplied by the mesh hand-over.
+    using MeshHandOver = std::function<bool(MeshEntry&)>;
+
+    explicit SceneBuilder(SceneConsumer* consumer = nullptr);
+    ~SceneBuilder();
+    SceneBuilder(const SceneBuilder&) = delete;
+    SceneBuilder& operator=(const SceneBuilder&) = delete;
+
+    void setConsumer(SceneConsumer* consumer) { m_consumer = consumer; }
+    SceneConsumer* consumer() const { return m_consumer; }
+    void setMeshHandOver(MeshHandOver handOver) { m_meshHandOver = std::move(handOver); }
+
+    // An entry for "objectref" id, made in scope; bound when its holder completes.
+    DefinitionEntry* referenceObject(std::uint32_t id, DefinitionScope* scope);
+    // An entry holding an object defined without ID (an instance under its parent).
+    DefinitionEntry* objectInstance(std::unique_ptr<ObjectRecord> node, DefinitionScope* scope);
+    // Registers an object defined with an ID in scope: files it, hands it over when it
+    // can be completed now (else keeps it pending), then retries the older pending ones.
+    DefinitionEntry* registerObject(std::unique_ptr<ObjectRecord> node, DefinitionScope* scope,
+                                    std::uint32_t id);
+
+    // A new, empty mesh entry owned by the builder.
+    MeshEntry* newMeshEntry();
+    // An entry for "meshref" id, made in scope.
+    MeshEntry* referenceMesh(std::uint32_t id, DefinitionScope* scope);
+    // Files a mesh entry under its ID in scope and retries the pending objects.
+    bool defineMesh(MeshEntry* entry, DefinitionScope* scope, std::uint32_t id);
+
+    // Tries every pending registered object again, oldest first, except the newest.
+    void retryPending();
+
+    // Completes a node: binds referenced children and mesh, completes and hands over
+    // children that still wait, and fills childHandles/meshHandle. False when some
+    // reference has no definition (yet), or on a reference cycle.
+    bool completeObject(ObjectRecord& node);
+    // The same for the world's children and mesh, before the world is handed over.
+    bool completeWorld(WorldRecord& world);
+
+    std::uint32_t pendingCount() const;
+
+  private:
+    DefinitionEntry* newEntry();
+    bool completeChildren(std::vector<DefinitionEntry*>& children);
+    bool bindChild(DefinitionEntry*& child);
+    bool bindMesh(MeshEntry*& mesh);
+    bool tryRegister(DefinitionEntry& entry);
+    static void collectHandles(const std::vector<DefinitionEntry*>& children,
+                               std::vector<std::int32_t>& handles);
+
+    SceneConsumer* m_consumer;
+    MeshHandOver m_meshHandOver;
+    std::deque<std::unique_ptr<DefinitionEntry>> m_entries;
+    std::deque<std::unique_ptr<MeshEntry>> m_meshEntries;
+    std::vector<DefinitionEntry*> m_pending;  // registered, not yet handed over; oldest first
+    DefinitionEntry* m_newestRegistered = nullptr;
+};
+
+}  // namespace tessaro
