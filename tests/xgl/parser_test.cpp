@@ -313,3 +313,54 @@ TEST(LoadDocument, ReadsPlainAndCompressedFilesFromDisk) {
 
 }  // namespace
 }  // namespace tessaro
+
+namespace tessaro {
+namespace {
+
+// Points TMPDIR somewhere unusable for the life of the object.
+class UnusableTempFolder {
+  public:
+    UnusableTempFolder() {
+        const char* old = std::getenv("TMPDIR");
+        m_had = old != nullptr;
+        if (m_had) m_old = old;
+        setenv("TMPDIR", "/nonexistent-tessaro-folder", 1);
+    }
+    ~UnusableTempFolder() {
+        if (m_had) {
+            setenv("TMPDIR", m_old.c_str(), 1);
+        } else {
+            unsetenv("TMPDIR");
+        }
+    }
+
+  private:
+    bool m_had = false;
+    std::string m_old;
+};
+
+TEST(StorageFailure, StopsTheParseWithOneMessageNamingTheCause) {
+    RecordingConsumer consumer;
+    SceneLoadContext context(&consumer);
+    DefinitionScope* scope = DefinitionScope::createWorld(&context);
+    {
+        UnusableTempFolder folder;
+        bool allDefined = true;
+        for (std::uint32_t i = 0; i <= DefinitionScope::kGeometrySpillLimit + 5; ++i) {
+            allDefined = scope->definePosition(i, i, 0, 0) && allDefined;
+        }
+        EXPECT_FALSE(allDefined);
+        EXPECT_EQ(scope->findPosition(DefinitionScope::kGeometrySpillLimit + 1), nullptr);
+    }
+    scope->release();
+    ASSERT_EQ(consumer.errors.size(), 1u);
+    EXPECT_EQ(consumer.errors[0].rfind("0: Cannot create a temporary file in "
+                                       "/nonexistent-tessaro-folder",
+                                       0),
+              0u)
+        << consumer.errors[0];
+    EXPECT_TRUE(context.isStopped());
+}
+
+}  // namespace
+}  // namespace tessaro

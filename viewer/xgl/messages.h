@@ -12,6 +12,9 @@ const char* messageText(int number);
 inline constexpr const char* kErrorReadingFile = "Error Reading File\n";
 // Syntax errors are formatted as "<0: ParseError>: <expat text> at line <n>\n".
 inline constexpr const char* kSyntaxErrorFormat = "%s: %s at line %d\n";
+// A temporary file that cannot be created, written or read stops the parse like a
+// syntax error: "0: Cannot create a temporary file in /tmp: No space left on device".
+inline constexpr const char* kStorageErrorFormat = "0: %s";
 
 // Receives the first error of a parse. Implemented by SceneLoadContext; the value
 // readers and element rules only see this interface.

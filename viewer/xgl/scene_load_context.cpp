@@ -31,11 +31,22 @@ struct ParserDeleter {
 
 }  // namespace
 
-SceneLoadContext::SceneLoadContext(SceneConsumer* consumer) : m_consumer(consumer) {
+SceneLoadContext::SceneLoadContext(SceneConsumer* consumer)
+    : m_consumer(consumer), m_builder(consumer) {
     m_leafKind.fill(kNoLeaf);
 }
 
-SceneLoadContext::~SceneLoadContext() = default;
+// Frames and pending entries hold scopes; they go before the scope chain itself.
+SceneLoadContext::~SceneLoadContext() {
+    m_objectFrames.clear();
+    m_world.reset();
+    releaseScopes();
+}
+
+void SceneLoadContext::setConsumer(SceneConsumer* consumer) {
+    m_consumer = consumer;
+    m_builder.setConsumer(consumer);
+}
 
 // ---- parse and error path ----
 
@@ -101,6 +112,38 @@ void SceneLoadContext::reportError(const char* text) {
     m_stopped = true;
 }
 
+void SceneLoadContext::storageFailed(const std::string& cause) {
+    std::snprintf(m_errorText, sizeof m_errorText, kStorageErrorFormat, cause.c_str());
+    reportError(m_errorText);
+}
+
+ParseContext SceneLoadContext::parentContext() const {
+    return m_contextStack.empty() ? ParseContext::document
+                                  : static_cast<ParseContext>(m_contextStack.top());
+}
+
+// ---- scope levels ----
+
+bool SceneLoadContext::enterScope() {
+    DefinitionScope* next = m_scope == nullptr ? DefinitionScope::createWorld(this)
+                                               : DefinitionScope::createChild(m_scope);
+    if (next == nullptr) {
+        reportError("0: Not enough memory for a definition scope");
+        return false;
+    }
+    m_scope = next;
+    return true;
+}
+
+void SceneLoadContext::leaveScope() {
+    if (m_scope != nullptr) m_scope = m_scope->releaseAndGetParent();
+}
+
+void SceneLoadContext::releaseScopes() {
+    while (m_scope != nullptr)
+        leaveScope();
+}
+
 // ---- element starts ----
 
 void SceneLoadContext::startElement(const char* name, const char** attributes) {
@@ -149,7 +192,11 @@ void SceneLoadContext::startChild(TagId tag, ChildRule rule, const char** attrib
         default:
             break;
     }
-    ruleStart(tag, rule, attributes);
+    if (rule.kind == ChildKind::container) {
+        ruleEnter(tag, attributes);
+    } else {
+        ruleLeafStart(tag, attributes);
+    }
 }
 
 void SceneLoadContext::enterContext(ParseContext next, TagId /*tag*/) {
@@ -246,23 +293,97 @@ void SceneLoadContext::endInContext(TagId tag) {
         endChild(tag, kind);
         return;
     }
-    ruleContainerEnd(tag);
+    ruleLeave(tag);
     if (!m_stopped) leaveContext();
 }
 
 void SceneLoadContext::endChild(TagId tag, ChildKind kind) {
-    ruleChildEnd(tag, kind);
+    ruleLeafEnd(tag);
     if (kind != ChildKind::marker) leafKind() = kNoLeaf;
 }
 
 // ---- element rules ----
 // The parser core above owns nesting, child lists, leaf text and the needs-data
-// checks. What each element adds to the scene model is filled in here.
+// checks; each group of rules adds what its elements do to the scene model.
 
-void SceneLoadContext::ruleStart(TagId, ChildRule, const char**) {}
-void SceneLoadContext::ruleText(TagId, const char*) {}
-void SceneLoadContext::ruleChildEnd(TagId, ChildKind) {}
-void SceneLoadContext::ruleContainerEnd(TagId) {}
+namespace {
+
+enum class RuleGroup { none, world, geometry, appearance, include };
+
+RuleGroup ruleGroupOf(ParseContext context) {
+    switch (context) {
+        case ParseContext::document:
+        case ParseContext::world:
+        case ParseContext::lighting:
+        case ParseContext::background:
+        case ParseContext::data:
+            return RuleGroup::world;
+        case ParseContext::object:
+        case ParseContext::mesh:
+        case ParseContext::face:
+        case ParseContext::vertex:
+        case ParseContext::line:
+        case ParseContext::point:
+            return RuleGroup::geometry;
+        case ParseContext::transform:
+        case ParseContext::material:
+        case ParseContext::lineStyle:
+        case ParseContext::pointStyle:
+        case ParseContext::texture:
+        case ParseContext::tcTransform:
+        case ParseContext::sphereMap:
+            return RuleGroup::appearance;
+        case ParseContext::include:
+        case ParseContext::textureBufferRef:
+        case ParseContext::extGeom:
+            return RuleGroup::include;
+        default:
+            return RuleGroup::none;
+    }
+}
+
+// Calls the same static operation of the group that owns `context`.
+template <typename Call>
+void dispatch(ParseContext context, Call call) {
+    switch (ruleGroupOf(context)) {
+        case RuleGroup::world:
+            call(WorldRules{});
+            break;
+        case RuleGroup::geometry:
+            call(GeometryRules{});
+            break;
+        case RuleGroup::appearance:
+            call(AppearanceRules{});
+            break;
+        case RuleGroup::include:
+            call(IncludeRules{});
+            break;
+        case RuleGroup::none:
+            break;
+    }
+}
+
+}  // namespace
+
+void SceneLoadContext::ruleEnter(TagId tag, const char** attributes) {
+    dispatch(m_context, [&](auto rules) { rules.enter(*this, tag, attributes); });
+}
+
+void SceneLoadContext::ruleLeafStart(TagId tag, const char** attributes) {
+    dispatch(m_context, [&](auto rules) { rules.leafStart(*this, tag, attributes); });
+}
+
+void SceneLoadContext::ruleText(TagId leaf, const char* text) {
+    dispatch(m_context, [&](auto rules) { rules.text(*this, leaf, text); });
+}
+
+void SceneLoadContext::ruleLeafEnd(TagId tag) {
+    dispatch(m_context, [&](auto rules) { rules.leafEnd(*this, tag); });
+}
+
+void SceneLoadContext::ruleLeave(TagId tag) {
+    dispatch(m_context, [&](auto rules) { rules.leave(*this, tag); });
+}
 
 // ---- loading a named document ----
 

@@ -7,12 +7,18 @@
 #include <cstdint>
 #include <vector>
 
+#include "scene/definition_scope.h"
 #include "scene/pool_vector.h"
+#include "scene/scene_builder.h"
+#include "scene/scene_consumer.h"
+#include "xgl/appearance_rules.h"
+#include "xgl/geometry_rules.h"
+#include "xgl/include_rules.h"
 #include "xgl/input_stream.h"
 #include "xgl/messages.h"
 #include "xgl/parse_contexts.h"
-#include "scene/scene_consumer.h"
 #include "xgl/tags.h"
+#include "xgl/world_rules.h"
 
 struct XML_ParserStruct;  // expat
 
@@ -21,16 +27,17 @@ namespace tessaro {
 // What the parser keeps for each open object or included object.
 struct ObjectFrame {
     PoolVector<std::int32_t> childTags;
+    std::unique_ptr<ObjectRecord> node;
 };
 
-class SceneLoadContext final : public ErrorReporter {
+class SceneLoadContext final : public ErrorReporter, public StorageErrorSink {
   public:
     explicit SceneLoadContext(SceneConsumer* consumer = nullptr);
     ~SceneLoadContext();
     SceneLoadContext(const SceneLoadContext&) = delete;
     SceneLoadContext& operator=(const SceneLoadContext&) = delete;
 
-    void setConsumer(SceneConsumer* consumer) { m_consumer = consumer; }
+    void setConsumer(SceneConsumer* consumer);
 
     // Reads the whole stream. True when it was read to the end and no message was
     // reported; the first message has then already reached the consumer's showError.
@@ -39,12 +46,18 @@ class SceneLoadContext final : public ErrorReporter {
     // Passes the first text of a parse to the consumer and stops the parse.
     void reportError(const char* text) override;
     bool isStopped() const override { return m_stopped; }
+    // A temporary file failed: the parse stops with "0: " and the cause.
+    void storageFailed(const std::string& cause) override;
 
     // Parser state, for the element rules and for tests.
     ParseContext context() const { return m_context; }
     std::uint32_t contextDepth() const { return m_contextStack.count(); }
     std::uint32_t skipDepth() const { return m_skipDepth; }
     const PoolVector<char>& textBuffer() const { return m_textBuffer; }
+    // The context a container was entered from (document at the bottom).
+    ParseContext parentContext() const;
+    // The innermost definition scope; null outside the world.
+    DefinitionScope* scope() const { return m_scope; }
 
     // Raw expat callbacks forward here.
     void startElement(const char* name, const char** attributes);
@@ -69,11 +82,22 @@ class SceneLoadContext final : public ErrorReporter {
     PoolVector<std::int32_t>& childTagsOf(ParseContext context);
     std::int32_t& leafKind() { return m_leafKind[contextSlot(m_context)]; }
 
-    // Seams for the element rules: what each element does to the scene model.
-    void ruleStart(TagId tag, ChildRule rule, const char** attributes);
+    // Hand each event to the rules that own the context it happens in.
+    void ruleEnter(TagId tag, const char** attributes);
+    void ruleLeafStart(TagId tag, const char** attributes);
     void ruleText(TagId leaf, const char* text);
-    void ruleChildEnd(TagId tag, ChildKind kind);
-    void ruleContainerEnd(TagId tag);
+    void ruleLeafEnd(TagId tag);
+    void ruleLeave(TagId tag);
+
+    // Scope levels: a child of the current scope becomes current / the current one is left.
+    bool enterScope();
+    void leaveScope();
+    void releaseScopes();
+
+    friend class WorldRules;
+    friend class GeometryRules;
+    friend class AppearanceRules;
+    friend class IncludeRules;
 
     SceneConsumer* m_consumer;
     StreamErrorSink* m_sink = nullptr;
@@ -90,6 +114,15 @@ class SceneLoadContext final : public ErrorReporter {
     std::vector<ObjectFrame> m_objectFrames;
     bool m_stopped = false;
     char m_errorText[1000] = {};
+
+    // The scene model that the element rules fill.
+    SceneBuilder m_builder;
+    DefinitionScope* m_scope = nullptr;  // holds one counted reference
+    std::unique_ptr<WorldRecord> m_world;
+    WorldState m_worldState;
+    GeometryState m_geometryState;
+    AppearanceState m_appearanceState;
+    IncludeState m_includeState;
 };
 
 // Parses the document `fileName` with the stream chain its extension selects and
