@@ -34,6 +34,7 @@ struct ParserDeleter {
 SceneLoadContext::SceneLoadContext(SceneConsumer* consumer)
     : m_consumer(consumer), m_builder(consumer) {
     m_leafKind.fill(kNoLeaf);
+    m_mesh.setErrorSink(this);
 }
 
 // Frames and pending entries hold scopes; they go before the scope chain itself.

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "scene/definition_scope.h"
+#include "scene/mesh_build.h"
 #include "scene/pool_vector.h"
 #include "scene/scene_builder.h"
 #include "scene/scene_consumer.h"
@@ -119,6 +120,7 @@ class SceneLoadContext final : public ErrorReporter, public StorageErrorSink {
     SceneBuilder m_builder;
     DefinitionScope* m_scope = nullptr;  // holds one counted reference
     std::unique_ptr<WorldRecord> m_world;
+    MeshBuild m_mesh;  // the mesh being read
     WorldState m_worldState;
     GeometryState m_geometryState;
     AppearanceState m_appearanceState;
