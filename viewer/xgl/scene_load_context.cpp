@@ -343,10 +343,18 @@ RuleGroup ruleGroupOf(ParseContext context) {
     }
 }
 
-// Calls the same static operation of the group that owns `context`.
+// Images and world-level texture coordinates are leaves of several contexts; their
+// rules stay with the elements they define.
+RuleGroup leafGroupOf(ParseContext context, TagId tag) {
+    if (tag == TagId::texturergb || tag == TagId::texturergba) return RuleGroup::appearance;
+    if (tag == TagId::tc && context == ParseContext::world) return RuleGroup::geometry;
+    return ruleGroupOf(context);
+}
+
+// Calls the same static operation of the given group.
 template <typename Call>
-void dispatch(ParseContext context, Call call) {
-    switch (ruleGroupOf(context)) {
+void dispatchTo(RuleGroup group, Call call) {
+    switch (group) {
         case RuleGroup::world:
             call(WorldRules{});
             break;
@@ -367,23 +375,24 @@ void dispatch(ParseContext context, Call call) {
 }  // namespace
 
 void SceneLoadContext::ruleEnter(TagId tag, const char** attributes) {
-    dispatch(m_context, [&](auto rules) { rules.enter(*this, tag, attributes); });
+    dispatchTo(ruleGroupOf(m_context), [&](auto rules) { rules.enter(*this, tag, attributes); });
 }
 
 void SceneLoadContext::ruleLeafStart(TagId tag, const char** attributes) {
-    dispatch(m_context, [&](auto rules) { rules.leafStart(*this, tag, attributes); });
+    dispatchTo(leafGroupOf(m_context, tag),
+               [&](auto rules) { rules.leafStart(*this, tag, attributes); });
 }
 
 void SceneLoadContext::ruleText(TagId leaf, const char* text) {
-    dispatch(m_context, [&](auto rules) { rules.text(*this, leaf, text); });
+    dispatchTo(leafGroupOf(m_context, leaf), [&](auto rules) { rules.text(*this, leaf, text); });
 }
 
 void SceneLoadContext::ruleLeafEnd(TagId tag) {
-    dispatch(m_context, [&](auto rules) { rules.leafEnd(*this, tag); });
+    dispatchTo(leafGroupOf(m_context, tag), [&](auto rules) { rules.leafEnd(*this, tag); });
 }
 
 void SceneLoadContext::ruleLeave(TagId tag) {
-    dispatch(m_context, [&](auto rules) { rules.leave(*this, tag); });
+    dispatchTo(ruleGroupOf(m_context), [&](auto rules) { rules.leave(*this, tag); });
 }
 
 // ---- loading a named document ----
