@@ -1,6 +1,31 @@
 // The state of one load: the XML-driven parser with its context state machine,
 // and (with the element rules) the scene model it fills. One context reads one
 // document through one call of parse().
+//
+// How element rules are called. The core maps names to tags, decides with the
+// tables of parse_contexts.h which child is allowed where (61 otherwise, unknown
+// names skipped), joins leaf text, raises the needs-data messages and hands every
+// event to the rule group that owns the context, through its static functions:
+//  - enter(load, tag, attrs): a container started and its context was entered
+//    (m_context is the new one, parentContext() the one it was entered from);
+//  - leafStart(load, tag, attrs): a leaf or marker ("patch", "directionallight",
+//    "extgeomelem") started in the current context;
+//  - text(load, leaf, text): the open leaf's joined, NUL-terminated text, just
+//    before its end, when it has any;
+//  - leafEnd(load, tag): a leaf or marker ended (a missing text was already
+//    reported by the core);
+//  - leave(load, tag): the container's own element ends; the core pops the
+//    context afterwards unless the parse stopped.
+// Groups by context: document, world, lighting, background, data -> WorldRules;
+// object, mesh, face, vertex, line, point -> GeometryRules; transform, material,
+// lineStyle, pointStyle, texture, tcTransform, sphereMap -> AppearanceRules;
+// include, textureBufferRef, extGeom -> IncludeRules. The leaves "texturergb" and
+// "texturergba" go to AppearanceRules in every context, "tc" in the world to
+// GeometryRules. The rule classes are friends and use the members below directly:
+// childTagsOf(context) (for object and include, the current frame's list),
+// m_lightChildTags, m_scope with enterScope()/leaveScope(), m_builder, m_world,
+// m_objectFrames (pushed and popped by the core; the rules create `node`),
+// m_mesh, m_consumer, m_errorText, and raise()/reportError().
 #pragma once
 
 #include <array>
