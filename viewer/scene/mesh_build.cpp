@@ -129,6 +129,18 @@ std::int32_t MeshBuild::addTexCoord(float u, float v) {
     return appendRecord(m_texCoords, TexCoordRecord{kNoId, u, v});
 }
 
+std::int32_t MeshBuild::addPositionReference(std::uint32_t id) {
+    return appendRecord(m_positions, PositionRecord{0, 0, 0, id, 0});
+}
+
+std::int32_t MeshBuild::addNormalReference(std::uint32_t id) {
+    return appendRecord(m_normals, NormalRecord{id, 0, 0, 0});
+}
+
+std::int32_t MeshBuild::addTexCoordReference(std::uint32_t id) {
+    return appendRecord(m_texCoords, TexCoordRecord{id, 0, 0});
+}
+
 template <typename Record>
 std::int32_t MeshBuild::run(PoolVector<Record>& list, std::uint32_t id) {
     const auto wanted = static_cast<std::int32_t>(id);

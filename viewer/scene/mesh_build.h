@@ -47,6 +47,11 @@ class MeshBuild {
     std::int32_t addPosition(double x, double y, double z);
     std::int32_t addNormal(float x, float y, float z);
     std::int32_t addTexCoord(float u, float v);
+    // A reference by ID ("pref", "nref", "tcref"): a record that the hand-over replaces
+    // with the definition of that ID.
+    std::int32_t addPositionReference(std::uint32_t id);
+    std::int32_t addNormalReference(std::uint32_t id);
+    std::int32_t addTexCoordReference(std::uint32_t id);
 
     // Runs: the index of the previous run when it names the same ID, else a new run.
     std::int32_t materialRun(std::uint32_t id);
