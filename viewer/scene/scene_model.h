@@ -54,6 +54,8 @@ struct ObjectRecord {
     bool completing = false;  // guard: a reference cycle never completes
     std::int32_t id = kNone;
     std::int32_t pathId = kNone;
+    bool hasName = false;
+    std::string name;
     Transform transform;
     MeshEntry* mesh = nullptr;
     std::uint32_t subObjectCount = 0;

@@ -2,6 +2,7 @@
 
 #include <expat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -35,6 +36,8 @@ SceneLoadContext::SceneLoadContext(SceneConsumer* consumer)
     : m_consumer(consumer), m_builder(consumer) {
     m_leafKind.fill(kNoLeaf);
     m_mesh.setErrorSink(this);
+    m_builder.setMeshHandOver(
+        [this](MeshEntry& entry) { return GeometryRules::handOverPending(*this, entry); });
 }
 
 // Frames and pending entries hold scopes; they go before the scope chain itself.
@@ -121,6 +124,14 @@ void SceneLoadContext::storageFailed(const std::string& cause) {
 ParseContext SceneLoadContext::parentContext() const {
     return m_contextStack.empty() ? ParseContext::document
                                   : static_cast<ParseContext>(m_contextStack.top());
+}
+
+bool SceneLoadContext::claimSiblingPathId(std::int32_t pathId) {
+    if (pathId == kNone) return true;
+    auto& siblings = m_objectFrames.size() >= 2
+                         ? m_objectFrames[m_objectFrames.size() - 2].childPathIds
+                         : m_worldChildPathIds;
+    return siblings.insert(pathId).second;
 }
 
 // ---- scope levels ----

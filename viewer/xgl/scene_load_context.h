@@ -30,6 +30,7 @@
 
 #include <array>
 #include <cstdint>
+#include <unordered_set>
 #include <vector>
 
 #include "scene/definition_scope.h"
@@ -54,6 +55,7 @@ namespace tessaro {
 struct ObjectFrame {
     PoolVector<std::int32_t> childTags;
     std::unique_ptr<ObjectRecord> node;
+    std::unordered_set<std::int32_t> childPathIds;  // of the objects and includes inside it
 };
 
 class SceneLoadContext final : public ErrorReporter, public StorageErrorSink {
@@ -115,6 +117,10 @@ class SceneLoadContext final : public ErrorReporter, public StorageErrorSink {
     void ruleLeafEnd(TagId tag);
     void ruleLeave(TagId tag);
 
+    // Records the path ID of the object or include that is ending with its parent
+    // (the frame below it, or the world); false when a sibling already has it.
+    bool claimSiblingPathId(std::int32_t pathId);
+
     // Scope levels: a child of the current scope becomes current / the current one is left.
     bool enterScope();
     void leaveScope();
@@ -122,6 +128,7 @@ class SceneLoadContext final : public ErrorReporter, public StorageErrorSink {
 
     friend class WorldRules;
     friend class GeometryRules;
+    friend class GeometryAccess;
     friend class AppearanceRules;
     friend class IncludeRules;
 
@@ -145,6 +152,7 @@ class SceneLoadContext final : public ErrorReporter, public StorageErrorSink {
     SceneBuilder m_builder;
     DefinitionScope* m_scope = nullptr;  // holds one counted reference
     std::unique_ptr<WorldRecord> m_world;
+    std::unordered_set<std::int32_t> m_worldChildPathIds;
     MeshBuild m_mesh;  // the mesh being read
     WorldState m_worldState;
     GeometryState m_geometryState;
