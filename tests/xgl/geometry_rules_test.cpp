@@ -45,7 +45,11 @@ struct Recorder : ValidatingConsumer {
 Recorder parse(const std::string& body) {
     Recorder recorder;
     SceneLoadContext context(&recorder);
-    TextStream stream("<world>" + body + "</world>");
+    TextStream stream(
+        "<world><lighting><ambient>0 0 0</ambient></lighting>"
+        "<background><backcolor>1 1 1</backcolor></background>"
+        "<mat id='1'><amb>0 0 0</amb><diff>1 1 1</diff></mat>" +
+        body + "</world>");
     context.parse(stream, nullptr);
     return recorder;
 }
@@ -183,16 +187,11 @@ INSTANTIATE_TEST_SUITE_P(
                     "8: Attribute for Object Tag not called PathID or ID"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(GeometryRecords, AFaceKeepsItsVerticesSmoothingGroupsAndPatch) {
-    const Recorder r =
-        parse(mesh("<p id='7'>5 6 7</p><patch>" + face("<s>0</s><s>1</s>", "<matref>3</matref>") +
-                   "</patch><patch patchid='0'/>"
-                   "<f><matref>3</matref><fv1><pref>7</pref></fv1>"
-                   "<fv2><pref>7</pref><nref>1</nref></fv2>"
-                   "<fv3><p id='9'>1 1 1</p></fv3></f>"));
-    // Material 3 is defined nowhere: the mesh waits, so nothing reached the consumer.
-    ASSERT_TRUE(r.errors.empty()) << r.errors.front();
+TEST(GeometryRecords, AWorldMeshNamingAnUndefinedMaterialIsReported) {
+    const Recorder r = parse(mesh(face("", "<matref>3</matref>")));
     EXPECT_TRUE(r.meshes.empty());
+    EXPECT_EQ(r.errors,
+              std::vector<std::string>{"176: The mesh at the world level could not be resolved"});
 }
 
 TEST(GeometryRecords, AMeshReachesTheConsumerWithResolvedDefinitions) {
@@ -204,7 +203,7 @@ TEST(GeometryRecords, AMeshReachesTheConsumerWithResolvedDefinitions) {
                                   "<fv2><pref>7</pref><nref>1</nref></fv2>"
                                   "<fv3><p id='9'>1 1 1</p></fv3></f>"));
     ASSERT_TRUE(r.errors.empty()) << r.errors.front();
-    if (r.meshes.empty()) GTEST_SKIP() << "world-level materials arrive with the appearance rules";
+    ASSERT_EQ(r.meshes.size(), 1u);
     const DrawableMesh& d = *r.meshes[0];
     ASSERT_EQ(d.faces.count, 2u);
     EXPECT_EQ(d.faces[0].smoothingGroups, 0x80000001u);

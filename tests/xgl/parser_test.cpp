@@ -63,6 +63,12 @@ ParseResult parseText(const std::string& document, std::size_t blockSize = kStre
 }
 
 const std::string kMessage61 = "61: Tag Inappropriate in current context";
+// Every valid world holds exactly one lighting and one background.
+const std::string kWorld =
+    "<world><lighting><ambient>0 0 0</ambient></lighting>"
+    "<background><backcolor>1 1 1</backcolor></background>";
+// For documents that bring their own lighting.
+const std::string kWorldUnlit = "<world><background><backcolor>1 1 1</backcolor></background>";
 
 struct DocumentCase {
     const char* name;
@@ -90,98 +96,108 @@ std::string name(std::size_t length) {
 INSTANTIATE_TEST_SUITE_P(
     Structure, ParseDocument,
     ::testing::Values(
-        DocumentCase{"MinimalWorld", "<world></world>", ""},
-        DocumentCase{"CaseOfNamesIsIgnored", "<WORLD><Object><MESH><F/></MESH></Object></WORLD>",
-                     ""},
+        DocumentCase{"MinimalWorld", kWorld + "</world>", ""},
+        DocumentCase{
+            "CaseOfNamesIsIgnored",
+            "<WORLD><LIGHTING><AMBIENT>0 0 0</AMBIENT></LIGHTING><BACKGROUND><BACKCOLOR>0 0 0"
+            "</BACKCOLOR></BACKGROUND><Object><MESH></MESH></Object></WORLD>",
+            ""},
         DocumentCase{"UnrecognisedRootIsSkipped", "<scene><world><p/></world></scene>", ""},
         DocumentCase{"KnownNonWorldRoot", "<object></object>", kMessage61},
-        DocumentCase{"PositionInWorld", "<world><p>1 2 3</p></world>", kMessage61},
+        DocumentCase{"PositionInWorld", kWorld + "<p>1 2 3</p></world>", kMessage61},
         DocumentCase{"SkippedContentHoldsKnownTagsInTheWrongPlace",
-                     "<world><extra><p/><fv1><world/></fv1></extra></world>", ""},
+                     kWorld + "<extra><p/><fv1><world/></fv1></extra></world>", ""},
         DocumentCase{"UnrecognisedInSphereMap",
-                     "<world><lighting><spheremap><extra/></spheremap></lighting></world>",
+                     kWorldUnlit + "<lighting><spheremap><extra/></spheremap></lighting></world>",
                      kMessage61},
         DocumentCase{"UnrecognisedInTcTransform",
-                     "<world><texture><tctransform><extra/></tctransform></texture></world>",
+                     kWorld + "<texture><tctransform><extra/></tctransform></texture></world>",
                      kMessage61},
-        DocumentCase{"NameInInclude", "<world><include><name>a</name></include></world>",
+        DocumentCase{"NameInInclude", kWorld + "<include><name>a</name></include></world>",
                      kMessage61},
-        DocumentCase{"VertexInMesh", "<world><mesh><fv1/></mesh></world>", kMessage61},
+        DocumentCase{"VertexInMesh", kWorld + "<mesh><fv1/></mesh></world>", kMessage61},
         DocumentCase{"LightChildrenNestedInTheLight",
-                     "<world><lighting><directionallight><direction>0 0 1</direction>"
-                     "<diffuse>1 1 1</diffuse></directionallight></lighting></world>",
+                     kWorldUnlit + "<lighting><directionallight><direction>0 0 1</direction>"
+                                   "<diffuse>1 1 1</diffuse></directionallight></lighting></world>",
                      ""},
-        DocumentCase{"FacesInsideAPatch",
-                     "<world><mesh><patch><f><fv1><pref>1</pref></fv1></f></patch></mesh></world>",
-                     ""},
-        DocumentCase{"ObjectsNest",
-                     "<world><object><object><include><transform/></include></object></object>"
+        DocumentCase{
+            "FacesInsideAPatch",
+            kWorld + "<mat id='1'><amb>0 0 0</amb><diff>1 1 1</diff></mat><mesh><p id='1'>0 0 0</p>"
+                     "<patch><f><matref>1</matref><fv1><pref>1</pref></fv1>"
+                     "<fv2><pref>1</pref></fv2><fv3><pref>1</pref></fv3></f></patch></mesh>"
                      "</world>",
+            ""},
+        DocumentCase{"ObjectsNest",
+                     kWorld + "<object><object><include><transform/></include></object></object>"
+                              "</world>",
                      ""},
-        DocumentCase{"NameOf255Characters", "<world><" + name(255) + "/></world>", ""},
-        DocumentCase{"NameOf256Characters", "<world><" + name(256) + "/></world>",
+        DocumentCase{"NameOf255Characters", kWorld + "<" + name(255) + "/></world>", ""},
+        DocumentCase{"NameOf256Characters", kWorld + "<" + name(256) + "/></world>",
                      "59: Tag name too long"},
-        DocumentCase{"SyntaxErrorOnTheThirdLine", "<world>\n<object>\n</world>",
+        DocumentCase{"SyntaxErrorOnTheThirdLine", kWorld + "\n<object>\n</world>",
                      "0: ParseError: mismatched tag at line 3\n"},
         DocumentCase{"EmptyDocument", "", "0: ParseError: no element found at line 1\n"},
         DocumentCase{"NotXml", "\x01\x02 binary",
                      "0: ParseError: not well-formed (invalid token) at line 1\n"},
-        DocumentCase{"TruncatedXml", "<world><object>",
+        DocumentCase{"TruncatedXml", kWorld + "<object>",
                      "0: ParseError: no element found at line 1\n"},
-        DocumentCase{"OnlyTheFirstMessage", "<world><p/>\n<oops></world>", kMessage61}),
+        DocumentCase{"OnlyTheFirstMessage", kWorld + "<p/>\n<oops></world>", kMessage61}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // One row per container: the smallest document whose last leaf has no text.
 INSTANTIATE_TEST_SUITE_P(
     NeedsData, ParseDocument,
     ::testing::Values(
-        DocumentCase{"World", "<world><meshref/></world>", "96: Tag in world needs data"},
-        DocumentCase{"WorldTcAndNameNeedNoText", "<world><tc id='1'/><name/></world>", ""},
-        DocumentCase{"Object", "<world><object><tc/></object></world>",
+        DocumentCase{"World", kWorld + "<meshref/></world>", "96: Tag in world needs data"},
+        DocumentCase{"WorldTcAndNameNeedNoText", kWorld + "<tc id='1'/><name/></world>", ""},
+        DocumentCase{"Object", kWorld + "<object><tc id='1'/></object></world>",
                      "87: Tag in object needs data"},
-        DocumentCase{"ObjectNameNeedsNoText", "<world><object><name/></object></world>", ""},
-        DocumentCase{"Mesh", "<world><mesh><p id='1'></p></mesh></world>",
+        DocumentCase{"ObjectNameNeedsNoText", kWorld + "<object><name/></object></world>", ""},
+        DocumentCase{"Mesh", kWorld + "<mesh><p id='1'></p></mesh></world>",
                      "88: Tag in mesh needs data"},
-        DocumentCase{"Face", "<world><mesh><f><matref/></f></mesh></world>",
+        DocumentCase{"Face", kWorld + "<mesh><f><matref/></f></mesh></world>",
                      "89: Tag in face needs data"},
-        DocumentCase{"Material", "<world><mat><diff/></mat></world>",
+        DocumentCase{"Material", kWorld + "<mat><diff/></mat></world>",
                      "90: Tag in material needs data"},
-        DocumentCase{"Transform", "<world><object><transform><up/></transform></object></world>",
+        DocumentCase{"Transform", kWorld + "<object><transform><up/></transform></object></world>",
                      "91: Tag in transform needs data"},
-        DocumentCase{"Background", "<world><background><backcolor/></background></world>",
+        DocumentCase{"Background", kWorld + "<background><backcolor/></background></world>",
                      "92: Tag in background needs data"},
-        DocumentCase{"Lighting", "<world><lighting><ambient/></lighting></world>",
+        DocumentCase{"Lighting", kWorldUnlit + "<lighting><ambient/></lighting></world>",
                      "93: Tag in lighting needs data"},
-        DocumentCase{"Texture", "<world><texture><texturergb/></texture></world>",
+        DocumentCase{"Texture", kWorld + "<texture><texturergb/></texture></world>",
                      "95: Tag in Texture needs data"},
         DocumentCase{"TextureBufferRef",
-                     "<world><includetexturebuffer><ref/></includetexturebuffer></world>",
+                     kWorld + "<includetexturebuffer><ref/></includetexturebuffer></world>",
                      "95: Tag in Texture needs data"},
         DocumentCase{"SphereMap",
-                     "<world><lighting><spheremap><radius/></spheremap></lighting></world>",
+                     kWorldUnlit + "<lighting><spheremap><radius/></spheremap></lighting></world>",
                      "95: Tag in Texture needs data"},
-        DocumentCase{"Vertex", "<world><mesh><f><fv1><pref/></fv1></f></mesh></world>",
+        DocumentCase{"Vertex", kWorld + "<mesh><f><fv1><pref/></fv1></f></mesh></world>",
                      "103: Tag in Face Vertex needs data"},
-        DocumentCase{"Include", "<world><include><ref/></include></world>",
+        DocumentCase{"Include", kWorld + "<include><ref/></include></world>",
                      "115: Tag in Included Object needs data"},
-        DocumentCase{"Line", "<world><mesh><l><linestyleref/></l></mesh></world>",
+        DocumentCase{"Line", kWorld + "<mesh><l><linestyleref/></l></mesh></world>",
                      "128: Tag in line needs data"},
-        DocumentCase{"Point", "<world><mesh><pt><textureref/></pt></mesh></world>",
+        DocumentCase{"Point", kWorld + "<mesh><pt><textureref/></pt></mesh></world>",
                      "134: Tag in point needs data"},
-        DocumentCase{"LineStyle", "<world><linestyle><linewidth/></linestyle></world>",
+        DocumentCase{"LineStyle", kWorld + "<linestyle><linewidth/></linestyle></world>",
                      "139: Tag in linestyle needs data"},
-        DocumentCase{"PointStyle", "<world><pointstyle><pointsize/></pointstyle></world>",
+        DocumentCase{"PointStyle", kWorld + "<pointstyle><pointsize/></pointstyle></world>",
                      "146: Tag in pointstyle needs data"},
         DocumentCase{"ExtGeom",
-                     "<world><object><extgeom org='a'><extgeomelemdata/></extgeom></object>"
-                     "</world>",
+                     kWorld + "<object><extgeom org='a'><extgeomelemdata/></extgeom></object>"
+                              "</world>",
                      "157: Tag in extgeom needs data"},
         DocumentCase{"TcTransform",
-                     "<world><texture><tctransform><ss/></tctransform></texture></world>",
+                     kWorld + "<texture><tctransform><ss/></tctransform></texture></world>",
                      "177: Tag in TCTransform needs data"},
-        DocumentCase{"EmptyDataStringsDoNotLeakIntoTheParent",
-                     "<world><object><data org='a'><str/><bin/></data></object></world>", ""},
-        DocumentCase{"WhitespaceIsText", "<world><mesh><p id='1'> </p></mesh></world>", ""}),
+        DocumentCase{
+            "EmptyDataStringsDoNotLeakIntoTheParent",
+            kWorld + "<object><data org='a'><str name='s'/><bin name='b'/></data></object></world>",
+            ""},
+        DocumentCase{"WhitespaceIsText", kWorld + "<mesh><p id='1'> </p></mesh></world>",
+                     "83: Unable to parse 3 numbers from a 3D vector"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct TextCase {
@@ -203,14 +219,14 @@ TEST_P(LeafText, IsJoinedFromItsRunsAndKeepsOnlyTheLastRun) {
 INSTANTIATE_TEST_SUITE_P(
     Table, LeafText,
     ::testing::Values(
-        TextCase{"CharacterReferences", "<world><name>a&amp;b&#65;&#x42;c&lt;</name></world>",
+        TextCase{"CharacterReferences", kWorld + "<name>a&amp;b&#65;&#x42;c&lt;</name></world>",
                  "a&bABc<"},
-        TextCase{"CData", "<world><name>1 <![CDATA[<2>]]> 3</name></world>", "1 <2> 3"},
-        TextCase{"LineEndsBecomeLineFeeds", "<world><name>1\r\n2\r3</name></world>", "1\n2\n3"},
-        TextCase{"TextBeforeAChildIsDropped", "<world><name>abc<extra>x</extra>def</name></world>",
-                 "def"},
+        TextCase{"CData", kWorld + "<name>1 <![CDATA[<2>]]> 3</name></world>", "1 <2> 3"},
+        TextCase{"LineEndsBecomeLineFeeds", kWorld + "<name>1\r\n2\r3</name></world>", "1\n2\n3"},
+        TextCase{"TextBeforeAChildIsDropped",
+                 kWorld + "<name>abc<extra>x</extra>def</name></world>", "def"},
         TextCase{"TextBetweenContainersIsNotKept",
-                 "<world><name>kept</name>\n  between\n<object/>  </world>", "kept"}),
+                 kWorld + "<name>kept</name>\n  between\n<object/>  </world>", "kept"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(LeafText, SpanningManyStreamBlocksIsWhole) {
@@ -220,7 +236,7 @@ TEST(LeafText, SpanningManyStreamBlocksIsWhole) {
         raw += std::to_string(i) + ",&#32;";
         decoded += std::to_string(i) + ", ";
     }
-    const ParseResult r = parseText("<world><name>" + raw + "</name></world>");
+    const ParseResult r = parseText(kWorld + "<name>" + raw + "</name></world>");
     EXPECT_TRUE(r.errors.empty());
     EXPECT_EQ(r.lastText, decoded);
 }
@@ -228,14 +244,14 @@ TEST(LeafText, SpanningManyStreamBlocksIsWhole) {
 TEST(Parser, KeepsNoMemoryForTextOutsideLeaves) {
     const std::string filler(8 * kStreamBlockSize, ' ');
     const ParseResult r =
-        parseText("<world><name>x</name>" + filler + "<extra>" + filler + "</extra></world>");
+        parseText(kWorld + "<name>x</name>" + filler + "<extra>" + filler + "</extra></world>");
     EXPECT_TRUE(r.errors.empty());
     EXPECT_LE(r.textCapacity, 16u);
 }
 
 TEST(Parser, SkipsDeepNestingOfUnrecognisedElements) {
     constexpr int kDepth = 100000;
-    std::string document = "<world>";
+    std::string document = kWorld + "";
     for (int i = 0; i < kDepth; ++i)
         document += "<x>";
     document += "<p/>";
@@ -255,16 +271,16 @@ TEST(Parser, ContextsReturnToTheDocumentLevel) {
     RecordingConsumer consumer;
     SceneLoadContext context(&consumer);
     StringStream stream(
-        "<world><object><mesh><f><fv1><p>1 2 3</p></fv1><mat><diff>1 1 1</diff></mat></f>"
-        "</mesh></object><lighting><spheremap><includetexturebuffer><ref>a</ref>"
-        "</includetexturebuffer></spheremap></lighting></world>");
+        kWorld +
+        "<object><mesh><f><fv1><p>1 2 3</p></fv1><fv2><p>0 0 0</p></fv2><fv3><p>0 1 0</p></fv3>"
+        "<mat><amb>0 0 0</amb><diff>1 1 1</diff></mat></f></mesh></object></world>");
     EXPECT_TRUE(context.parse(stream, nullptr));
     EXPECT_EQ(context.context(), ParseContext::document);
     EXPECT_EQ(context.contextDepth(), 0u);
 }
 
 TEST(Parser, StopsAtTheFirstMessageAndIgnoresLaterSyntaxErrors) {
-    const ParseResult r = parseText("<world><p/>\n<object>\n</oops></world>");
+    const ParseResult r = parseText(kWorld + "<p/>\n<object>\n</oops></world>");
     EXPECT_FALSE(r.clean);
     EXPECT_EQ(r.errors, std::vector<std::string>{kMessage61});
 }
@@ -273,7 +289,7 @@ TEST(Parser, AFailingReadReportsErrorReadingFile) {
     for (int failAfter : {0, 1}) {
         RecordingConsumer consumer;
         SceneLoadContext context(&consumer);
-        StringStream stream("<world><object></object></world>", 8, failAfter);
+        StringStream stream(kWorld + "<object></object></world>", 8, failAfter);
         EXPECT_FALSE(context.parse(stream, nullptr));
         EXPECT_EQ(consumer.errors, std::vector<std::string>{"Error Reading File\n"});
         EXPECT_TRUE(context.isStopped());
@@ -289,14 +305,14 @@ struct FileCase {
 
 TEST(LoadDocument, ReadsPlainAndCompressedFilesFromDisk) {
     using testing::deflateText;
-    const std::string valid = "<world><object/></world>";
+    const std::string valid = kWorld + "<object/></world>";
     const FileCase cases[] = {
         {"a.xgl", valid, true, ""},
         {"b.ZGL", deflateText(valid), true, ""},
         {"c.zgl", deflateText(valid) + "trailing garbage", true, ""},
         {"d.zgl", valid, true, "Error Reading File\n"},
         {"e.xgl", "", true, "0: ParseError: no element found at line 1\n"},
-        {"f.zgl", deflateText("<world><p/></world>"), true, kMessage61},
+        {"f.zgl", deflateText(kWorld + "<p/></world>"), true, kMessage61},
         {"g.txt", valid, false, ""},
     };
     testing::TempDir dir;

@@ -31,15 +31,18 @@ class SceneConsumer {
 };
 
 // A consumer that keeps nothing and remembers the first error text; used to
-// validate documents.
+// validate documents. It still hands out distinct handles, so that references to
+// what it received count as resolved.
 class ValidatingConsumer : public SceneConsumer {
   public:
     void worldDone(std::unique_ptr<WorldRecord>) override {}
-    std::int32_t addMesh(std::unique_ptr<DrawableMesh>) override { return kNotKept; }
-    std::int32_t addObject(std::unique_ptr<ObjectRecord>) override { return kNotKept; }
-    std::int32_t addData(std::unique_ptr<DataRecord>) override { return kNotKept; }
-    std::int32_t addTexture(std::unique_ptr<TextureRecord>) override { return kNotKept; }
-    std::int32_t addTextureImage(std::unique_ptr<TextureImageRecord>) override { return kNotKept; }
+    std::int32_t addMesh(std::unique_ptr<DrawableMesh>) override { return nextHandle(); }
+    std::int32_t addObject(std::unique_ptr<ObjectRecord>) override { return nextHandle(); }
+    std::int32_t addData(std::unique_ptr<DataRecord>) override { return nextHandle(); }
+    std::int32_t addTexture(std::unique_ptr<TextureRecord>) override { return nextHandle(); }
+    std::int32_t addTextureImage(std::unique_ptr<TextureImageRecord>) override {
+        return nextHandle();
+    }
     void showError(const char* text) override {
         if (!m_hasError) m_firstError = text;
         m_hasError = true;
