@@ -101,8 +101,14 @@ bool SceneBuilder::completeObject(ObjectRecord& node) {
     return true;
 }
 
+// Unlike an object, the world tries every reference, so that one without a target
+// does not keep those behind it from being bound (the check names the right one).
 bool SceneBuilder::completeWorld(WorldRecord& world) {
-    if (!completeChildren(world.children) || !bindMesh(world.mesh)) return false;
+    bool complete = true;
+    for (DefinitionEntry*& child : world.children) {
+        if (!child->resolved() && (!bindChild(child) || !tryRegister(*child))) complete = false;
+    }
+    if (!bindMesh(world.mesh) || !complete) return false;
     collectHandles(world.children, world.childHandles);
     world.meshHandle = world.mesh != nullptr ? world.mesh->handle : kNone;
     return true;

@@ -92,21 +92,6 @@ bool hasTopLevelObjects(const WorldRecord& world) {
     return world.topLevelCount > 0 || !world.children.empty();
 }
 
-// completeWorld stops at the first reference without a target. Binding each one on
-// its own lets the check name the right one, and binds forward references behind it.
-void bindEachReference(SceneBuilder& builder, WorldRecord& world) {
-    for (DefinitionEntry*& child : world.children) {
-        WorldRecord single;
-        single.children.push_back(child);
-        builder.completeWorld(single);
-        child = single.children.front();
-    }
-    WorldRecord meshOnly;
-    meshOnly.mesh = world.mesh;
-    builder.completeWorld(meshOnly);
-    world.mesh = meshOnly.mesh;
-}
-
 }  // namespace
 
 struct WorldRules::Access {
@@ -410,9 +395,8 @@ bool WorldRules::resolveWorld(SceneLoadContext& load) {
     WorldRecord* world = load.m_world.get();
     if (world == nullptr) return false;
     if (load.m_builder.completeWorld(*world)) return true;
-    bindEachReference(load.m_builder, *world);
-    // With every reference bound, completing again fills the handles the consumer reads.
-    return Access::reportUnresolved(load, *world) && load.m_builder.completeWorld(*world);
+    Access::reportUnresolved(load, *world);
+    return false;
 }
 
 }  // namespace tessaro
