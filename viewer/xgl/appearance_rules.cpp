@@ -1,16 +1,723 @@
 #include "xgl/appearance_rules.h"
 
+#include <cmath>
+#include <cstring>
+#include <new>
+#include <type_traits>
+
 #include "xgl/scene_load_context.h"
 
 namespace tessaro {
 
-// The element rules of this group are added here; until then these elements are
-// only checked for their nesting by the parser core.
+namespace {
 
-void AppearanceRules::enter(SceneLoadContext&, TagId, AttributeList) {}
-void AppearanceRules::leafStart(SceneLoadContext&, TagId, AttributeList) {}
-void AppearanceRules::text(SceneLoadContext&, TagId, const char*) {}
-void AppearanceRules::leafEnd(SceneLoadContext&, TagId) {}
-void AppearanceRules::leave(SceneLoadContext&, TagId) {}
+using PC = ParseContext;
+using PrimitiveField = AppearanceRules::PrimitiveField;
+
+constexpr const char* kNoMemory = "0: Not enough memory to hold the document's definitions";
+constexpr const char* kNoMemoryForImage = "0: Not enough memory for a texture image";
+
+// The messages of a definition without "id" directly in the world, an object or a mesh.
+struct MissingIdMessages {
+    int world;
+    int object;
+    int mesh;
+};
+
+// Reads "id"; directly in world, object or mesh one is required, inside a face, line
+// or point the element is inline and needs none.
+std::int32_t readDefinitionId(SceneLoadContext& load, AttributeList attributes,
+                              const MissingIdMessages& missing) {
+    const std::int32_t id = readIdAttribute(load, attributes);
+    if (load.isStopped() || id != kNone) return id;
+    switch (load.parentContext()) {
+        case PC::world:
+            load.raise(missing.world);
+            break;
+        case PC::object:
+            load.raise(missing.object);
+            break;
+        case PC::mesh:
+            load.raise(missing.mesh);
+            break;
+        default:
+            break;
+    }
+    return id;
+}
+
+// The message for an image's "id" in the context it stands in; 0 when it may stand.
+int imageIdMessage(ParseContext context, std::int32_t id) {
+    switch (context) {
+        case PC::world:
+            return id == kNone ? 21 : 0;
+        case PC::object:
+            return id == kNone ? 23 : 0;
+        case PC::mesh:
+            return id == kNone ? 24 : 0;
+        case PC::texture:
+            return id != kNone ? 113 : 0;
+        case PC::sphereMap:
+            return id != kNone ? 175 : 0;
+        default:
+            return 0;
+    }
+}
+
+bool readColor(ErrorReporter& reporter, const char* text, float (&color)[3], int rangeMessage) {
+    if (!readFloat3(reporter, text, color)) return false;
+    for (float component : color) {
+        if (!inUnitRange(component)) {
+            reporter.raise(rangeMessage);
+            return false;
+        }
+    }
+    return true;
+}
+
+void readMaterialValue(ErrorReporter& reporter, MaterialRecord& material, TagId leaf,
+                       const char* text) {
+    switch (leaf) {
+        case TagId::emiss:
+            readColor(reporter, text, material.emissive, 41);
+            break;
+        case TagId::diff:
+            readColor(reporter, text, material.diffuse, 42);
+            break;
+        case TagId::spec:
+            readColor(reporter, text, material.specular, 43);
+            break;
+        case TagId::amb:
+            readColor(reporter, text, material.ambient, 44);
+            break;
+        case TagId::shine:
+            readFloat(reporter, text, material.shininess);
+            break;
+        case TagId::alpha:
+            if (readFloat(reporter, text, material.alpha) && !inUnitRange(material.alpha)) {
+                reporter.raise(46);
+            }
+            break;
+        default:
+            break;
+    }
+}
+
+// Four hexadecimal digits, the first one most significant.
+void readLinePattern(ErrorReporter& reporter, const char* text, std::uint32_t& pattern) {
+    if (std::strlen(text) != 4) {
+        reporter.raise(144);
+        return;
+    }
+    std::uint8_t bytes[2];
+    if (decodeHex(reporter, text, 4, bytes)) pattern = (std::uint32_t{bytes[0]} << 8) | bytes[1];
+}
+
+void readLineStyleValue(ErrorReporter& reporter, LineStyleRecord& style, TagId leaf,
+                        const char* text) {
+    switch (leaf) {
+        case TagId::linewidth:
+            if (readFloat(reporter, text, style.width) && !(style.width > 0)) reporter.raise(143);
+            break;
+        case TagId::linepattern:
+            readLinePattern(reporter, text, style.pattern);
+            break;
+        case TagId::linepatternfactor:
+            if (readUnsigned(reporter, text, style.patternFactor) &&
+                (style.patternFactor == 0 || style.patternFactor > 256)) {
+                reporter.raise(145);
+            }
+            break;
+        default:
+            break;
+    }
+}
+
+void readPointSize(ErrorReporter& reporter, PointStyleRecord& style, const char* text) {
+    if (readFloat(reporter, text, style.size) && !(style.size > 0)) reporter.raise(148);
+}
+
+void readTransformValue(ErrorReporter& reporter, Transform& transform, TagId leaf,
+                        const char* text) {
+    switch (leaf) {
+        case TagId::forward:
+            readVector3(reporter, text, transform.forward);
+            break;
+        case TagId::up:
+            readVector3(reporter, text, transform.up);
+            break;
+        case TagId::position:
+            readVector3(reporter, text, transform.position);
+            break;
+        case TagId::scale:
+            readDouble(reporter, text, transform.scale);
+            break;
+        default:
+            break;
+    }
+}
+
+void readSphereMapValue(SceneLoadContext& load, TagId leaf, const char* text) {
+    SphereMapRecord* sphereMap = WorldRules::openSphereMap(load);
+    if (sphereMap == nullptr) return;
+    if (leaf == TagId::radius) readDouble(load, text, sphereMap->radius);
+    if (leaf == TagId::center) readVector3(load, text, sphereMap->center);
+}
+
+// Where a "tctransform" leaf goes in the texture's six coordinate-transform values.
+int coordTransformSlot(TagId leaf) {
+    switch (leaf) {
+        case TagId::ss:
+            return 0;
+        case TagId::st:
+            return 1;
+        case TagId::ts:
+            return 2;
+        case TagId::tt:
+            return 3;
+        case TagId::cs:
+            return 4;
+        case TagId::ct:
+            return 5;
+        default:
+            return -1;
+    }
+}
+
+// hypot keeps huge components from overflowing to an infinite length.
+double lengthOf(const double (&v)[3]) {
+    return std::hypot(v[0], v[1], v[2]);
+}
+
+void scaleBy(double (&v)[3], double factor) {
+    for (double& component : v)
+        component *= factor;
+}
+
+// Checks a transform and turns forward and up into an orthonormal pair.
+bool normalizeTransform(ErrorReporter& reporter, Transform& t) {
+    if (!(t.scale > 0)) {
+        reporter.raise(38);
+        return false;
+    }
+    const double forwardLength = lengthOf(t.forward);
+    if (forwardLength == 0) {
+        reporter.raise(35);
+        return false;
+    }
+    scaleBy(t.forward, 1.0 / forwardLength);
+    const double upLength = lengthOf(t.up);
+    if (upLength == 0) {
+        reporter.raise(36);
+        return false;
+    }
+    scaleBy(t.up, 1.0 / upLength);
+    const double d = t.up[0] * t.forward[0] + t.up[1] * t.forward[1] + t.up[2] * t.forward[2];
+    if (d == 1.0 || d == -1.0) {
+        reporter.raise(170);
+        return false;
+    }
+    for (int i = 0; i < 3; ++i)
+        t.up[i] -= d * t.forward[i];
+    const double rest = lengthOf(t.up);
+    if (rest == 0) {
+        reporter.raise(37);
+        return false;
+    }
+    // Taken at float precision, so that stored models keep the up vectors they always had.
+    scaleBy(t.up, static_cast<float>(1.0 / rest));
+    return true;
+}
+
+// Spreads `count` packed RGB pixels at the start of `pixels` to RGBA with alpha 255,
+// from the last pixel down so that no pixel is overwritten before it was read.
+void expandRgbToRgba(std::uint8_t* pixels, std::uint64_t count) {
+    for (std::uint64_t i = count; i-- > 0;) {
+        const std::uint8_t red = pixels[3 * i];
+        const std::uint8_t green = pixels[3 * i + 1];
+        const std::uint8_t blue = pixels[3 * i + 2];
+        pixels[4 * i] = red;
+        pixels[4 * i + 1] = green;
+        pixels[4 * i + 2] = blue;
+        pixels[4 * i + 3] = 255;
+    }
+}
+
+std::unique_ptr<TextureImageRecord> copyWithoutPixels(const TextureImageRecord& image) {
+    auto copy = std::make_unique<TextureImageRecord>();
+    copy->id = image.id;
+    copy->handle = image.handle;
+    copy->width = image.width;
+    copy->height = image.height;
+    copy->rgb = image.rgb;
+    copy->included = image.included;
+    copy->reference = image.reference;
+    copy->referenceType = image.referenceType;
+    return copy;
+}
+
+template <typename Record>
+std::int32_t* fieldOf(Record* record, PrimitiveField field) {
+    if (record == nullptr) return nullptr;
+    switch (field) {
+        case PrimitiveField::material:
+            return &record->material;
+        case PrimitiveField::texture:
+            return &record->texture;
+        case PrimitiveField::lineStyle:
+            if constexpr (std::is_same_v<Record, LineRecord>) return &record->lineStyle;
+            return nullptr;
+        case PrimitiveField::pointStyle:
+            if constexpr (std::is_same_v<Record, PointRecord>) return &record->pointStyle;
+            return nullptr;
+    }
+    return nullptr;
+}
+
+// A reference takes the texture filed under its ID, seen from the mesh's scope.
+bool bindTextureReference(TextureUse*& use, DefinitionScope* scope) {
+    if (!use->isReference()) return true;
+    TextureUse* definition =
+        scope != nullptr ? scope->findTexture(static_cast<std::uint32_t>(use->textureId)) : nullptr;
+    if (definition == nullptr || definition->isReference()) return false;
+    use = definition;
+    return true;
+}
+
+void registerTexture(TextureUse& use, SceneConsumer* consumer) {
+    TextureRecord& texture = *use.pending;
+    if (texture.imageHandle == kNone && texture.imageId != kNone && use.imageScope) {
+        const TextureImageRecord* image =
+            use.imageScope->findTextureImage(static_cast<std::uint32_t>(texture.imageId));
+        if (image != nullptr) texture.imageHandle = image->handle;
+    }
+    use.handle = consumer != nullptr ? consumer->addTexture(std::move(use.pending)) : kNotKept;
+    use.pending.reset();
+    use.imageScope.reset();
+}
+
+}  // namespace
+
+bool passesCounts(ErrorReporter& reporter, std::initializer_list<CountRule> rules) {
+    for (const CountRule& rule : rules) {
+        if (rule.count < rule.atLeast || rule.count > rule.atMost) {
+            reporter.raise(rule.message);
+            return false;
+        }
+    }
+    return true;
+}
+
+// ---- definitions and inline use ----
+
+template <typename Define>
+void AppearanceRules::define(SceneLoadContext& load, Define define) {
+    if (load.isStopped() || load.m_scope == nullptr) return;
+    if (!define(*load.m_scope)) {
+        load.reportError(kNoMemory);
+        return;
+    }
+    load.m_builder.retryPending();
+}
+
+template <typename Add>
+void AppearanceRules::attach(SceneLoadContext& load, PrimitiveField field, Add add) {
+    if (load.isStopped()) return;
+    std::int32_t* slot = openField(load, field);
+    if (slot == nullptr) return;
+    const std::int32_t index = add();
+    if (index == kNone) {
+        load.reportError(kNoMemory);
+        return;
+    }
+    *slot = index;
+}
+
+std::int32_t* AppearanceRules::openField(SceneLoadContext& load, PrimitiveField field) {
+    switch (load.parentContext()) {
+        case PC::face:
+            return fieldOf(load.m_mesh.openFace(), field);
+        case PC::line:
+            return fieldOf(load.m_mesh.openLine(), field);
+        case PC::point:
+            return fieldOf(load.m_mesh.openPoint(), field);
+        default:
+            return nullptr;
+    }
+}
+
+// ---- events ----
+
+void AppearanceRules::enter(SceneLoadContext& load, TagId tag, AttributeList attributes) {
+    AppearanceState& s = load.m_appearanceState;
+    switch (tag) {
+        case TagId::mat:
+            s.material = MaterialRecord{};
+            s.material.id = readDefinitionId(load, attributes, {2, 3, 4});
+            break;
+        case TagId::linestyle:
+            s.lineStyle = LineStyleRecord{};
+            s.lineStyle.id = readDefinitionId(load, attributes, {149, 150, 151});
+            break;
+        case TagId::pointstyle:
+            s.pointStyle = PointStyleRecord{};
+            s.pointStyle.id = readDefinitionId(load, attributes, {152, 153, 154});
+            break;
+        case TagId::texture:
+            s.texture = std::make_unique<TextureRecord>();
+            s.textureId = readDefinitionId(load, attributes, {17, 16, 15});
+            break;
+        case TagId::transform:
+            s.transform = Transform{};
+            break;
+        case TagId::spheremap:
+            if (SphereMapRecord* sphereMap = WorldRules::openSphereMap(load)) {
+                *sphereMap = SphereMapRecord{};
+                sphereMap->given = true;
+            }
+            break;
+        default:
+            break;  // "tctransform" fills the open texture
+    }
+}
+
+void AppearanceRules::leafStart(SceneLoadContext& load, TagId tag, AttributeList attributes) {
+    if (tag == TagId::texturergb || tag == TagId::texturergba) {
+        startImage(load, tag, attributes);
+    } else if (load.context() == PC::texture) {
+        setTextureMode(load, tag);
+    }
+}
+
+void AppearanceRules::text(SceneLoadContext& load, TagId leaf, const char* text) {
+    AppearanceState& s = load.m_appearanceState;
+    if (leaf == TagId::texturergb || leaf == TagId::texturergba) {
+        readImagePixels(load, leaf, text);
+        return;
+    }
+    switch (load.context()) {
+        case PC::material:
+            readMaterialValue(load, s.material, leaf, text);
+            break;
+        case PC::lineStyle:
+            readLineStyleValue(load, s.lineStyle, leaf, text);
+            break;
+        case PC::pointStyle:
+            readPointSize(load, s.pointStyle, text);
+            break;
+        case PC::transform:
+            readTransformValue(load, s.transform, leaf, text);
+            break;
+        case PC::texture:
+        case PC::tcTransform:
+            readTextureValue(load, leaf, text);
+            break;
+        case PC::sphereMap:
+            readSphereMapValue(load, leaf, text);
+            break;
+        default:
+            break;
+    }
+}
+
+void AppearanceRules::leafEnd(SceneLoadContext& load, TagId tag) {
+    if (tag != TagId::texturergb && tag != TagId::texturergba) return;
+    std::unique_ptr<TextureImageRecord>& image = load.m_appearanceState.image;
+    if (image && image->pixels) finishImage(load, load.context(), std::move(image));
+}
+
+void AppearanceRules::leave(SceneLoadContext& load, TagId /*tag*/) {
+    switch (load.context()) {
+        case PC::material:
+            endMaterial(load);
+            break;
+        case PC::lineStyle:
+            endLineStyle(load);
+            break;
+        case PC::pointStyle:
+            endPointStyle(load);
+            break;
+        case PC::texture:
+            endTexture(load);
+            break;
+        case PC::tcTransform:
+            endTcTransform(load);
+            break;
+        case PC::transform:
+            endTransform(load);
+            break;
+        default:
+            break;  // a sphere map's image was handed over when it ended
+    }
+}
+
+const AppearanceState& AppearanceRules::state(const SceneLoadContext& load) {
+    return load.m_appearanceState;
+}
+
+// ---- images ----
+
+void AppearanceRules::startImage(SceneLoadContext& load, TagId tag, AttributeList attributes) {
+    ImageAttributes attrs;
+    if (!readImageAttributes(load, attributes, attrs)) return;
+    // A size below 1 is refused like a missing one, so nothing is sized from it.
+    if (attrs.width < 1) {
+        load.raise(19);
+        return;
+    }
+    if (attrs.height < 1) {
+        load.raise(20);
+        return;
+    }
+    const int message = imageIdMessage(load.context(), attrs.id);
+    if (message != 0) {
+        load.raise(message);
+        return;
+    }
+    auto image = std::make_unique<TextureImageRecord>();
+    image->id = attrs.id;
+    image->width = attrs.width;
+    image->height = attrs.height;
+    image->rgb = tag == TagId::texturergb;
+    load.m_appearanceState.image = std::move(image);
+}
+
+// The length of the text is checked against the size before anything is allocated,
+// so a large width and height cannot claim more memory than the text itself holds.
+void AppearanceRules::readImagePixels(SceneLoadContext& load, TagId leaf, const char* text) {
+    TextureImageRecord* image = load.m_appearanceState.image.get();
+    if (image == nullptr) return;
+    const bool rgb = leaf == TagId::texturergb;
+    const std::uint64_t digitsPerPixel = rgb ? 6 : 8;
+    const std::uint64_t pixels =
+        static_cast<std::uint64_t>(image->width) * static_cast<std::uint64_t>(image->height);
+    const std::size_t length = std::strlen(text);
+    if (length % digitsPerPixel != 0 || length / digitsPerPixel != pixels) {
+        load.raise(rgb ? 22 : 25);
+        return;
+    }
+    image->pixels.reset(new (std::nothrow) std::uint8_t[pixels * 4]);
+    if (!image->pixels) {
+        load.reportError(kNoMemoryForImage);
+        return;
+    }
+    if (decodeHex(load, text, length, image->pixels.get()) && rgb) {
+        expandRgbToRgba(image->pixels.get(), pixels);
+    }
+}
+
+void AppearanceRules::finishImage(SceneLoadContext& load, ParseContext owner,
+                                  std::unique_ptr<TextureImageRecord> image) {
+    if (!image) return;
+    AppearanceState& s = load.m_appearanceState;
+    const bool named = owner != PC::texture && owner != PC::sphereMap;
+    std::unique_ptr<TextureImageRecord> definition = named ? copyWithoutPixels(*image) : nullptr;
+    SceneConsumer* consumer = load.m_consumer;
+    const std::int32_t handle =
+        consumer != nullptr ? consumer->addTextureImage(std::move(image)) : kNotKept;
+    if (owner == PC::texture) {
+        if (s.texture) s.texture->imageHandle = handle;
+    } else if (owner == PC::sphereMap) {
+        if (SphereMapRecord* sphereMap = WorldRules::openSphereMap(load)) sphereMap->image = handle;
+    } else {
+        definition->handle = handle;
+        defineImage(load, std::move(definition));
+    }
+}
+
+void AppearanceRules::defineImage(SceneLoadContext& load,
+                                  std::unique_ptr<TextureImageRecord> image) {
+    TextureImageRecord* kept = image.get();
+    load.m_appearanceState.imageDefinitions.push_back(std::move(image));
+    define(load, [kept](DefinitionScope& scope) {
+        return scope.defineTextureImage(static_cast<std::uint32_t>(kept->id), kept);
+    });
+}
+
+// ---- textures ----
+
+void AppearanceRules::setTextureMode(SceneLoadContext& load, TagId tag) {
+    TextureRecord* texture = load.m_appearanceState.texture.get();
+    if (texture == nullptr) return;
+    switch (tag) {
+        case TagId::replace:
+            texture->function = kTextureReplace;
+            break;
+        case TagId::modulate:
+            texture->function = kTextureModulate;
+            break;
+        case TagId::decal:
+            texture->function = kTextureDecal;
+            break;
+        case TagId::repeat:
+            texture->wrap = kWrapRepeat;
+            break;
+        case TagId::clamp:
+            texture->wrap = kWrapClamp;
+            break;
+        default:
+            break;
+    }
+}
+
+void AppearanceRules::readTextureValue(SceneLoadContext& load, TagId leaf, const char* text) {
+    TextureRecord* texture = load.m_appearanceState.texture.get();
+    if (texture == nullptr) return;
+    if (leaf == TagId::texturebordercolor) {
+        if (readFloat4(load, text, texture->borderColor)) texture->hasBorderColor = 1;
+    } else if (leaf == TagId::imageref) {
+        readInt(load, text, texture->imageId);
+    } else if (const int slot = coordTransformSlot(leaf); slot >= 0) {
+        readDouble(load, text, texture->coordTransform[slot]);
+    }
+}
+
+void AppearanceRules::endTcTransform(SceneLoadContext& load) {
+    const PoolVector<std::int32_t>& tags = load.childTagsOf(PC::tcTransform);
+    const auto n = [&tags](TagId tag) { return countOf(tags, tag); };
+    passesCounts(load, {{n(TagId::ss), 1, 1, 178},
+                        {n(TagId::st), 1, 1, 179},
+                        {n(TagId::ts), 1, 1, 180},
+                        {n(TagId::tt), 1, 1, 181},
+                        {n(TagId::cs), 1, 1, 182},
+                        {n(TagId::ct), 1, 1, 183}});
+}
+
+void AppearanceRules::endTexture(SceneLoadContext& load) {
+    const PoolVector<std::int32_t>& tags = load.childTagsOf(PC::texture);
+    const auto n = [&tags](TagId tag) { return countOf(tags, tag); };
+    const std::uint32_t images = n(TagId::texturergb) + n(TagId::texturergba) +
+                                 n(TagId::includetexturebuffer) + n(TagId::imageref);
+    const std::uint32_t functions = n(TagId::replace) + n(TagId::modulate) + n(TagId::decal);
+    const std::uint32_t wraps = n(TagId::repeat) + n(TagId::clamp);
+    if (!passesCounts(load, {{images, 1, 1, 69},
+                             {functions, 1, 1, 70},
+                             {wraps, 1, 1, 71},
+                             {n(TagId::texturebordercolor), 0, 1, 107}})) {
+        return;
+    }
+    TextureUse* use = keepTexture(load);
+    if (use == nullptr) return;
+    const std::int32_t id = load.m_appearanceState.textureId;
+    if (id != kNone) {
+        define(load, [id, use](DefinitionScope& scope) {
+            return scope.defineTexture(static_cast<std::uint32_t>(id), use);
+        });
+    }
+    attach(load, PrimitiveField::texture, [&load, use] { return load.m_mesh.addTexture(use); });
+}
+
+// The finished texture becomes a texture-use record owned by the load. Its image is
+// looked up where the texture stands; one defined later is looked up again from
+// there when the texture is registered.
+TextureUse* AppearanceRules::keepTexture(SceneLoadContext& load) {
+    AppearanceState& s = load.m_appearanceState;
+    if (!s.texture) return nullptr;
+    auto use = std::make_unique<TextureUse>();
+    use->pending = std::move(s.texture);
+    TextureRecord& texture = *use->pending;
+    if (texture.imageId != kNone && load.m_scope != nullptr) {
+        const TextureImageRecord* image =
+            load.m_scope->findTextureImage(static_cast<std::uint32_t>(texture.imageId));
+        if (image != nullptr) {
+            texture.imageHandle = image->handle;
+        } else {
+            use->imageScope = ScopeRef::share(load.m_scope);
+        }
+    }
+    s.textures.push_back(std::move(use));
+    return s.textures.back().get();
+}
+
+TextureUse* AppearanceRules::textureReference(SceneLoadContext& load, std::uint32_t id) {
+    std::unique_ptr<TextureUse>& use = load.m_appearanceState.textureReferences[id];
+    if (!use) {
+        use = std::make_unique<TextureUse>();
+        use->textureId = static_cast<std::int32_t>(id);
+    }
+    return use.get();
+}
+
+bool resolveTextureUses(PoolVector<TextureUse*>& textures, DefinitionScope* scope,
+                        SceneConsumer* consumer) {
+    for (TextureUse*& use : textures) {
+        if (use == nullptr) continue;
+        if (!bindTextureReference(use, scope)) return false;
+        if (use->pending) registerTexture(*use, consumer);
+    }
+    return true;
+}
+
+// ---- materials and styles ----
+
+void AppearanceRules::endMaterial(SceneLoadContext& load) {
+    const PoolVector<std::int32_t>& tags = load.childTagsOf(PC::material);
+    const auto n = [&tags](TagId tag) { return countOf(tags, tag); };
+    if (!passesCounts(load, {{n(TagId::amb), 1, 1, 72},
+                             {n(TagId::diff), 1, 1, 73},
+                             {n(TagId::emiss), 0, 1, 108},
+                             {n(TagId::spec), 0, 1, 111},
+                             {n(TagId::alpha), 0, 1, 109},
+                             {n(TagId::shine), 0, 1, 110}})) {
+        return;
+    }
+    const MaterialRecord& material = load.m_appearanceState.material;
+    if (material.id != kNone) {
+        define(load, [&material](DefinitionScope& scope) {
+            return scope.defineMaterial(static_cast<std::uint32_t>(material.id), material);
+        });
+    }
+    attach(load, PrimitiveField::material,
+           [&load, &material] { return load.m_mesh.addMaterial(material); });
+}
+
+void AppearanceRules::endLineStyle(SceneLoadContext& load) {
+    const PoolVector<std::int32_t>& tags = load.childTagsOf(PC::lineStyle);
+    const auto n = [&tags](TagId tag) { return countOf(tags, tag); };
+    if (!passesCounts(load, {{n(TagId::linewidth), 1, 1, 140},
+                             {n(TagId::linepattern), 0, 1, 141},
+                             {n(TagId::linepatternfactor), 0, 1, 142}})) {
+        return;
+    }
+    const LineStyleRecord& style = load.m_appearanceState.lineStyle;
+    if (style.id != kNone) {
+        define(load, [&style](DefinitionScope& scope) {
+            return scope.defineLineStyle(static_cast<std::uint32_t>(style.id), style);
+        });
+    }
+    attach(load, PrimitiveField::lineStyle,
+           [&load, &style] { return load.m_mesh.addLineStyle(style); });
+}
+
+void AppearanceRules::endPointStyle(SceneLoadContext& load) {
+    const PoolVector<std::int32_t>& tags = load.childTagsOf(PC::pointStyle);
+    if (!passesCounts(load, {{countOf(tags, TagId::pointsize), 1, 1, 147}})) return;
+    const PointStyleRecord& style = load.m_appearanceState.pointStyle;
+    if (style.id != kNone) {
+        define(load, [&style](DefinitionScope& scope) {
+            return scope.definePointStyle(static_cast<std::uint32_t>(style.id), style);
+        });
+    }
+    attach(load, PrimitiveField::pointStyle,
+           [&load, &style] { return load.m_mesh.addPointStyle(style); });
+}
+
+// ---- transforms ----
+
+void AppearanceRules::endTransform(SceneLoadContext& load) {
+    const PoolVector<std::int32_t>& tags = load.childTagsOf(PC::transform);
+    const auto n = [&tags](TagId tag) { return countOf(tags, tag); };
+    if (!passesCounts(load, {{n(TagId::forward), 1, 1, 62},
+                             {n(TagId::up), 1, 1, 63},
+                             {n(TagId::position), 1, 1, 64},
+                             {n(TagId::scale), 0, 1, 101}})) {
+        return;
+    }
+    Transform& transform = load.m_appearanceState.transform;
+    if (!normalizeTransform(load, transform)) return;
+    if (!load.m_objectFrames.empty() && load.m_objectFrames.back().node) {
+        load.m_objectFrames.back().node->transform = transform;
+    }
+}
 
 }  // namespace tessaro
