@@ -83,6 +83,8 @@ TEST_P(GeometryMessages, RaiseTheirNumberedMessage) {
 }
 
 const std::string kVertexNoP = "<fv1><nref>1</nref></fv1>";
+const std::string kTransform =
+    "<transform><forward>0 0 1</forward><up>0 1 0</up><position>0 0 0</position></transform>";
 
 INSTANTIATE_TEST_SUITE_P(
     Table, GeometryMessages,
@@ -175,7 +177,7 @@ INSTANTIATE_TEST_SUITE_P(
         MessageCase{"SubObjectAfterAMesh",
                     "<object>" + mesh("") + "<objectref>1</objectref></object>",
                     "33: An object cannot contain a mesh and sub objects"},
-        MessageCase{"ObjectWithTwoTransforms", "<object><transform/><transform/></object>",
+        MessageCase{"ObjectWithTwoTransforms", "<object>" + kTransform + kTransform + "</object>",
                     "99: At most one transform per object"},
         MessageCase{"SiblingPathIds", "<object pathid='5'/><object pathid='5'/>",
                     "172: PathIDs of sibling objects must be unique"},

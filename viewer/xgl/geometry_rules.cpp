@@ -1,5 +1,7 @@
 #include "xgl/geometry_rules.h"
 
+#include "scene/normals.h"
+#include "xgl/appearance_rules.h"
 #include "xgl/scene_load_context.h"
 
 namespace tessaro {
@@ -120,7 +122,7 @@ class GeometryAccess {
     static MeshHandOver& handOver(SceneLoadContext& load) {
         auto& handOver = load.m_geometryState.handOver;
         if (!handOver) {
-            handOver = std::make_unique<MeshHandOver>(load.m_consumer, nullptr, nullptr);
+            handOver = std::make_unique<MeshHandOver>(load.m_consumer, nullptr, resolveTextureUses);
         }
         return *handOver;
     }
@@ -222,7 +224,7 @@ class GeometryAccess {
         MeshBuild& mesh = load.m_mesh;
         switch (leaf) {
             case TagId::matref:
-                setMaterial(load, mesh.materialRun(value));
+                onOpenPrimitive(load, [&](auto& r) { r.material = mesh.materialRun(value); });
                 break;
             case TagId::linestyleref:
                 if (LineRecord* line = mesh.openLine()) line->lineStyle = mesh.lineStyleRun(value);
@@ -233,19 +235,27 @@ class GeometryAccess {
             case TagId::s:
                 smoothingGroup(load, value);
                 break;
+            case TagId::textureref:
+                onOpenPrimitive(load, [&](auto& r) {
+                    r.texture =
+                        mesh.textureRun(value, AppearanceRules::textureReference(load, value));
+                });
+                break;
             default:
                 break;
         }
     }
 
-    static void setMaterial(SceneLoadContext& load, std::int32_t material) {
+    // Applies `set` to the open face, line or point that the current context builds.
+    template <typename Set>
+    static void onOpenPrimitive(SceneLoadContext& load, Set set) {
         MeshBuild& mesh = load.m_mesh;
         if (load.m_context == PC::face) {
-            if (FaceRecord* f = mesh.openFace()) f->material = material;
+            if (FaceRecord* f = mesh.openFace()) set(*f);
         } else if (load.m_context == PC::line) {
-            if (LineRecord* l = mesh.openLine()) l->material = material;
+            if (LineRecord* l = mesh.openLine()) set(*l);
         } else if (PointRecord* p = mesh.openPoint()) {
-            p->material = material;
+            set(*p);
         }
     }
 
@@ -450,6 +460,7 @@ void GeometryRules::text(SceneLoadContext& load, TagId leaf, const char* text) {
             GeometryAccess::vertexReference(load, leaf, text);
             break;
         case TagId::matref:
+        case TagId::textureref:
         case TagId::linestyleref:
         case TagId::pointstyleref:
         case TagId::s:
