@@ -1,13 +1,11 @@
 // tessaro-cli: the viewer's engine without a window, for people and scripts.
-#include <sys/resource.h>
-
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "scene/scene_consumer.h"
+#include "xgl/document_info.h"
 #include "xgl/input_stream.h"
 #include "xgl/scene_load_context.h"
 
@@ -32,35 +30,6 @@ void printMessage(const std::string& text) {
     if (text.empty() || text.back() != '\n') std::fputc('\n', stdout);
 }
 
-// Counts what a load delivers and drops it.
-struct CountingConsumer : tessaro::ValidatingConsumer {
-    std::int32_t addMesh(std::unique_ptr<tessaro::DrawableMesh> mesh) override {
-        ++meshes;
-        faces += mesh->faces.count;
-        lines += mesh->lines.count;
-        points += mesh->points.count;
-        positions += mesh->positions.count;
-        return ValidatingConsumer::addMesh(nullptr);
-    }
-    std::int32_t addObject(std::unique_ptr<tessaro::ObjectRecord> object) override {
-        ++objects;
-        return ValidatingConsumer::addObject(std::move(object));
-    }
-    std::int32_t addTexture(std::unique_ptr<tessaro::TextureRecord> texture) override {
-        ++textures;
-        return ValidatingConsumer::addTexture(std::move(texture));
-    }
-    std::int32_t addTextureImage(std::unique_ptr<tessaro::TextureImageRecord> image) override {
-        ++images;
-        return ValidatingConsumer::addTextureImage(std::move(image));
-    }
-    void worldDone(std::unique_ptr<tessaro::WorldRecord>) override { world = true; }
-
-    std::uint64_t meshes = 0, faces = 0, lines = 0, points = 0, positions = 0;
-    std::uint64_t objects = 0, textures = 0, images = 0;
-    bool world = false;
-};
-
 // Loads the document; kCannotOpen (with a line on stderr) when it cannot be read.
 int load(const char* fileName, tessaro::ValidatingConsumer& consumer) {
     if (!tessaro::hasDocumentExtension(fileName)) {
@@ -84,36 +53,25 @@ int check(const char* fileName) {
     return result;
 }
 
-double peakMegabytes() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss / 1024.0;
-}
-
-void printInfo(const CountingConsumer& c, double seconds, bool json) {
-    const char* format = json ? "{\"meshes\": %llu, \"faces\": %llu, \"lines\": %llu, "
-                                "\"points\": %llu, \"positions\": %llu, \"objects\": %llu, "
-                                "\"textures\": %llu, \"images\": %llu, \"seconds\": %.3f, "
-                                "\"peak_mb\": %.1f}\n"
-                              : "meshes     %llu\nfaces      %llu\nlines      %llu\n"
-                                "points     %llu\npositions  %llu\nobjects    %llu\n"
-                                "textures   %llu\nimages     %llu\nload time  %.3f s\n"
-                                "peak mem   %.1f MB\n";
-    using ull = unsigned long long;
-    std::printf(format, static_cast<ull>(c.meshes), static_cast<ull>(c.faces),
-                static_cast<ull>(c.lines), static_cast<ull>(c.points),
-                static_cast<ull>(c.positions), static_cast<ull>(c.objects),
-                static_cast<ull>(c.textures), static_cast<ull>(c.images), seconds, peakMegabytes());
-}
-
 int info(const char* fileName, bool json) {
-    CountingConsumer consumer;
-    const auto start = std::chrono::steady_clock::now();
-    const int result = load(fileName, consumer);
-    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-    if (result == kInvalid) printMessage(consumer.firstError());
-    if (result == kValid) printInfo(consumer, elapsed.count(), json);
-    return result;
+    if (!tessaro::hasDocumentExtension(fileName)) {
+        std::fprintf(stderr, "tessaro-cli: %s: not an XGL document (expected .xgl or .zgl)\n",
+                     fileName);
+        return kCannotOpen;
+    }
+    const tessaro::DocumentInfo info = tessaro::describeDocument(fileName);
+    if (!info.opened) {
+        std::fprintf(stderr, "tessaro-cli: %s: cannot open: %s\n", fileName, std::strerror(errno));
+        return kCannotOpen;
+    }
+    if (json) {
+        std::fputs(tessaro::toJson(info).c_str(), stdout);
+    } else if (info.message) {
+        printMessage(*info.message);
+    } else {
+        std::fputs(tessaro::toText(info).c_str(), stdout);
+    }
+    return info.message ? kInvalid : kValid;
 }
 
 }  // namespace

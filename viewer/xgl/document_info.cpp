@@ -1,0 +1,145 @@
+#include "xgl/document_info.h"
+
+#include <sys/resource.h>
+
+#include <chrono>
+#include <cstdio>
+
+#include "scene/scene_consumer.h"
+#include "xgl/scene_load_context.h"
+
+namespace tessaro {
+
+namespace {
+
+// Counts what a load delivers and keeps the boxes the viewer would keep.
+class InfoConsumer : public ValidatingConsumer {
+  public:
+    explicit InfoConsumer(DocumentInfo& info) : m_info(info) {}
+
+    void worldDone(std::unique_ptr<WorldRecord> world) override {
+        const Box box = m_bounds.worldBox(*world);
+        if (!box.empty()) m_info.bbox = box;
+    }
+    std::int32_t addMesh(std::unique_ptr<DrawableMesh> mesh) override {
+        ++m_info.meshes;
+        m_info.faces += mesh->faces.count;
+        m_info.lines += mesh->lines.count;
+        m_info.points += mesh->points.count;
+        m_info.materials += mesh->materials.count;
+        return m_bounds.addMesh(*mesh);
+    }
+    std::int32_t addObject(std::unique_ptr<ObjectRecord> object) override {
+        ++m_info.objects;
+        return m_bounds.addObject(*object);
+    }
+    std::int32_t addMeshGroup(std::uint32_t count, const std::int32_t* handles) override {
+        ++m_info.meshGroups;
+        return m_bounds.addMeshGroup(count, handles);
+    }
+    std::int32_t addData(std::unique_ptr<DataRecord> data) override {
+        ++m_info.data;
+        return ValidatingConsumer::addData(std::move(data));
+    }
+    std::int32_t addTexture(std::unique_ptr<TextureRecord> texture) override {
+        ++m_info.textures;
+        return ValidatingConsumer::addTexture(std::move(texture));
+    }
+    std::int32_t addTextureImage(std::unique_ptr<TextureImageRecord> image) override {
+        ++m_info.images;
+        return ValidatingConsumer::addTextureImage(std::move(image));
+    }
+
+  private:
+    DocumentInfo& m_info;
+    SceneBounds m_bounds;
+};
+
+std::uint64_t peakRssBytes() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<std::uint64_t>(usage.ru_maxrss) * 1024;
+}
+
+void appendJsonString(std::string& out, const std::string& text) {
+    out += '"';
+    for (unsigned char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+            out += escaped;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    out += '"';
+}
+
+std::string boxText(const Box& b, const char* separator) {
+    char text[256];
+    std::snprintf(text, sizeof text, "%.10g%s%.10g%s%.10g%s%.10g%s%.10g%s%.10g", b.min[0],
+                  separator, b.min[1], separator, b.min[2], separator, b.max[0], separator,
+                  b.max[1], separator, b.max[2]);
+    return text;
+}
+
+}  // namespace
+
+DocumentInfo describeDocument(const char* fileName) {
+    DocumentInfo info;
+    InfoConsumer consumer(info);
+    const auto start = std::chrono::steady_clock::now();
+    loadDocument(fileName, consumer, &info.opened);
+    info.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    info.peakRssBytes = peakRssBytes();
+    if (consumer.hasError()) {
+        info.message = consumer.firstError();
+        info.bbox.reset();
+    }
+    return info;
+}
+
+std::string toJson(const DocumentInfo& i) {
+    using ull = unsigned long long;
+    char counts[512];
+    std::snprintf(counts, sizeof counts,
+                  "{\"meshes\": %llu, \"mesh_groups\": %llu, \"objects\": %llu, \"faces\": %llu, "
+                  "\"lines\": %llu, \"points\": %llu, \"materials\": %llu, \"textures\": %llu, "
+                  "\"images\": %llu, \"data\": %llu, ",
+                  ull(i.meshes), ull(i.meshGroups), ull(i.objects), ull(i.faces), ull(i.lines),
+                  ull(i.points), ull(i.materials), ull(i.textures), ull(i.images), ull(i.data));
+    std::string out = counts;
+    out += "\"bbox\": " + (i.bbox ? "[" + boxText(*i.bbox, ", ") + "]" : std::string("null"));
+    char tail[128];
+    std::snprintf(tail, sizeof tail,
+                  ", \"seconds\": %.6f, \"peak_rss_bytes\": %llu, \"message\": ", i.seconds,
+                  ull(i.peakRssBytes));
+    out += tail;
+    if (i.message) {
+        appendJsonString(out, *i.message);
+    } else {
+        out += "null";
+    }
+    return out + "}\n";
+}
+
+std::string toText(const DocumentInfo& i) {
+    using ull = unsigned long long;
+    char text[1024];
+    std::snprintf(text, sizeof text,
+                  "meshes       %llu\nmesh groups  %llu\nobjects      %llu\nfaces        %llu\n"
+                  "lines        %llu\npoints       %llu\nmaterials    %llu\ntextures     %llu\n"
+                  "images       %llu\ndata         %llu\n",
+                  ull(i.meshes), ull(i.meshGroups), ull(i.objects), ull(i.faces), ull(i.lines),
+                  ull(i.points), ull(i.materials), ull(i.textures), ull(i.images), ull(i.data));
+    std::string out = text;
+    out += "bbox         " + (i.bbox ? boxText(*i.bbox, " ") : std::string("none")) + "\n";
+    std::snprintf(text, sizeof text, "load time    %.3f s\npeak memory  %.1f MB\n", i.seconds,
+                  static_cast<double>(i.peakRssBytes) / 1048576.0);
+    return out + text;
+}
+
+}  // namespace tessaro
