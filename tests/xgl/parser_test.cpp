@@ -379,5 +379,21 @@ TEST(StorageFailure, StopsTheParseWithOneMessageNamingTheCause) {
     EXPECT_TRUE(context.isStopped());
 }
 
+TEST(StorageFailure, ADocumentThatSpillsWithoutATemporaryFolderGetsOneMessage) {
+    std::string document = kWorld + "<mesh>";
+    const std::uint32_t definitions = DefinitionScope::kGeometrySpillLimit + 10;
+    for (std::uint32_t i = 0; i < definitions; ++i) {
+        document += "<P ID='" + std::to_string(i) + "'>1 2 3</P>";
+    }
+    document += "</mesh></world>";
+    UnusableTempFolder folder;
+    const ParseResult r = parseText(document);
+    ASSERT_EQ(r.errors.size(), 1u);
+    EXPECT_EQ(
+        r.errors[0].rfind("0: Cannot create a temporary file in /nonexistent-tessaro-folder", 0),
+        0u)
+        << r.errors[0];
+}
+
 }  // namespace
 }  // namespace tessaro
