@@ -47,6 +47,12 @@ class SceneBounds {
     // The box of an entry: a geometry box for meshes and groups, an object box for
     // objects; null for a handle that is not an entry or has no box.
     const Box* boxOf(std::int32_t handle) const;
+    // The index of an entry's box among the geometry or the object boxes; -1 for none.
+    std::int32_t boxIndexOf(std::int32_t handle) const {
+        return handle >= 0 && static_cast<std::size_t>(handle) < m_entries.size()
+                   ? m_entries[static_cast<std::size_t>(handle)].box
+                   : -1;
+    }
 
   private:
     struct Entry {
