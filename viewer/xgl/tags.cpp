@@ -104,36 +104,82 @@ constexpr TagName kTagNames[] = {
 constexpr std::size_t kLongestName = 20;  // "includetexturebuffer"
 constexpr std::size_t kTooLong = 256;
 
-// ASCII lower-casing, as the C locale does; no element name of the format has other letters.
-constexpr char lowerAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+// A lower-cased name of up to kLongestName bytes, packed first byte lowest into
+// words and padded with zeros. A name holds no NUL, so equal keys are equal names:
+// a hit costs three word comparisons instead of a call to compare strings, which
+// matters because every element start and end is looked up.
+struct NameKey {
+    std::uint64_t word[3]{};
+
+    constexpr bool operator==(const NameKey&) const = default;
+};
+
+constexpr std::uint64_t kEveryByte = 0x0101010101010101ull;
+
+// ASCII lower-casing, as the C locale does, of the eight bytes of a word at once; no
+// element name of the format has other letters. Bytes of 0x80 and above, which only
+// UTF-8 sequences hold, stay as they are.
+constexpr std::uint64_t lowerAsciiBytes(std::uint64_t word) {
+    const std::uint64_t low7 = word & (0x7F * kEveryByte);
+    const std::uint64_t fromA = low7 + (0x80 - 'A') * kEveryByte;   // top bit: >= 'A'
+    const std::uint64_t aboveZ = low7 + (0x7F - 'Z') * kEveryByte;  // top bit: > 'Z'
+    const std::uint64_t upper = fromA & ~aboveZ & ~word & (0x80 * kEveryByte);
+    return word | (upper >> 2);  // 0x80 >> 2 is the 0x20 between 'A' and 'a'
 }
 
-// FNV-1a over the lower-cased name: every element start and end is looked up, so
-// the lookup is one hash and, on a hit, one comparison.
-constexpr std::uint32_t kHashBasis = 2166136261u;
-
-constexpr std::uint32_t hashStep(std::uint32_t h, char c) {
-    return (h ^ static_cast<unsigned char>(c)) * 16777619u;
+// Packs the bytes of `text` before its NUL, at most `limit` (up to 8) of them, into
+// `word`; returns how many it packed.
+constexpr std::size_t packBytes(const char* text, std::size_t limit, std::uint64_t& word) {
+    std::uint64_t packed = 0;
+    std::size_t n = 0;
+    for (; n < limit && text[n] != '\0'; ++n)
+        packed |= std::uint64_t{static_cast<unsigned char>(text[n])} << (8 * n);
+    word = packed;
+    return n;
 }
 
-constexpr std::uint32_t hashName(std::string_view name) {
-    std::uint32_t h = kHashBasis;
-    for (char c : name)
-        h = hashStep(h, c);
-    return h;
+// The key of the name's first kLongestName bytes; `length` is how many there were
+// before the NUL (kLongestName when the name may go on).
+constexpr NameKey keyOf(const char* name, std::size_t& length) {
+    NameKey key;
+    length = packBytes(name, 8, key.word[0]);
+    if (length == 8) length += packBytes(name + 8, 8, key.word[1]);
+    if (length == 16) length += packBytes(name + 16, kLongestName - 16, key.word[2]);
+    for (std::uint64_t& word : key.word)
+        word = lowerAsciiBytes(word);
+    return key;
+}
+
+constexpr NameKey keyOf(std::string_view name) {
+    std::size_t length = 0;
+    return keyOf(name.data(), length);  // the table's names are NUL-terminated literals
+}
+
+// Multiplicative hashing of the three words; the top bits mix every byte.
+constexpr std::uint32_t hashKey(const NameKey& key) {
+    const std::uint64_t mixed = key.word[0] * 0x9E3779B97F4A7C15ull ^
+                                key.word[1] * 0xC2B2AE3D27D4EB4Full ^
+                                key.word[2] * 0x165667B19E3779F9ull;
+    return static_cast<std::uint32_t>(mixed >> 32);
 }
 
 constexpr std::size_t kSlots = 512;  // a power of two, well above twice the name count
 
+struct TagEntry {
+    NameKey key;
+    TagId tag;
+};
+
 struct HashTable {
-    std::int16_t slot[kSlots]{};  // index into kTagNames plus one; 0 = empty
+    std::int16_t slot[kSlots]{};  // index into entry plus one; 0 = empty
+    TagEntry entry[std::size(kTagNames)]{};
 };
 
 constexpr HashTable buildHashTable() {
     HashTable table;
     for (std::size_t i = 0; i < std::size(kTagNames); ++i) {
-        std::size_t at = hashName(kTagNames[i].name) & (kSlots - 1);
+        table.entry[i] = {keyOf(kTagNames[i].name), kTagNames[i].tag};
+        std::size_t at = hashKey(table.entry[i].key) & (kSlots - 1);
         while (table.slot[at] != 0)
             at = (at + 1) & (kSlots - 1);
         table.slot[at] = static_cast<std::int16_t>(i + 1);
@@ -143,11 +189,11 @@ constexpr HashTable buildHashTable() {
 
 constexpr HashTable kHashTable = buildHashTable();
 
-TagId findLowerCase(std::string_view key, std::uint32_t hash) {
-    for (std::size_t at = hash & (kSlots - 1);; at = (at + 1) & (kSlots - 1)) {
-        const int entry = kHashTable.slot[at];
-        if (entry == 0) return TagId::unrecognised;
-        if (kTagNames[entry - 1].name == key) return kTagNames[entry - 1].tag;
+TagId findKey(const NameKey& key) {
+    for (std::size_t at = hashKey(key) & (kSlots - 1);; at = (at + 1) & (kSlots - 1)) {
+        const int index = kHashTable.slot[at];
+        if (index == 0) return TagId::unrecognised;
+        if (kHashTable.entry[index - 1].key == key) return kHashTable.entry[index - 1].tag;
     }
 }
 
@@ -178,18 +224,12 @@ TagId singleCharacterTag(char c) {
 TagId lookupTag(const char* name) {
     if (name == nullptr || name[0] == '\0') return TagId::invalid;
     if (name[1] == '\0') return singleCharacterTag(name[0]);
-    // Lower-case and hash in one pass over the short names that can be in the table.
-    char lower[kLongestName];
-    std::uint32_t hash = kHashBasis;
     std::size_t length = 0;
-    for (; length < kLongestName && name[length] != '\0'; ++length) {
-        lower[length] = lowerAscii(name[length]);
-        hash = hashStep(hash, lower[length]);
-    }
+    const NameKey key = keyOf(name, length);
     if (name[length] != '\0') {
         return strnlen(name, kTooLong) >= kTooLong ? TagId::invalid : TagId::unrecognised;
     }
-    return findLowerCase(std::string_view(lower, length), hash);
+    return findKey(key);
 }
 
 }  // namespace tessaro
