@@ -75,6 +75,7 @@ bool SceneLoadContext::parse(InputStream& stream, StreamErrorSink* sink) {
 
 void SceneLoadContext::resetParserState() {
     m_textFresh = true;
+    m_endClosesLastStart = false;
     m_context = ParseContext::document;
     m_contextStack.clear();
     m_skipDepth = 0;
@@ -160,6 +161,8 @@ void SceneLoadContext::releaseScopes() {
 
 void SceneLoadContext::startElement(const char* name, const char** attributes) {
     const TagId tag = lookupTag(name);
+    m_lastStartTag = tag;
+    m_endClosesLastStart = true;
     if (tag == TagId::invalid) reportError(messageText(kTagNameTooLong));
     m_textFresh = true;  // text that stood in the parent before this tag is dropped
     if (m_stopped) return;
@@ -277,7 +280,11 @@ void SceneLoadContext::dispatchText() {
 // ---- element ends ----
 
 void SceneLoadContext::endElement(const char* name) {
-    const TagId tag = lookupTag(name);
+    // An end that follows its own start (every leaf) closes the element that start
+    // opened, as expat accepts only well-formed documents; its name need not be
+    // looked up a second time.
+    const TagId tag = m_endClosesLastStart ? m_lastStartTag : lookupTag(name);
+    m_endClosesLastStart = false;
     if (!m_textFresh && !m_stopped) dispatchText();
     m_textFresh = true;
     if (m_stopped) return;

@@ -139,6 +139,8 @@ class SceneLoadContext final : public ErrorReporter, public StorageErrorSink {
     PoolVector<std::int32_t> m_contextStack;
     std::uint32_t m_skipDepth = 0;
     bool m_textFresh = true;
+    TagId m_lastStartTag = TagId::invalid;
+    bool m_endClosesLastStart = false;  // no element started or ended since that start
     PoolVector<char> m_textBuffer;
     bool m_needsData = false;
     std::array<std::int32_t, kContextSlots> m_leafKind{};
