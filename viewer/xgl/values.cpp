@@ -290,10 +290,34 @@ bool readFloat(ErrorReporter& reporter, const char* text, float& out) {
     return true;
 }
 
+namespace {
+
+// The value of a text that starts with at most 18 decimal digits, which a 64-bit
+// long holds exactly: what strtol gives for it, without its locale and sign
+// handling. False for any other text, which strtol then reads.
+bool readPlainDigits(const char* text, long& value) {
+    constexpr int kExactDigits = 18;
+    long sum = 0;
+    int digits = 0;
+    for (; isDigit(text[digits]); ++digits) {
+        if (digits == kExactDigits) return false;
+        sum = sum * 10 + (text[digits] - '0');
+    }
+    value = sum;
+    return digits > 0;
+}
+
+}  // namespace
+
+// References are most of a document's integers and are plain digits, so they skip
+// strtol; every other text keeps strtol's reading.
 bool readInt(ErrorReporter& reporter, const char* text, std::int32_t& out) {
-    char* end = nullptr;
-    const long value = std::strtol(text, &end, 10);
-    if (end == text) return fail(reporter, kNumber);
+    long value = 0;
+    if (!readPlainDigits(text, value)) {
+        char* end = nullptr;
+        value = std::strtol(text, &end, 10);
+        if (end == text) return fail(reporter, kNumber);
+    }
     constexpr long kMin = std::numeric_limits<std::int32_t>::min();
     constexpr long kMax = std::numeric_limits<std::int32_t>::max();
     out = static_cast<std::int32_t>(std::clamp(value, kMin, kMax));
