@@ -5,6 +5,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
     libexpat1-dev zlib1g-dev
+    libgl-dev libegl-dev libopengl-dev libgl1-mesa-dri libegl-mesa0
     libgtest-dev libgmock-dev libbenchmark-dev
 )
 
