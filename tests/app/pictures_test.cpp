@@ -1,0 +1,236 @@
+// Pictures of small documents drawn off-screen, compared with baselines that a
+// person has looked at. A picture that differs is written to the build folder.
+// TESSARO_UPDATE_BASELINES=1 writes missing baselines instead of failing.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "app/headless_render.h"
+#include "render/png.h"
+
+namespace tessaro {
+namespace {
+
+constexpr int kWidth = 96;
+constexpr int kHeight = 72;
+
+const char* const kWhiteBackground = "<BACKGROUND><BACKCOLOR>1 1 1</BACKCOLOR></BACKGROUND>";
+const char* const kOneLight =
+    "<LIGHTING><AMBIENT>0.2 0.2 0.2</AMBIENT><DIRECTIONALLIGHT><DIRECTION>0 0 1</DIRECTION>"
+    "<DIFFUSE>1 1 1</DIFFUSE><SPECULAR>1 1 1</SPECULAR></DIRECTIONALLIGHT></LIGHTING>";
+
+std::string world(const std::string& body, const std::string& lighting = kOneLight,
+                  const std::string& background = kWhiteBackground) {
+    return "<WORLD>" + lighting + background + body + "</WORLD>";
+}
+
+std::string material(const std::string& id, const std::string& diffuse,
+                     const std::string& extra = "") {
+    return "<MAT ID=\"" + id + "\"><AMB>0.2 0.2 0.2</AMB><DIFF>" + diffuse + "</DIFF>" + extra +
+           "</MAT>";
+}
+
+// A square from (x0, y0) to (x1, y1) at depth z, as two faces with normal +z.
+std::string square(double x0, double y0, double x1, double y1, double z, const std::string& inner,
+                   const std::string& texCoords = "") {
+    auto vertex = [&](const char* tag, double x, double y, const char* tc) {
+        return std::string("<") + tag + "><P>" + std::to_string(x) + " " + std::to_string(y) + " " +
+               std::to_string(z) + "</P><N>0 0 1</N>" +
+               (texCoords.empty() ? "" : std::string("<TC>") + tc + "</TC>") + "</" + tag + ">";
+    };
+    return "<F>" + inner + vertex("FV1", x0, y0, "0 0") + vertex("FV2", x1, y0, "1 0") +
+           vertex("FV3", x1, y1, "1 1") + "</F><F>" + inner + vertex("FV1", x0, y0, "0 0") +
+           vertex("FV2", x1, y1, "1 1") + vertex("FV3", x0, y1, "0 1") + "</F>";
+}
+
+// A square whose corner normals lean outwards, so that light and highlight vary
+// across it.
+std::string pillow() {
+    const char* corners[4][2] = {{"-1 -1 0", "-0.6 -0.6 1"},
+                                 {"1 -1 0", "0.6 -0.6 1"},
+                                 {"1 1 0", "0.6 0.6 1"},
+                                 {"-1 1 0", "-0.6 0.6 1"}};
+    auto vertex = [&](const char* tag, int c) {
+        return std::string("<") + tag + "><P>" + corners[c][0] + "</P><N>" + corners[c][1] +
+               "</N></" + tag + ">";
+    };
+    return "<F><MATREF>1</MATREF>" + vertex("FV1", 0) + vertex("FV2", 1) + vertex("FV3", 2) +
+           "</F><F><MATREF>1</MATREF>" + vertex("FV1", 0) + vertex("FV2", 2) + vertex("FV3", 3) +
+           "</F>";
+}
+
+std::string lights(int count) {
+    std::string text = "<LIGHTING><AMBIENT>0.1 0.1 0.1</AMBIENT>";
+    for (int i = 0; i < count; ++i) {
+        text += "<DIRECTIONALLIGHT><DIRECTION>" + std::to_string(i % 3 - 1) + " " +
+                std::to_string((i / 3) % 3 - 1) +
+                " 1</DIRECTION><DIFFUSE>0.12 0.12 0.12</DIFFUSE></DIRECTIONALLIGHT>";
+    }
+    return text + "</LIGHTING>";
+}
+
+// A 2x2 texture: red, green, blue and a fully transparent texel.
+const char* const kTexels =
+    "<TEXTURERGBA WIDTH=\"2\" HEIGHT=\"2\">FF0000FF00FF00FF0000FFFFFFFFFF00</TEXTURERGBA>";
+
+std::string texture(const char* function) {
+    return std::string("<TEXTURE>") + kTexels + "<" + function + "/><CLAMP/></TEXTURE>";
+}
+
+std::string spilledGrid() {
+    std::string mesh = "<MESH>" + material("1", "0.2 0.6 0.9");
+    const int n = 230;  // 2 * 230 * 230 = 105800 faces: more than the face table holds in memory
+    for (int j = 0; j <= n; ++j) {
+        for (int i = 0; i <= n; ++i) {
+            mesh += "<P ID=\"" + std::to_string(j * (n + 1) + i) + "\">" + std::to_string(i) + " " +
+                    std::to_string(j) + " 0</P>";
+        }
+    }
+    for (int j = 0; j < n; ++j) {
+        for (int i = 0; i < n; ++i) {
+            const int a = j * (n + 1) + i, b = a + 1, c = a + n + 1, d = c + 1;
+            const int tris[2][3] = {{a, b, d}, {a, d, c}};
+            for (const auto& t : tris) {
+                mesh += "<F><MATREF>1</MATREF>";
+                for (int v = 0; v < 3; ++v) {
+                    mesh += "<FV" + std::to_string(v + 1) + "><PREF>" + std::to_string(t[v]) +
+                            "</PREF></FV" + std::to_string(v + 1) + ">";
+                }
+                mesh += "</F>";
+            }
+        }
+    }
+    return mesh + "</MESH>";
+}
+
+struct PictureCase {
+    const char* name;
+    std::string document;
+};
+
+void PrintTo(const PictureCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+const std::string kGreen = material("1", "0.1 0.8 0.1");
+
+const PictureCase kPictures[] = {
+    {"background",
+     world("", kOneLight, "<BACKGROUND><BACKCOLOR>0.2 0.4 0.8</BACKCOLOR></BACKGROUND>")},
+    {"ambient_only",
+     world("<MESH>" + kGreen + square(-1, -1, 1, 1, 0, "<MATREF>1</MATREF>") + "</MESH>",
+           "<LIGHTING><AMBIENT>1 1 1</AMBIENT></LIGHTING>")},
+    {"one_light",
+     world("<MESH>" + kGreen + square(-1, -1, 1, 1, 0, "<MATREF>1</MATREF>") + "</MESH>")},
+    {"eight_lights",
+     world("<MESH>" + kGreen + square(-1, -1, 1, 1, 0, "<MATREF>1</MATREF>") + "</MESH>",
+           lights(8))},
+    {"diffuse_and_specular",
+     world("<MESH>" + material("1", "0.8 0.1 0.1", "<SPEC>1 1 1</SPEC><SHINE>20</SHINE>") +
+               pillow() + "</MESH>",
+           "<LIGHTING><AMBIENT>0.1 0.1 0.1</AMBIENT><DIRECTIONALLIGHT><DIRECTION>0.4 0.4 1"
+           "</DIRECTION><DIFFUSE>1 1 1</DIFFUSE><SPECULAR>1 1 1</SPECULAR></DIRECTIONALLIGHT>"
+           "</LIGHTING>")},
+    {"transparent_after_opaque",
+     world("<MESH>" + material("1", "0.1 0.1 0.9") +
+           material("2", "0.9 0.1 0.1", "<ALPHA>0.5</ALPHA>") +
+           square(-0.5, -0.5, 1, 1, 0.5, "<MATREF>2</MATREF>") +
+           square(-1, -1, 0.5, 0.5, 0, "<MATREF>1</MATREF>") + "</MESH>")},
+    {"surface_two_sided",
+     world("<MESH><SURFACE/>" + kGreen +
+           "<F><MATREF>1</MATREF><FV1><P>-1 -1 0</P><N>0 0 -1</N></FV1>"
+           "<FV2><P>-1 1 0</P><N>0 0 -1</N></FV2><FV3><P>1 1 0</P><N>0 0 -1</N></FV3></F>"
+           "</MESH>")},
+    {"texture_replace",
+     world("<MESH>" + kGreen +
+           square(-1, -1, 1, 1, 0, "<MATREF>1</MATREF>" + texture("REPLACE"), "tc") + "</MESH>")},
+    {"texture_modulate",
+     world("<MESH>" + kGreen +
+           square(-1, -1, 1, 1, 0, "<MATREF>1</MATREF>" + texture("MODULATE"), "tc") + "</MESH>")},
+    {"texture_one_texel",
+     world("<MESH>" + kGreen +
+           square(-1, -1, 1, 1, 0,
+                  "<MATREF>1</MATREF><TEXTURE><TEXTURERGB WIDTH=\"1\" HEIGHT=\"1\">FF8000"
+                  "</TEXTURERGB><REPLACE/><REPEAT/></TEXTURE>",
+                  "tc") +
+           "</MESH>")},
+    {"lines_stippled_and_wide",
+     world("<MESH>" + material("1", "0 0 0") +
+           "<LINESTYLE ID=\"2\"><LINEWIDTH>4</LINEWIDTH></LINESTYLE>"
+           "<LINESTYLE ID=\"3\"><LINEWIDTH>1</LINEWIDTH><LINEPATTERN>F0F0</LINEPATTERN>"
+           "<LINEPATTERNFACTOR>2</LINEPATTERNFACTOR></LINESTYLE>"
+           "<L><MATREF>1</MATREF><LINESTYLEREF>2</LINESTYLEREF><LV1><P>-1 -0.5 0</P></LV1>"
+           "<LV2><P>1 -0.5 0</P></LV2></L>"
+           "<L><MATREF>1</MATREF><LINESTYLEREF>3</LINESTYLEREF><LV1><P>-1 0.5 0</P></LV1>"
+           "<LV2><P>1 0.5 0</P></LV2></L></MESH>")},
+    {"points_of_several_sizes",
+     world("<MESH>" + material("1", "0 0 0") +
+           "<POINTSTYLE ID=\"1\"><POINTSIZE>2</POINTSIZE></POINTSTYLE>"
+           "<POINTSTYLE ID=\"2\"><POINTSIZE>6</POINTSIZE></POINTSTYLE>"
+           "<POINTSTYLE ID=\"3\"><POINTSIZE>12</POINTSIZE></POINTSTYLE>"
+           "<PT><MATREF>1</MATREF><POINTSTYLEREF>1</POINTSTYLEREF><PV1><P>-1 0 0</P></PV1></PT>"
+           "<PT><MATREF>1</MATREF><POINTSTYLEREF>2</POINTSTYLEREF><PV1><P>0 0 0</P></PV1></PT>"
+           "<PT><MATREF>1</MATREF><POINTSTYLEREF>3</POINTSTYLEREF><PV1><P>1 0 0</P></PV1></PT>"
+           "</MESH>")},
+    {"object_transform",
+     world(kGreen + "<MESH ID=\"5\">" + square(0, 0, 1, 1, 0, "<MATREF>1</MATREF>") + "</MESH>" +
+           "<OBJECT><MESHREF>5</MESHREF></OBJECT>"
+           "<OBJECT><TRANSFORM><FORWARD>0 0 1</FORWARD><UP>-1 1 0</UP>"
+           "<POSITION>2 0 0</POSITION><SCALE>0.5</SCALE></TRANSFORM><MESHREF>5</MESHREF>"
+           "</OBJECT>")},
+    {"spilled_mesh_group", world(spilledGrid())},
+};
+
+class Pictures : public ::testing::TestWithParam<PictureCase> {};
+
+// Pixels that differ by more than a few levels in some channel; llvmpipe rounds a
+// little differently between versions.
+int differingPixels(const RgbImage& a, const RgbImage& b) {
+    int differing = 0;
+    for (std::size_t i = 0; i + 2 < a.pixels.size(); i += 3) {
+        for (int c = 0; c < 3; ++c) {
+            if (std::abs(a.pixels[i + c] - b.pixels[i + c]) > 24) {
+                ++differing;
+                break;
+            }
+        }
+    }
+    return differing;
+}
+
+TEST_P(Pictures, MatchTheirBaselines) {
+    const PictureCase& c = GetParam();
+    const std::filesystem::path out(TESSARO_PICTURE_OUT);
+    std::filesystem::create_directories(out);
+    const std::string document = (out / (std::string(c.name) + ".xgl")).string();
+    std::ofstream(document) << c.document;
+
+    RgbImage picture;
+    const HeadlessResult result = renderDocument(document, kWidth, kHeight, picture);
+    ASSERT_TRUE(result.drawn) << result.message;
+
+    const std::string baseline = std::string(TESSARO_BASELINES) + "/" + c.name + ".png";
+    RgbImage expected;
+    if (!readPng(baseline, expected)) {
+        const char* update = std::getenv("TESSARO_UPDATE_BASELINES");
+        ASSERT_TRUE(update != nullptr && std::string(update) == "1") << "no baseline " << baseline;
+        ASSERT_TRUE(writePng(baseline, picture));
+        GTEST_SKIP() << "wrote the baseline " << baseline << "; look at it before committing";
+    }
+    ASSERT_EQ(expected.width, picture.width);
+    ASSERT_EQ(expected.height, picture.height);
+    const int differing = differingPixels(expected, picture);
+    if (differing > kWidth * kHeight / 200) {
+        writePng((out / (std::string(c.name) + ".actual.png")).string(), picture);
+        FAIL() << differing << " pixels differ from " << baseline << "; the picture is in " << out;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Documents, Pictures, ::testing::ValuesIn(kPictures),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace tessaro
