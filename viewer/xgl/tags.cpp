@@ -107,9 +107,12 @@ constexpr std::size_t kTooLong = 256;
 // A lower-cased name of up to kLongestName bytes, packed first byte lowest into
 // words and padded with zeros. A name holds no NUL, so equal keys are equal names:
 // a hit costs three word comparisons instead of a call to compare strings, which
-// matters because every element start and end is looked up.
+// matters because every element start and end is looked up. The words are separate
+// members so that they stay in registers.
 struct NameKey {
-    std::uint64_t word[3]{};
+    std::uint64_t head = 0;    // bytes 0 to 7
+    std::uint64_t middle = 0;  // bytes 8 to 15
+    std::uint64_t tail = 0;    // bytes 16 to 19
 
     constexpr bool operator==(const NameKey&) const = default;
 };
@@ -127,26 +130,25 @@ constexpr std::uint64_t lowerAsciiBytes(std::uint64_t word) {
     return word | (upper >> 2);  // 0x80 >> 2 is the 0x20 between 'A' and 'a'
 }
 
-// Packs the bytes of `text` before its NUL, at most `limit` (up to 8) of them, into
-// `word`; returns how many it packed.
-constexpr std::size_t packBytes(const char* text, std::size_t limit, std::uint64_t& word) {
+// The lower-cased bytes of `text` before its NUL, at most `limit` (up to 8) of them,
+// packed into a word; adds their number to `length`.
+constexpr std::uint64_t packLower(const char* text, std::size_t limit, std::size_t& length) {
     std::uint64_t packed = 0;
     std::size_t n = 0;
     for (; n < limit && text[n] != '\0'; ++n)
         packed |= std::uint64_t{static_cast<unsigned char>(text[n])} << (8 * n);
-    word = packed;
-    return n;
+    length += n;
+    return lowerAsciiBytes(packed);
 }
 
 // The key of the name's first kLongestName bytes; `length` is how many there were
 // before the NUL (kLongestName when the name may go on).
 constexpr NameKey keyOf(const char* name, std::size_t& length) {
     NameKey key;
-    length = packBytes(name, 8, key.word[0]);
-    if (length == 8) length += packBytes(name + 8, 8, key.word[1]);
-    if (length == 16) length += packBytes(name + 16, kLongestName - 16, key.word[2]);
-    for (std::uint64_t& word : key.word)
-        word = lowerAsciiBytes(word);
+    length = 0;
+    key.head = packLower(name, 8, length);
+    if (length == 8) key.middle = packLower(name + 8, 8, length);
+    if (length == 16) key.tail = packLower(name + 16, kLongestName - 16, length);
     return key;
 }
 
@@ -157,9 +159,9 @@ constexpr NameKey keyOf(std::string_view name) {
 
 // Multiplicative hashing of the three words; the top bits mix every byte.
 constexpr std::uint32_t hashKey(const NameKey& key) {
-    const std::uint64_t mixed = key.word[0] * 0x9E3779B97F4A7C15ull ^
-                                key.word[1] * 0xC2B2AE3D27D4EB4Full ^
-                                key.word[2] * 0x165667B19E3779F9ull;
+    const std::uint64_t mixed = key.head * 0x9E3779B97F4A7C15ull ^
+                                key.middle * 0xC2B2AE3D27D4EB4Full ^
+                                key.tail * 0x165667B19E3779F9ull;
     return static_cast<std::uint32_t>(mixed >> 32);
 }
 
