@@ -2,15 +2,20 @@
 # Read-path throughput: `tessaro-cli info` next to expat with empty handlers (the
 # floor of any expat-based reader) on generated documents of about 100 MB and 500 MB,
 # each as XGL and as ZGL made from the same world. Every figure is the median of
-# RUNS runs made in this invocation; the programs' runs alternate so that all of
-# them see the same machine.
+# RUNS runs made in this invocation; the programs take turns, in an order that
+# rotates from run to run, so that all of them see the same machine.
 #
 # Usage: scripts/bench_info.sh [--before REV] [SIZE_MB...]     (default sizes: 100 500)
 #   --before REV  also times the tessaro-cli of git revision REV (built from a copy
-#                 in the scratch folder) and prints its MB/s and ratio beside today's.
+#                 in the scratch folder) and prints its figures beside today's.
 # Environment: BUILD_DIR (default build-bench, in the repository), SCRATCH (default
 # /tmp/tessaro-bench, where documents and copies are kept between runs), RUNS (default 3).
+#
+# MB/s and ratio come from the wall-clock seconds that the programs measure around
+# the load itself. "cpu ratio" is the same ratio from the processes' user + system
+# time, which a machine shared with other work disturbs less.
 set -euo pipefail
+shopt -s inherit_errexit
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${BUILD_DIR:-$root/build-bench}"
 scratch="${SCRATCH:-/tmp/tessaro-bench}"
@@ -69,6 +74,9 @@ for mb in "${sizes[@]}"; do
     done
 done
 
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+
 # Reads the number after "key": in a one-line JSON object.
 json_number() {
     sed -n "s/.*\"$1\": *\([0-9.eE+-]*\).*/\1/p" <<<"$2"
@@ -78,60 +86,93 @@ median() {
     printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'
 }
 
-# One `tessaro-cli info` run; prints "seconds peak_bytes". A document that loads with
-# a message is not a throughput figure, so the script stops.
-info_run() {  # CLI FILE
-    local out
-    out="$("$1" info "$2" --json)"
-    if ! grep -q '"message": null' <<<"$out"; then
-        echo "$1 reported a message for $2: $out" >&2
-        exit 1
-    fi
-    echo "$(json_number seconds "$out") $(json_number peak_rss_bytes "$out")"
+# Runs a program that prints one JSON line; leaves the line in $work/out and prints
+# the process's user + system seconds.
+timed_json() {
+    local TIMEFORMAT='%U %S'
+    { time "$@" >"$work/out" 2>"$work/err"; } 2>"$work/time" || {
+        echo "failed: $*: $(cat "$work/err" "$work/out")" >&2
+        return 1
+    }
+    awk '{ print $1 + $2 }' "$work/time"
 }
 
-header=(document "file MB" "XML MB" "floor MB/s" "info MB/s" ratio "peak MB")
-[ -z "$before_cli" ] || header+=("before MB/s" "before ratio")
-row_format='%-20s %8s %8s %11s %10s %6s %8s'
-[ -z "$before_cli" ] || row_format+=' %12s %13s'
+# Each prints "wall_seconds cpu_seconds extra" for one run on FILE.
+floor_run() {  # FILE
+    local cpu out
+    cpu="$(timed_json "$floor" "$1")"
+    out="$(cat "$work/out")"
+    echo "$(json_number seconds "$out") $cpu $(json_number xml_bytes "$out")"
+}
+info_run() {  # CLI FILE; a document that loads with a message stops the script
+    local cpu out
+    cpu="$(timed_json "$1" info "$2" --json)"
+    out="$(cat "$work/out")"
+    if ! grep -q '"message": null' <<<"$out"; then
+        echo "$1 reported a message for $2: $out" >&2
+        return 1
+    fi
+    echo "$(json_number seconds "$out") $cpu $(json_number peak_rss_bytes "$out")"
+}
+
+programs=(floor info)
+[ -z "$before_cli" ] || programs+=(before)
+
+measure() {  # PROGRAM FILE
+    case "$1" in
+        floor) floor_run "$2" ;;
+        info) info_run "$cli" "$2" ;;
+        before) info_run "$before_cli" "$2" ;;
+    esac
+}
+
+header=(document "file MB" "XML MB" "floor MB/s" "info MB/s" ratio "cpu ratio" "peak MB")
+row_format='%-16s %7s %7s %10s %9s %6s %9s %7s'
+if [ -n "$before_cli" ]; then
+    header+=("before MB/s" "ratio" "cpu ratio")
+    row_format+='  %11s %6s %9s'
+fi
 # shellcheck disable=SC2059
 printf "$row_format\n" "${header[@]}"
 
 verdicts=()
 for f in "${documents[@]}"; do
     cat "$f" >/dev/null  # into the page cache, so that no run waits for the disk
-    floor_s=() info_s=() peak=() before_s=()
+    declare -A wall=() cpu=()
+    peaks=()
     xml_bytes=0
     for ((i = 0; i < runs; ++i)); do
-        out="$("$floor" "$f")"
-        floor_s+=("$(json_number seconds "$out")")
-        xml_bytes="$(json_number xml_bytes "$out")"
-        result="$(info_run "$cli" "$f")"
-        read -r s p <<<"$result"
-        info_s+=("$s")
-        peak+=("$p")
-        if [ -n "$before_cli" ]; then
-            result="$(info_run "$before_cli" "$f")"
-            read -r s p <<<"$result"
-            before_s+=("$s")
-        fi
+        for ((k = 0; k < ${#programs[@]}; ++k)); do
+            p="${programs[$(((i + k) % ${#programs[@]}))]}"
+            result="$(measure "$p" "$f")"
+            read -r w c extra <<<"$result"
+            wall[$p]+="$w "
+            cpu[$p]+="$c "
+            [ "$p" != floor ] || xml_bytes="$extra"
+            [ "$p" != info ] || peaks+=("$extra")
+        done
     done
-    fs="$(median "${floor_s[@]}")"
-    is="$(median "${info_s[@]}")"
-    pk="$(median "${peak[@]}")"
-    bs="$([ -z "$before_cli" ] || median "${before_s[@]}")"
-    read -r -a row < <(awk -v fb="$(stat -c %s "$f")" -v xb="$xml_bytes" -v fs="$fs" -v is="$is" \
-        -v pk="$pk" -v bs="${bs:-0}" \
+    # shellcheck disable=SC2086
+    figures=(
+        "$(median ${wall[floor]})" "$(median ${cpu[floor]})"
+        "$(median ${wall[info]})" "$(median ${cpu[info]})" "$(median "${peaks[@]}")"
+        "$([ -z "$before_cli" ] || median ${wall[before]})"
+        "$([ -z "$before_cli" ] || median ${cpu[before]})"
+    )
+    unset wall cpu
+    read -r -a row < <(awk -v fb="$(stat -c %s "$f")" -v xb="$xml_bytes" \
+        -v fw="${figures[0]}" -v fc="${figures[1]}" -v iw="${figures[2]}" -v ic="${figures[3]}" \
+        -v pk="${figures[4]}" -v bw="${figures[5]:-0}" -v bc="${figures[6]:-0}" \
         'BEGIN { m = 1048576
-                 printf "%.1f %.1f %.1f %.1f %.2f %.1f", fb / m, xb / m, xb / m / fs, xb / m / is,
-                        fs / is, pk / m
-                 if (bs > 0) printf " %.1f %.2f", xb / m / bs, fs / bs
+                 printf "%.1f %.1f %.1f %.1f %.2f %.2f %.1f", fb / m, xb / m, xb / m / fw,
+                        xb / m / iw, fw / iw, fc / ic, pk / m
+                 if (bw > 0) printf " %.1f %.2f %.2f", xb / m / bw, fw / bw, fc / bc
                  print "" }')
     name="$(basename "$f")"
     # shellcheck disable=SC2059
     printf "$row_format\n" "$name" "${row[@]}"
     ratio="${row[4]}"
-    peak_mb="${row[5]}"
+    peak_mb="${row[6]}"
     if awk -v r="$ratio" -v g="$goal_ratio" 'BEGIN { exit !(r >= g) }'; then
         verdicts+=("$name: ratio $ratio meets the goal of at least $goal_ratio")
     else
@@ -146,7 +187,9 @@ for f in "${documents[@]}"; do
     fi
 done
 echo
-echo "MB = 2^20 bytes. MB/s counts the uncompressed XML (a ZGL's floor includes inflate);"
-echo "ratio = floor seconds / info seconds; peak = tessaro-cli's peak resident memory."
-echo "Each figure is the median of $runs runs of this invocation${before_rev:+; before = $before_rev}."
+echo "MB = 2^20 bytes. MB/s counts the uncompressed XML (a ZGL's floor includes inflate)."
+echo "ratio = floor seconds / info seconds (wall clock, measured in the programs);"
+echo "cpu ratio = the same from user + system time of the processes;"
+echo "peak = tessaro-cli's peak resident memory. Each figure is the median of $runs runs"
+echo "of this invocation${before_rev:+; before = tessaro-cli of $before_rev}."
 printf '%s\n' "${verdicts[@]}"
