@@ -83,21 +83,60 @@ std::uint32_t SceneBuilder::pendingCount() const {
 bool SceneBuilder::tryRegister(DefinitionEntry& entry) {
     if (entry.resolved()) return true;
     if (!entry.pendingDefinition || !completeObject(*entry.pendingDefinition)) return false;
+    handOver(entry);
+    return true;
+}
+
+void SceneBuilder::handOver(DefinitionEntry& entry) {
     entry.handle = m_consumer != nullptr ? m_consumer->addObject(std::move(entry.pendingDefinition))
                                          : kNotKept;
     entry.pendingDefinition.reset();
     entry.pendingScope.reset();
-    return true;
 }
 
-bool SceneBuilder::completeObject(ObjectRecord& node) {
-    if (node.completing) return false;
-    node.completing = true;
-    const bool childrenDone = completeChildren(node.children);
-    node.completing = false;
-    if (!childrenDone || !bindMesh(node.mesh)) return false;
-    collectHandles(node.children, node.childHandles);
-    node.meshHandle = node.mesh != nullptr ? node.mesh->handle : kNone;
+// Objects nested in the node that still wait are completed depth first, children
+// before their parent, with a stack of their own instead of recursion: a document
+// may nest objects deeper than the call stack could follow.
+bool SceneBuilder::completeObject(ObjectRecord& root) {
+    if (root.completing) return false;
+    struct Step {
+        ObjectRecord* node;
+        DefinitionEntry* entry;  // null for the root, which the caller hands over
+        std::size_t next;        // the next child to look at
+    };
+    std::vector<Step> steps{{&root, nullptr, 0}};
+    root.completing = true;
+    const auto giveUp = [&steps] {
+        for (Step& step : steps) step.node->completing = false;
+        return false;
+    };
+    while (!steps.empty()) {
+        Step& step = steps.back();
+        ObjectRecord& node = *step.node;
+        DefinitionEntry* waiting = nullptr;
+        for (; step.next < node.children.size(); ++step.next) {
+            DefinitionEntry*& child = node.children[step.next];
+            if (child->resolved()) continue;
+            if (!bindChild(child)) return giveUp();
+            if (child->resolved()) continue;
+            // A child that is completing already closes a reference cycle.
+            if (!child->pendingDefinition || child->pendingDefinition->completing) return giveUp();
+            waiting = child;  // looked at again once it is handed over
+            break;
+        }
+        if (waiting != nullptr) {
+            waiting->pendingDefinition->completing = true;
+            steps.push_back({waiting->pendingDefinition.get(), waiting, 0});
+            continue;
+        }
+        node.completing = false;
+        if (!bindMesh(node.mesh)) return giveUp();
+        collectHandles(node.children, node.childHandles);
+        node.meshHandle = node.mesh != nullptr ? node.mesh->handle : kNone;
+        DefinitionEntry* entry = step.entry;
+        steps.pop_back();
+        if (entry != nullptr) handOver(*entry);
+    }
     return true;
 }
 
@@ -111,14 +150,6 @@ bool SceneBuilder::completeWorld(WorldRecord& world) {
     if (!bindMesh(world.mesh) || !complete) return false;
     collectHandles(world.children, world.childHandles);
     world.meshHandle = world.mesh != nullptr ? world.mesh->handle : kNone;
-    return true;
-}
-
-bool SceneBuilder::completeChildren(std::vector<DefinitionEntry*>& children) {
-    for (DefinitionEntry*& child : children) {
-        if (child->resolved()) continue;
-        if (!bindChild(child) || !tryRegister(*child)) return false;
-    }
     return true;
 }
 

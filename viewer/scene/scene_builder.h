@@ -61,10 +61,10 @@ class SceneBuilder {
 
   private:
     DefinitionEntry* newEntry();
-    bool completeChildren(std::vector<DefinitionEntry*>& children);
     bool bindChild(DefinitionEntry*& child);
     bool bindMesh(MeshEntry*& mesh);
     bool tryRegister(DefinitionEntry& entry);
+    void handOver(DefinitionEntry& entry);
     static void collectHandles(const std::vector<DefinitionEntry*>& children,
                                std::vector<std::int32_t>& handles);
 
