@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds everything and runs every test: the whole suite in
-# the normal build, then the core libraries' tests under AddressSanitizer and UBSan.
+# the normal build, then the core libraries' tests under AddressSanitizer and UBSan, then
+# a short run of the read-path fuzzer.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
@@ -13,3 +14,6 @@ ctest --test-dir build --output-on-failure -j "$(nproc)"
 bash scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DTESSARO_SANITIZE=ON -DTESSARO_CORE_ONLY=ON
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build-asan --output-on-failure -j "$(nproc)" -L core
+
+# A minute of fuzzing the read path; any finding fails the run (scripts/fuzz.sh).
+bash scripts/fuzz.sh --smoke 60

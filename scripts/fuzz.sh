@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Fuzzes the read path (fuzz/read_path_fuzzer.cpp) with libFuzzer, starting from the
+# corpus in tests/data/fuzz-corpus/.
+#   scripts/fuzz.sh [SECONDS]           long run (default 600 s); afterwards the new
+#                                       inputs that add coverage are merged into the
+#                                       corpus folder (files up to 20000 bytes)
+#   scripts/fuzz.sh --smoke [SECONDS]   short run (default 60 s) that leaves the corpus
+#                                       as it is; for scripts/test.sh
+# Any crash, sanitizer report, leak, hang (10 s) or memory blow-up (4 GiB) stops the
+# run with a non-zero exit; the input that caused it is kept in build-fuzz/findings/.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+cd "$root"
+
+smoke=0
+if [ "${1:-}" = "--smoke" ]; then
+    smoke=1
+    shift
+fi
+seconds="${1:-$([ $smoke = 1 ] && echo 60 || echo 600)}"
+
+bash scripts/setup.sh
+build="$root/build-fuzz"
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+    -DTESSARO_FUZZ=ON -DTESSARO_CORE_ONLY=ON -DTESSARO_BENCHMARKS=OFF >/dev/null
+cmake --build "$build" --target read_path_fuzzer -j "$(nproc)"
+
+corpus="$root/tests/data/fuzz-corpus"
+work="$build/fuzz-work"
+findings="$build/findings"
+scratch="$build/fuzz-tmp"
+mkdir -p "$work" "$findings" "$scratch"
+[ $smoke = 1 ] && rm -rf "${work:?}"/*
+
+# Loads through a real file write it to TMPDIR; keep that inside the build folder.
+export TMPDIR="$scratch"
+export ASAN_OPTIONS="detect_leaks=1:allocator_may_return_null=1"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+fuzzer=("$build/fuzz/read_path_fuzzer" -dict="$root/fuzz/xgl.dict" -max_len=20000
+        -timeout=10 -rss_limit_mb=4096 -artifact_prefix="$findings/" -print_final_stats=1)
+
+echo "Fuzzing the read path for $seconds s"
+# New inputs go to the work folder; the checked-in corpus is only read.
+"${fuzzer[@]}" -max_total_time="$seconds" "$work" "$corpus"
+
+if [ $smoke = 0 ]; then
+    before=$(ls "$corpus" | wc -l)
+    "${fuzzer[@]}" -merge=1 "$corpus" "$work" 2>/dev/null
+    echo "Corpus: $before -> $(ls "$corpus" | wc -l) inputs in $corpus"
+fi
