@@ -128,7 +128,7 @@ const PictureCase kPictures[] = {
     {"eight_lights",
      world("<MESH>" + kGreen + square(-1, -1, 1, 1, 0, "<MATREF>1</MATREF>") + "</MESH>",
            lights(8))},
-    {"diffuse_and_specular",
+    {"shading_with_highlight",
      world("<MESH>" + material("1", "0.8 0.1 0.1", "<SPEC>1 1 1</SPEC><SHINE>20</SHINE>") +
                pillow() + "</MESH>",
            "<LIGHTING><AMBIENT>0.1 0.1 0.1</AMBIENT><DIRECTIONALLIGHT><DIRECTION>0.4 0.4 1"
