@@ -7,6 +7,7 @@ packages=(
     libexpat1-dev zlib1g-dev
     libgl-dev libegl-dev libopengl-dev libgl1-mesa-dri libegl-mesa0
     libgtest-dev libgmock-dev libbenchmark-dev
+    qt6-base-dev libqt6opengl6-dev qt6-qpa-plugins xvfb xauth
     clang libclang-rt-14-dev
 )
 

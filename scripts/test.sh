@@ -9,7 +9,8 @@ cd "$root"
 bash scripts/setup.sh
 
 bash scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
-ctest --test-dir build --output-on-failure -j "$(nproc)"
+# The window tests need a display: a virtual one serves the whole run.
+xvfb-run -a ctest --test-dir build --output-on-failure -j "$(nproc)"
 
 bash scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DTESSARO_SANITIZE=ON -DTESSARO_CORE_ONLY=ON
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \

@@ -1,0 +1,99 @@
+#include "app/shell_texts.h"
+
+#include <cctype>
+
+#include "app/navigation.h"
+
+namespace tessaro {
+
+namespace {
+
+struct CommandStrings {
+    int command;
+    const char* menu;
+    const char* promptAndTip;
+};
+
+constexpr CommandStrings kCommands[] = {
+    {kOpenCommand, "&Open", ""},
+    {kCloseCommand, "&Close", ""},
+    {kExitCommand, "E&xit", ""},
+    {kToolBarCommand, "&Toolbar", ""},
+    {kStatusBarCommand, "&Status Bar", ""},
+    {kExamineCommand, "Examine", "Rotates the world\nRotate World"},
+    {kPanCommand, "Pan", "Pans the world\nPan World"},
+    {kZoomCommand, "Zoom In", "Zooms into the center of the world\nZoom In"},
+    {kDefaultViewCommand, "Default View", "Shows the default view of the world\nDefault View"},
+    {kAboutCommand, "&About Tessaro...", ""},
+};
+
+const CommandStrings* find(int command) {
+    for (const CommandStrings& c : kCommands) {
+        if (c.command == command) return &c;
+    }
+    return nullptr;
+}
+
+bool endsWithNoCase(std::string_view text, std::string_view ending) {
+    if (text.size() < ending.size()) return false;
+    const std::string_view tail = text.substr(text.size() - ending.size());
+    for (std::size_t i = 0; i < ending.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(tail[i])) != ending[i]) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string_view commandString(int command) {
+    const CommandStrings* c = find(command);
+    return c != nullptr ? c->promptAndTip : "";
+}
+
+std::string commandPrompt(int command) {
+    const std::string_view text = commandString(command);
+    return std::string(text.substr(0, text.find('\n')));
+}
+
+std::string commandTip(int command) {
+    const std::string_view text = commandString(command);
+    const std::size_t newline = text.find('\n');
+    return newline == std::string_view::npos ? std::string()
+                                             : std::string(text.substr(newline + 1));
+}
+
+std::string_view menuText(int command) {
+    const CommandStrings* c = find(command);
+    return c != nullptr ? c->menu : "";
+}
+
+std::string windowTitleFor(std::string_view fileName) {
+    if (fileName.size() > kLongestTitledName) return kAppName;
+    return std::string(fileName) + " - " + kAppName;
+}
+
+std::vector<std::string> filterPatterns(std::string_view filter) {
+    const std::size_t open = filter.rfind('(');
+    const std::size_t close = filter.rfind(')');
+    std::vector<std::string> patterns;
+    if (open == std::string_view::npos || close == std::string_view::npos || close < open) {
+        return patterns;
+    }
+    std::string current;
+    for (const char c : filter.substr(open + 1, close - open - 1)) {
+        if (c == ' ' || c == ';') {
+            if (!current.empty()) patterns.push_back(current);
+            current.clear();
+        } else {
+            current += c;
+        }
+    }
+    if (!current.empty()) patterns.push_back(current);
+    return patterns;
+}
+
+bool isSceneFileName(std::string_view fileName) {
+    return endsWithNoCase(fileName, ".xgl") || endsWithNoCase(fileName, ".zgl");
+}
+
+}  // namespace tessaro

@@ -1,0 +1,5 @@
+#include "app/viewer_app.h"
+
+int main(int argc, char** argv) {
+    return tessaro::runViewer(argc, argv);
+}
