@@ -9,8 +9,11 @@ cd "$root"
 bash scripts/setup.sh
 
 bash scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
-# The window tests need a display: a virtual one serves the whole run.
-xvfb-run -a ctest --test-dir build --output-on-failure -j "$(nproc)"
+# The window tests need a display: a virtual one serves the whole run. Without
+# -noreset the server restarts whenever its last client leaves, and a test that
+# connects at that moment finds no display.
+xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" \
+    ctest --test-dir build --output-on-failure -j "$(nproc)"
 
 bash scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DTESSARO_SANITIZE=ON -DTESSARO_CORE_ONLY=ON
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
