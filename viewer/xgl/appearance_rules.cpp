@@ -84,7 +84,7 @@ void readMaterialValue(ErrorReporter& reporter, MaterialRecord& material, TagId 
         case TagId::diff:
             readColor(reporter, text, material.diffuse, 42);
             break;
-        case TagId::spec:
+        case TagId::specularColour:
             readColor(reporter, text, material.specular, 43);
             break;
         case TagId::amb:
@@ -656,7 +656,7 @@ void AppearanceRules::endMaterial(SceneLoadContext& load) {
     if (!passesCounts(load, {{n(TagId::amb), 1, 1, 72},
                              {n(TagId::diff), 1, 1, 73},
                              {n(TagId::emiss), 0, 1, 108},
-                             {n(TagId::spec), 0, 1, 111},
+                             {n(TagId::specularColour), 0, 1, 111},
                              {n(TagId::alpha), 0, 1, 109},
                              {n(TagId::shine), 0, 1, 110}})) {
         return;

@@ -41,7 +41,7 @@ constexpr TagName kTagNames[] = {
     {"matref", TagId::matref},
     {"emiss", TagId::emiss},
     {"diff", TagId::diff},
-    {"spec", TagId::spec},
+    {"spec", TagId::specularColour},
     {"shine", TagId::shine},
     {"alpha", TagId::alpha},
     {"pref", TagId::pref},

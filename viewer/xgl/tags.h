@@ -25,7 +25,7 @@ enum class TagId : std::int32_t {
     matref = 14,
     emiss = 16,
     diff = 17,
-    spec = 18,
+    specularColour = 18,  // the material element "spec"
     amb = 19,
     shine = 20,
     alpha = 21,
