@@ -68,7 +68,8 @@ INSTANTIATE_TEST_SUITE_P(Documents, FuzzRegression, ::testing::ValuesIn(kRegress
 
 TEST(FuzzRegressionFolder, EveryDocumentHasARow) {
     std::set<std::string> rows;
-    for (const Regression& row : kRegressions) rows.insert(row.file);
+    for (const Regression& row : kRegressions)
+        rows.insert(row.file);
     for (const auto& entry : fs::directory_iterator(kFolder)) {
         EXPECT_TRUE(rows.count(entry.path().filename().string()))
             << entry.path().filename() << " has no expected message";

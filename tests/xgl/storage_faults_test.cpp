@@ -47,10 +47,13 @@ std::string manyPositions() {
 
 // More faces in one mesh than it keeps in memory.
 std::string manyFaces() {
-    std::string doc = kHead + "<MAT ID='1'><AMB>0 0 0</AMB><DIFF>1 1 1</DIFF></MAT>"
+    std::string doc = kHead +
+                      "<MAT ID='1'><AMB>0 0 0</AMB><DIFF>1 1 1</DIFF></MAT>"
                       "<P ID='0'>0 0 0</P><P ID='1'>1 0 0</P><P ID='2'>0 1 0</P>";
     for (std::uint32_t i = 0; i < MeshBuild::kPrimitiveSpillLimit + kAfterSpill; ++i) {
-        doc += "<F><MATREF>1</MATREF><FV1><PREF>0</PREF></FV1><FV2><PREF>1</PREF></FV2><FV3><PREF>2</PREF></FV3></F>";
+        doc +=
+            "<F><MATREF>1</MATREF><FV1><PREF>0</PREF></FV1><FV2><PREF>1</PREF></FV2><FV3><PREF>2</"
+            "PREF></FV3></F>";
     }
     return doc + kTail;
 }
@@ -165,7 +168,8 @@ class SpillingLoad : public ::testing::TestWithParam<Table> {
     void SetUp() override {
         ASSERT_FALSE(m_files.path().empty());
         document = m_files.file(GetParam() == Table::Positions ? "positions.xgl" : "faces.xgl");
-        testing::writeFile(document, GetParam() == Table::Positions ? manyPositions() : manyFaces());
+        testing::writeFile(document,
+                           GetParam() == Table::Positions ? manyPositions() : manyFaces());
     }
     std::string folder(const std::string& name) const { return m_files.file(name); }
 

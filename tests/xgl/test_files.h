@@ -3,6 +3,8 @@
 
 #include <zlib.h>
 
+#include "xgl/input_stream.h"
+
 #include <unistd.h>
 #include <cstdint>
 #include <cstdlib>
@@ -43,5 +45,22 @@ inline std::string deflateText(const std::string& text, int level = Z_BEST_COMPR
     out.resize(size);
     return out;
 }
+
+// Hands out a whole document as one block, the last.
+class TextStream : public InputStream {
+  public:
+    explicit TextStream(std::string text) : m_text(std::move(text)) {}
+    bool read(bool& more, std::uint32_t& length, const std::uint8_t*& data,
+              StreamErrorSink*) override {
+        data = reinterpret_cast<const std::uint8_t*>(m_text.data());
+        length = static_cast<std::uint32_t>(m_text.size());
+        more = false;
+        return true;
+    }
+    bool lastWriteTime(std::int64_t&) override { return false; }
+
+  private:
+    std::string m_text;
+};
 
 }  // namespace tessaro::testing

@@ -3,26 +3,13 @@
 #include <string>
 #include <vector>
 
+#include "test_files.h"
 #include "xgl/scene_load_context.h"
 
 namespace tessaro {
 namespace {
 
-class TextStream : public InputStream {
-  public:
-    explicit TextStream(std::string text) : m_text(std::move(text)) {}
-    bool read(bool& more, std::uint32_t& length, const std::uint8_t*& data,
-              StreamErrorSink*) override {
-        data = reinterpret_cast<const std::uint8_t*>(m_text.data());
-        length = static_cast<std::uint32_t>(m_text.size());
-        more = false;
-        return true;
-    }
-    bool lastWriteTime(std::int64_t&) override { return false; }
-
-  private:
-    std::string m_text;
-};
+using testing::TextStream;
 
 // What the consumer saw of the world while the entries it points to were valid.
 struct WorldSeen {
