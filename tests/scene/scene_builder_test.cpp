@@ -132,6 +132,52 @@ TEST_F(BuilderTest, AMissingMeshKeepsTheObjectPending) {
     EXPECT_TRUE(entry->resolved());
 }
 
+TEST_F(BuilderTest, AnObjectWaitingForAPendingOneCompletesRightAfterIt) {
+    auto a = object(1);
+    a->children.push_back(builder.referenceObject(2, world));
+    auto b = object(2);
+    b->children.push_back(builder.referenceObject(3, world));
+    DefinitionEntry* ea = builder.registerObject(std::move(a), world, 1);
+    DefinitionEntry* eb = builder.registerObject(std::move(b), world, 2);
+    builder.registerObject(object(4), world, 4);  // an unrelated definition changes nothing
+    EXPECT_TRUE(consumer.added == std::vector<std::int32_t>{4});
+    builder.registerObject(object(3), world, 3);
+    EXPECT_TRUE(ea->resolved() && eb->resolved());
+    EXPECT_EQ(consumer.added, (std::vector<std::int32_t>{4, 3, 2, 1}));
+}
+
+// A mesh that lacks material 7 is tried again only once material 7 is defined, however
+// many other definitions come first.
+TEST_F(BuilderTest, AnUnresolvedMeshWaitsForTheReferenceItLacks) {
+    bool materialDefined = false;
+    builder.setMeshHandOver([&](MeshEntry& entry) {
+        ++handOvers;
+        if (!materialDefined) {
+            entry.missing = {ReferenceKind::Material, 7};
+            return false;
+        }
+        entry.pendingMesh.reset();
+        entry.handle = 600;
+        return true;
+    });
+    auto a = object(1);
+    a->mesh = builder.newMeshEntry();
+    a->mesh->pendingMesh = std::make_unique<DrawableMesh>();
+    DefinitionEntry* entry = builder.registerObject(std::move(a), world, 1);
+    for (std::uint32_t id = 2; id < 100; ++id) {
+        builder.registerObject(object(static_cast<std::int32_t>(id)), world, id);
+        builder.noteDefinition(ReferenceKind::Material, id + 100);
+        builder.noteDefinition(ReferenceKind::Position, 7);
+        builder.retryPending();
+    }
+    EXPECT_EQ(handOvers, 2);  // at its registration, and when the next object came
+    materialDefined = true;
+    builder.noteDefinition(ReferenceKind::Material, 7);
+    builder.retryPending();
+    EXPECT_EQ(handOvers, 3);
+    EXPECT_TRUE(entry->resolved());
+}
+
 TEST_F(BuilderTest, TheWorldBindsItsReferencesWhenItEnds) {
     WorldRecord w;
     w.children.push_back(builder.referenceObject(5, world));

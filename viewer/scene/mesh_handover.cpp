@@ -193,11 +193,15 @@ std::unique_ptr<DrawableMesh> MeshHandOver::buildChunk(MeshBuild& mesh, const Me
 namespace {
 
 template <typename Record, typename Find>
-bool resolveAppearance(RecordBlock<Record>& list, Find find) {
+bool resolveAppearance(RecordBlock<Record>& list, ReferenceKind kind, MissingReference& missing,
+                       Find find) {
     for (Record& r : list) {
         if (r.id == kNone) continue;
         const Record* definition = find(static_cast<std::uint32_t>(r.id));
-        if (definition == nullptr) return false;
+        if (definition == nullptr) {
+            missing = {kind, static_cast<std::uint32_t>(r.id)};
+            return false;
+        }
         r = *definition;
         r.id = kNone;
     }
@@ -205,11 +209,15 @@ bool resolveAppearance(RecordBlock<Record>& list, Find find) {
 }
 
 template <typename Record, typename Find>
-bool resolveGeometry(RecordBlock<Record>& table, Find find) {
+bool resolveGeometry(RecordBlock<Record>& table, ReferenceKind kind, MissingReference& missing,
+                     Find find) {
     for (Record& r : table) {
         if (r.id == kNoId) continue;
         const Record* definition = find(r.id);
-        if (definition == nullptr) return false;
+        if (definition == nullptr) {
+            missing = {kind, r.id};
+            return false;
+        }
         r = *definition;
         r.id = kNoId;
     }
@@ -218,27 +226,40 @@ bool resolveGeometry(RecordBlock<Record>& table, Find find) {
 
 }  // namespace
 
-bool MeshHandOver::resolve(DrawableMesh& d, DefinitionScope* scope) const {
+bool MeshHandOver::resolve(DrawableMesh& d, DefinitionScope* scope,
+                           MissingReference* missing) const {
+    MissingReference unused;
+    MissingReference& m = missing != nullptr ? *missing : unused;
+    m = {};
     if (scope == nullptr) return false;
-    return resolveAppearance(d.materials,
-                             [&](std::uint32_t id) { return scope->findMaterial(id); }) &&
-           resolveAppearance(d.lineStyles,
-                             [&](std::uint32_t id) { return scope->findLineStyle(id); }) &&
-           resolveAppearance(d.pointStyles,
-                             [&](std::uint32_t id) { return scope->findPointStyle(id); }) &&
-           resolveGeometry(d.positions,
-                           [&](std::uint32_t id) { return scope->findPosition(id); }) &&
-           resolveGeometry(d.normals, [&](std::uint32_t id) { return scope->findNormal(id); }) &&
-           resolveGeometry(d.texCoords,
-                           [&](std::uint32_t id) { return scope->findTexCoord(id); }) &&
-           (!m_textures || m_textures(d.textureRefs, scope, m_consumer));
+    using K = ReferenceKind;
+    const bool resolved =
+        resolveAppearance(d.materials, K::Material, m,
+                          [&](std::uint32_t id) { return scope->findMaterial(id); }) &&
+        resolveAppearance(d.lineStyles, K::LineStyle, m,
+                          [&](std::uint32_t id) { return scope->findLineStyle(id); }) &&
+        resolveAppearance(d.pointStyles, K::PointStyle, m,
+                          [&](std::uint32_t id) { return scope->findPointStyle(id); }) &&
+        resolveGeometry(d.positions, K::Position, m,
+                        [&](std::uint32_t id) { return scope->findPosition(id); }) &&
+        resolveGeometry(d.normals, K::Normal, m,
+                        [&](std::uint32_t id) { return scope->findNormal(id); }) &&
+        resolveGeometry(d.texCoords, K::TexCoord, m,
+                        [&](std::uint32_t id) { return scope->findTexCoord(id); });
+    if (!resolved) return false;
+    if (m_textures && !m_textures(d.textureRefs, scope, m_consumer)) {
+        m = {K::Texture, 0};
+        return false;
+    }
+    return true;
 }
 
 // Leaves `drawable` in place when its references do not resolve; otherwise hands it
 // over (the consumer owns it whatever it answers) and returns the handle.
 std::int32_t MeshHandOver::resolveAndAdd(std::unique_ptr<DrawableMesh>& drawable,
-                                         DefinitionScope* scope, bool needsNormals) {
-    if (!resolve(*drawable, scope)) return kNone;
+                                         DefinitionScope* scope, bool needsNormals,
+                                         MissingReference* missing) {
+    if (!resolve(*drawable, scope, missing)) return kNone;
     if (needsNormals && m_normals) m_normals(*drawable);
     if (m_consumer == nullptr) {
         drawable.reset();
@@ -253,7 +274,8 @@ MeshEntry* MeshHandOver::handOver(MeshBuild& mesh, DefinitionScope* scope, Scene
     if (!drawable) return nullptr;
     MeshEntry* entry = builder.newMeshEntry();
     entry->needsNormals = mesh.needsNormals;
-    const std::int32_t handle = resolveAndAdd(drawable, scope, entry->needsNormals);
+    const std::int32_t handle =
+        resolveAndAdd(drawable, scope, entry->needsNormals, &entry->missing);
     if (drawable) {
         entry->pendingMesh = std::move(drawable);
         entry->pendingScope = ScopeRef::share(scope);
@@ -265,8 +287,8 @@ MeshEntry* MeshHandOver::handOver(MeshBuild& mesh, DefinitionScope* scope, Scene
 
 bool MeshHandOver::handOverPending(MeshEntry& entry) {
     if (!entry.pendingMesh) return entry.resolved();
-    const std::int32_t handle =
-        resolveAndAdd(entry.pendingMesh, entry.pendingScope.get(), entry.needsNormals);
+    const std::int32_t handle = resolveAndAdd(entry.pendingMesh, entry.pendingScope.get(),
+                                              entry.needsNormals, &entry.missing);
     if (entry.pendingMesh) return false;
     entry.handle = handle;
     entry.pendingScope.reset();

@@ -43,12 +43,14 @@ class MeshHandOver {
     // The building steps, for tests and benchmarks.
     static std::unique_ptr<DrawableMesh> buildWhole(MeshBuild& mesh);
     static std::unique_ptr<DrawableMesh> buildChunk(MeshBuild& mesh, const MeshChunk& chunk);
-    // Replaces reference records by their definitions; false at the first one missing.
-    bool resolve(DrawableMesh& drawable, DefinitionScope* scope) const;
+    // Replaces reference records by their definitions; false at the first one missing,
+    // which `missing` then names.
+    bool resolve(DrawableMesh& drawable, DefinitionScope* scope,
+                 MissingReference* missing = nullptr) const;
 
   private:
     std::int32_t resolveAndAdd(std::unique_ptr<DrawableMesh>& drawable, DefinitionScope* scope,
-                               bool needsNormals);
+                               bool needsNormals, MissingReference* missing = nullptr);
     MeshEntry* handOverChunks(MeshBuild& mesh, DefinitionScope* scope, SceneBuilder& builder);
 
     SceneConsumer* m_consumer;

@@ -1,6 +1,7 @@
 #include "scene/scene_builder.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace tessaro {
 
@@ -42,9 +43,16 @@ DefinitionEntry* SceneBuilder::registerObject(std::unique_ptr<ObjectRecord> node
                                               DefinitionScope* scope, std::uint32_t id) {
     DefinitionEntry* entry = objectInstance(std::move(node), scope);
     entry->id = id;
+    entry->registered = true;
     if (scope != nullptr) scope->defineObject(id, entry);
-    m_newestRegistered = entry;
-    if (!tryRegister(*entry)) m_pending.push_back(entry);
+    const Waiting previous = std::exchange(m_newest, Waiting{m_nextAge++, entry});
+    if (tryRegister(*entry)) {
+        m_newest.entry = nullptr;
+    } else {
+        m_pending.push_back(entry);
+    }
+    if (previous.entry != nullptr) m_woken.push(previous);
+    noteDefinition(ReferenceKind::Object, id);
     retryPending();
     return entry;
 }
@@ -59,24 +67,77 @@ MeshEntry* SceneBuilder::referenceMesh(std::uint32_t id, DefinitionScope* scope)
 bool SceneBuilder::defineMesh(MeshEntry* entry, DefinitionScope* scope, std::uint32_t id) {
     entry->id = id;
     const bool filed = scope != nullptr && scope->defineMesh(id, entry);
+    noteDefinition(ReferenceKind::Mesh, id);
     retryPending();
     return filed;
 }
 
-// The newest registered object was tried when it was registered.
+void SceneBuilder::noteDefinition(ReferenceKind kind, std::uint32_t id) {
+    if (m_waitingOnId.empty()) return;  // the common case, once per position read
+    const auto found = m_waitingOnId.find(keyOf({kind, id}));
+    if (found == m_waitingOnId.end()) return;
+    wake(found->second);
+    m_waitingOnId.erase(found);
+}
+
 void SceneBuilder::retryPending() {
-    std::vector<DefinitionEntry*> waiting;
-    for (DefinitionEntry* entry : m_pending) {
-        if (entry->resolved()) continue;  // completed on the way, as another's child
-        if (entry == m_newestRegistered || !tryRegister(*entry)) waiting.push_back(entry);
-    }
-    m_pending = std::move(waiting);
+    wake(m_waitingOnAny);
+    retryWoken();
 }
 
 std::uint32_t SceneBuilder::pendingCount() const {
     return static_cast<std::uint32_t>(
         std::count_if(m_pending.begin(), m_pending.end(),
                       [](const DefinitionEntry* e) { return !e->resolved(); }));
+}
+
+std::uint64_t SceneBuilder::keyOf(MissingReference reference) {
+    return (static_cast<std::uint64_t>(reference.kind) << 32) | reference.id;
+}
+
+void SceneBuilder::wake(WaitingList& list) {
+    for (const Waiting& waiting : list)
+        m_woken.push(waiting);
+    list.clear();
+}
+
+void SceneBuilder::wakeWaitersOf(const DefinitionEntry& entry) {
+    const auto found = m_waitingOnEntry.find(&entry);
+    if (found == m_waitingOnEntry.end()) return;
+    wake(found->second);
+    m_waitingOnEntry.erase(found);
+}
+
+// Oldest first; an object handed over on the way wakes those waiting on it, which
+// join the same round.
+void SceneBuilder::retryWoken() {
+    if (m_retrying) return;  // the round under way takes them
+    m_retrying = true;
+    while (!m_woken.empty()) {
+        const Waiting waiting = m_woken.top();
+        m_woken.pop();
+        if (waiting.entry->resolved()) continue;
+        if (!tryRegister(*waiting.entry)) file(waiting);
+    }
+    m_retrying = false;
+}
+
+// Files a pending object under what stopped its last try. One in a reference cycle
+// can never complete and is not filed.
+void SceneBuilder::file(const Waiting& waiting) {
+    switch (m_blocker.kind) {
+        case Blocker::Kind::Definition:
+            m_waitingOnId[keyOf(m_blocker.reference)].push_back(waiting);
+            break;
+        case Blocker::Kind::Entry:
+            m_waitingOnEntry[m_blocker.entry].push_back(waiting);
+            break;
+        case Blocker::Kind::Retry:
+            m_waitingOnAny.push_back(waiting);
+            break;
+        case Blocker::Kind::Never:
+            break;
+    }
 }
 
 // Hands an entry's node to the consumer when the node completes.
@@ -92,13 +153,17 @@ void SceneBuilder::handOver(DefinitionEntry& entry) {
                                          : kNotKept;
     entry.pendingDefinition.reset();
     entry.pendingScope.reset();
+    wakeWaitersOf(entry);
 }
 
 // Objects nested in the node that still wait are completed depth first, children
 // before their parent, with a stack of their own instead of recursion: a document
 // may nest objects deeper than the call stack could follow.
 bool SceneBuilder::completeObject(ObjectRecord& root) {
-    if (root.completing) return false;
+    if (root.completing) {
+        m_blocker = {};
+        return false;
+    }
     struct Step {
         ObjectRecord* node;
         DefinitionEntry* entry;  // null for the root, which the caller hands over
@@ -106,8 +171,17 @@ bool SceneBuilder::completeObject(ObjectRecord& root) {
     };
     std::vector<Step> steps{{&root, nullptr, 0}};
     root.completing = true;
-    const auto giveUp = [&steps] {
-        for (Step& step : steps) step.node->completing = false;
+    // A registered object on the way completes only on its own terms: the root waits
+    // for the outermost one. Otherwise it waits for what stopped the walk.
+    const auto giveUp = [this, &steps](Blocker cause) {
+        m_blocker = cause;
+        for (Step& step : steps)
+            step.node->completing = false;
+        const auto registered = std::find_if(steps.begin(), steps.end(), [](const Step& step) {
+            return step.entry != nullptr && step.entry->registered;
+        });
+        if (registered != steps.end() && cause.kind != Blocker::Kind::Never)
+            m_blocker = {Blocker::Kind::Entry, {}, registered->entry};
         return false;
     };
     while (!steps.empty()) {
@@ -117,10 +191,12 @@ bool SceneBuilder::completeObject(ObjectRecord& root) {
         for (; step.next < node.children.size(); ++step.next) {
             DefinitionEntry*& child = node.children[step.next];
             if (child->resolved()) continue;
-            if (!bindChild(child)) return giveUp();
+            const std::int32_t referencedId = child->referencedId;
+            if (!bindChild(child)) return giveUp(waitFor(ReferenceKind::Object, referencedId));
             if (child->resolved()) continue;
+            if (!child->pendingDefinition) return giveUp({});
             // A child that is completing already closes a reference cycle.
-            if (!child->pendingDefinition || child->pendingDefinition->completing) return giveUp();
+            if (child->pendingDefinition->completing) return giveUp(never());
             waiting = child;  // looked at again once it is handed over
             break;
         }
@@ -130,7 +206,7 @@ bool SceneBuilder::completeObject(ObjectRecord& root) {
             continue;
         }
         node.completing = false;
-        if (!bindMesh(node.mesh)) return giveUp();
+        if (!bindMesh(node.mesh)) return giveUp(meshBlocker(*node.mesh));
         collectHandles(node.children, node.childHandles);
         node.meshHandle = node.mesh != nullptr ? node.mesh->handle : kNone;
         DefinitionEntry* entry = step.entry;
@@ -164,6 +240,24 @@ bool SceneBuilder::bindChild(DefinitionEntry*& child) {
     child->pendingScope.reset();
     child = definition;
     return true;
+}
+
+SceneBuilder::Blocker SceneBuilder::never() {
+    return {Blocker::Kind::Never, {}, nullptr};
+}
+
+SceneBuilder::Blocker SceneBuilder::waitFor(ReferenceKind kind, std::int32_t id) {
+    return {Blocker::Kind::Definition, {kind, static_cast<std::uint32_t>(id)}, nullptr};
+}
+
+// A mesh reference still unbound waits for its ID; a bound mesh that could not be
+// resolved, for the first reference it lacks. A mesh that lacks nothing a definition
+// supplies (no scope, short of memory) never completes.
+SceneBuilder::Blocker SceneBuilder::meshBlocker(const MeshEntry& mesh) {
+    if (mesh.referencedId != kNone) return waitFor(ReferenceKind::Mesh, mesh.referencedId);
+    if (!mesh.pendingMesh) return {};
+    if (mesh.missing.kind == ReferenceKind::None) return never();
+    return {Blocker::Kind::Definition, mesh.missing, nullptr};
 }
 
 bool SceneBuilder::bindMesh(MeshEntry*& mesh) {

@@ -1,13 +1,17 @@
 // SceneBuilder: the link between a load and its SceneConsumer. It owns the entries
 // that stand for objects and meshes, hands an object to the consumer only once
-// everything it refers to has a handle, and keeps the others pending: after every
-// new definition the pending objects are tried again, oldest first.
+// everything it refers to has a handle, and keeps the others pending: after a new
+// definition the pending objects it may complete are tried again, oldest first.
+// Each pending object waits on what stopped it (an object or mesh ID, or another
+// pending object), so a definition costs only the objects waiting on it.
 #pragma once
 
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
+#include <queue>
+#include <unordered_map>
 #include <vector>
 
 #include "scene/definition_scope.h"
@@ -47,7 +51,12 @@ class SceneBuilder {
     // Files a mesh entry under its ID in scope and retries the pending objects.
     bool defineMesh(MeshEntry* entry, DefinitionScope* scope, std::uint32_t id);
 
-    // Tries every pending registered object again, oldest first, except the newest.
+    // Notes the definition of something a mesh may use (material, style, position,
+    // normal, texture coordinate, texture or image): the objects waiting for it are
+    // tried again at the next retry.
+    void noteDefinition(ReferenceKind kind, std::uint32_t id);
+    // Tries again, oldest first, the pending objects that a definition since the last
+    // retry may complete, except the newest registered.
     void retryPending();
 
     // Completes a node: binds referenced children and mesh, completes and hands over
@@ -60,9 +69,31 @@ class SceneBuilder {
     std::uint32_t pendingCount() const;
 
   private:
+    // What stopped the last completeObject.
+    struct Blocker {
+        enum class Kind : std::uint8_t { Definition, Entry, Retry, Never };
+        Kind kind = Kind::Retry;
+        MissingReference reference;              // Definition
+        const DefinitionEntry* entry = nullptr;  // Entry: a pending registered object
+    };
+    struct Waiting {
+        std::uint64_t age;  // order of registration
+        DefinitionEntry* entry;
+        bool operator>(const Waiting& other) const { return age > other.age; }
+    };
+    using WaitingList = std::vector<Waiting>;
+
     DefinitionEntry* newEntry();
+    void file(const Waiting& waiting);
+    void wake(WaitingList& list);
+    void wakeWaitersOf(const DefinitionEntry& entry);
+    void retryWoken();
+    static std::uint64_t keyOf(MissingReference reference);
     bool bindChild(DefinitionEntry*& child);
     bool bindMesh(MeshEntry*& mesh);
+    static Blocker never();
+    static Blocker waitFor(ReferenceKind kind, std::int32_t id);
+    static Blocker meshBlocker(const MeshEntry& mesh);
     bool tryRegister(DefinitionEntry& entry);
     void handOver(DefinitionEntry& entry);
     static void collectHandles(const std::vector<DefinitionEntry*>& children,
@@ -72,8 +103,17 @@ class SceneBuilder {
     MeshHandOver m_meshHandOver;
     std::deque<std::unique_ptr<DefinitionEntry>> m_entries;
     std::deque<std::unique_ptr<MeshEntry>> m_meshEntries;
-    std::vector<DefinitionEntry*> m_pending;  // registered, not yet handed over; oldest first
-    DefinitionEntry* m_newestRegistered = nullptr;
+    std::vector<DefinitionEntry*> m_pending;  // registered, not handed over at first try
+    // The newest registered object, if it waits: it was tried when it was registered,
+    // and is tried again only when the next object is registered.
+    Waiting m_newest{0, nullptr};
+    std::uint64_t m_nextAge = 0;
+    Blocker m_blocker;
+    std::unordered_map<std::uint64_t, WaitingList> m_waitingOnId;
+    std::unordered_map<const DefinitionEntry*, WaitingList> m_waitingOnEntry;
+    WaitingList m_waitingOnAny;  // stopped by nothing a definition names: tried at every retry
+    std::priority_queue<Waiting, WaitingList, std::greater<>> m_woken;
+    bool m_retrying = false;
 };
 
 }  // namespace tessaro

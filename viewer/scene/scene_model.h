@@ -19,6 +19,26 @@ struct Transform {
     double scale = 1;
 };
 
+// What a pending object or mesh waits for: a definition of this kind and ID. Texture
+// stands for any texture or texture image; None for nothing a definition can supply.
+enum class ReferenceKind : std::uint8_t {
+    None,
+    Object,
+    Mesh,
+    Material,
+    LineStyle,
+    PointStyle,
+    Position,
+    Normal,
+    TexCoord,
+    Texture,
+};
+
+struct MissingReference {
+    ReferenceKind kind = ReferenceKind::None;
+    std::uint32_t id = 0;
+};
+
 // A mesh given in place or named by "meshref". Resolved once it has a handle and no
 // pending mesh; a mesh whose references did not resolve waits here with its scope.
 struct MeshEntry {
@@ -28,6 +48,7 @@ struct MeshEntry {
     ScopeRef pendingScope;
     bool needsNormals = false;
     std::uint32_t id = kNoId;
+    MissingReference missing;  // the first reference of the pending mesh not resolved
 
     bool resolved() const { return handle != kNone && !pendingMesh; }
 };
@@ -43,6 +64,7 @@ struct DefinitionEntry {
     std::unique_ptr<ObjectRecord> pendingDefinition;
     ScopeRef pendingScope;
     std::uint32_t id = kNoId;
+    bool registered = false;  // defined with an ID: the builder retries it on its own
 
     bool resolved() const { return handle != kNone && !pendingDefinition; }
 };

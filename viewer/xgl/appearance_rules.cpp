@@ -311,12 +311,16 @@ bool passesCounts(ErrorReporter& reporter, std::initializer_list<CountRule> rule
 // ---- definitions and inline use ----
 
 template <typename Define>
-void AppearanceRules::define(SceneLoadContext& load, Define define) {
+void AppearanceRules::define(SceneLoadContext& load, ReferenceKind kind, std::int32_t id,
+                             Define define) {
     if (load.isStopped() || load.m_scope == nullptr) return;
     if (!define(*load.m_scope)) {
         load.reportError(kNoMemory);
         return;
     }
+    // A mesh waits for a texture or image as a whole, not for one ID.
+    load.m_builder.noteDefinition(
+        kind, kind == ReferenceKind::Texture ? 0u : static_cast<std::uint32_t>(id));
     load.m_builder.retryPending();
 }
 
@@ -529,7 +533,7 @@ void AppearanceRules::defineImage(SceneLoadContext& load,
                                   std::unique_ptr<TextureImageRecord> image) {
     TextureImageRecord* kept = image.get();
     load.m_appearanceState.imageDefinitions.push_back(std::move(image));
-    define(load, [kept](DefinitionScope& scope) {
+    define(load, ReferenceKind::Texture, kept->id, [kept](DefinitionScope& scope) {
         return scope.defineTextureImage(static_cast<std::uint32_t>(kept->id), kept);
     });
 }
@@ -600,7 +604,7 @@ void AppearanceRules::endTexture(SceneLoadContext& load) {
     if (use == nullptr) return;
     const std::int32_t id = load.m_appearanceState.textureId;
     if (id != kNone) {
-        define(load, [id, use](DefinitionScope& scope) {
+        define(load, ReferenceKind::Texture, id, [id, use](DefinitionScope& scope) {
             return scope.defineTexture(static_cast<std::uint32_t>(id), use);
         });
     }
@@ -663,7 +667,7 @@ void AppearanceRules::endMaterial(SceneLoadContext& load) {
     }
     const MaterialRecord& material = load.m_appearanceState.material;
     if (material.id != kNone) {
-        define(load, [&material](DefinitionScope& scope) {
+        define(load, ReferenceKind::Material, material.id, [&material](DefinitionScope& scope) {
             return scope.defineMaterial(static_cast<std::uint32_t>(material.id), material);
         });
     }
@@ -681,7 +685,7 @@ void AppearanceRules::endLineStyle(SceneLoadContext& load) {
     }
     const LineStyleRecord& style = load.m_appearanceState.lineStyle;
     if (style.id != kNone) {
-        define(load, [&style](DefinitionScope& scope) {
+        define(load, ReferenceKind::LineStyle, style.id, [&style](DefinitionScope& scope) {
             return scope.defineLineStyle(static_cast<std::uint32_t>(style.id), style);
         });
     }
@@ -694,7 +698,7 @@ void AppearanceRules::endPointStyle(SceneLoadContext& load) {
     if (!passesCounts(load, {{countOf(tags, TagId::pointsize), 1, 1, 147}})) return;
     const PointStyleRecord& style = load.m_appearanceState.pointStyle;
     if (style.id != kNone) {
-        define(load, [&style](DefinitionScope& scope) {
+        define(load, ReferenceKind::PointStyle, style.id, [&style](DefinitionScope& scope) {
             return scope.definePointStyle(static_cast<std::uint32_t>(style.id), style);
         });
     }

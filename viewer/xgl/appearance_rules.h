@@ -85,7 +85,7 @@ class AppearanceRules {
     static void defineImage(SceneLoadContext& load, std::unique_ptr<TextureImageRecord> image);
     // Files a definition through define(scope) and retries what waited for it.
     template <typename Define>
-    static void define(SceneLoadContext& load, Define define);
+    static void define(SceneLoadContext& load, ReferenceKind kind, std::int32_t id, Define define);
     // Stores the index that add() returns in the open face, line or point the element
     // stands in; nothing when it stands elsewhere.
     template <typename Add>
