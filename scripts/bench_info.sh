@@ -1,19 +1,23 @@
 #!/usr/bin/env bash
 # Read-path throughput: `tessaro-cli info` next to expat with empty handlers (the
-# floor of any expat-based reader) on generated documents of about 100 MB and 500 MB,
-# each as XGL and as ZGL made from the same world. Every figure is the median of
-# RUNS runs made in this invocation; the programs take turns, in an order that
-# rotates from run to run, so that all of them see the same machine.
+# floor of any expat-based reader) and next to a peer reader, Assimp's `assimp info`
+# (Debian's assimp-utils, which reads XGL and ZGL too), on generated documents of
+# about 10, 100 and 500 MB, each as XGL and as ZGL made from the same world. Every
+# figure is the median of RUNS runs made in this invocation; the programs take turns,
+# in an order that rotates from run to run, so that all of them see the same machine.
 #
-# Usage: scripts/bench_info.sh [--before REV] [SIZE_MB...]     (default sizes: 100 500)
+# Usage: scripts/bench_info.sh [--before REV] [--no-peer] [SIZE_MB...]
+#                                                         (default sizes: 10 100 500)
 #   --before REV  also times the tessaro-cli of git revision REV (built from a copy
 #                 in the scratch folder) and prints its figures beside today's.
+#   --no-peer     leaves Assimp out (otherwise it is installed when missing).
 # Environment: BUILD_DIR (default build-bench, in the repository), SCRATCH (default
 # /tmp/tessaro-bench, where documents and copies are kept between runs), RUNS (default 3).
 #
 # MB/s and ratio come from the wall-clock seconds that the programs measure around
 # the load itself. "cpu ratio" is the same ratio from the processes' user + system
-# time, which a machine shared with other work disturbs less.
+# time, which a machine shared with other work disturbs less. Against the peer, both
+# programs are timed as whole processes (start to exit), with their peak memory.
 set -euo pipefail
 shopt -s inherit_errexit
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -21,19 +25,32 @@ build="${BUILD_DIR:-$root/build-bench}"
 scratch="${SCRATCH:-/tmp/tessaro-bench}"
 runs="${RUNS:-3}"
 before_rev=""
+with_peer=1
 sizes=()
 while [ $# -gt 0 ]; do
     case "$1" in
         --before) before_rev="$2"; shift 2 ;;
+        --no-peer) with_peer=0; shift ;;
         *) sizes+=("$1"); shift ;;
     esac
 done
-[ ${#sizes[@]} -gt 0 ] || sizes=(100 500)
+[ ${#sizes[@]} -gt 0 ] || sizes=(10 100 500)
 
 # Goals the figures are reported against.
 goal_ratio=0.6
 goal_peak_mb=300
 goal_peak_doc_mb=500
+goal_peer_speed=3
+
+need=()
+[ -x /usr/bin/time ] || need+=(time)
+[ $with_peer = 0 ] || command -v assimp >/dev/null || need+=(assimp-utils)
+if [ ${#need[@]} -gt 0 ]; then
+    echo "installing ${need[*]}" >&2
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get -o DPkg::Lock::Timeout=900 update -q >/dev/null
+    apt-get -o DPkg::Lock::Timeout=900 install -y -q --no-install-recommends "${need[@]}" >/dev/null
+fi
 
 configure_and_build() {  # SOURCE BUILD TARGET...
     local src="$1" dir="$2"
@@ -86,43 +103,49 @@ median() {
     printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'
 }
 
-# Runs a program that prints one JSON line; leaves the line in $work/out and prints
-# the process's user + system seconds.
-timed_json() {
-    local TIMEFORMAT='%U %S'
-    { time "$@" >"$work/out" 2>"$work/err"; } 2>"$work/time" || {
+# Runs a program with its output in $work/out; prints the process's elapsed seconds,
+# user + system seconds and peak resident kilobytes.
+timed() {
+    /usr/bin/time -f '%e %U %S %M' -o "$work/time" "$@" >"$work/out" 2>"$work/err" || {
         echo "failed: $*: $(cat "$work/err" "$work/out")" >&2
         return 1
     }
-    awk '{ print $1 + $2 }' "$work/time"
+    awk '{ print $1, $2 + $3, $4 }' "$work/time"
 }
 
-# Each prints "wall_seconds cpu_seconds extra" for one run on FILE.
+# Each prints "wall_seconds cpu_seconds extra process_seconds" for one run on FILE.
 floor_run() {  # FILE
-    local cpu out
-    cpu="$(timed_json "$floor" "$1")"
+    local process cpu kb out
+    read -r process cpu kb < <(timed "$floor" "$1")
     out="$(cat "$work/out")"
-    echo "$(json_number seconds "$out") $cpu $(json_number xml_bytes "$out")"
+    echo "$(json_number seconds "$out") $cpu $(json_number xml_bytes "$out") $process"
 }
 info_run() {  # CLI FILE; a document that loads with a message stops the script
-    local cpu out
-    cpu="$(timed_json "$1" info "$2" --json)"
+    local process cpu kb out
+    read -r process cpu kb < <(timed "$1" info "$2" --json)
     out="$(cat "$work/out")"
     if ! grep -q '"message": null' <<<"$out"; then
         echo "$1 reported a message for $2: $out" >&2
         return 1
     fi
-    echo "$(json_number seconds "$out") $cpu $(json_number peak_rss_bytes "$out")"
+    echo "$(json_number seconds "$out") $cpu $(json_number peak_rss_bytes "$out") $process"
+}
+peer_run() {  # FILE; extra is the peak resident bytes
+    local process cpu kb
+    read -r process cpu kb < <(timed assimp info "$1")
+    echo "$process $cpu $((kb * 1024)) $process"
 }
 
 programs=(floor info)
 [ -z "$before_cli" ] || programs+=(before)
+[ $with_peer = 0 ] || programs+=(peer)
 
 measure() {  # PROGRAM FILE
     case "$1" in
         floor) floor_run "$2" ;;
         info) info_run "$cli" "$2" ;;
         before) info_run "$before_cli" "$2" ;;
+        peer) peer_run "$2" ;;
     esac
 }
 
@@ -132,24 +155,30 @@ if [ -n "$before_cli" ]; then
     header+=("before MB/s" "ratio" "cpu ratio")
     row_format+='  %11s %6s %9s'
 fi
+if [ $with_peer = 1 ]; then
+    header+=("info s" "peer s" "peer MB" "speed x" "floor x")
+    row_format+='  %6s %6s %7s %7s %7s'
+fi
 # shellcheck disable=SC2059
 printf "$row_format\n" "${header[@]}"
 
 verdicts=()
 for f in "${documents[@]}"; do
     cat "$f" >/dev/null  # into the page cache, so that no run waits for the disk
-    declare -A wall=() cpu=()
-    peaks=()
+    declare -A wall=() cpu=() process=()
+    peaks=() peer_peaks=()
     xml_bytes=0
     for ((i = 0; i < runs; ++i)); do
         for ((k = 0; k < ${#programs[@]}; ++k)); do
             p="${programs[$(((i + k) % ${#programs[@]}))]}"
             result="$(measure "$p" "$f")"
-            read -r w c extra <<<"$result"
+            read -r w c extra t <<<"$result"
             wall[$p]+="$w "
             cpu[$p]+="$c "
+            process[$p]+="$t "
             [ "$p" != floor ] || xml_bytes="$extra"
             [ "$p" != info ] || peaks+=("$extra")
+            [ "$p" != peer ] || peer_peaks+=("$extra")
         done
     done
     # shellcheck disable=SC2086
@@ -158,15 +187,22 @@ for f in "${documents[@]}"; do
         "$(median ${wall[info]})" "$(median ${cpu[info]})" "$(median "${peaks[@]}")"
         "$([ -z "$before_cli" ] || median ${wall[before]})"
         "$([ -z "$before_cli" ] || median ${cpu[before]})"
+        "$(median ${process[info]})"
+        "$([ $with_peer = 0 ] || median ${process[peer]})"
+        "$([ $with_peer = 0 ] || median "${peer_peaks[@]}")"
+        "$(median ${process[floor]})"
     )
-    unset wall cpu
+    unset wall cpu process
     read -r -a row < <(awk -v fb="$(stat -c %s "$f")" -v xb="$xml_bytes" \
         -v fw="${figures[0]}" -v fc="${figures[1]}" -v iw="${figures[2]}" -v ic="${figures[3]}" \
         -v pk="${figures[4]}" -v bw="${figures[5]:-0}" -v bc="${figures[6]:-0}" \
+        -v it="${figures[7]}" -v pt="${figures[8]:-0}" -v pp="${figures[9]:-0}" \
+        -v ft="${figures[10]}" \
         'BEGIN { m = 1048576
                  printf "%.1f %.1f %.1f %.1f %.2f %.2f %.1f", fb / m, xb / m, xb / m / fw,
                         xb / m / iw, fw / iw, fc / ic, pk / m
                  if (bw > 0) printf " %.1f %.2f %.2f", xb / m / bw, fw / bw, fc / bc
+                 if (pt > 0) printf " %.2f %.2f %.1f %.2f %.2f", it, pt, pp / m, pt / it, pt / ft
                  print "" }')
     name="$(basename "$f")"
     # shellcheck disable=SC2059
@@ -177,6 +213,14 @@ for f in "${documents[@]}"; do
         verdicts+=("$name: ratio $ratio meets the goal of at least $goal_ratio")
     else
         verdicts+=("$name: ratio $ratio is BELOW the goal of $goal_ratio")
+    fi
+    if [ $with_peer = 1 ]; then
+        speed="${row[-2]}"
+        if awk -v r="$speed" -v g="$goal_peer_speed" 'BEGIN { exit !(r >= g) }'; then
+            verdicts+=("$name: $speed times the peer's speed meets the goal of $goal_peer_speed")
+        else
+            verdicts+=("$name: $speed times the peer's speed is BELOW the goal of $goal_peer_speed")
+        fi
     fi
     if [[ "$name" == *"-${goal_peak_doc_mb}mb."* ]]; then
         if awk -v p="$peak_mb" -v g="$goal_peak_mb" 'BEGIN { exit !(p < g) }'; then
@@ -192,4 +236,10 @@ echo "ratio = floor seconds / info seconds (wall clock, measured in the programs
 echo "cpu ratio = the same from user + system time of the processes;"
 echo "peak = tessaro-cli's peak resident memory. Each figure is the median of $runs runs"
 echo "of this invocation${before_rev:+; before = tessaro-cli of $before_rev}."
+if [ $with_peer = 1 ]; then
+    echo "info s, peer s = elapsed seconds of the whole tessaro-cli info and assimp info"
+    echo "processes; peer MB = assimp's peak resident memory; speed x = peer s / info s;"
+    echo "floor x = peer s / elapsed seconds of the expat_floor process: the most any"
+    echo "reader built on expat could reach against the peer."
+fi
 printf '%s\n' "${verdicts[@]}"
