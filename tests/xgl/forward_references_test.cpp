@@ -79,6 +79,22 @@ std::string materialDefinedLast() {
     return body + kMaterial + objectRef(kObjects);
 }
 
+// Every object's own mesh uses a texture defined last, after many others.
+std::string textureDefinedLast() {
+    const std::string face =
+        "<f><matref>1</matref><textureref>" + std::to_string(kObjects) +
+        "</textureref><fv1><p>0,0,0</p><tc>0,0</tc></fv1>"
+        "<fv2><p>1,0,0</p><tc>1,0</tc></fv2><fv3><p>0,1,0</p><tc>0,1</tc></fv3></f>";
+    std::string body = kMaterial + "<texturergb id='1' width='1' height='1'>102030</texturergb>";
+    for (int i = 1; i <= kObjects; ++i)
+        body += object(i, "<mesh>" + face + "</mesh>");
+    for (int i = 1; i <= kObjects; ++i) {
+        body += "<texture id='" + std::to_string(i) +
+                "'><texturergbref>1</texturergbref><replace/><repeat/></texture>";
+    }
+    return body + objectRef(kObjects);
+}
+
 // A ring of objects, each referring to the next: none can complete.
 std::string ring() {
     std::string body;
@@ -101,6 +117,7 @@ const Case kCases[] = {
     {"AllOnTheLast", allOnTheLast, kObjects + 1, 0, ""},
     {"MeshDefinedLast", meshDefinedLast, kObjects, 1, ""},
     {"MaterialDefinedLast", materialDefinedLast, kObjects, kObjects, ""},
+    {"TextureDefinedLast", textureDefinedLast, kObjects, kObjects, ""},
     {"Ring", ring, 0, 0, "32: An object could not be resolved : 0"},
 };
 

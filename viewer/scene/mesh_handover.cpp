@@ -224,6 +224,15 @@ bool resolveGeometry(RecordBlock<Record>& table, ReferenceKind kind, MissingRefe
     return true;
 }
 
+// The first texture use still standing for a reference, once the resolver failed.
+MissingReference missingTexture(const PoolVector<TextureUse*>& uses) {
+    for (const TextureUse* use : uses) {
+        if (use != nullptr && use->isReference())
+            return {ReferenceKind::Texture, static_cast<std::uint32_t>(use->textureId)};
+    }
+    return {};
+}
+
 }  // namespace
 
 bool MeshHandOver::resolve(DrawableMesh& d, DefinitionScope* scope,
@@ -248,7 +257,7 @@ bool MeshHandOver::resolve(DrawableMesh& d, DefinitionScope* scope,
                         [&](std::uint32_t id) { return scope->findTexCoord(id); });
     if (!resolved) return false;
     if (m_textures && !m_textures(d.textureRefs, scope, m_consumer)) {
-        m = {K::Texture, 0};
+        m = missingTexture(d.textureRefs);
         return false;
     }
     return true;

@@ -73,7 +73,8 @@ bool SceneBuilder::defineMesh(MeshEntry* entry, DefinitionScope* scope, std::uin
 }
 
 void SceneBuilder::noteDefinition(ReferenceKind kind, std::uint32_t id) {
-    if (m_waitingOnId.empty()) return;  // the common case, once per position read
+    // The common case, once per position read: nothing waits.
+    if (m_waitingOnId.empty() || kind == ReferenceKind::None) return;
     const auto found = m_waitingOnId.find(keyOf({kind, id}));
     if (found == m_waitingOnId.end()) return;
     wake(found->second);

@@ -19,8 +19,8 @@ struct Transform {
     double scale = 1;
 };
 
-// What a pending object or mesh waits for: a definition of this kind and ID. Texture
-// stands for any texture or texture image; None for nothing a definition can supply.
+// What a pending object or mesh waits for: a definition of this kind and ID; None for
+// nothing a definition can supply.
 enum class ReferenceKind : std::uint8_t {
     None,
     Object,

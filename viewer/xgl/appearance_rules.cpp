@@ -318,9 +318,7 @@ void AppearanceRules::define(SceneLoadContext& load, ReferenceKind kind, std::in
         load.reportError(kNoMemory);
         return;
     }
-    // A mesh waits for a texture or image as a whole, not for one ID.
-    load.m_builder.noteDefinition(
-        kind, kind == ReferenceKind::Texture ? 0u : static_cast<std::uint32_t>(id));
+    load.m_builder.noteDefinition(kind, static_cast<std::uint32_t>(id));
     load.m_builder.retryPending();
 }
 
@@ -533,7 +531,8 @@ void AppearanceRules::defineImage(SceneLoadContext& load,
                                   std::unique_ptr<TextureImageRecord> image) {
     TextureImageRecord* kept = image.get();
     load.m_appearanceState.imageDefinitions.push_back(std::move(image));
-    define(load, ReferenceKind::Texture, kept->id, [kept](DefinitionScope& scope) {
+    // No mesh waits for an image: a texture without one is drawn untextured.
+    define(load, ReferenceKind::None, kept->id, [kept](DefinitionScope& scope) {
         return scope.defineTextureImage(static_cast<std::uint32_t>(kept->id), kept);
     });
 }
