@@ -2,8 +2,9 @@
 // that stand for objects and meshes, hands an object to the consumer only once
 // everything it refers to has a handle, and keeps the others pending: after a new
 // definition the pending objects it may complete are tried again, oldest first.
-// Each pending object waits on what stopped it (an object or mesh ID, or another
-// pending object), so a definition costs only the objects waiting on it.
+// Each pending object waits on what stopped it (the kind and ID of a definition it
+// lacks, or another pending object), so a definition costs only the objects waiting
+// on it.
 #pragma once
 
 #include <cstdint>

@@ -202,10 +202,6 @@ class GeometryAccess {
         const auto id = static_cast<std::uint32_t>(load.m_geometryState.leafId);
         DefinitionScope* scope = load.m_scope;
         if (scope == nullptr || load.m_geometryState.leafId == kNone) return;
-        load.m_builder.noteDefinition(tag == TagId::p   ? ReferenceKind::Position
-                                      : tag == TagId::n ? ReferenceKind::Normal
-                                                        : ReferenceKind::TexCoord,
-                                      id);
         if (tag == TagId::p) {
             double v[3];
             if (readVector3(load, text, v)) scope->definePosition(id, v[0], v[1], v[2]);
@@ -218,6 +214,10 @@ class GeometryAccess {
             float v[2];
             if (readFloat2(load, text, v)) scope->defineTexCoord(id, v[0], v[1]);
         }
+        load.m_builder.noteDefinition(tag == TagId::p   ? ReferenceKind::Position
+                                      : tag == TagId::n ? ReferenceKind::Normal
+                                                        : ReferenceKind::TexCoord,
+                                      id);
     }
 
     // ---- faces, lines and points ----
