@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <string>
 
 #include "scene/scene_consumer.h"
 #include "xgl/scene_load_context.h"
@@ -102,21 +103,45 @@ DocumentInfo describeDocument(const char* fileName) {
     return info;
 }
 
+namespace {
+
+// The counts in the order both formats print them: JSON key, text label, field.
+struct CountField {
+    const char* key;
+    const char* label;
+    std::uint64_t DocumentInfo::*field;
+};
+
+constexpr CountField kCounts[] = {
+    {"meshes", "meshes", &DocumentInfo::meshes},
+    {"mesh_groups", "mesh groups", &DocumentInfo::meshGroups},
+    {"objects", "objects", &DocumentInfo::objects},
+    {"faces", "faces", &DocumentInfo::faces},
+    {"lines", "lines", &DocumentInfo::lines},
+    {"points", "points", &DocumentInfo::points},
+    {"materials", "materials", &DocumentInfo::materials},
+    {"textures", "textures", &DocumentInfo::textures},
+    {"images", "images", &DocumentInfo::images},
+    {"data", "data", &DocumentInfo::data},
+};
+
+}  // namespace
+
 std::string toJson(const DocumentInfo& i) {
-    using ull = unsigned long long;
-    char counts[512];
-    std::snprintf(counts, sizeof counts,
-                  "{\"meshes\": %llu, \"mesh_groups\": %llu, \"objects\": %llu, \"faces\": %llu, "
-                  "\"lines\": %llu, \"points\": %llu, \"materials\": %llu, \"textures\": %llu, "
-                  "\"images\": %llu, \"data\": %llu, ",
-                  ull(i.meshes), ull(i.meshGroups), ull(i.objects), ull(i.faces), ull(i.lines),
-                  ull(i.points), ull(i.materials), ull(i.textures), ull(i.images), ull(i.data));
-    std::string out = counts;
-    out += "\"bbox\": " + (i.bbox ? "[" + boxText(*i.bbox, ", ") + "]" : std::string("null"));
+    std::string out = "{";
+    for (const CountField& count : kCounts) {
+        out += '"';
+        out += count.key;
+        out += "\": ";
+        out += std::to_string(i.*count.field);
+        out += ", ";
+    }
+    out += "\"bbox\": ";
+    out += i.bbox ? '[' + boxText(*i.bbox, ", ") + ']' : std::string("null");
     char tail[128];
     std::snprintf(tail, sizeof tail,
                   ", \"seconds\": %.6f, \"peak_rss_bytes\": %llu, \"message\": ", i.seconds,
-                  ull(i.peakRssBytes));
+                  static_cast<unsigned long long>(i.peakRssBytes));
     out += tail;
     if (i.message) {
         appendJsonString(out, *i.message);
@@ -127,19 +152,17 @@ std::string toJson(const DocumentInfo& i) {
 }
 
 std::string toText(const DocumentInfo& i) {
-    using ull = unsigned long long;
-    char text[1024];
-    std::snprintf(text, sizeof text,
-                  "meshes       %llu\nmesh groups  %llu\nobjects      %llu\nfaces        %llu\n"
-                  "lines        %llu\npoints       %llu\nmaterials    %llu\ntextures     %llu\n"
-                  "images       %llu\ndata         %llu\n",
-                  ull(i.meshes), ull(i.meshGroups), ull(i.objects), ull(i.faces), ull(i.lines),
-                  ull(i.points), ull(i.materials), ull(i.textures), ull(i.images), ull(i.data));
-    std::string out = text;
+    std::string out;
+    char line[128];
+    for (const CountField& count : kCounts) {
+        std::snprintf(line, sizeof line, "%-13s%llu\n", count.label,
+                      static_cast<unsigned long long>(i.*count.field));
+        out += line;
+    }
     out += "bbox         " + (i.bbox ? boxText(*i.bbox, " ") : std::string("none")) + "\n";
-    std::snprintf(text, sizeof text, "load time    %.3f s\npeak memory  %.1f MB\n", i.seconds,
+    std::snprintf(line, sizeof line, "load time    %.3f s\npeak memory  %.1f MB\n", i.seconds,
                   static_cast<double>(i.peakRssBytes) / 1048576.0);
-    return out + text;
+    return out + line;
 }
 
 }  // namespace tessaro
