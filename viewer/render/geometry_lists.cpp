@@ -196,23 +196,11 @@ void emitObjectPass(const ObjectRecord& object, int pass,
     glMatrixMode(GL_MODELVIEW);
     glMultMatrixf(matrix);
     const int word = entryWordOfPass(pass);
-    const auto isEntry = [&entries](std::int32_t handle) {
-        return handle >= 0 && static_cast<std::uint32_t>(handle) < entries.count();
-    };
-    if (isEntry(object.meshHandle)) {
-        const std::uint32_t list =
-            entries[static_cast<std::uint32_t>(object.meshHandle)].list[word];
-        if (list != 0) glCallList(list);
-    }
+    const std::uint32_t meshList = entryList(entries, object.meshHandle, word);
+    if (meshList != 0) glCallList(meshList);
     for (const std::int32_t child : object.childHandles) {
-        if (!isEntry(child)) continue;
-        const std::uint32_t list = entries[static_cast<std::uint32_t>(child)].list[word];
-        if (list == 0) continue;
-        glMatrixMode(GL_MODELVIEW);
-        glPushMatrix();
-        glCallList(list);
-        glMatrixMode(GL_MODELVIEW);
-        glPopMatrix();
+        const std::uint32_t list = entryList(entries, child, word);
+        if (list != 0) callChildList(list);
     }
 }
 

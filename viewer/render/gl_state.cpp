@@ -159,6 +159,19 @@ void noteTexture(GLuint name) {
     if (name != 0) globals().textures.push_back(name);
 }
 
+std::uint32_t entryList(const PoolVector<GeometryEntry>& entries, std::int32_t handle, int word) {
+    if (handle < 0 || static_cast<std::uint32_t>(handle) >= entries.count()) return 0;
+    return entries[static_cast<std::uint32_t>(handle)].list[word];
+}
+
+void callChildList(std::uint32_t list) {
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glCallList(list);
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
+}
+
 }  // namespace internal
 
 }  // namespace tessaro

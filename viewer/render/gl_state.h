@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "render/renderer.h"
+
 namespace tessaro::internal {
 
 void twoSided();
@@ -22,5 +24,12 @@ std::uint32_t newListName();
 void forgetSceneList();
 // Remembers a texture object so that clearDisplay can delete it with the lists.
 void noteTexture(GLuint name);
+
+// The list in word `word` of the entry that `handle` names; 0 when the handle names
+// no entry (not kept, dropped) or the entry has no such list.
+std::uint32_t entryList(const PoolVector<GeometryEntry>& entries, std::int32_t handle, int word);
+// Calls a child's list with the model-view matrix kept around it, since a child's
+// list multiplies in its own transform.
+void callChildList(std::uint32_t list);
 
 }  // namespace tessaro::internal

@@ -65,14 +65,8 @@ void emitGeometry(const WorldRecord* world, const PoolVector<GeometryEntry>& ent
     }
     for (const int word : kWordsInDrawingOrder) {
         for (const std::int32_t child : world->childHandles) {
-            if (!isEntry(child, entries)) continue;
-            const std::uint32_t list = entries[static_cast<std::uint32_t>(child)].list[word];
-            if (list == 0) continue;
-            glMatrixMode(GL_MODELVIEW);
-            glPushMatrix();
-            glCallList(list);
-            glMatrixMode(GL_MODELVIEW);
-            glPopMatrix();
+            const std::uint32_t list = internal::entryList(entries, child, word);
+            if (list != 0) internal::callChildList(list);
         }
     }
 }
