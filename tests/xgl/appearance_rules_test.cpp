@@ -10,7 +10,9 @@
 namespace tessaro {
 namespace {
 
+using testing::inWorld;
 using testing::TextStream;
+using testing::validWorld;
 
 // Keeps what it receives and hands out increasing handles for images and textures.
 struct Recorder : ValidatingConsumer {
@@ -54,18 +56,6 @@ struct Load {
     Recorder consumer;
     SceneLoadContext context{&consumer};
 };
-
-std::string inWorld(const std::string& body) {
-    return "<world>" + body + "</world>";
-}
-
-// A world that passes the world's own rules, holding `body`.
-std::string validWorld(const std::string& body) {
-    return inWorld(
-        "<lighting><ambient>0 0 0</ambient></lighting>"
-        "<background><backcolor>0 0 0</backcolor></background>" +
-        body);
-}
 
 const std::string kAmbDiff = "<amb>0 0 0</amb><diff>1 1 1</diff>";
 const std::string kTextureBody = "<texturergbref>5</texturergbref><replace/><repeat/>";

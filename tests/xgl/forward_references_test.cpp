@@ -125,10 +125,7 @@ class ForwardReferences : public ::testing::TestWithParam<Case> {};
 
 TEST_P(ForwardReferences, AllCompleteOnceTheirTargetsAreDefined) {
     const Case& c = GetParam();
-    testing::TextStream stream(
-        "<world><lighting><ambient>0 0 0</ambient></lighting>"
-        "<background><backcolor>1 1 1</backcolor></background>" +
-        c.body() + "</world>");
+    testing::TextStream stream(testing::validWorld(c.body()));
     Counting consumer;
     SceneLoadContext load;
     load.setConsumer(&consumer);

@@ -10,7 +10,9 @@
 namespace tessaro {
 namespace {
 
+using testing::inWorld;
 using testing::TextStream;
+using testing::validWorld;
 
 struct Recorder : ValidatingConsumer {
     void showError(const char* text) override { errors.emplace_back(text); }
@@ -43,18 +45,6 @@ struct Load {
     Recorder consumer;
     SceneLoadContext context{&consumer};
 };
-
-std::string inWorld(const std::string& body) {
-    return "<world>" + body + "</world>";
-}
-
-// A world that passes the world's own rules, holding `body`.
-std::string validWorld(const std::string& body) {
-    return inWorld(
-        "<lighting><ambient>0 0 0</ambient></lighting>"
-        "<background><backcolor>0 0 0</backcolor></background>" +
-        body);
-}
 
 const std::string kRefs = "<ref>a.xgl</ref><reftype>xgl</reftype>";
 const std::string kExtents = "<extents>0 0 0 1 1 1</extents>";

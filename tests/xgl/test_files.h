@@ -46,6 +46,19 @@ inline std::string deflateText(const std::string& text, int level = Z_BEST_COMPR
     return out;
 }
 
+// The text of a document whose root holds `body`.
+inline std::string inWorld(const std::string& body) {
+    return "<world>" + body + "</world>";
+}
+
+// A world that passes the world's own rules, holding `body`.
+inline std::string validWorld(const std::string& body) {
+    return inWorld(
+        "<lighting><ambient>0 0 0</ambient></lighting>"
+        "<background><backcolor>0 0 0</backcolor></background>" +
+        body);
+}
+
 // Hands out a whole document as one block, the last.
 class TextStream : public InputStream {
   public:
