@@ -75,13 +75,16 @@ double height(std::uint32_t i, std::uint32_t j, std::uint32_t seed) {
     return 0.25 * std::sin(0.3 * i + seed) * std::cos(0.2 * j);
 }
 
-void writeDefinitions(Writer& w, std::uint32_t n, std::uint32_t seed) {
+void writePositions(Writer& w, std::uint32_t n, std::uint32_t seed) {
     for (std::uint32_t j = 0; j < n; ++j) {
         for (std::uint32_t i = 0; i < n; ++i) {
             const double z = height(i, j, seed);
             w.format("<P ID=\"%u\">%.6f,%.6f,%.6f</P>\n", j * n + i, i * 0.1, j * 0.1, z);
         }
     }
+}
+
+void writeNormals(Writer& w, std::uint32_t n, std::uint32_t seed) {
     for (std::uint32_t j = 0; j < n; ++j) {
         for (std::uint32_t i = 0; i < n; ++i) {
             const double dx = height(i + 1, j, seed) - height(i, j, seed);
@@ -93,19 +96,23 @@ void writeDefinitions(Writer& w, std::uint32_t n, std::uint32_t seed) {
     }
 }
 
-void writeVertex(Writer& w, const char* tag, std::uint32_t id) {
-    w.format("<%s><PREF>%u</PREF><NREF>%u</NREF></%s>", tag, id, id, tag);
+void writeVertex(Writer& w, const char* tag, std::uint32_t id, bool normals) {
+    if (normals) {
+        w.format("<%s><PREF>%u</PREF><NREF>%u</NREF></%s>", tag, id, id, tag);
+    } else {
+        w.format("<%s><PREF>%u</PREF></%s>", tag, id, tag);
+    }
 }
 
-void writeFaces(Writer& w, std::uint32_t n, std::uint32_t material) {
+void writeFaces(Writer& w, std::uint32_t n, std::uint32_t material, bool normals) {
     for (std::uint32_t j = 0; j + 1 < n; ++j) {
         for (std::uint32_t i = 0; i + 1 < n; ++i) {
             const std::uint32_t a = j * n + i, b = a + 1, c = a + n, d = c + 1;
             for (int t = 0; t < 2; ++t) {
                 w.format("<F><MATREF>%u</MATREF><S>1</S>", material);
-                writeVertex(w, "FV1", a);
-                writeVertex(w, "FV2", t == 0 ? b : d);
-                writeVertex(w, "FV3", t == 0 ? d : c);
+                writeVertex(w, "FV1", a, normals);
+                writeVertex(w, "FV2", t == 0 ? b : d, normals);
+                writeVertex(w, "FV3", t == 0 ? d : c, normals);
                 w.text("</F>\n");
             }
         }
@@ -132,8 +139,9 @@ void writeObject(Writer& w, const Options& o, std::uint32_t index) {
         "<OBJECT PATHID=\"%u\">\n<TRANSFORM><FORWARD>0,0,1</FORWARD><UP>0,1,0</UP>"
         "<POSITION>%.3f,0,0</POSITION></TRANSFORM>\n<MESH>\n",
         index, index * 0.1 * o.gridSize);
-    writeDefinitions(w, o.gridSize, o.seed + index);
-    writeFaces(w, o.gridSize, index % 4);
+    writePositions(w, o.gridSize, o.seed + index);
+    if (o.normals) writeNormals(w, o.gridSize, o.seed + index);
+    writeFaces(w, o.gridSize, index % 4, o.normals);
     writeEdges(w, o.gridSize);
     w.text("</MESH>\n</OBJECT>\n");
 }

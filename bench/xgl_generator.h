@@ -13,6 +13,8 @@ struct Options {
     std::uint64_t targetBytes = 100u << 20;  // the document grows until it reaches this
     std::uint32_t gridSize = 60;             // vertices per side of each object's mesh
     std::uint32_t seed = 1;
+    // Without normals the viewer generates them, as it must for most CAD exports.
+    bool normals = true;
 };
 
 // Receives the document in pieces, in order.

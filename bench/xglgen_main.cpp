@@ -7,7 +7,9 @@
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fputs("usage: xglgen OUT.xgl|OUT.zgl [--size BYTES] [--grid N] [--seed N]\n", stderr);
+        std::fputs(
+            "usage: xglgen OUT.xgl|OUT.zgl [--size BYTES] [--grid N] [--seed N] [--normals 0|1]\n",
+            stderr);
         return 2;
     }
     xglgen::Options options;
@@ -16,6 +18,7 @@ int main(int argc, char** argv) {
         if (std::strcmp(argv[i], "--size") == 0) options.targetBytes = value;
         if (std::strcmp(argv[i], "--grid") == 0) options.gridSize = static_cast<unsigned>(value);
         if (std::strcmp(argv[i], "--seed") == 0) options.seed = static_cast<unsigned>(value);
+        if (std::strcmp(argv[i], "--normals") == 0) options.normals = value != 0;
     }
     if (options.gridSize < 2) options.gridSize = 2;
     if (!xglgen::generateFile(options, argv[1])) {

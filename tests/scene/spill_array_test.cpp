@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <random>
 #include <vector>
@@ -50,19 +51,22 @@ TEST(SpillArray, SpillsExactlyAtTheLimitAndKeepsEveryRecord) {
 }
 
 // Random reads and writes through every access path against a plain vector, in memory
-// and spilled, so that each cache switch with a dirty record is checked.
+// and spilled. The table spans more blocks than the cache holds, so blocks are evicted
+// dirty and clean, and runs are read across blocks that are and are not cached.
 TEST(SpillArray, AgreesWithAPlainVectorInMemoryAndSpilled) {
-    for (std::uint32_t limit : {1000u, 8u, 1u}) {
+    constexpr std::uint32_t kCount =
+        (SpillArrayBase::kCacheBlocks + 3) * SpillArrayBase::kBlockRecords + 17;
+    for (std::uint32_t limit : {kCount + 1, 8u, 1u}) {
         SpillArray<Rec> array;
         array.reset(limit, "nrs");
-        appendAll(array, 200);
-        std::vector<Rec> model(200);
-        for (std::uint32_t i = 0; i < 200; ++i)
+        appendAll(array, kCount);
+        std::vector<Rec> model(kCount);
+        for (std::uint32_t i = 0; i < kCount; ++i)
             model[i] = rec(i);
         std::mt19937 random(7);
-        for (std::uint32_t step = 0; step < 5000; ++step) {
-            const std::uint32_t i = random() % 200, value = 1000 + step;
-            std::vector<Rec> out(random() % (200 - i));
+        for (std::uint32_t step = 0; step < 20000; ++step) {
+            const std::uint32_t i = random() % kCount, value = kCount + step;
+            std::vector<Rec> out(random() % std::min(kCount - i, 3000u));
             switch (random() % 5) {
                 case 0:
                     *array.at(i) = model[i] = rec(value);
@@ -82,7 +86,7 @@ TEST(SpillArray, AgreesWithAPlainVectorInMemoryAndSpilled) {
                         ASSERT_TRUE(same(&out[k], model[i + k])) << step;
             }
         }
-        EXPECT_EQ(array.onDisk(), limit <= 200);
+        EXPECT_EQ(array.onDisk(), limit <= kCount);
     }
 }
 

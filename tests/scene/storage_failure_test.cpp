@@ -127,20 +127,33 @@ TEST(StorageFailure, ShortWriteOfARunIsAFailure) {
               "Cannot write to a temporary file in " + scratch.root.string() + ": File too large");
 }
 
+// A dirty block goes back to the file when it is evicted or when a run is read over it;
+// either failure fails the table for good.
 TEST(StorageFailure, FailedWriteBackFailsTheArrayOnceAndForGood) {
-    ScratchTmpDir scratch;
-    SpillArray<Rec> array;
-    CollectingSink sink;
-    array.setErrorSink(&sink);
-    array.reset(1, "nrs");
-    ASSERT_TRUE(array.setCount(10));
-    FileSizeLimit limit(4096);
-    ASSERT_TRUE(array.setCount(1000));  // the open record 999 is only in the cache
-    EXPECT_EQ(array.at(3), nullptr) << "record 999 could not be written back";
-    EXPECT_EQ(array.peek(0), nullptr);
-    EXPECT_FALSE(array.store(0, Rec{}));
-    EXPECT_EQ(sink.causes.size(), 1u);
-    EXPECT_NE(array.failureCause().find(": File too large"), std::string::npos);
+    constexpr std::uint32_t kBlock = SpillArrayBase::kBlockRecords;
+    constexpr std::uint32_t kCount = (SpillArrayBase::kCacheBlocks + 2) * kBlock;
+    for (const bool byEviction : {true, false}) {
+        ScratchTmpDir scratch;
+        SpillArray<Rec> array;
+        CollectingSink sink;
+        array.setErrorSink(&sink);
+        array.reset(1, "nrs");
+        ASSERT_TRUE(array.setCount(kCount));  // the file is extended before the limit
+        FileSizeLimit limit(4096);
+        array.at(kBlock + 5)->values[0] = 7;  // only in the cache: block 1 lies past 4096
+        if (byEviction) {
+            for (std::uint32_t b = 2; b < kCount / kBlock; ++b)
+                array.peek(b * kBlock);
+        } else {
+            Rec out[1];
+            EXPECT_FALSE(array.copyOut(kBlock, 1, out));
+        }
+        EXPECT_EQ(array.at(3), nullptr) << "block 1 could not be written back";
+        EXPECT_EQ(array.peek(0), nullptr);
+        EXPECT_FALSE(array.store(0, Rec{}));
+        EXPECT_EQ(sink.causes.size(), 1u);
+        EXPECT_NE(array.failureCause().find(": File too large"), std::string::npos);
+    }
 }
 
 TEST(StorageFailure, RecordMissingFromTheFileIsNeverHandedOut) {

@@ -1,5 +1,6 @@
 #include "scene/mesh_handover.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -50,8 +51,12 @@ bool copyPatches(const std::vector<PatchRecord>& patches, std::vector<PatchRecor
 template <typename Record>
 class Compactor {
   public:
+    // Sized once for the most records the chunk's faces can use, so that neither the
+    // index nor the records are copied while they grow. A closed surface uses about one
+    // record per two faces; the index grows by doubling beyond one per face.
     Compactor(SpillArray<Record>& table, std::uint32_t faces) : m_table(table) {
-        m_index.reserve(3 * faces);
+        m_index.reserve(std::min(usedCount(table), faces));
+        m_records.reserve(std::min<std::size_t>(usedCount(table), 3 * std::size_t{faces}));
     }
 
     // The chunk-local index of mesh-wide record `global`; kNone stays kNone.

@@ -1,10 +1,16 @@
 // SpillArray<T>: a table of fixed-size records that lives in memory (a PoolVector) until
 // its count reaches the spill limit, and from then on in a TempRecordFile read through a
-// one-record cache. It moves one way only, memory to disk; `reset` brings it back.
+// small cache of record blocks. It moves one way only, memory to disk; `reset` brings it
+// back.
 //
-// On disk, `at(i)` returns the cache loaded with record i. The cache counts as written on
-// every access (it is "dirty") and goes back to the file on the next switch to another
-// record, so a caller may write through the pointer until its next call on the array.
+// On disk, records move between the file and memory a block of kBlockRecords records at a
+// time, so appending or reading in index order costs one system call per block, not per
+// record. At most kCacheBlocks blocks are held (the least recently used one goes back to
+// the file first), so a spilled table keeps at most kCacheBlocks * kBlockRecords records
+// in memory (1 MiB at the largest record size) whatever the document's size. `at(i)`
+// marks i's block as written; a dirty block goes back to the file when it is evicted or
+// when `copyOut` reads its records from the file. A pointer from `at` or `peek` stays
+// valid until the next call on the same array.
 //
 // Errors: a table whose temporary file cannot be created, written or read enters a
 // failed state that lasts until `reset`. `setCount`, `store` and `copyOut` then return
@@ -18,6 +24,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -37,11 +44,17 @@ class StorageErrorSink {
 };
 
 // The part of SpillArray that does not depend on the record type: the temporary file,
-// the one-record cache, the spill limit, the prefix and the failure state.
+// the block cache, the spill limit, the prefix and the failure state.
 class SpillArrayBase {
   public:
     static constexpr std::uint32_t kDefaultSpillLimit = 65536;
     static constexpr std::size_t kMaxRecordSize = 64;
+    // A power of two, so a record's block is a shift: 24 to 128 KiB a block.
+    static constexpr std::uint32_t kBlockShift = 11;
+    static constexpr std::uint32_t kBlockRecords = 1u << kBlockShift;
+    // Enough for the loader's access patterns: appending or reading one table in order,
+    // and faces reaching back to the positions of a few rows of a grid.
+    static constexpr int kCacheBlocks = 8;
 
     bool onDisk() const { return m_onDisk; }
     std::uint32_t spillLimit() const { return m_spillLimit; }
@@ -70,18 +83,35 @@ class SpillArrayBase {
     bool failMemory(std::uint64_t records);
 
   private:
-    bool writeBack();
-    bool loadCache(std::uint32_t index);
+    struct CacheBlock {
+        std::unique_ptr<unsigned char[]> bytes;  // kBlockRecords records
+        std::int64_t block = -1;                 // the block held; -1 when empty
+        std::uint64_t lastUse = 0;
+        bool dirty = false;
+    };
+
+    // The block that holds `index`, loaded when needed; nullptr after a failure.
+    CacheBlock* blockFor(std::uint32_t index);
+    CacheBlock* loadBlock(std::int64_t block);
+    CacheBlock& victim();
+    unsigned char* recordIn(CacheBlock& block, std::uint32_t index) const {
+        return block.bytes.get() + std::size_t{index & (kBlockRecords - 1)} * m_recordSize;
+    }
+    bool writeBack(CacheBlock& block);
+    bool writeBackRange(std::uint32_t first, std::uint32_t n);
+    // Zeroes the cached bytes of records [from, to), which lie beyond the count.
+    void zeroCached(std::uint32_t from, std::uint32_t to);
+    void dropBlocksFrom(std::uint32_t index);
     void emptyCache();
     bool failFile();
     bool fail(std::string cause);
 
-    alignas(16) unsigned char m_cache[kMaxRecordSize] = {};
-    std::int32_t m_cachedIndex = -1;
+    CacheBlock m_blocks[kCacheBlocks];
+    int m_recent = 0;  // the block checked first: most accesses stay in one block
+    std::uint64_t m_useClock = 0;
     std::uint32_t m_spillLimit = kDefaultSpillLimit;
     TempRecordFile m_file;
     bool m_onDisk = false;
-    bool m_cacheDirty = false;
     char m_prefix[4] = {'b', 'g', 'a', '\0'};
     bool m_failed = false;
     std::uint32_t m_recordSize;
@@ -92,8 +122,8 @@ class SpillArrayBase {
 template <typename T>
 class SpillArray : public SpillArrayBase {
     static_assert(std::is_trivially_copyable_v<T>, "records are copied to and from files raw");
-    static_assert(sizeof(T) <= kMaxRecordSize, "the cache holds records of up to 64 bytes");
-    static_assert(alignof(T) <= 16, "the cache is aligned to 16 bytes");
+    static_assert(sizeof(T) <= kMaxRecordSize, "cache blocks hold records of up to 64 bytes");
+    static_assert(alignof(T) <= alignof(std::max_align_t), "cache blocks come from new[]");
 
   public:
     // Empty, in memory, spill limit 65536, prefix "bga".
@@ -144,7 +174,7 @@ class SpillArray : public SpillArrayBase {
     }
 
     // Copies records [first, first + n) to `records`; on disk one run read after the
-    // cache went back to the file.
+    // cached blocks of that range went back to the file.
     bool copyOut(std::uint32_t first, std::uint32_t n, T* records) {
         if (onDisk()) return diskCopyOut(first, n, records);
         if (failed() || std::uint64_t{first} + n > m_memory.count()) return false;

@@ -37,6 +37,7 @@ TempRecordFile::TempRecordFile(TempRecordFile&& other) noexcept
       m_recordSize(std::exchange(other.m_recordSize, 0)),
       m_count(std::exchange(other.m_count, 0)),
       m_length(std::exchange(other.m_length, 0)),
+      m_written(std::exchange(other.m_written, 0)),
       m_directory(std::move(other.m_directory)),
       m_failureCause(std::move(other.m_failureCause)) {}
 
@@ -47,6 +48,7 @@ TempRecordFile& TempRecordFile::operator=(TempRecordFile&& other) noexcept {
         m_recordSize = std::exchange(other.m_recordSize, 0);
         m_count = std::exchange(other.m_count, 0);
         m_length = std::exchange(other.m_length, 0);
+        m_written = std::exchange(other.m_written, 0);
         m_directory = std::move(other.m_directory);
         m_failureCause = std::move(other.m_failureCause);
     }
@@ -78,6 +80,7 @@ bool TempRecordFile::create(std::uint32_t recordSize, std::string_view prefix) {
     m_recordSize = recordSize;
     m_count = 0;
     m_length = 0;
+    m_written = 0;
     return true;
 }
 
@@ -88,6 +91,7 @@ bool TempRecordFile::close() {
     m_recordSize = 0;
     m_count = 0;
     m_length = 0;
+    m_written = 0;
     return closed;
 }
 
@@ -96,9 +100,10 @@ std::int32_t TempRecordFile::setCount(std::int32_t n) {
     const std::int32_t old = m_count;
     m_count = n;
     if (n <= old) return n - old;
-    // Records between the old count and the old end of the file are left over from a
-    // shrink; they must not reappear as the content of the new records.
-    const std::uint64_t staleEnd = std::min(offsetOf(n), m_length);
+    // Records between the old count and the end of what was ever written are left over
+    // from a shrink; they must not reappear as the content of the new records. Bytes past
+    // that end were never written and read as zeros, so appending costs no write here.
+    const std::uint64_t staleEnd = std::min(offsetOf(n), m_written);
     if (offsetOf(old) < staleEnd) zeroBytes(offsetOf(old), staleEnd);
     if (offsetOf(n) > m_length) growFile(n);
     return n - old;
@@ -166,7 +171,10 @@ bool TempRecordFile::writeBytes(const void* data, std::uint64_t size, std::uint6
         }
     }
     // Also after a partial write, so that a later growth never truncates written bytes.
-    if (done != 0) m_length = std::max(m_length, offset + done);
+    if (done != 0) {
+        m_length = std::max(m_length, offset + done);
+        m_written = std::max(m_written, offset + done);
+    }
     if (failure != nullptr) recordFailure("write to", failure);
     return failure == nullptr;
 }

@@ -77,6 +77,8 @@ class TempRecordFile {
     std::uint32_t m_recordSize = 0;
     std::int32_t m_count = 0;
     std::uint64_t m_length = 0;
+    // End of the bytes ever written; the file reads as zeros beyond it.
+    std::uint64_t m_written = 0;
     std::string m_directory;
     // Failures are found inside const reads, so the cause is kept like a cache.
     mutable std::string m_failureCause;
