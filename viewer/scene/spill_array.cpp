@@ -16,10 +16,8 @@ constexpr const char* kTooManyRecords = "Too many records for a temporary file";
 void SpillArrayBase::resetState(std::uint32_t spillLimit, std::string_view prefix) {
     m_file.close();
     m_onDisk = false;
-    emptyCache();
     // A table back in memory holds no blocks, so only spilled tables cost their bound.
-    for (CacheBlock& block : m_blocks)
-        block.bytes.reset();
+    m_blocks.reset();
     m_spillLimit = spillLimit;
     const std::size_t length = prefix.size() < 3 ? prefix.size() : 3;
     std::memcpy(m_prefix, prefix.data(), length);
@@ -30,9 +28,11 @@ void SpillArrayBase::resetState(std::uint32_t spillLimit, std::string_view prefi
 
 bool SpillArrayBase::moveToDisk(const void* records, std::uint32_t count) {
     if (count > INT32_MAX) return fail(kTooManyRecords);
+    m_blocks.reset(new (std::nothrow) CacheBlock[kCacheBlocks]);
+    if (!m_blocks) return failMemory(count);
+    m_recent = 0;
     if (!m_file.create(m_recordSize, m_prefix)) return failFile();
     m_onDisk = true;
-    emptyCache();
     const auto n = static_cast<std::int32_t>(count);
     if (n != 0 && m_file.writeRun(records, 0, n) != n) return failFile();
     return true;
@@ -128,13 +128,13 @@ SpillArrayBase::CacheBlock* SpillArrayBase::loadBlock(std::int64_t wanted) {
     block.block = wanted;
     block.dirty = false;
     block.lastUse = ++m_useClock;
-    m_recent = static_cast<int>(&block - m_blocks);
+    m_recent = static_cast<int>(&block - m_blocks.get());
     return &block;
 }
 
 SpillArrayBase::CacheBlock& SpillArrayBase::victim() {
     CacheBlock* oldest = &m_blocks[0];
-    for (CacheBlock& block : m_blocks) {
+    for (CacheBlock& block : cachedBlocks()) {
         if (block.block < 0) return block;
         if (block.lastUse < oldest->lastUse) oldest = &block;
     }
@@ -154,14 +154,14 @@ bool SpillArrayBase::writeBack(CacheBlock& block) {
 bool SpillArrayBase::writeBackRange(std::uint32_t first, std::uint32_t n) {
     const std::int64_t from = first >> kBlockShift;
     const std::int64_t to = (std::uint64_t{first} + n - 1) >> kBlockShift;
-    for (CacheBlock& block : m_blocks) {
+    for (CacheBlock& block : cachedBlocks()) {
         if (block.block >= from && block.block <= to && !writeBack(block)) return false;
     }
     return true;
 }
 
 void SpillArrayBase::zeroCached(std::uint32_t from, std::uint32_t to) {
-    for (CacheBlock& block : m_blocks) {
+    for (CacheBlock& block : cachedBlocks()) {
         if (block.block < 0) continue;
         const std::uint64_t start = std::uint64_t(block.block) << kBlockShift;
         const std::uint64_t begin = std::max<std::uint64_t>(start, from);
@@ -174,7 +174,7 @@ void SpillArrayBase::zeroCached(std::uint32_t from, std::uint32_t to) {
 }
 
 void SpillArrayBase::dropBlocksFrom(std::uint32_t index) {
-    for (CacheBlock& block : m_blocks) {
+    for (CacheBlock& block : cachedBlocks()) {
         if (block.block >= 0 && (std::uint64_t(block.block) << kBlockShift) >= index) {
             block.block = -1;
             block.dirty = false;
@@ -183,7 +183,7 @@ void SpillArrayBase::dropBlocksFrom(std::uint32_t index) {
 }
 
 void SpillArrayBase::emptyCache() {
-    for (CacheBlock& block : m_blocks) {
+    for (CacheBlock& block : cachedBlocks()) {
         block.block = -1;
         block.dirty = false;
     }

@@ -25,6 +25,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -97,6 +98,9 @@ class SpillArrayBase {
     unsigned char* recordIn(CacheBlock& block, std::uint32_t index) const {
         return block.bytes.get() + std::size_t{index & (kBlockRecords - 1)} * m_recordSize;
     }
+    std::span<CacheBlock> cachedBlocks() {
+        return {m_blocks.get(), m_blocks ? std::size_t{kCacheBlocks} : 0};
+    }
     bool writeBack(CacheBlock& block);
     bool writeBackRange(std::uint32_t first, std::uint32_t n);
     // Zeroes the cached bytes of records [from, to), which lie beyond the count.
@@ -106,7 +110,9 @@ class SpillArrayBase {
     bool failFile();
     bool fail(std::string cause);
 
-    CacheBlock m_blocks[kCacheBlocks];
+    // Allocated when the table spills, so that the many tables that never do (one set
+    // per definition scope) stay small.
+    std::unique_ptr<CacheBlock[]> m_blocks;
     int m_recent = 0;  // the block checked first: most accesses stay in one block
     std::uint64_t m_useClock = 0;
     std::uint32_t m_spillLimit = kDefaultSpillLimit;
