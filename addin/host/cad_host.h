@@ -6,6 +6,9 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
+#include <variant>
+#include <vector>
 
 class QWidget;
 
@@ -77,9 +80,34 @@ class CadView {
     ~CadView() = default;
 };
 
+// Transient objects of a translation: what kind of translation, its options as named
+// values in the order they were written, and where the result goes.
+struct TranslationContext {
+    std::int32_t type = 0;
+};
+using OptionValue = std::variant<bool, std::int16_t, std::int32_t, std::string>;
+using NameValueMap = std::vector<std::pair<std::string, OptionValue>>;
+struct DataMedium {
+    std::string fileName;
+};
+
+// A translator add-in of the host (its DWF publisher, say).
+class CadTranslator {
+  public:
+    // True when the translator takes save-copy options for this document.
+    virtual bool hasSaveCopyAsOptions(CadDocument& document, const TranslationContext& context,
+                                      NameValueMap& options) = 0;
+    virtual bool saveCopyAs(CadDocument& document, const TranslationContext& context,
+                            const NameValueMap& options, const DataMedium& medium) = 0;
+
+  protected:
+    ~CadTranslator() = default;
+};
+
 struct AddInEntry {
     std::int32_t type = 0;
     std::string classId;
+    CadTranslator* translator = nullptr;  // set for translator add-ins
 };
 
 // A command the add-in created; choosing it in the host runs the add-in's command.
@@ -122,6 +150,11 @@ class CadHost {
     virtual int addInCount() const = 0;
     // One-based, as the host counts.
     virtual AddInEntry addIn(int index) const = 0;
+
+    // Transient objects.
+    virtual TranslationContext createTranslationContext() = 0;
+    virtual NameValueMap createNameValueMap() = 0;
+    virtual DataMedium createDataMedium() = 0;
 
     // A length expression (number and optional unit: in, ft, mm, cm, m; else
     // `defaultUnit`) in centimetres; false when the text cannot be read.

@@ -70,7 +70,21 @@ DocumentType HostDocument::type() const {
     return documentTypeOf(m_path);
 }
 
-HostWindow::HostWindow(int softwareVersion) : m_softwareVersion(softwareVersion) {
+bool HostDwfTranslator::hasSaveCopyAsOptions(CadDocument&, const TranslationContext&,
+                                             NameValueMap&) {
+    return true;
+}
+
+bool HostDwfTranslator::saveCopyAs(CadDocument&, const TranslationContext&, const NameValueMap&,
+                                   const DataMedium& medium) {
+    m_report("This host cannot publish " + medium.fileName + " as DWF yet.");
+    return false;
+}
+
+HostWindow::HostWindow(int softwareVersion)
+    : m_softwareVersion(softwareVersion),
+      m_dwfTranslator(std::make_unique<HostDwfTranslator>(
+          [this](const std::string& text) { showMessage(QString::fromStdString(text)); })) {
     m_view = new HostView(this);
     setCentralWidget(m_view);
     buildMenus();
@@ -242,7 +256,7 @@ int HostWindow::addInCount() const {
 }
 
 AddInEntry HostWindow::addIn(int index) const {
-    if (index == 1) return {kTranslatorAddInType, kDwfTranslatorClassId};
+    if (index == 1) return {kTranslatorAddInType, kDwfTranslatorClassId, m_dwfTranslator.get()};
     if (index == 2 && m_addIn) return {kApplicationAddInType, kAddInClassId};
     return {};
 }

@@ -21,6 +21,21 @@ namespace exportal {
 
 class HostView;
 
+// The host's DWF translator. It takes options for every document; the DWF writer
+// itself is not part of this host yet, so a save fails and says so.
+class HostDwfTranslator final : public CadTranslator {
+  public:
+    explicit HostDwfTranslator(std::function<void(const std::string&)> report)
+        : m_report(std::move(report)) {}
+    bool hasSaveCopyAsOptions(CadDocument& document, const TranslationContext& context,
+                              NameValueMap& options) override;
+    bool saveCopyAs(CadDocument& document, const TranslationContext& context,
+                    const NameValueMap& options, const DataMedium& medium) override;
+
+  private:
+    std::function<void(const std::string&)> m_report;
+};
+
 class HostDocument final : public CadDocument {
   public:
     HostDocument(std::string path, QByteArray content)
@@ -73,6 +88,9 @@ class HostWindow final : public QMainWindow, public CadHost {
     int softwareVersionMajor() const override { return m_softwareVersion; }
     int addInCount() const override;
     AddInEntry addIn(int index) const override;
+    TranslationContext createTranslationContext() override { return {}; }
+    NameValueMap createNameValueMap() override { return {}; }
+    DataMedium createDataMedium() override { return {}; }
     bool evaluateLength(const std::string& expression, const std::string& defaultUnit,
                         double& centimetres) const override;
     bool ready() const override;
@@ -100,6 +118,7 @@ class HostWindow final : public QMainWindow, public CadHost {
     std::unique_ptr<AddInServer> m_addIn;
     std::vector<SaveEventSink*> m_sinks;
     std::string m_pendingCopyName;
+    std::unique_ptr<HostDwfTranslator> m_dwfTranslator;
     bool m_silent = false;
     bool m_busy = false;
 };

@@ -55,6 +55,10 @@ TEST_F(HostAddInTest, SavingExportsOnlyTheTypesSwitchedOnAndOnlyAfterWriting) {
 
     const QString assembly = document("Engine.iam");
     openAndWait(*host, assembly);
+    auto* sink = dynamic_cast<SaveEventSink*>(host->addInServer());
+    ASSERT_NE(sink, nullptr);
+    sink->onSaveDocument(host->activeDocument(), 4099);
+    EXPECT_TRUE(exports.empty());
     ASSERT_TRUE(host->saveDocument());
     ASSERT_EQ(exports.size(), 1u);
     EXPECT_EQ(exports[0].fileName, assembly.toStdString());

@@ -127,15 +127,20 @@ TEST_F(StandInHostTest, LengthExpressionsInCentimetres) {
     }
 }
 
-TEST_F(StandInHostTest, AddInsListTheDwfTranslator) {
+TEST_F(StandInHostTest, AddInsListTheDwfTranslatorAndThisAddIn) {
     auto host = startHost(11);
-    bool found = false;
+    CadTranslator* translator = nullptr;
     for (int i = 1; i <= host->addInCount(); ++i) {
         const AddInEntry entry = host->addIn(i);
-        found |= entry.type == kTranslatorAddInType &&
-                 entry.classId == "{0AC6FD95-2F4D-42CE-8BE0-8AEA580399E4}";
+        if (entry.type == kTranslatorAddInType &&
+            entry.classId == "{0AC6FD95-2F4D-42CE-8BE0-8AEA580399E4}") {
+            translator = entry.translator;
+        }
     }
-    EXPECT_TRUE(found);
+    ASSERT_NE(translator, nullptr);
+    ASSERT_EQ(host->addInCount(), 2);
+    EXPECT_EQ(host->addIn(2).type, kApplicationAddInType);
+    EXPECT_EQ(host->addIn(2).translator, nullptr);
     EXPECT_TRUE(host->ready());
 }
 
