@@ -1,5 +1,6 @@
 // The stand-in host's own operations, as the export commands use them.
 #include <QAction>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
 #include <QMenu>
@@ -106,6 +107,33 @@ TEST_F(StandInHostTest, SaveCopyAsZglWritesTheDocumentCompressed) {
     EXPECT_FALSE(saveCopyAs(*host, folder.filePath("Gear.wrl").toStdString()));
 }
 
+struct TimingRecorder final : SaveEventSink {
+    void onSaveDocument(CadDocument* document, std::int32_t timing) override {
+        timings.push_back(timing);
+        sizes.push_back(
+            document ? QFileInfo(QString::fromStdString(document->fullFileName())).size() : -1);
+    }
+    std::vector<std::int32_t> timings;
+    std::vector<qint64> sizes;
+};
+
+// Ctrl+S writes the document back and tells the subscribers before and after.
+TEST_F(StandInHostTest, CtrlSSavesTheDocumentBetweenTheTwoNotifications) {
+    auto host = startHost(11);
+    const QString path = document("Gear.ipt");
+    openAndWait(*host, path);
+    const qint64 size = QFileInfo(path).size();
+    TimingRecorder recorder;
+    host->subscribe(&recorder);
+    ASSERT_TRUE(QFile::resize(path, 0));
+    host->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(host.get()));
+    QTest::keyClick(host->view(), Qt::Key_S, Qt::ControlModifier);
+    host->unsubscribe(&recorder);
+    EXPECT_EQ(recorder.timings, (std::vector<std::int32_t>{kBeforeSave, kAfterSave}));
+    EXPECT_EQ(recorder.sizes, (std::vector<qint64>{0, size}));
+}
+
 TEST_F(StandInHostTest, LengthExpressionsInCentimetres) {
     const struct {
         const char* text;
@@ -170,6 +198,9 @@ TEST_F(StandInHostTest, AnInvalidWorldShowsTheNumberedMessageAndNoView) {
 TEST_F(StandInHostTest, Screenshot) {
     auto host = startHost(11);
     openAndWait(*host, document("Gear.ipt"));
+    CadCamera& camera = host->activeView()->camera();
+    ASSERT_TRUE(camera.mouseInput({0, 0}, {2, 3}, 0, kRotateViewOperation));
+    camera.apply();
     host->setStatusText("Ready");
     host->menuBar()->setActiveAction(host->addInsMenu()->menuAction());
     ASSERT_TRUE(QTest::qWaitFor([&] { return host->addInsMenu()->isVisible(); }, 5000));
