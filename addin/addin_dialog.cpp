@@ -33,9 +33,7 @@ AddInDialog* createDialog(int commandId) {
 
 }  // namespace
 
-AddInDialog::AddInDialog() {
-    setAttribute(Qt::WA_DeleteOnClose, false);
-}
+AddInDialog::AddInDialog() = default;
 
 void AddInDialog::showModeless() {
     if (!m_loaded) {

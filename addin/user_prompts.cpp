@@ -25,7 +25,10 @@ void showMessage(QWidget* owner, const QString& text) {
         messageHandler()(owner, text);
         return;
     }
-    QMessageBox::information(owner, QCoreApplication::applicationName(), text, QMessageBox::Ok);
+    // A message's lines are parted by a carriage return, which a label does not break at.
+    QString shown = text;
+    shown.replace('\r', '\n');
+    QMessageBox::information(owner, "Exportal", shown, QMessageBox::Ok);
 }
 
 void setMessageHandler(MessageHandler handler) {
