@@ -1,14 +1,17 @@
 // The add-in as a host drives it: activation, commands, dialogs and the automatic
 // export on save.
 #include <QAction>
+#include <QApplication>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QToolBar>
+#include <QWheelEvent>
 
 #include "addin_dialog.h"
 #include "addin_fixture.h"
+#include "app/scene_view.h"
 #include "frm_settings.h"
 
 namespace exportal::testing {
@@ -64,6 +67,24 @@ TEST_F(HostAddInTest, SavingExportsOnlyTheTypesSwitchedOnAndOnlyAfterWriting) {
     EXPECT_EQ(exports[0].fileName, assembly.toStdString());
     EXPECT_EQ(exports[0].width, 640);
     EXPECT_EQ(host->statusText(), "Saving " + assembly + " to Image");
+}
+
+// "Auto Fit" returns the zoomed view to the box the load fitted before exporting.
+TEST_F(HostAddInTest, AutoFitFitsTheViewBeforeTheExport) {
+    storeSettings({{"AutoSave", "1"}, {"DoIPT", "1"}, {"AutoFit", "1"}});
+    auto host = startHost(11);
+    openAndWait(*host, document("Gear.ipt"));
+    const tessaro::Camera fitted = tessaro::currentCamera();
+    QWheelEvent zoom(QPointF(10, 10), QPointF(10, 10), QPoint(), QPoint(0, 360), Qt::NoButton,
+                     Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(host->view(), &zoom);
+    ASSERT_NE(tessaro::currentCamera().size[0], fitted.size[0]);
+    double widthAtExport = 0;
+    setImageExport([&](const std::string&, std::int32_t) {
+        widthAtExport = tessaro::currentCamera().size[0];
+    });
+    ASSERT_TRUE(host->saveDocument());
+    EXPECT_EQ(widthAtExport, fitted.size[0]);
 }
 
 TEST_F(HostAddInTest, NoExportWhileAutoSaveIsOff) {
