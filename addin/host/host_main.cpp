@@ -1,11 +1,24 @@
 // exportal-host [--addin LIBRARY] [--host-version N] [DOCUMENT]
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QOpenGLContext>
 #include <QSurfaceFormat>
+
+#include <cstdio>
 
 #include "app/scene_view.h"
 #include "host/addin_loader.h"
 #include "host/host_window.h"
+
+namespace {
+
+// A window platform without OpenGL takes the process down at the view's first paint.
+bool openGlAvailable() {
+    QOpenGLContext context;
+    return context.create();
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     QSurfaceFormat::setDefaultFormat(tessaro::SceneView::viewFormat());
@@ -21,7 +34,17 @@ int main(int argc, char** argv) {
     parser.addPositionalArgument("DOCUMENT", "An .ipt, .iam, .idw or .ipn document to open.");
     parser.process(application);
 
-    exportal::HostWindow window(parser.value(version).toInt());
+    bool versionRead = false;
+    const int hostVersion = parser.value(version).toInt(&versionRead);
+    if (!versionRead) {
+        std::fprintf(stderr, "exportal-host: --host-version takes a whole number\n");
+        return 2;
+    }
+    if (!openGlAvailable()) {
+        std::fprintf(stderr, "exportal-host: this display offers no OpenGL for the view\n");
+        return 1;
+    }
+    exportal::HostWindow window(hostVersion);
     window.show();
     window.loadAddInLibrary(parser.isSet(addIn) ? parser.value(addIn).toStdString()
                                                 : exportal::defaultAddInLibrary());
