@@ -1,0 +1,17 @@
+#include "addin_folder.h"
+
+#include <dlfcn.h>
+
+#include <filesystem>
+
+namespace exportal {
+
+std::string addInFolder() {
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void*>(&addInFolder), &info) == 0 || info.dli_fname == nullptr) {
+        return std::filesystem::current_path().string();
+    }
+    return std::filesystem::absolute(info.dli_fname).parent_path().string();
+}
+
+}  // namespace exportal

@@ -1,0 +1,292 @@
+#include "host/host_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPointer>
+#include <QSaveFile>
+#include <QStatusBar>
+#include <QToolBar>
+
+#include <algorithm>
+
+#include "host/addin_loader.h"
+#include "host/host_services.h"
+#include "host/host_view.h"
+
+namespace exportal {
+
+namespace {
+
+constexpr const char* kAddInClassId = "{52A3CF6E-ECED-4692-ACDA-7866FD6A446A}";
+
+// The private event of save-a-copy: the name of the copy.
+class SaveCopyEvent final : public QEvent {
+  public:
+    explicit SaveCopyEvent(std::string name)
+        : QEvent(static_cast<QEvent::Type>(kSaveCopyEvent)), fileName(std::move(name)) {}
+    std::string fileName;
+};
+
+HostWindow::MessageHandler& messageHandler() {
+    static HostWindow::MessageHandler handler;
+    return handler;
+}
+
+// A command in the Add-Ins menu and toolbar for as long as the add-in keeps it.
+class HostCommand final : public CadCommand {
+  public:
+    HostCommand(QAction* action, int id) : m_action(action), m_id(id) {}
+    ~HostCommand() override { delete m_action.data(); }
+    int id() const override { return m_id; }
+    std::string displayText() const override {
+        return m_action ? m_action->text().toStdString() : std::string();
+    }
+
+  private:
+    QPointer<QAction> m_action;
+    int m_id;
+};
+
+class BusyFlag {
+  public:
+    explicit BusyFlag(bool& flag) : m_flag(flag) { m_flag = true; }
+    ~BusyFlag() { m_flag = false; }
+    BusyFlag(const BusyFlag&) = delete;
+    BusyFlag& operator=(const BusyFlag&) = delete;
+
+  private:
+    bool& m_flag;
+};
+
+}  // namespace
+
+DocumentType HostDocument::type() const {
+    return documentTypeOf(m_path);
+}
+
+bool HostDwfTranslator::hasSaveCopyAsOptions(CadDocument&, const TranslationContext&,
+                                             NameValueMap&) {
+    return true;
+}
+
+bool HostDwfTranslator::saveCopyAs(CadDocument&, const TranslationContext&, const NameValueMap&,
+                                   const DataMedium& medium) {
+    m_report("This host cannot publish " + medium.fileName + " as DWF yet.");
+    return false;
+}
+
+HostWindow::HostWindow(int softwareVersion)
+    : m_softwareVersion(softwareVersion),
+      m_dwfTranslator(std::make_unique<HostDwfTranslator>(
+          [this](const std::string& text) { showMessage(QString::fromStdString(text)); })) {
+    m_view = new HostView(this);
+    setCentralWidget(m_view);
+    buildMenus();
+    statusBar()->showMessage("Ready");
+    updateTitle();
+    resize(900, 680);
+}
+
+// The add-in goes first, while the window it may still call is whole.
+HostWindow::~HostWindow() {
+    if (m_addIn) m_addIn->deactivate();
+    m_addIn.reset();
+}
+
+void HostWindow::buildMenus() {
+    QMenu* file = menuBar()->addMenu("&File");
+    file->addAction("&Open...", QKeySequence::Open, this, [this] { chooseAndOpen(); });
+    file->addAction("&Save", QKeySequence(Qt::CTRL | Qt::Key_S), this, [this] { saveDocument(); });
+    file->addAction("&Close", this, [this] { closeDocument(); });
+    file->addSeparator();
+    file->addAction("E&xit", this, [this] { close(); });
+    m_addInsMenu = menuBar()->addMenu("&Add-Ins");
+    m_addInsToolBar = addToolBar("Add-Ins");
+    m_addInsToolBar->setObjectName("addInsToolBar");
+}
+
+void HostWindow::setMessageHandler(MessageHandler handler) {
+    messageHandler() = std::move(handler);
+}
+
+void HostWindow::showMessage(const QString& text) {
+    if (messageHandler()) {
+        messageHandler()(text);
+    } else if (m_silent) {
+        statusBar()->showMessage(text);
+    } else {
+        QMessageBox::warning(this, QApplication::applicationName(), text);
+    }
+}
+
+void HostWindow::chooseAndOpen() {
+    const QString path = QFileDialog::getOpenFileName(
+        this, "Open", QString(), "CAD documents (*.ipt *.iam *.idw *.ipn);;All files (*)");
+    if (!path.isEmpty()) openDocument(path);
+}
+
+bool HostWindow::openDocument(const QString& path) {
+    BusyFlag busy(m_busy);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        showMessage("The document " + path + " cannot be opened.");
+        return false;
+    }
+    const std::string fullName = QFileInfo(path).absoluteFilePath().toStdString();
+    m_document = std::make_unique<HostDocument>(fullName, file.readAll());
+    updateTitle();
+    m_view->loadDocument(fullName, [this](const std::string& message) {
+        if (!message.empty()) showMessage(QString::fromStdString(message));
+    });
+    return true;
+}
+
+bool HostWindow::saveDocument() {
+    if (!m_document) return false;
+    notifySave(kBeforeSave);
+    {
+        BusyFlag busy(m_busy);
+        QSaveFile file(QString::fromStdString(m_document->fullFileName()));
+        if (!file.open(QIODevice::WriteOnly) || file.write(m_document->content()) < 0 ||
+            !file.commit()) {
+            showMessage("The document " + QString::fromStdString(m_document->fullFileName()) +
+                        " cannot be written.");
+            return false;
+        }
+    }
+    statusBar()->showMessage("Saved " + QString::fromStdString(m_document->fullFileName()));
+    notifySave(kAfterSave);
+    return true;
+}
+
+void HostWindow::closeDocument() {
+    m_document.reset();
+    m_view->clearDocument();
+    updateTitle();
+}
+
+void HostWindow::updateTitle() {
+    const QString name =
+        m_document ? QFileInfo(QString::fromStdString(m_document->fullFileName())).fileName()
+                   : QString();
+    setWindowTitle(name.isEmpty() ? "exportal-host" : name + " - exportal-host");
+}
+
+// A sink may unsubscribe while it is told.
+void HostWindow::notifySave(std::int32_t timing) {
+    const std::vector<SaveEventSink*> sinks = m_sinks;
+    for (SaveEventSink* sink : sinks) {
+        if (std::find(m_sinks.begin(), m_sinks.end(), sink) != m_sinks.end())
+            sink->onSaveDocument(m_document.get(), timing);
+    }
+}
+
+bool HostWindow::loadAddInLibrary(const std::string& library) {
+    std::string error;
+    std::unique_ptr<AddInServer> server = loadAddIn(library, error);
+    if (!server) {
+        showMessage(QString::fromStdString(error));
+        return false;
+    }
+    if (m_addIn) m_addIn->deactivate();
+    m_addIn = std::move(server);
+    m_addIn->activate(*this, true);
+    return true;
+}
+
+QString HostWindow::statusText() const {
+    return statusBar()->currentMessage();
+}
+
+DocumentType HostWindow::activeDocumentType() {
+    return m_document ? m_document->type() : DocumentType::Unknown;
+}
+
+CadView* HostWindow::activeView() {
+    return m_document && m_view->hasPicture() ? m_view : nullptr;
+}
+
+void HostWindow::setStatusText(const std::string& text) {
+    statusBar()->showMessage(QString::fromStdString(text));
+}
+
+void HostWindow::postPrivateEvent(int eventType, const std::string& data) {
+    if (eventType != kSaveCopyEvent) return;
+    QApplication::postEvent(this, new SaveCopyEvent(data));
+}
+
+bool HostWindow::event(QEvent* event) {
+    if (event->type() == static_cast<QEvent::Type>(kSaveCopyEvent)) {
+        m_pendingCopyName = static_cast<SaveCopyEvent*>(event)->fileName;
+        return true;
+    }
+    return QMainWindow::event(event);
+}
+
+// The command takes the name the private event carried; a name still queued is
+// delivered first, so the order of the two calls is all that matters.
+bool HostWindow::startCommand(int commandId) {
+    if (commandId != kSaveCopyCommand) return false;
+    QApplication::sendPostedEvents(this, kSaveCopyEvent);
+    const std::string name = std::exchange(m_pendingCopyName, std::string());
+    if (name.empty() || !m_document) return false;
+    return saveCopy(name);
+}
+
+bool HostWindow::saveCopy(const std::string& fileName) {
+    BusyFlag busy(m_busy);
+    const QString suffix = QFileInfo(QString::fromStdString(fileName)).suffix().toLower();
+    if (suffix == "zgl") {
+        if (writeZglCopy(m_document->content(), fileName)) return true;
+        showMessage("The copy " + QString::fromStdString(fileName) + " cannot be written.");
+        return false;
+    }
+    showMessage("This host cannot save a copy as ." + suffix + " yet.");
+    return false;
+}
+
+int HostWindow::addInCount() const {
+    return m_addIn ? 2 : 1;
+}
+
+AddInEntry HostWindow::addIn(int index) const {
+    if (index == 1) return {kTranslatorAddInType, kDwfTranslatorClassId, m_dwfTranslator.get()};
+    if (index == 2 && m_addIn) return {kApplicationAddInType, kAddInClassId};
+    return {};
+}
+
+bool HostWindow::evaluateLength(const std::string& expression, const std::string& defaultUnit,
+                                double& centimetres) const {
+    return evaluateLengthExpression(expression, defaultUnit, centimetres);
+}
+
+bool HostWindow::ready() const {
+    return !m_busy && m_view->hasContext();
+}
+
+void HostWindow::subscribe(SaveEventSink* sink) {
+    if (std::find(m_sinks.begin(), m_sinks.end(), sink) == m_sinks.end()) m_sinks.push_back(sink);
+}
+
+void HostWindow::unsubscribe(SaveEventSink* sink) {
+    m_sinks.erase(std::remove(m_sinks.begin(), m_sinks.end(), sink), m_sinks.end());
+}
+
+std::unique_ptr<CadCommand> HostWindow::createCommand(const std::string& displayText, int commandId,
+                                                      bool /*flag*/) {
+    auto* action = new QAction(QString::fromStdString(displayText), this);
+    connect(action, &QAction::triggered, this, [this, commandId] {
+        if (m_addIn) m_addIn->executeCommand(commandId);
+    });
+    m_addInsMenu->addAction(action);
+    m_addInsToolBar->addAction(action);
+    return std::make_unique<HostCommand>(action, commandId);
+}
+
+}  // namespace exportal

@@ -1,0 +1,126 @@
+// The stand-in CAD host: a main window that opens, shows, turns, saves and closes one
+// document at a time, loads an add-in and offers its commands in an Add-Ins menu and
+// toolbar. It implements every CadHost operation for real.
+#pragma once
+
+#include <QByteArray>
+#include <QMainWindow>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/addin_server.h"
+#include "host/cad_host.h"
+
+class QMenu;
+class QToolBar;
+
+namespace exportal {
+
+class HostView;
+
+// The host's DWF translator. It takes options for every document; the DWF writer
+// itself is not part of this host yet, so a save fails and says so.
+class HostDwfTranslator final : public CadTranslator {
+  public:
+    explicit HostDwfTranslator(std::function<void(const std::string&)> report)
+        : m_report(std::move(report)) {}
+    bool hasSaveCopyAsOptions(CadDocument& document, const TranslationContext& context,
+                              NameValueMap& options) override;
+    bool saveCopyAs(CadDocument& document, const TranslationContext& context,
+                    const NameValueMap& options, const DataMedium& medium) override;
+
+  private:
+    std::function<void(const std::string&)> m_report;
+};
+
+class HostDocument final : public CadDocument {
+  public:
+    HostDocument(std::string path, QByteArray content)
+        : m_path(std::move(path)), m_content(std::move(content)) {}
+    std::string fullFileName() const override { return m_path; }
+    DocumentType type() const override;
+    const QByteArray& content() const { return m_content; }
+
+  private:
+    std::string m_path;
+    QByteArray m_content;
+};
+
+class HostWindow final : public QMainWindow, public CadHost {
+  public:
+    explicit HostWindow(int softwareVersion = 11);
+    ~HostWindow() override;
+    HostWindow(const HostWindow&) = delete;
+    HostWindow& operator=(const HostWindow&) = delete;
+
+    // Opens a document: a file that cannot be read, or whose world is not valid XGL,
+    // is reported in one message box and leaves no view.
+    bool openDocument(const QString& path);
+    // Writes the document, then tells the add-in (timing values 4097 and 4098).
+    bool saveDocument();
+    void closeDocument();
+    // Loads and activates an add-in; a failure is reported in one message box.
+    bool loadAddInLibrary(const std::string& library);
+    AddInServer* addInServer() { return m_addIn.get(); }
+
+    HostView* view() { return m_view; }
+    QMenu* addInsMenu() { return m_addInsMenu; }
+    QToolBar* addInsToolBar() { return m_addInsToolBar; }
+    QString statusText() const;
+
+    // Where the host's message boxes go; null restores the message box.
+    using MessageHandler = std::function<void(const QString& text)>;
+    static void setMessageHandler(MessageHandler handler);
+
+    CadDocument* activeDocument() override { return m_document.get(); }
+    DocumentType activeDocumentType() override;
+    CadView* activeView() override;
+    Point2d createPoint2d(double x, double y) override { return {x, y}; }
+    void setStatusText(const std::string& text) override;
+    void setSilentOperation(bool silent) override { m_silent = silent; }
+    bool silentOperation() const override { return m_silent; }
+    QWidget* mainWindow() override { return this; }
+    void postPrivateEvent(int eventType, const std::string& data) override;
+    bool startCommand(int commandId) override;
+    int softwareVersionMajor() const override { return m_softwareVersion; }
+    int addInCount() const override;
+    AddInEntry addIn(int index) const override;
+    TranslationContext createTranslationContext() override { return {}; }
+    NameValueMap createNameValueMap() override { return {}; }
+    DataMedium createDataMedium() override { return {}; }
+    bool evaluateLength(const std::string& expression, const std::string& defaultUnit,
+                        double& centimetres) const override;
+    bool ready() const override;
+    void subscribe(SaveEventSink* sink) override;
+    void unsubscribe(SaveEventSink* sink) override;
+    std::unique_ptr<CadCommand> createCommand(const std::string& displayText, int commandId,
+                                              bool flag) override;
+
+  protected:
+    bool event(QEvent* event) override;
+
+  private:
+    void buildMenus();
+    void chooseAndOpen();
+    void showMessage(const QString& text);
+    void notifySave(std::int32_t timing);
+    bool saveCopy(const std::string& fileName);
+    void updateTitle();
+
+    int m_softwareVersion;
+    HostView* m_view = nullptr;
+    QMenu* m_addInsMenu = nullptr;
+    QToolBar* m_addInsToolBar = nullptr;
+    std::unique_ptr<HostDocument> m_document;
+    std::unique_ptr<AddInServer> m_addIn;
+    std::vector<SaveEventSink*> m_sinks;
+    std::string m_pendingCopyName;
+    std::unique_ptr<HostDwfTranslator> m_dwfTranslator;
+    bool m_silent = false;
+    bool m_busy = false;
+};
+
+}  // namespace exportal
