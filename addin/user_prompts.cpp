@@ -31,6 +31,14 @@ void showMessage(QWidget* owner, const QString& text) {
     QMessageBox::information(owner, "Exportal", shown, QMessageBox::Ok);
 }
 
+void showWarning(QWidget* owner, const QString& title, const QString& text) {
+    if (messageHandler()) {
+        messageHandler()(owner, text);
+        return;
+    }
+    QMessageBox::warning(owner, title, text, QMessageBox::Ok);
+}
+
 void setMessageHandler(MessageHandler handler) {
     messageHandler() = std::move(handler);
 }

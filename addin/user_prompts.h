@@ -16,6 +16,10 @@ using MessageHandler = std::function<void(QWidget* owner, const QString& text)>;
 // Null restores the message box.
 void setMessageHandler(MessageHandler handler);
 
+// A message box with the exclamation icon and its own title; tests see its text through
+// the same handler as showMessage.
+void showWarning(QWidget* owner, const QString& title, const QString& text);
+
 // The folder picker titled "Select JPEG Target Directory"; empty text when cancelled.
 QString BrowseForFolder(QWidget* owner);
 using FolderPicker = std::function<QString(QWidget* owner, const QString& title)>;

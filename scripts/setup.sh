@@ -8,6 +8,7 @@ packages=(
     libgl-dev libegl-dev libopengl-dev libgl1-mesa-dri libegl-mesa0
     libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev libqt6opengl6-dev qt6-qpa-plugins xvfb xauth
+    libturbojpeg0-dev
     clang libclang-rt-14-dev
 )
 
