@@ -18,7 +18,7 @@ done
 sample=samples/house.xgl
 out=build/house.png
 build/viewer/cli/tessaro-cli render "$sample" -o "$out" --size 1024x768 --turn -60,40
-echo "the house seen from the front left and above is in $out"
+echo "the house seen from the front right and above is in $out"
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
     echo "tessaro $sample  (drag to turn it, Home for the default view)"
     build/viewer/app/tessaro "$sample"
