@@ -24,12 +24,15 @@ LoadProgress::~LoadProgress() {
     if (m_percent >= 0) m_bar->clearMessage();
 }
 
+// The window paints from the first block on, so that a load started with the
+// program does not leave it black; the message waits for the delay.
 void LoadProgress::bytesRead(std::uint64_t done, std::uint64_t total) {
-    if (total == 0 || m_sinceStart.elapsed() < m_delayMs) return;
-    const int percent = static_cast<int>(done * 100 / total);
-    if (percent == m_percent && m_sincePaint.elapsed() < kProgressPaintMs) return;
+    const bool showing = total != 0 && m_sinceStart.elapsed() >= m_delayMs;
+    const int percent = showing ? static_cast<int>(done * 100 / total) : -1;
+    const bool paintedLately = m_sincePaint.isValid() && m_sincePaint.elapsed() < kProgressPaintMs;
+    if (percent == m_percent && paintedLately) return;
     m_percent = percent;
-    m_bar->showMessage(progressMessage(m_name, percent));
+    if (showing) m_bar->showMessage(progressMessage(m_name, percent));
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     m_sincePaint.start();
     if (m_resume) m_resume();

@@ -14,9 +14,9 @@ class QStatusBar;
 
 namespace tessaro {
 
-// A load quicker than this shows no progress.
+// A load quicker than this shows no progress message.
 inline constexpr int kProgressDelayMs = 500;
-// How often a load that shows progress lets the window repaint.
+// How often a load lets the window repaint.
 inline constexpr int kProgressPaintMs = 100;
 
 // "Loading NAME: N %"
@@ -41,7 +41,7 @@ class LoadProgress final : public ReadObserver {
     int m_delayMs;
     QElapsedTimer m_sinceStart;
     QElapsedTimer m_sincePaint;
-    int m_percent = -1;
+    int m_percent = -1;  // the percentage shown; -1 while none is
     ReadObserver* m_previous;
 };
 
