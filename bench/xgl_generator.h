@@ -29,4 +29,8 @@ std::string generateString(const Options& options);
 // Writes to a file; ".zgl" files are written as one zlib stream. False on failure.
 bool generateFile(const Options& options, const std::string& path);
 
+// The bundled sample: a small house in a garden with lights of its own, several
+// materials, a glass pane, a textured lawn, a fence of lines and flowers as points.
+std::string generateShowcase();
+
 }  // namespace xglgen

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -196,6 +197,26 @@ TEST(Navigation, DefaultViewRestoresTheFittedCamera) {
         EXPECT_EQ(restored.up[i], fitted.up[i]) << i;
         EXPECT_EQ(restored.centre[i], fitted.centre[i]) << i;
         EXPECT_EQ(restored.size[i], fitted.size[i]) << i;
+    }
+}
+
+// A scripted turn obeys the dead zone and turns by the drag's length, whatever the
+// size of the picture; the box is left alone.
+TEST(Navigation, ExamineTurnIsOneDragFromTheMiddle) {
+    const struct {
+        int dx, dy, width, height;
+        double angle;
+    } cases[] = {{2, -2, 800, 600, 0},
+                 {30, 0, 800, 600, 0.45},
+                 {0, -40, 96, 72, 0.6},
+                 {-30, 40, 800, 600, 0.75}};
+    for (const auto& c : cases) {
+        const Camera before = boxOf(2, 2);
+        const Camera after = examineTurn(before, c.dx, c.dy, c.width, c.height);
+        EXPECT_NEAR(std::acos(std::min(1.0, dot(before.forward, after.forward))), c.angle, 1e-9)
+            << c.dx << "," << c.dy;
+        EXPECT_NEAR(dot(after.forward, after.up), 0, 1e-12);
+        EXPECT_EQ(after.size[0], before.size[0]);
     }
 }
 

@@ -9,7 +9,9 @@
 #include <string>
 
 #include "app/headless_render.h"
+#include "app/navigation.h"
 #include "render/png.h"
+#include "render/renderer.h"
 
 namespace tessaro {
 namespace {
@@ -106,9 +108,45 @@ std::string spilledGrid() {
     return mesh + "</MESH>";
 }
 
+// A cube from -1 to 1 with a material of its own on each side, normals outwards.
+std::string cube() {
+    const char* colours[6] = {"0.9 0.1 0.1", "0.1 0.8 0.1", "0.1 0.2 0.9",
+                              "0.9 0.8 0.1", "0.1 0.8 0.8", "0.8 0.1 0.8"};
+    std::string mesh = "<MESH>";
+    for (int i = 0; i < 6; ++i)
+        mesh += material(std::to_string(i + 1), colours[i]);
+    // Per side: the axis it faces, its sign, and two axes spanning it.
+    for (int side = 0; side < 6; ++side) {
+        const int axis = side / 2;
+        const double sign = side % 2 == 0 ? 1 : -1;
+        const int u = (axis + 1) % 3, v = (axis + 2) % 3;
+        auto corner = [&](double a, double b) {
+            double p[3];
+            p[axis] = sign;
+            p[u] = a * sign;
+            p[v] = b;
+            double n[3] = {0, 0, 0};
+            n[axis] = sign;
+            auto triple = [](const double* x) {
+                return std::to_string(x[0]) + " " + std::to_string(x[1]) + " " +
+                       std::to_string(x[2]);
+            };
+            return "<P>" + triple(p) + "</P><N>" + triple(n) + "</N>";
+        };
+        const std::string ref = "<MATREF>" + std::to_string(side + 1) + "</MATREF>";
+        mesh += "<F>" + ref + "<FV1>" + corner(-1, -1) + "</FV1><FV2>" + corner(1, -1) +
+                "</FV2><FV3>" + corner(1, 1) + "</FV3></F>";
+        mesh += "<F>" + ref + "<FV1>" + corner(-1, -1) + "</FV1><FV2>" + corner(1, 1) +
+                "</FV2><FV3>" + corner(-1, 1) + "</FV3></F>";
+    }
+    return mesh + "</MESH>";
+}
+
 struct PictureCase {
     const char* name;
     std::string document;
+    bool headlight = false;
+    int turnX = 0, turnY = 0;  // an Examine drag from the middle, in pixels
 };
 
 void PrintTo(const PictureCase& c, std::ostream* os) {
@@ -182,6 +220,17 @@ const PictureCase kPictures[] = {
            "<POSITION>2 0 0</POSITION><SCALE>0.5</SCALE></TRANSFORM><MESHREF>5</MESHREF>"
            "</OBJECT>")},
     {"spilled_mesh_group", world(spilledGrid())},
+    {"ambient_only_headlight",
+     world("<MESH>" + kGreen + square(-1, -1, 1, 1, 0, "<MATREF>1</MATREF>") + "</MESH>",
+           "<LIGHTING><AMBIENT>0.2 0.2 0.2</AMBIENT></LIGHTING>"),
+     true},
+    {"ambient_only_dim",
+     world("<MESH>" + kGreen + square(-1, -1, 1, 1, 0, "<MATREF>1</MATREF>") + "</MESH>",
+           "<LIGHTING><AMBIENT>0.2 0.2 0.2</AMBIENT></LIGHTING>")},
+    {"cube_front", world(cube())},
+    {"cube_turned", world(cube()), false, 40, 30},
+    {"cube_turned_headlight", world(cube(), "<LIGHTING><AMBIENT>0.2 0.2 0.2</AMBIENT></LIGHTING>"),
+     true, -40, 30},
 };
 
 class Pictures : public ::testing::TestWithParam<PictureCase> {};
@@ -209,7 +258,16 @@ TEST_P(Pictures, MatchTheirBaselines) {
     std::ofstream(document) << c.document;
 
     RgbImage picture;
-    const HeadlessResult result = renderDocument(document, kWidth, kHeight, picture);
+    viewState().setHeadlight(c.headlight);
+    const HeadlessResult result = renderDocument(document, kWidth, kHeight, picture, [&c] {
+        if (c.turnX == 0 && c.turnY == 0) return;
+        Camera camera;
+        viewState().getOrientation(camera.forward, camera.up);
+        viewState().getViewBox(camera.centre, camera.size);
+        const Camera turned = examineTurn(camera, c.turnX, c.turnY, kWidth, kHeight);
+        viewState().setOrientation(turned.forward, turned.up);
+    });
+    viewState().setHeadlight(false);
     ASSERT_TRUE(result.drawn) << result.message;
 
     const std::string baseline = std::string(TESSARO_BASELINES) + "/" + c.name + ".png";

@@ -91,6 +91,20 @@ TEST_F(ShellDialogs, LoadErrorShowsAnExclamationBoxCaptionedTessaro) {
     EXPECT_EQ(nonWhitePixels(picture()), 0);
 }
 
+// Also at start-up, when the load runs as soon as the window first shows.
+TEST_F(ShellDialogs, MessageBoxIsCentredOnTheMainWindow) {
+    QPoint boxMiddle;
+    whenModalShows([&](QWidget* modal) {
+        boxMiddle = modal->frameGeometry().center();
+        static_cast<QMessageBox*>(modal)->button(QMessageBox::Ok)->click();
+    });
+    const QString missing = m_folder.filePath(QStringLiteral("nosuch.zgl"));
+    CMainFrame& frame = start({QStringLiteral("tessaro"), missing}, true, QPoint(300, 200));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !boxMiddle.isNull(); }, 5000));
+    EXPECT_LE((boxMiddle - frame.frameGeometry().center()).manhattanLength(), 4)
+        << boxMiddle.x() << "," << boxMiddle.y();
+}
+
 TEST_F(ShellDialogs, AboutBoxShowsItsLinesAndClosesWithOk) {
     start();
     QString caption;

@@ -76,9 +76,10 @@ class ShellWindow : public ::testing::Test {
 
     // With `messageBox`, load messages go to the real message box, else to m_sink.
     CMainFrame& start(const QStringList& arguments = {QStringLiteral("tessaro")},
-                      bool messageBox = false) {
+                      bool messageBox = false, QPoint at = QPoint(0, 0)) {
         m_frame = std::make_unique<CMainFrame>(arguments, messageBox ? nullptr : &m_sink);
         m_frame->resize(480, 360);
+        m_frame->move(at);
         m_frame->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(m_frame.get()));
         EXPECT_TRUE(QTest::qWaitFor([this] { return m_frame->view()->hasContext(); }, 5000));

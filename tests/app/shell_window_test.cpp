@@ -9,10 +9,14 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include "app/load_progress.h"
 #include "app/navigation.h"
+#include "app/shell_dialogs.h"
 #include "app/shell_texts.h"
+#include "app/viewer_app.h"
 #include "render/renderer.h"
 #include "shell_fixture.h"
+#include "xgl/input_stream.h"
 
 namespace tessaro::testing {
 namespace {
@@ -75,8 +79,73 @@ TEST_F(ShellWindow, DocumentWithAnErrorShowsOneMessageAndStaysWhite) {
     ASSERT_EQ(m_sink.messages.size(), 1u);
     EXPECT_EQ(m_sink.messages.front(), kBrokenMessage);
     EXPECT_EQ(nonWhitePixels(picture()), 0);
-    EXPECT_EQ(frame.windowTitle(), broken + QStringLiteral(" - Tessaro"));
-    EXPECT_TRUE(command(kCloseCommand)->isEnabled());
+}
+
+struct FailureCase {
+    const char* name;
+    // Makes the file in the folder and returns its path.
+    std::function<QString(ShellWindow&, const QString& folder)> make;
+    // The message, with NAME standing for the path.
+    const char* message;
+};
+
+void PrintTo(const FailureCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class FailedLoads : public ShellWindow, public ::testing::WithParamInterface<FailureCase> {
+  public:
+    QString write(const char* name, const char* content) { return writeDocument(name, content); }
+};
+
+const FailureCase kFailures[] = {
+    {"missing", [](ShellWindow&, const QString& folder) { return folder + "/nosuch.zgl"; },
+     "Cannot open NAME: No such file or directory"},
+    {"valid_document_named_txt",
+     [](ShellWindow& test, const QString&) {
+         return static_cast<FailedLoads&>(test).write("scene.txt",
+                                                      "<WORLD><BACKGROUND><BACKCOLOR>0 0 1"
+                                                      "</BACKCOLOR></BACKGROUND></WORLD>");
+     },
+     "Cannot open NAME: not an XGL or ZGL document"},
+    {"folder",
+     [](ShellWindow&, const QString& folder) {
+         QDir(folder).mkdir(QStringLiteral("models.xgl"));
+         return folder + "/models.xgl";
+     },
+     "Cannot open NAME: Is a directory"},
+    {"document_with_an_error",
+     [](ShellWindow& test, const QString&) {
+         return static_cast<FailedLoads&>(test).write("broken.xgl", kBrokenWorld);
+     },
+     kBrokenMessage},
+};
+
+// A load that fails says why, once, and is not reported as an open document, even
+// after a document that was drawn.
+TEST_P(FailedLoads, ShowTheirMessageAndLeaveNoDocument) {
+    CMainFrame& frame = start();
+    frame.openFile(samplePath());
+    ASSERT_TRUE(frame.loaded());
+    const QString path = GetParam().make(*this, m_folder.path());
+    frame.openFile(path);
+    ASSERT_EQ(m_sink.messages.size(), 1u);
+    EXPECT_EQ(QString::fromStdString(m_sink.messages.front()),
+              QString::fromUtf8(GetParam().message).replace(QStringLiteral("NAME"), path));
+    EXPECT_EQ(frame.windowTitle(), QStringLiteral("Tessaro"));
+    EXPECT_FALSE(frame.loaded());
+    EXPECT_FALSE(command(kCloseCommand)->isEnabled());
+    EXPECT_EQ(nonWhitePixels(picture()), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, FailedLoads, ::testing::ValuesIn(kFailures),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ShellStart, MissingFileOnTheCommandLineIsNotTitled) {
+    CMainFrame& frame = start({QStringLiteral("tessaro"), m_folder.filePath("nosuch.zgl")});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !m_sink.messages.empty(); }, 5000));
+    EXPECT_EQ(frame.windowTitle(), QStringLiteral("Tessaro"));
+    EXPECT_FALSE(command(kCloseCommand)->isEnabled());
 }
 
 TEST_F(ShellWindow, ErrorAfterAPictureWhitensIt) {
@@ -85,15 +154,6 @@ TEST_F(ShellWindow, ErrorAfterAPictureWhitensIt) {
     ASSERT_GT(nonWhitePixels(picture()), 1000);
     frame.openFile(writeDocument("broken.xgl", kBrokenWorld));
     EXPECT_EQ(nonWhitePixels(picture()), 0);
-}
-
-TEST_F(ShellWindow, UnknownExtensionLoadsNothingButEnablesClose) {
-    CMainFrame& frame = start();
-    const QString other = writeDocument("scene.xgl.bak", kBrokenWorld);
-    frame.openFile(other);
-    EXPECT_TRUE(m_sink.messages.empty());
-    EXPECT_EQ(frame.windowTitle(), other + QStringLiteral(" - Tessaro"));
-    EXPECT_TRUE(command(kCloseCommand)->isEnabled());
 }
 
 TEST_F(ShellWindow, CloseClearsThePictureAndDisablesClose) {
@@ -246,8 +306,50 @@ TEST_F(ShellWindow, MenusHoldTheirCommandsInOrder) {
             seen.append(item->isSeparator() ? QStringLiteral("-") : item->text());
     }
     EXPECT_EQ(seen, (QStringList{"&File:", "&Open", "&Close", "-", "E&xit", "&View:", "&Toolbar",
-                                 "&Status Bar", "Tools:", "Examine", "Pan", "Zoom In",
-                                 "Default View", "&Help:", "&About Tessaro..."}));
+                                 "&Status Bar", "-", "&Headlight", "&Tools:", "Examine", "Pan",
+                                 "Zoom In", "Default View", "&Help:", "&About Tessaro..."}));
+    const std::pair<int, const char*> keys[] = {{kOpenCommand, "Ctrl+O"},
+                                                {kCloseCommand, "Ctrl+W"},
+                                                {kExitCommand, "Ctrl+Q"},
+                                                {kDefaultViewCommand, "Home"}};
+    for (const auto& [id, key] : keys)
+        EXPECT_EQ(command(id)->shortcut(), QKeySequence(QString::fromUtf8(key))) << key;
+}
+
+TEST_F(ShellWindow, CtrlOShowsTheOpenDialog) {
+    CMainFrame& frame = start();
+    frame.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
+    bool openDialog = false;
+    whenModalShows([&](QWidget* modal) {
+        openDialog = dynamic_cast<OpenSceneDialog*>(modal) != nullptr;
+        static_cast<QDialog*>(modal)->reject();
+    });
+    QTest::keyClick(&frame, Qt::Key_O, Qt::ControlModifier);
+    EXPECT_TRUE(openDialog);
+}
+
+TEST_F(ShellWindow, HeadlightLightsAnAmbientOnlyDocument) {
+    CMainFrame& frame = start();
+    // Green under white ambient light only: one flat colour.
+    frame.openFile(writeDocument(
+        "dim.xgl",
+        "<WORLD><BACKGROUND><BACKCOLOR>1 1 1</BACKCOLOR></BACKGROUND><LIGHTING><AMBIENT>0.2 0.2 0.2"
+        "</AMBIENT></LIGHTING><MESH><MAT ID=\"1\">"
+        "<AMB>0.2 0.2 0.2</AMB><DIFF>0.1 0.8 0.1</DIFF></MAT><F><MATREF>1</MATREF><FV1><P>0 0 0"
+        "</P></FV1><FV2><P>1 0 0</P></FV2><FV3><P>1 1 0</P></FV3></F><F><MATREF>1</MATREF><FV1>"
+        "<P>0 0 0</P></FV1><FV2><P>1 1 0</P></FV2><FV3><P>0 1 0</P></FV3></F></MESH></WORLD>"));
+    ASSERT_TRUE(frame.loaded()) << m_sink.messages.front();
+    const QImage dim = picture();
+    command(kHeadlightCommand)->trigger();
+    const QImage lit = picture();
+    command(kHeadlightCommand)->trigger();
+    EXPECT_FALSE(viewState().headlight());
+    EXPECT_EQ(picture(), dim);
+    ASSERT_NE(lit, dim);
+    // The lit face is brighter green than the dim one at the middle of the view.
+    const QPoint middle(dim.width() / 2, dim.height() / 2);
+    EXPECT_GT(lit.pixelColor(middle).green(), dim.pixelColor(middle).green() + 50);
 }
 
 TEST_F(ShellWindow, DroppedSceneFileOpensLikeOpen) {
@@ -273,6 +375,91 @@ TEST_F(ShellWindow, OtherDroppedFilesAreRefused) {
     QApplication::sendEvent(&frame, &enter);
     EXPECT_FALSE(enter.isAccepted());
     EXPECT_EQ(frame.windowTitle(), QStringLiteral("Tessaro"));
+}
+
+// Reads a file of `size` bytes through the file stream, as a load does.
+void readThrough(const QString& path, int size) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(size, 'x'));
+    file.close();
+    FileInputStream stream;
+    ASSERT_TRUE(stream.open(QFile::encodeName(path).constData(), nullptr));
+    bool more = true;
+    while (more) {
+        std::uint32_t length = 0;
+        const std::uint8_t* data = nullptr;
+        ASSERT_TRUE(stream.read(more, length, data, nullptr));
+    }
+}
+
+TEST_F(ShellWindow, LongLoadShowsItsProgressAndQuickOneDoesNot) {
+    CMainFrame& frame = start();
+    const struct {
+        int delayMs;
+        bool shows;
+    } cases[] = {{0, true}, {kProgressDelayMs, false}};
+    for (const auto& c : cases) {
+        QStringList seen;
+        const QMetaObject::Connection watch =
+            QObject::connect(frame.statusBar(), &QStatusBar::messageChanged,
+                             [&seen](const QString& message) { seen.append(message); });
+        int resumed = 0;
+        {
+            const LoadProgress progress(
+                frame.statusBar(), QStringLiteral("big.xgl"), [&resumed] { ++resumed; }, c.delayMs);
+            readThrough(m_folder.filePath(QStringLiteral("big.xgl")), 5 * 65536 + 100);
+        }
+        QObject::disconnect(watch);
+        if (!c.shows) {
+            EXPECT_TRUE(seen.isEmpty()) << seen.join(QLatin1Char('|')).toStdString();
+            continue;
+        }
+        ASSERT_GE(seen.size(), 3);
+        EXPECT_EQ(seen.first(),
+                  QStringLiteral("Loading big.xgl: %1 %").arg(65536 * 100 / (5 * 65536 + 100)));
+        EXPECT_TRUE(seen.contains(QStringLiteral("Loading big.xgl: 100 %")));
+        EXPECT_EQ(frame.statusBar()->currentMessage(), QStringLiteral("Ready"));
+        EXPECT_EQ(resumed, 6);
+    }
+}
+
+// Each start reads the settings of a folder of its own.
+class ShellPlacement : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_settings.isValid());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settings.path());
+    }
+    void TearDown() override { viewState().setHeadlight(false); }
+
+    std::unique_ptr<CMainFrame> restart() {
+        auto frame = startViewer({QStringLiteral("tessaro")});
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(frame.get()));
+        return frame;
+    }
+
+    QTemporaryDir m_settings;
+};
+
+TEST_F(ShellPlacement, FirstStartIsLargeAndCentredAndARestartKeepsWhatWasLeft) {
+    std::unique_ptr<CMainFrame> frame = restart();
+    EXPECT_GE(frame->width(), 800);
+    EXPECT_GE(frame->height(), 600);
+    const QPoint screenMiddle = frame->screen()->availableGeometry().center();
+    EXPECT_LE((frame->geometry().center() - screenMiddle).manhattanLength(), 4);
+    EXPECT_FALSE(frame->action(kHeadlightCommand)->isChecked());
+
+    frame->resize(900, 700);
+    frame->action(kHeadlightCommand)->trigger();
+    frame->close();
+    frame.reset();
+    viewState().setHeadlight(false);
+
+    frame = restart();
+    EXPECT_EQ(frame->size(), QSize(900, 700));
+    EXPECT_TRUE(viewState().headlight());
+    EXPECT_TRUE(frame->action(kHeadlightCommand)->isChecked());
 }
 
 TEST(ShellSettings, LiveUnderTheWizardOrganisation) {

@@ -19,8 +19,8 @@ struct KeepMessage : MessageSink {
 
 }  // namespace
 
-HeadlessResult renderDocument(const std::string& fileName, int width, int height,
-                              RgbImage& picture) {
+HeadlessResult renderDocument(const std::string& fileName, int width, int height, RgbImage& picture,
+                              const std::function<void()>& afterLoad) {
     HeadlessResult result;
     std::string error;
     std::unique_ptr<RenderSurface> surface = createHeadlessSurface(width, height, &error);
@@ -38,6 +38,7 @@ HeadlessResult renderDocument(const std::string& fileName, int width, int height
     if (messages.shown) {
         result.message = messages.message;
     } else {
+        if (afterLoad) afterLoad();
         picture.width = width;
         picture.height = height;
         picture.pixels = readPixelsRgb(width, height);

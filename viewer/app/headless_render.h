@@ -2,6 +2,7 @@
 // it (fitted camera, default orientation), for tessaro-cli and the picture tests.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "render/png.h"
@@ -14,7 +15,8 @@ struct HeadlessResult {
 };
 
 // Loads `fileName` on an off-screen surface of width x height and reads the picture.
-HeadlessResult renderDocument(const std::string& fileName, int width, int height,
-                              RgbImage& picture);
+// `afterLoad` runs between a successful load and the reading, to move the camera.
+HeadlessResult renderDocument(const std::string& fileName, int width, int height, RgbImage& picture,
+                              const std::function<void()>& afterLoad = {});
 
 }  // namespace tessaro

@@ -2,19 +2,24 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDialog>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QStatusBar>
 #include <QToolBar>
 
+#include "app/load_progress.h"
 #include "app/scene_view.h"
 #include "app/shell_images.h"
 #include "app/shell_texts.h"
+#include "app/window_settings.h"
+#include "render/renderer.h"
 
 namespace tessaro {
 
@@ -49,16 +54,18 @@ NavigationMode toggled(NavigationMode current, NavigationMode tool) {
 }  // namespace
 
 CMainFrame::CMainFrame(const QStringList& arguments, MessageSink* messages)
-    : m_messageBox(this), m_document(messages != nullptr ? messages : &m_messageBox) {
+    : m_messageBox(this),
+      m_messages(messages != nullptr ? messages : &m_messageBox),
+      m_document(&m_messages) {
     setWindowTitle(QString::fromUtf8(kAppName));
     m_view = new SceneView(this);
     m_view->setObjectName(QStringLiteral("view%1").arg(kViewChildId));
     setCentralWidget(m_view);
     setFocusProxy(m_view);
     setAcceptDrops(true);
-    for (const int command :
-         {kOpenCommand, kCloseCommand, kExitCommand, kToolBarCommand, kStatusBarCommand,
-          kExamineCommand, kPanCommand, kZoomCommand, kDefaultViewCommand, kAboutCommand})
+    for (const int command : {kOpenCommand, kCloseCommand, kExitCommand, kToolBarCommand,
+                              kStatusBarCommand, kExamineCommand, kPanCommand, kZoomCommand,
+                              kDefaultViewCommand, kHeadlightCommand, kAboutCommand})
         addCommand(command);
     createMenus();
     createToolBar();
@@ -80,10 +87,12 @@ QAction* CMainFrame::addCommand(int command) {
     auto* action = new QAction(text(menuText(command)), this);
     action->setObjectName(QStringLiteral("command%1").arg(command));
     action->setStatusTip(text(commandPrompt(command)));
+    action->setShortcut(QKeySequence(text(commandShortcut(command))));
     if (!commandTip(command).empty()) action->setToolTip(text(commandTip(command)));
     const bool checkable = command == kToolBarCommand || command == kStatusBarCommand ||
                            command == kExamineCommand || command == kPanCommand ||
-                           command == kZoomCommand || command == kDefaultViewCommand;
+                           command == kZoomCommand || command == kDefaultViewCommand ||
+                           command == kHeadlightCommand;
     action->setCheckable(checkable);
     m_actions[command] = action;
     return action;
@@ -100,8 +109,8 @@ void CMainFrame::createMenus() {
         std::initializer_list<int> commands;  // 0: a separator
     } menus[] = {
         {"&File", {kOpenCommand, kCloseCommand, 0, kExitCommand}},
-        {"&View", {kToolBarCommand, kStatusBarCommand}},
-        {"Tools", {kExamineCommand, kPanCommand, kZoomCommand, kDefaultViewCommand}},
+        {"&View", {kToolBarCommand, kStatusBarCommand, 0, kHeadlightCommand}},
+        {"&Tools", {kExamineCommand, kPanCommand, kZoomCommand, kDefaultViewCommand}},
         {"&Help", {kAboutCommand}},
     };
     for (const auto& m : menus) {
@@ -163,6 +172,7 @@ void CMainFrame::connectCommands() {
     on(kPanCommand, [this] { toggleTool(NavigationMode::Pan); });
     on(kZoomCommand, [this] { toggleTool(NavigationMode::Zoom); });
     on(kDefaultViewCommand, [this] { m_view->showDefaultView(); });
+    on(kHeadlightCommand, [this] { setHeadlight(action(kHeadlightCommand)->isChecked()); });
     on(kAboutCommand, [this] { showAbout(); });
 }
 
@@ -175,18 +185,41 @@ void CMainFrame::refreshCommandStates() {
     action(kDefaultViewCommand)->setChecked(static_cast<int>(m_mode) == 7);
     action(kToolBarCommand)->setChecked(!m_toolBar->isHidden());
     action(kStatusBarCommand)->setChecked(!statusBar()->isHidden());
+    action(kHeadlightCommand)->setChecked(viewState().headlight());
 }
 
 void CMainFrame::openFile(const QString& fileName) {
+    // Progress lets the window paint during a load; a second one must wait.
+    if (m_loading) return;
     m_view->withContext([this, fileName] {
-        {
-            WaitCursor wait;
-            m_document.load(QFile::encodeName(fileName).constData());
-        }
-        setWindowTitle(QString::fromStdString(windowTitleFor(fileName.toStdString())));
-        m_loaded = true;
+        if (m_loading) return;
+        m_loading = true;
+        const bool drawn = loadScene(fileName);
+        setWindowTitle(drawn ? QString::fromStdString(windowTitleFor(fileName.toStdString()))
+                             : QString::fromUtf8(kAppName));
+        m_loaded = drawn;
+        m_loading = false;
         refreshCommandStates();
     });
+}
+
+// True when the document was drawn; every failure has shown its message.
+bool CMainFrame::loadScene(const QString& fileName) {
+    const QByteArray name = QFile::encodeName(fileName);
+    const std::string problem = openProblem(name.constData());
+    m_messages.forget();
+    if (!problem.empty()) {
+        m_view->clearPicture();
+        m_messages.showMessage(problem.c_str());
+        return false;
+    }
+    {
+        WaitCursor wait;
+        const LoadProgress progress(statusBar(), QFileInfo(fileName).fileName(),
+                                    [this] { m_view->makeCurrent(); });
+        m_document.load(name.constData());
+    }
+    return !m_messages.shown();
 }
 
 void CMainFrame::chooseAndOpen() {
@@ -207,6 +240,15 @@ void CMainFrame::toggleTool(NavigationMode tool) {
     m_view->setMode(m_mode);
 }
 
+void CMainFrame::setHeadlight(bool on) {
+    storeHeadlight(on);
+    m_view->withContext([this, on] {
+        viewState().setHeadlight(on);
+        viewState().redraw();
+        m_view->update();
+    });
+}
+
 void CMainFrame::showAbout() {
     makeAboutBox(this)->exec();
 }
@@ -215,6 +257,15 @@ void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
     if (event->mimeData()->hasUrls() && !droppedSceneFile(event->mimeData()->urls()).isEmpty()) {
         event->acceptProposedAction();
     }
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    if (m_loading) {
+        event->ignore();
+        return;
+    }
+    storeWindowPlacement(*this);
+    QMainWindow::closeEvent(event);
 }
 
 void CMainFrame::dropEvent(QDropEvent* event) {

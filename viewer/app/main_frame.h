@@ -9,6 +9,7 @@
 
 #include <map>
 
+#include "app/load_outcome.h"
 #include "app/navigation.h"
 #include "app/scene_document.h"
 #include "app/shell_dialogs.h"
@@ -28,7 +29,8 @@ class CMainFrame final : public QMainWindow {
     CMainFrame(const CMainFrame&) = delete;
     CMainFrame& operator=(const CMainFrame&) = delete;
 
-    // Loads the file under the wait cursor, then titles the window after it.
+    // Loads the file under the wait cursor, then titles the window after it. A load
+    // that fails shows why and leaves the window titled "Tessaro" with Close off.
     void openFile(const QString& fileName);
 
     QAction* action(int command) const;
@@ -42,6 +44,7 @@ class CMainFrame final : public QMainWindow {
   protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
   private:
     QAction* addCommand(int command);
@@ -49,12 +52,15 @@ class CMainFrame final : public QMainWindow {
     void createToolBar();
     void createStatusBar();
     void connectCommands();
+    bool loadScene(const QString& fileName);
     void chooseAndOpen();
     void closeDocument();
     void toggleTool(NavigationMode tool);
     void showAbout();
+    void setHeadlight(bool on);
 
     MessageBoxSink m_messageBox;
+    NotingSink m_messages;
     SceneDocument m_document;
     SceneView* m_view = nullptr;
     QToolBar* m_toolBar = nullptr;
@@ -62,6 +68,7 @@ class CMainFrame final : public QMainWindow {
     QTimer m_refresh;
     NavigationMode m_mode = NavigationMode::Examine;
     bool m_loaded = false;
+    bool m_loading = false;
 };
 
 }  // namespace tessaro

@@ -225,4 +225,14 @@ Camera defaultView(const Camera& camera) {
     return Camera{{0, 0, 1}, {0, 1, 0}, {0, 0, 0}, {depth, depth, depth}};
 }
 
+Camera examineTurn(const Camera& camera, int dx, int dy, int width, int height) {
+    NavigationState state;
+    state.mode = NavigationMode::Examine;
+    const ClientPoint from{width / 2, height / 2};
+    const NavigationStep down = leftDown(state, camera, from);
+    const NavigationStep moved =
+        mouseMove(down.state, down.camera, {from.x + dx, from.y + dy}, height);
+    return moved.camera;
+}
+
 }  // namespace tessaro

@@ -94,4 +94,8 @@ NavigationStep wheel(const NavigationState& state, const Camera& camera, int del
 // navigation changes it.
 Camera defaultView(const Camera& camera);
 
+// The camera after a left drag with the Examine tool from the middle of a view of
+// width x height pixels by (dx, dy) pixels, as one mouse move.
+Camera examineTurn(const Camera& camera, int dx, int dy, int width, int height);
+
 }  // namespace tessaro

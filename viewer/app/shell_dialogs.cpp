@@ -50,6 +50,22 @@ void addAboutContents(QDialog& box, const DialogUnits& units) {
     QObject::connect(ok, &QPushButton::clicked, &box, &QDialog::accept);
 }
 
+// The framework places a box by its size before its text is laid out, so it may
+// land off the window's middle; this one moves there once it has its final size.
+class CentredMessageBox final : public QMessageBox {
+  public:
+    using QMessageBox::QMessageBox;
+
+  protected:
+    void showEvent(QShowEvent* event) override {
+        QMessageBox::showEvent(event);
+        if (parentWidget() == nullptr) return;
+        const QPoint middle = parentWidget()->window()->frameGeometry().center();
+        const QSize size = frameGeometry().size();
+        move(middle - QPoint(size.width() / 2, size.height() / 2));
+    }
+};
+
 }  // namespace
 
 void MessageBoxSink::showMessage(const char* text) {
@@ -57,8 +73,9 @@ void MessageBoxSink::showMessage(const char* text) {
 }
 
 std::unique_ptr<QMessageBox> makeMessageBox(QWidget* parent, const char* text) {
-    return std::make_unique<QMessageBox>(QMessageBox::Warning, QString::fromUtf8(kAppName),
-                                         QString::fromLocal8Bit(text), QMessageBox::Ok, parent);
+    return std::make_unique<CentredMessageBox>(QMessageBox::Warning, QString::fromUtf8(kAppName),
+                                               QString::fromLocal8Bit(text), QMessageBox::Ok,
+                                               parent);
 }
 
 OpenSceneDialog::OpenSceneDialog(QWidget* parent) : QFileDialog(parent) {

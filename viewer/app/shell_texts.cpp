@@ -12,18 +12,21 @@ struct CommandStrings {
     int command;
     const char* menu;
     const char* promptAndTip;
+    const char* shortcut = "";
 };
 
 constexpr CommandStrings kCommands[] = {
-    {kOpenCommand, "&Open", ""},
-    {kCloseCommand, "&Close", ""},
-    {kExitCommand, "E&xit", ""},
+    {kOpenCommand, "&Open", "", "Ctrl+O"},
+    {kCloseCommand, "&Close", "", "Ctrl+W"},
+    {kExitCommand, "E&xit", "", "Ctrl+Q"},
     {kToolBarCommand, "&Toolbar", ""},
     {kStatusBarCommand, "&Status Bar", ""},
     {kExamineCommand, "Examine", "Rotates the world\nRotate World"},
     {kPanCommand, "Pan", "Pans the world\nPan World"},
     {kZoomCommand, "Zoom In", "Zooms into the center of the world\nZoom In"},
-    {kDefaultViewCommand, "Default View", "Shows the default view of the world\nDefault View"},
+    {kDefaultViewCommand, "Default View", "Shows the default view of the world\nDefault View",
+     "Home"},
+    {kHeadlightCommand, "&Headlight", "Lights the world from the viewer\nHeadlight"},
     {kAboutCommand, "&About Tessaro...", ""},
 };
 
@@ -65,6 +68,11 @@ std::string commandTip(int command) {
 std::string_view menuText(int command) {
     const CommandStrings* c = find(command);
     return c != nullptr ? c->menu : "";
+}
+
+std::string_view commandShortcut(int command) {
+    const CommandStrings* c = find(command);
+    return c != nullptr ? c->shortcut : "";
 }
 
 std::string windowTitleFor(std::string_view fileName) {

@@ -13,6 +13,7 @@ inline constexpr int kPanCommand = 32777;
 inline constexpr int kExamineCommand = 32778;
 inline constexpr int kZoomCommand = 32779;
 // kDefaultViewCommand (32780) lives with the navigation.
+inline constexpr int kHeadlightCommand = 32781;
 inline constexpr int kOpenCommand = 57601;
 inline constexpr int kCloseCommand = 57602;
 inline constexpr int kAboutCommand = 57664;
@@ -62,6 +63,9 @@ std::string commandTip(int command);
 
 // The menu text of a command ("&Open", "Zoom In", ...); empty for an unknown one.
 std::string_view menuText(int command);
+
+// The key that runs a command, in the portable text form ("Ctrl+O"); empty for none.
+std::string_view commandShortcut(int command);
 
 // "NAME - Tessaro", or "Tessaro" alone for a name of 1024 characters or more.
 std::string windowTitleFor(std::string_view fileName);

@@ -8,6 +8,8 @@
 #include "app/scene_view.h"
 #include "app/shell_images.h"
 #include "app/shell_texts.h"
+#include "app/window_settings.h"
+#include "render/renderer.h"
 
 namespace tessaro {
 
@@ -34,9 +36,11 @@ void configureApplication() {
 }
 
 std::unique_ptr<CMainFrame> startViewer(const QStringList& arguments) {
+    viewState().setHeadlight(storedHeadlight());
     auto frame = std::make_unique<CMainFrame>(arguments);
     frame->setWindowIcon(appIcon());
     recentFiles();
+    placeWindow(*frame);
     frame->show();
     return frame;
 }

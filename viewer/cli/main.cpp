@@ -1,10 +1,14 @@
 // tessaro-cli: the viewer's engine without a window, for people and scripts.
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "app/headless_render.h"
+#include "app/navigation.h"
+#include "progress_bar.h"
+#include "render/renderer.h"
 #include "scene/scene_consumer.h"
 #include "xgl/document_info.h"
 #include "xgl/input_stream.h"
@@ -20,10 +24,12 @@ void printUsage() {
     std::fputs(
         "usage: tessaro-cli check FILE\n"
         "       tessaro-cli info FILE [--json]\n"
-        "       tessaro-cli render FILE -o OUT.png [--size WxH]\n"
+        "       tessaro-cli render FILE -o OUT.png [--size WxH] [--headlight] [--turn X,Y]\n"
         "  check   validate an .xgl or .zgl document; prints the first message.\n"
         "  info    also counts what the document holds, with load time and peak memory.\n"
-        "  render  writes the picture the viewer shows after loading (default 800x600).\n"
+        "  render  writes the picture the viewer shows after loading (default 800x600);\n"
+        "          --headlight adds a white light from the viewer, --turn X,Y turns the\n"
+        "          model as a drag of X and Y pixels with the Examine tool would.\n"
         "  exit 0 valid, 1 invalid (the message is printed), 2 cannot open\n",
         stderr);
 }
@@ -65,7 +71,10 @@ int check(const char* fileName) {
 
 int info(const char* fileName, bool json) {
     if (!openable(fileName)) return kCannotOpen;
-    const tessaro::DocumentInfo info = tessaro::describeDocument(fileName);
+    const tessaro::DocumentInfo info = [fileName] {
+        const tessaro::TerminalProgress progress;
+        return tessaro::describeDocument(fileName);
+    }();
     if (json) {
         std::fputs(tessaro::toJson(info).c_str(), stdout);
     } else if (info.message) {
@@ -82,17 +91,41 @@ bool parseSize(const char* text, int& width, int& height) {
            width <= 16384 && height <= 16384;
 }
 
-// tessaro-cli render FILE -o OUT.png [--size WxH]
+// A drag longer than this has turned the model many times over already.
+constexpr int kLongestTurn = 10000;
+
+bool parseTurn(const char* text, int& x, int& y) {
+    char tail = 0;
+    return std::sscanf(text, "%d,%d%c", &x, &y, &tail) == 2 && std::abs(x) <= kLongestTurn &&
+           std::abs(y) <= kLongestTurn;
+}
+
+// Turns the fitted camera as a drag from the middle of the picture would.
+void turnCamera(int x, int y, int width, int height) {
+    tessaro::Camera camera;
+    tessaro::viewState().getOrientation(camera.forward, camera.up);
+    tessaro::viewState().getViewBox(camera.centre, camera.size);
+    const tessaro::Camera turned = tessaro::examineTurn(camera, x, y, width, height);
+    tessaro::viewState().setOrientation(turned.forward, turned.up);
+}
+
+// tessaro-cli render FILE -o OUT.png [--size WxH] [--headlight] [--turn X,Y]
 int render(int argc, char** argv) {
     const char* fileName = nullptr;
     const char* output = nullptr;
     int width = 800, height = 600;
+    int turnX = 0, turnY = 0;
+    bool headlight = false;
     for (int i = 2; i < argc; ++i) {
         const bool hasValue = i + 1 < argc;
         if (std::strcmp(argv[i], "-o") == 0 && hasValue) {
             output = argv[++i];
         } else if (std::strcmp(argv[i], "--size") == 0 && hasValue) {
             if (!parseSize(argv[++i], width, height)) return usageError("bad --size, use WxH");
+        } else if (std::strcmp(argv[i], "--turn") == 0 && hasValue) {
+            if (!parseTurn(argv[++i], turnX, turnY)) return usageError("bad --turn, use X,Y");
+        } else if (std::strcmp(argv[i], "--headlight") == 0) {
+            headlight = true;
         } else if (fileName == nullptr && argv[i][0] != '-') {
             fileName = argv[i];
         } else {
@@ -102,9 +135,15 @@ int render(int argc, char** argv) {
     if (fileName == nullptr || output == nullptr)
         return usageError("render needs FILE and -o OUT.png");
     if (!openable(fileName)) return kCannotOpen;
+    tessaro::viewState().setHeadlight(headlight);
     tessaro::RgbImage picture;
-    const tessaro::HeadlessResult result =
-        tessaro::renderDocument(fileName, width, height, picture);
+    const auto turn = [&] {
+        if (turnX != 0 || turnY != 0) turnCamera(turnX, turnY, width, height);
+    };
+    const tessaro::HeadlessResult result = [&] {
+        const tessaro::TerminalProgress progress;
+        return tessaro::renderDocument(fileName, width, height, picture, turn);
+    }();
     if (!result.drawn) {
         printMessage(result.message);
         return kInvalid;

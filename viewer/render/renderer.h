@@ -99,6 +99,11 @@ class ViewState {
                         const BackgroundRecord* background,
                         const PoolVector<GeometryEntry>& entries);
     std::uint32_t sceneList() const { return m_sceneList; }
+    // A white directional light from the camera on top of the document's own, for
+    // documents lit so dimly that their shape does not show. Takes effect at the
+    // next redraw.
+    void setHeadlight(bool on) { m_headlight = on; }
+    bool headlight() const { return m_headlight; }
 
   private:
     void applyProjection();
@@ -109,6 +114,7 @@ class ViewState {
     double m_boxCentre[3] = {0, 0, 0};
     double m_boxSize[3] = {2, 2, 2};
     std::uint32_t m_sceneList = 0;
+    bool m_headlight = false;
 };
 
 // The one camera of the process.

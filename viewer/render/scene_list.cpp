@@ -15,6 +15,9 @@ std::uint32_t g_liveSceneList = 0;
 constexpr int kWordsInDrawingOrder[kPasses] = {0, 1, 3, 2};
 
 constexpr int kFixedLights = 8;
+// The headlight takes the last slot; the scene list leaves it alone unless the
+// document itself has eight lights, whose last then replaces the headlight.
+constexpr int kHeadlightSlot = kFixedLights - 1;
 
 bool isEntry(std::int32_t handle, const PoolVector<GeometryEntry>& entries) {
     return handle >= 0 && static_cast<std::uint32_t>(handle) < entries.count();
@@ -38,7 +41,7 @@ void emitLights(const LightingRecord* lighting) {
     glPushMatrix();
     glLoadIdentity();
     glEnable(GL_LIGHTING);
-    for (int i = 0; i < kFixedLights; ++i)
+    for (int i = 0; i < kHeadlightSlot; ++i)
         glDisable(static_cast<GLenum>(GL_LIGHT0 + i));
     if (lighting != nullptr) {
         const GLfloat ambient[4] = {lighting->ambient[0], lighting->ambient[1],
@@ -69,6 +72,23 @@ void emitGeometry(const WorldRecord* world, const PoolVector<GeometryEntry>& ent
             if (list != 0) internal::callChildList(list);
         }
     }
+}
+
+// Under the identity model-view matrix the light shines along the line of sight.
+void emitHeadlight(bool on) {
+    const GLenum id = GL_LIGHT0 + kHeadlightSlot;
+    if (!on) {
+        glDisable(id);
+        return;
+    }
+    const GLfloat white[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+    const GLfloat none[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+    const GLfloat fromViewer[4] = {0.0f, 0.0f, 1.0f, 0.0f};
+    glLightfv(id, GL_AMBIENT, none);
+    glLightfv(id, GL_DIFFUSE, white);
+    glLightfv(id, GL_SPECULAR, white);
+    glLightfv(id, GL_POSITION, fromViewer);
+    glEnable(id);
 }
 
 }  // namespace
@@ -150,6 +170,7 @@ void ViewState::redraw() {
                                 f(0), f(1), f(2), 0, 0,    0,    0,    1};
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
+    emitHeadlight(m_headlight);
     glMultMatrixf(rotation);
     glTranslatef(static_cast<float>(-m_sceneCentre[0]), static_cast<float>(-m_sceneCentre[1]),
                  static_cast<float>(-m_sceneCentre[2]));

@@ -30,7 +30,15 @@ ssize_t readFully(int fd, std::uint8_t* buffer, std::size_t n) {
     return static_cast<ssize_t>(done);
 }
 
+ReadObserver* g_readObserver = nullptr;
+
 }  // namespace
+
+ReadObserver* setReadObserver(ReadObserver* observer) {
+    ReadObserver* previous = g_readObserver;
+    g_readObserver = observer;
+    return previous;
+}
 
 // ---- FileInputStream ----
 
@@ -56,6 +64,7 @@ bool FileInputStream::attach(int handle, StreamErrorSink* sink) {
     if (S_ISDIR(info.st_mode)) return attachFailed(EISDIR, sink);
     if (::lseek(handle, 0, SEEK_SET) < 0 && S_ISREG(info.st_mode)) return false;
     m_remaining = static_cast<std::uint64_t>(info.st_size);
+    m_size = m_remaining;
     return true;
 }
 
@@ -85,6 +94,7 @@ bool FileInputStream::read(bool& more, std::uint32_t& length, const std::uint8_t
         return false;
     }
     m_remaining -= n;
+    if (g_readObserver != nullptr) g_readObserver->bytesRead(m_size - m_remaining, m_size);
     data = m_buffer.data();
     length = n;
     more = m_remaining != 0;

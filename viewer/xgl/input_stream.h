@@ -32,6 +32,19 @@ class InputStream {
 
 inline constexpr std::uint32_t kStreamBlockSize = 65536;
 
+// Told after every block a file stream reads how many of the file's bytes are read,
+// so that a long load can show its progress. One observer for the process.
+class ReadObserver {
+  public:
+    virtual void bytesRead(std::uint64_t done, std::uint64_t total) = 0;
+
+  protected:
+    ~ReadObserver() = default;
+};
+
+// Sets the observer (null for none) and returns the one it replaces.
+ReadObserver* setReadObserver(ReadObserver* observer);
+
 class FileInputStream final : public InputStream {
   public:
     FileInputStream() = default;
@@ -52,6 +65,7 @@ class FileInputStream final : public InputStream {
     bool attachFailed(int error, StreamErrorSink* sink);
 
     std::uint64_t m_remaining = 0;
+    std::uint64_t m_size = 0;
     int m_handle = -1;
     bool m_ownsHandle = false;
     std::array<std::uint8_t, kStreamBlockSize> m_buffer;

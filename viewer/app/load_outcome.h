@@ -1,0 +1,28 @@
+// What the shell needs to tell a failed load from a drawn one: why a name cannot be
+// loaded before anything is read, and whether the load itself showed a message.
+#pragma once
+
+#include <string>
+
+#include "app/scene_document.h"
+
+namespace tessaro {
+
+// The message for a name the viewer cannot load, or empty when it can try: the
+// name must end in .xgl or .zgl and name a file that opens for reading.
+std::string openProblem(const char* fileName);
+
+// Forwards messages to another sink and remembers that one was shown.
+class NotingSink final : public MessageSink {
+  public:
+    explicit NotingSink(MessageSink* target) : m_target(target) {}
+    void showMessage(const char* text) override;
+    void forget() { m_shown = false; }
+    bool shown() const { return m_shown; }
+
+  private:
+    MessageSink* m_target;
+    bool m_shown = false;
+};
+
+}  // namespace tessaro
