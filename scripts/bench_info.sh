@@ -8,7 +8,7 @@
 # figure is the median of RUNS runs made in this invocation; the programs take turns,
 # in an order that rotates from run to run, so that all of them see the same machine.
 #
-# Usage: scripts/bench_info.sh [--before REV] [--no-peer] [--mesh SIZE_MB,...] [SIZE_MB...]
+# Usage: scripts/bench_info.sh [--before REV] [--no-peer] [--mesh SIZE_MB,...] [SIZE_MB...|none]
 #                                  (default sizes: 10 100 500; single meshes: 100,500)
 #   --before REV  also times the tessaro-cli of git revision REV (built from a copy
 #                 in the scratch folder) and prints its figures beside today's.
@@ -41,6 +41,7 @@ while [ $# -gt 0 ]; do
     esac
 done
 [ ${#sizes[@]} -gt 0 ] || sizes=(10 100 500)
+[ "${sizes[*]}" != none ] || sizes=()
 
 # Goals the figures are reported against: many-mesh worlds ("world-"), then single
 # meshes ("mesh-", whose peak goal holds at every size).
