@@ -232,18 +232,20 @@ void drawOp(QPainter& painter, const DrawOp& op) {
     }
 }
 
-void applyClip(QPainter& painter, const W2dGraphics& graphics, int clip) {
-    if (clip < 0 || clip >= static_cast<int>(graphics.clips.size())) {
-        painter.setClipping(false);
-        return;
-    }
+// Everything is clipped to the paper; a viewport's clip narrows that further.
+void applyClip(QPainter& painter, const W2dGraphics& graphics, int clip, const QRectF& paper) {
+    const QTransform toDevice = painter.worldTransform();
+    painter.resetTransform();
+    painter.setClipRect(paper);
+    painter.setWorldTransform(toDevice);
+    if (clip < 0 || clip >= static_cast<int>(graphics.clips.size())) return;
     QPainterPath path;
     path.setFillRule(Qt::OddEvenFill);
     for (const auto& contour : graphics.clips[static_cast<std::size_t>(clip)].contours) {
         path.addPolygon(polygonOf(contour, 0, contour.size()));
         path.closeSubpath();
     }
-    painter.setClipPath(path);
+    painter.setClipPath(path, Qt::IntersectClip);
 }
 
 }  // namespace
@@ -261,11 +263,13 @@ void drawSheet(QPainter& painter, const Sheet& sheet, const QRectF& target,
     const QRectF page = pageOf(sheet, logicalToPage);
     const QTransform toDevice = pageToDevice(page, target, adjustment);
     painter.save();
-    painter.fillRect(toDevice.mapRect(page), Qt::white);
+    const QRectF paper = toDevice.mapRect(page);
+    painter.fillRect(paper, Qt::white);
     painter.setWorldTransform(logicalToPage * toDevice);
     int clip = -1;
+    applyClip(painter, sheet.graphics, clip, paper);
     for (const DrawOp& op : sheet.graphics.ops) {
-        if (op.clip != clip) applyClip(painter, sheet.graphics, clip = op.clip);
+        if (op.clip != clip) applyClip(painter, sheet.graphics, clip = op.clip, paper);
         drawOp(painter, op);
     }
     painter.restore();
