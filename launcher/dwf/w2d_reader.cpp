@@ -489,16 +489,16 @@ class StreamDecoder {
             m_state.colour = {byteOf(numbers[0]), byteOf(numbers[1]), byteOf(numbers[2]),
                               byteOf(numbers[3])};
         } else if (name == "LineWeight" && !numbers.empty()) {
-            m_state.lineWeight = static_cast<std::int64_t>(numbers[0]);
+            m_state.lineWeight = internal::toLogical(numbers[0]);
         } else if (name == "Layer" && !numbers.empty()) {
-            m_state.layer = static_cast<int>(numbers[0]);
+            m_state.layer = internal::toInt(numbers[0]);
             if (const std::u16string* label = internal::firstString(tokens)) {
                 m_out.layerNames[m_state.layer] = internal::toUtf8(*label);
             }
         } else if (name == "View" && numbers.size() >= 4) {
-            m_out.view = LogicalBox{
-                {static_cast<std::int64_t>(numbers[0]), static_cast<std::int64_t>(numbers[1])},
-                {static_cast<std::int64_t>(numbers[2]), static_cast<std::int64_t>(numbers[3])}};
+            m_out.view =
+                LogicalBox{{internal::toLogical(numbers[0]), internal::toLogical(numbers[1])},
+                           {internal::toLogical(numbers[2]), internal::toLogical(numbers[3])}};
         } else if (name == "Units" && numbers.size() >= 16) {
             std::array<double, 16> matrix{};
             for (int i = 0; i < 16; ++i)
@@ -512,7 +512,9 @@ class StreamDecoder {
     }
 
     static std::uint8_t byteOf(double value) {
-        return static_cast<std::uint8_t>(value < 0 ? 0 : value > 255 ? 255 : value);
+        return static_cast<std::uint8_t>(!(value >= 0) ? 0
+                                         : value > 255 ? 255
+                                                       : value);  // NaN is 0
     }
 
     void contourFromAscii(const std::vector<double>& numbers) {

@@ -1,5 +1,7 @@
 #include "dwf/w2d_text.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -253,15 +255,15 @@ const std::u16string* firstString(const std::vector<BodyToken>& tokens) {
 
 bool contoursOf(const std::vector<double>& numbers,
                 std::vector<std::vector<LogicalPoint>>& contours) {
-    if (numbers.empty() || numbers[0] < 1 || numbers[0] + 1 > numbers.size()) return false;
+    // Written as "not inside the range" so that NaN fails too.
+    if (numbers.empty() || !(numbers[0] >= 1 && numbers[0] + 1 <= numbers.size())) return false;
     const std::size_t count = static_cast<std::size_t>(numbers[0]);
     std::size_t next = 1 + count;
     for (std::size_t i = 1; i <= count; ++i) {
-        if (numbers[i] < 1 || numbers[i] > (numbers.size() - next) / 2.0) return false;
+        if (!(numbers[i] >= 1 && numbers[i] <= (numbers.size() - next) / 2.0)) return false;
         std::vector<LogicalPoint> contour(static_cast<std::size_t>(numbers[i]));
         for (LogicalPoint& point : contour) {
-            point = {static_cast<std::int64_t>(numbers[next]),
-                     static_cast<std::int64_t>(numbers[next + 1])};
+            point = {toLogical(numbers[next]), toLogical(numbers[next + 1])};
             next += 2;
         }
         contours.push_back(std::move(contour));
@@ -294,6 +296,17 @@ std::string toUtf8(const std::u16string& text) {
         }
     }
     return out;
+}
+
+std::int64_t toLogical(double value) {
+    constexpr double kLimit = 4.0e12;  // far beyond 31 bits, far inside 64
+    if (std::isnan(value)) return 0;
+    return static_cast<std::int64_t>(std::clamp(value, -kLimit, kLimit));
+}
+
+int toInt(double value) {
+    if (std::isnan(value)) return 0;
+    return static_cast<int>(std::clamp(value, double{INT32_MIN}, double{INT32_MAX}));
 }
 
 }  // namespace plotwick::internal

@@ -49,4 +49,9 @@ bool contoursOf(const std::vector<double>& numbers,
 
 std::string toUtf8(const std::u16string& text);
 
+// An ASCII operand as an integer: clamped to the logical range (with room for sums of
+// a few values), NaN as 0. Casting an out-of-range double is undefined behaviour.
+std::int64_t toLogical(double value);
+int toInt(double value);
+
 }  // namespace plotwick::internal

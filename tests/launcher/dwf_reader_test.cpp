@@ -184,6 +184,23 @@ TEST(W2dReader, BadStreamsGiveOneClearMessageAndKeepWhatCameBefore) {
     }
 }
 
+// Found by the fuzzer: numbers beyond any integer range in ASCII operands.
+TEST(W2dReader, OutOfRangeAsciiNumbersAreClamped) {
+    const W2dGraphics graphics = readW2d(stream(
+        "(LineWeight 1e300)(Layer -1e400 'x')(Color -1e400,1e400,-5,300)(View 1e99,0 -1e99,5)"
+        "(Contour 1e300 1 2,3)(Contour 1 1e300 0,0)(Viewport (Contour 1 -1e300 0,0))"
+        "L 1,1 5,5"));
+    ASSERT_TRUE(graphics.complete) << graphics.message;
+    ASSERT_EQ(graphics.ops.size(), 1u) << "the broken contours are not drawn";
+    const DrawOp& line = graphics.ops[0];
+    EXPECT_GT(line.lineWeight, std::int64_t{1} << 31);
+    EXPECT_EQ(line.layer, INT32_MIN);
+    EXPECT_EQ(line.colour, (Rgba{0, 255, 0, 255}));
+    EXPECT_EQ(line.clip, -1);
+    ASSERT_TRUE(graphics.view.has_value());
+    EXPECT_LT(graphics.view->max.x, 0);
+}
+
 TEST(W2dReader, NestingWithinTheBoundIsSkipped) {
     const std::string deep = std::string(kMaxNesting, '(') + std::string(kMaxNesting, ')');
     const W2dGraphics graphics = readW2d(stream(deep + "L 1,1 5,5"));
