@@ -13,9 +13,11 @@
 namespace plotwick {
 namespace {
 
-// Gouraud triangles are drawn as this many rows of flat sub-triangles, which Qt can
-// fill; 8 rows keep a colour step below what the eye separates on a sheet-sized view.
-constexpr int kGouraudRows = 8;
+// Qt cannot fill with three colours, so a Gouraud triangle is drawn as rows of flat
+// sub-triangles about this many device pixels high: small enough that the steps do
+// not show, bounded so that a zoomed-in triangle stays cheap.
+constexpr double kGouraudStepPixels = 4;
+constexpr int kGouraudMaxRows = 48;
 constexpr int kCurveSegmentsPerTurn = 128;
 constexpr int kDefaultTextPixels = 12;
 
@@ -126,12 +128,23 @@ QColor mix(const Rgba& a, const Rgba& b, const Rgba& c, double wa, double wb, do
     return QColor(channel(&Rgba::r), channel(&Rgba::g), channel(&Rgba::b), channel(&Rgba::a));
 }
 
-// One Gouraud triangle as kGouraudRows^2 flat triangles, each in the colour of its centre.
+int gouraudRows(const QPainter& painter, const QPointF (&p)[3]) {
+    const QTransform& toDevice = painter.worldTransform();
+    double longest = 0;
+    for (int i = 0; i < 3; ++i) {
+        const QPointF edge = toDevice.map(p[i]) - toDevice.map(p[(i + 1) % 3]);
+        longest = std::max(longest, std::hypot(edge.x(), edge.y()));
+    }
+    return std::clamp(static_cast<int>(std::ceil(longest / kGouraudStepPixels)), 1,
+                      kGouraudMaxRows);
+}
+
+// One Gouraud triangle as rows of flat triangles, each in the colour of its centre.
 void drawGouraudTriangle(QPainter& painter, const DrawOp& op, std::size_t first) {
     const QPointF p[3] = {toQt(op.points[first]), toQt(op.points[first + 1]),
                           toQt(op.points[first + 2])};
     const Rgba* c = &op.vertexColours[first];
-    const int n = kGouraudRows;
+    const int n = gouraudRows(painter, p);
     auto at = [&](double i, double j) {
         const double wb = i / n, wc = j / n, wa = 1 - wb - wc;
         return std::pair{p[0] * wa + p[1] * wb + p[2] * wc, mix(c[0], c[1], c[2], wa, wb, wc)};

@@ -470,17 +470,26 @@ class StreamDecoder {
         if (!internal::findClosingParenthesis(m_data, at, close, error)) return fail(error);
         ByteCursor body(m_data.first(close), at + 1);
         const std::string name = internal::readName(body);
-        std::vector<BodyToken> tokens;
-        const bool parsed = internal::tokenize(body, tokens);
         m_in.seek(close + 1);
         if (name == "EndOfDWF") {
             m_out.complete = true;
             return true;
         }
-        // An operand list that does not read as expected is skipped like an unknown
-        // opcode: its extent is known, so the rest of the sheet stays readable.
-        if (parsed) applyAscii(name, tokens);
+        // Others (Creator, PlotInfo, fonts, images...) are only skipped: their extent
+        // is known without reading their operands.
+        if (!isApplied(name)) return true;
+        // An operand list that does not read as expected is skipped the same way.
+        std::vector<BodyToken> tokens;
+        if (internal::tokenize(body, tokens)) applyAscii(name, tokens);
         return true;
+    }
+
+    static bool isApplied(const std::string& name) {
+        for (const char* known :
+             {"Color", "LineWeight", "Layer", "View", "Units", "Contour", "Viewport"}) {
+            if (name == known) return true;
+        }
+        return false;
     }
 
     void applyAscii(const std::string& name, const std::vector<BodyToken>& tokens) {
