@@ -9,10 +9,10 @@
 #include <QPainter>
 
 #include <cmath>
+#include <fstream>
 
 #include "dwf/dwf_document.h"
 #include "dwf/sheet_painter.h"
-#include "dwf/w2d_reader.h"
 #include "dwf/w2d_writer.h"
 #include "sample_streams.h"
 
@@ -91,10 +91,16 @@ const std::vector<Probe>& sampleProbes() {
     return probes;
 }
 
+// Through a bare .w2d file, as a user would open it.
 Sheet sampleSheet() {
-    Sheet sheet;
-    sheet.graphics = readW2d(test::everyOpcodeStream());
-    return sheet;
+    const std::string path = test::scratchPath("every-opcode.w2d");
+    const std::vector<std::uint8_t> bytes = test::everyOpcodeStream();
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    DwfDocument document = readDwfFile(path);
+    if (document.sheets.size() != 1) ADD_FAILURE() << document.message;
+    return document.sheets.empty() ? Sheet{} : std::move(document.sheets[0]);
 }
 
 TEST(SheetPainter, EveryOpcodeDrawsWhatItSays) {
