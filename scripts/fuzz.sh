@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# Fuzzes the read path (fuzz/read_path_fuzzer.cpp) with libFuzzer, starting from the
-# corpus in tests/data/fuzz-corpus/.
-#   scripts/fuzz.sh [SECONDS]           long run (default 600 s); afterwards the new
-#                                       inputs that reach new code are merged into the
-#                                       corpus folder (files up to 20000 bytes)
-#   scripts/fuzz.sh --smoke [SECONDS]   short run (default 60 s) that leaves the corpus
-#                                       as it is; for scripts/test.sh
+# Fuzzes a reader with libFuzzer: the XGL read path (fuzz/read_path_fuzzer.cpp, corpus
+# in tests/data/fuzz-corpus/) or, with --dwf, the DWF reader (fuzz/dwf_stream_fuzzer.cpp,
+# corpus in tests/data/dwf-fuzz-corpus/).
+#   scripts/fuzz.sh [--dwf] [SECONDS]           long run (default 600 s); afterwards the
+#                                               new inputs that reach new code are merged
+#                                               into the corpus folder (files up to
+#                                               20000 bytes)
+#   scripts/fuzz.sh --smoke [--dwf] [SECONDS]   short run (default 60 s) that leaves the
+#                                               corpus as it is; for scripts/test.sh
 # Any crash, sanitizer report, leak, hang (10 s) or memory blow-up (4 GiB) stops the
 # run with a non-zero exit; the input that caused it is kept in build-fuzz/findings/.
 set -euo pipefail
@@ -17,6 +19,15 @@ if [ "${1:-}" = "--smoke" ]; then
     smoke=1
     shift
 fi
+target=read_path_fuzzer
+corpus="$root/tests/data/fuzz-corpus"
+dict="$root/fuzz/xgl.dict"
+if [ "${1:-}" = "--dwf" ]; then
+    target=dwf_stream_fuzzer
+    corpus="$root/tests/data/dwf-fuzz-corpus"
+    dict="$root/fuzz/w2d.dict"
+    shift
+fi
 seconds="${1:-$([ $smoke = 1 ] && echo 60 || echo 600)}"
 
 bash scripts/setup.sh
@@ -24,10 +35,9 @@ build="$root/build-fuzz"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
     -DTESSARO_FUZZ=ON -DTESSARO_CORE_ONLY=ON -DTESSARO_BENCHMARKS=OFF >/dev/null
-cmake --build "$build" --target read_path_fuzzer -j "$(nproc)"
+cmake --build "$build" --target "$target" -j "$(nproc)"
 
-corpus="$root/tests/data/fuzz-corpus"
-work="$build/fuzz-work"
+work="$build/fuzz-work-$target"
 findings="$build/findings"
 scratch="$build/fuzz-tmp"
 mkdir -p "$work" "$findings" "$scratch"
@@ -37,10 +47,10 @@ mkdir -p "$work" "$findings" "$scratch"
 export TMPDIR="$scratch"
 export ASAN_OPTIONS="detect_leaks=1:allocator_may_return_null=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
-fuzzer=("$build/fuzz/read_path_fuzzer" -dict="$root/fuzz/xgl.dict" -max_len=20000
+fuzzer=("$build/fuzz/$target" -dict="$dict" -max_len=20000
         -timeout=10 -rss_limit_mb=4096 -artifact_prefix="$findings/" -print_final_stats=1)
 
-echo "Fuzzing the read path for $seconds s"
+echo "Fuzzing $target for $seconds s"
 # New inputs go to the work folder; the checked-in corpus is only read.
 "${fuzzer[@]}" -max_total_time="$seconds" "$work" "$corpus"
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds everything and runs every test: the whole suite in
 # the normal build, then the core libraries' tests under AddressSanitizer and UBSan, then
-# a short run of the read-path fuzzer.
+# short runs of the read-path and DWF-reader fuzzers.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
@@ -19,5 +19,6 @@ bash scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DTESSARO_SANITIZE=ON 
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build-asan --output-on-failure -j "$(nproc)" -L core
 
-# A minute of fuzzing the read path; any finding fails the run (scripts/fuzz.sh).
+# A minute of fuzzing each reader; any finding fails the run (scripts/fuzz.sh).
 bash scripts/fuzz.sh --smoke 60
+bash scripts/fuzz.sh --smoke --dwf 60

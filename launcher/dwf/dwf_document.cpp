@@ -1,0 +1,150 @@
+#include "dwf/dwf_document.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string_view>
+
+#include "dwf/package_xml.h"
+#include "dwf/w2d_reader.h"
+#include "dwf/zip_reader.h"
+
+namespace plotwick {
+namespace {
+
+using internal::ManifestSection;
+using internal::ZipReader;
+
+// Larger entries are refused rather than held in memory; real sheets are a few MB.
+constexpr std::size_t kEntryLimit = std::size_t{512} << 20;
+constexpr std::size_t kHeaderSize = 12;
+
+bool startsWith(std::span<const std::uint8_t> bytes, std::string_view prefix) {
+    return bytes.size() >= prefix.size() &&
+           std::memcmp(bytes.data(), prefix.data(), prefix.size()) == 0;
+}
+
+bool isPackage(std::span<const std::uint8_t> bytes) {
+    return startsWith(bytes, "(DWF V") && bytes.size() >= kHeaderSize + 2 &&
+           bytes[kHeaderSize] == 'P' && bytes[kHeaderSize + 1] == 'K';
+}
+
+std::string_view textOf(const std::vector<std::uint8_t>& bytes) {
+    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+}
+
+const std::string* hrefOf(const ManifestSection& section, std::string_view role) {
+    for (const internal::Resource& resource : section.resources) {
+        if (resource.role == role) return &resource.href;
+    }
+    return nullptr;
+}
+
+void placeFromDescriptor(const ZipReader& zip, const ManifestSection& section, Sheet& sheet) {
+    const std::string* href = hrefOf(section, "descriptor");
+    if (href == nullptr) return;
+    const auto bytes = zip.read(*href, kEntryLimit);
+    std::string error;
+    const auto descriptor = bytes ? internal::parseDescriptor(textOf(*bytes), error) : std::nullopt;
+    if (!descriptor) return;  // the sheet is still drawn, fitted to what it holds
+    sheet.paper = descriptor->paper;
+    if (descriptor->transform) sheet.transform = *descriptor->transform;
+}
+
+Sheet readSection(const ZipReader& zip, const ManifestSection& section) {
+    Sheet sheet;
+    sheet.title = section.title;
+    placeFromDescriptor(zip, section, sheet);
+    const std::string* href = hrefOf(section, "2d streaming graphics");
+    if (href == nullptr) {
+        sheet.graphics.message = "The sheet \"" + section.title + "\" names no 2D graphics stream";
+        return sheet;
+    }
+    const auto stream = zip.read(*href, kEntryLimit);
+    if (!stream) {
+        sheet.graphics.message = "The manifest names the stream " + *href +
+                                 ", which the package does not hold (or cannot be read)";
+        return sheet;
+    }
+    sheet.graphics = readW2d(*stream);
+    return sheet;
+}
+
+bool has3dSections(const std::vector<ManifestSection>& sections) {
+    for (const ManifestSection& section : sections) {
+        if (section.type == "com.autodesk.dwf.eModel") return true;
+    }
+    return false;
+}
+
+DwfDocument readPackage(std::span<const std::uint8_t> bytes) {
+    DwfDocument document;
+    const ZipReader zip(bytes);
+    if (!zip.isOpen()) {
+        document.message = "The DWF package's ZIP archive cannot be read";
+        return document;
+    }
+    const auto manifestBytes = zip.read("manifest.xml", kEntryLimit);
+    if (!manifestBytes) {
+        document.message = "The DWF package holds no manifest.xml";
+        return document;
+    }
+    std::string error;
+    const auto sections = internal::parseManifest(textOf(*manifestBytes), error);
+    if (!sections) {
+        document.message = "The DWF package's manifest.xml cannot be read: " + error;
+        return document;
+    }
+    for (const ManifestSection& section : *sections) {
+        if (section.type == "com.autodesk.dwf.ePlot")
+            document.sheets.push_back(readSection(zip, section));
+    }
+    if (document.sheets.empty()) {
+        document.message = has3dSections(*sections)
+                               ? "The DWF package holds only 3D models and no 2D sheet"
+                               : "The DWF package holds no 2D sheet";
+    }
+    return document;
+}
+
+}  // namespace
+
+DwfDocument readDwf(std::span<const std::uint8_t> bytes) {
+    DwfDocument document;
+    if (bytes.empty()) {
+        document.message = "The file is empty";
+    } else if (isPackage(bytes)) {
+        document = readPackage(bytes);
+    } else if (startsWith(bytes, "(DWF V") || startsWith(bytes, "(W2D V")) {
+        Sheet sheet;
+        sheet.title = "Sheet 1";
+        sheet.graphics = readW2d(bytes);
+        document.sheets.push_back(std::move(sheet));
+    } else {
+        document.message = "Not a DWF file: it begins with neither (DWF V..) nor (W2D V..)";
+    }
+    return document;
+}
+
+DwfDocument readDwfFile(const std::string& path) {
+    std::unique_ptr<std::FILE, decltype(&std::fclose)> file(std::fopen(path.c_str(), "rb"),
+                                                            &std::fclose);
+    DwfDocument document;
+    if (!file) {
+        document.message = "Cannot open " + path + ": " + std::strerror(errno);
+        return document;
+    }
+    std::vector<std::uint8_t> bytes;
+    std::uint8_t block[65536];
+    for (std::size_t count = 0; (count = std::fread(block, 1, sizeof block, file.get())) > 0;) {
+        bytes.insert(bytes.end(), block, block + count);
+    }
+    if (std::ferror(file.get())) {
+        document.message = "Cannot read " + path + ": " + std::strerror(errno);
+        return document;
+    }
+    return readDwf(bytes);
+}
+
+}  // namespace plotwick

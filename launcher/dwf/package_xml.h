@@ -1,0 +1,36 @@
+// The two XML parts of a DWF 6 package that locate and place a sheet: the manifest
+// (sections and their resources) and a section's descriptor (paper and transform).
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "dwf/dwf_document.h"
+
+namespace plotwick::internal {
+
+struct Resource {
+    std::string role;
+    std::string href;
+};
+
+struct ManifestSection {
+    std::string type;
+    std::string title;
+    std::vector<Resource> resources;
+};
+
+struct Descriptor {
+    std::optional<Paper> paper;
+    std::optional<std::array<double, 16>> transform;
+    std::string graphicsHref;
+};
+
+// Nothing when the text is not well-formed XML; `error` then says where.
+std::optional<std::vector<ManifestSection>> parseManifest(std::string_view xml, std::string& error);
+std::optional<Descriptor> parseDescriptor(std::string_view xml, std::string& error);
+
+}  // namespace plotwick::internal

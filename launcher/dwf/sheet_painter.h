@@ -1,0 +1,27 @@
+// Draws a decoded sheet with QPainter into any paint device: the sheet's paper (or,
+// without one, its view extent or the extent of what it draws) is fitted into a target
+// rectangle with its aspect kept, shown as white paper, then zoomed and panned.
+#pragma once
+
+#include <QPainter>
+#include <QPointF>
+#include <QRectF>
+#include <QTransform>
+
+#include "dwf/dwf_document.h"
+
+namespace plotwick {
+
+struct ViewAdjustment {
+    double zoom = 1.0;  // 1 fits the page into the target
+    QPointF pan;        // device pixels
+};
+
+// Maps the sheet's logical units to device coordinates.
+QTransform sheetToDevice(const Sheet& sheet, const QRectF& target,
+                         const ViewAdjustment& adjustment = {});
+
+void drawSheet(QPainter& painter, const Sheet& sheet, const QRectF& target,
+               const ViewAdjustment& adjustment = {});
+
+}  // namespace plotwick

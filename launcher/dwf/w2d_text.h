@@ -1,0 +1,57 @@
+// The textual pieces of a 2D graphics stream: strings in their four forms, ASCII
+// numbers and points, and the operands of extended ASCII opcodes.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "dwf/byte_cursor.h"
+#include "dwf/display_list.h"
+
+namespace plotwick::internal {
+
+// A plain token, 'quoted' (with \ escapes), "hex UTF-16", or { int32 character count,
+// UTF-16LE, }. Skips leading blanks. False (cursor unmoved) when it is cut short.
+bool readString(ByteCursor& in, std::u16string& text);
+
+// A decimal integer after optional blanks and commas.
+bool readAsciiInteger(ByteCursor& in, std::int64_t& value);
+bool readAsciiPoint(ByteCursor& in, LogicalPoint& point);
+
+// The offset of the parenthesis that closes the one at `open`, skipping strings
+// inside. False with a message naming the offset when the data ends first or the
+// nesting is deeper than kMaxNesting.
+bool findClosingParenthesis(std::span<const std::uint8_t> data, std::size_t open,
+                            std::size_t& close, std::string& message);
+
+// The opcode name right after the opening parenthesis.
+std::string readName(ByteCursor& in);
+
+struct BodyToken {
+    enum class Kind { Number, String, Word, Open, Close } kind = Kind::Number;
+    double number = 0;
+    std::u16string text;
+};
+
+// Splits an opcode's operands; false when something in them cannot be read.
+bool tokenize(ByteCursor& in, std::vector<BodyToken>& tokens);
+
+std::vector<double> numbersOf(const std::vector<BodyToken>& tokens);
+// The numbers of the parenthesised group that begins with `word`, e.g. "(Contour ...)".
+std::vector<double> numbersAfterWord(const std::vector<BodyToken>& tokens, const char* word);
+const std::u16string* firstString(const std::vector<BodyToken>& tokens);
+
+// "n c1 ... cn x,y ..." into contours; false when the counts and points disagree.
+bool contoursOf(const std::vector<double>& numbers,
+                std::vector<std::vector<LogicalPoint>>& contours);
+
+std::string toUtf8(const std::u16string& text);
+
+// An ASCII operand as an integer: clamped to the logical range (with room for sums of
+// a few values), NaN as 0. Casting an out-of-range double is undefined behaviour.
+std::int64_t toLogical(double value);
+int toInt(double value);
+
+}  // namespace plotwick::internal
