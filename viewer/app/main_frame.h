@@ -10,8 +10,8 @@
 #include <map>
 
 #include "app/navigation.h"
-#include "app/scene_document.h"
 #include "app/shell_dialogs.h"
+#include "document/scene_document.h"
 
 class QToolBar;
 

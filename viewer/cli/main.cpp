@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/headless_render.h"
+#include "document/headless_render.h"
 #include "scene/scene_consumer.h"
 #include "xgl/document_info.h"
 #include "xgl/input_stream.h"

@@ -1,6 +1,6 @@
-#include "app/headless_render.h"
+#include "document/headless_render.h"
 
-#include "app/scene_document.h"
+#include "document/scene_document.h"
 #include "render/renderer.h"
 #include "render/surface.h"
 

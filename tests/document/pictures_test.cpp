@@ -8,7 +8,7 @@
 #include <fstream>
 #include <string>
 
-#include "app/headless_render.h"
+#include "document/headless_render.h"
 #include "render/png.h"
 
 namespace tessaro {

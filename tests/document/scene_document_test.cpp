@@ -1,4 +1,4 @@
-#include "app/scene_document.h"
+#include "document/scene_document.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <fstream>
 #include <string>
 
-#include "app/headless_render.h"
+#include "document/headless_render.h"
 
 namespace tessaro {
 namespace {

@@ -1,4 +1,4 @@
-#include "app/scene_document.h"
+#include "document/scene_document.h"
 
 #include <algorithm>
 #include <cmath>
