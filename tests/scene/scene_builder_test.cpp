@@ -38,7 +38,7 @@ struct BuilderTest : ::testing::Test {
     ~BuilderTest() override { world->release(); }
 
     RecordingConsumer consumer;
-    SceneBuilder builder{&consumer};
+    SceneBuilder builder{consumer};
     DefinitionScope* world = DefinitionScope::createWorld();
     int handOvers = 0;
 };

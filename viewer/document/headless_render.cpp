@@ -3,45 +3,36 @@
 #include "document/scene_document.h"
 #include "render/renderer.h"
 #include "render/surface.h"
+#include "xgl/scene_load_context.h"
 
 namespace tessaro {
 
-namespace {
-
-struct KeepMessage : MessageSink {
-    void showMessage(const char* text) override {
-        if (!shown) message = text;
-        shown = true;
-    }
-    bool shown = false;
-    std::string message;
-};
-
-}  // namespace
-
-HeadlessResult renderDocument(const std::string& fileName, int width, int height,
-                              RgbImage& picture) {
-    HeadlessResult result;
+// The file is opened before the surface is made, so that a file that cannot be
+// opened is reported as such even where nothing can be drawn.
+LoadResult renderDocument(const std::string& fileName, int width, int height, RgbImage& picture) {
+    LoadResult opened;
+    std::unique_ptr<InputStream> stream = openDocument(fileName.c_str(), opened);
     std::string error;
     std::unique_ptr<RenderSurface> surface = createHeadlessSurface(width, height, &error);
     if (!surface) {
-        result.message = "cannot draw without a window: " + error;
-        return result;
+        if (!stream) return opened;
+        return {LoadStatus::cannotDraw, "cannot draw without a window: " + error, 0};
     }
     createContext(surface.get());
     setViewport(width, height);
-    KeepMessage messages;
+    LoadResult result = opened;
     {
-        SceneDocument document(&messages);
-        document.load(fileName.c_str());
+        SceneDocument document;
+        if (stream) {
+            result = document.load(*stream);
+        } else {
+            document.clear();
+        }
     }
-    if (messages.shown) {
-        result.message = messages.message;
-    } else {
+    if (result.status != LoadStatus::invalid) {
         picture.width = width;
         picture.height = height;
         picture.pixels = readPixelsRgb(width, height);
-        result.drawn = true;
     }
     clearDisplay();
     destroyContext();

@@ -5,16 +5,14 @@
 #include <string>
 
 #include "render/png.h"
+#include "xgl/load_result.h"
 
 namespace tessaro {
 
-struct HeadlessResult {
-    bool drawn = false;   // a picture was made
-    std::string message;  // the load's message, or why nothing could be drawn
-};
-
-// Loads `fileName` on an off-screen surface of width x height and reads the picture.
-HeadlessResult renderDocument(const std::string& fileName, int width, int height,
-                              RgbImage& picture);
+// Loads `fileName` on an off-screen surface of width x height and reads the picture:
+// the document's, or a white one when the file cannot be opened. An invalid document
+// (its message in the result) or a missing surface (status cannotDraw) leaves
+// `picture` as it was.
+LoadResult renderDocument(const std::string& fileName, int width, int height, RgbImage& picture);
 
 }  // namespace tessaro

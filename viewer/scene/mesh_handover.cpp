@@ -88,7 +88,7 @@ class Compactor {
 
 }  // namespace
 
-MeshHandOver::MeshHandOver(SceneConsumer* consumer, NormalGenerator normals,
+MeshHandOver::MeshHandOver(SceneConsumer& consumer, NormalGenerator normals,
                            TextureResolver textures)
     : m_consumer(consumer), m_normals(std::move(normals)), m_textures(std::move(textures)) {}
 
@@ -270,11 +270,7 @@ std::int32_t MeshHandOver::resolveAndAdd(std::unique_ptr<DrawableMesh>& drawable
                                          MissingReference* missing) {
     if (!resolve(*drawable, scope, missing)) return kNone;
     if (needsNormals && m_normals) m_normals(*drawable);
-    if (m_consumer == nullptr) {
-        drawable.reset();
-        return kNotKept;
-    }
-    return m_consumer->addMesh(std::move(drawable));
+    return m_consumer.addMesh(std::move(drawable));
 }
 
 MeshEntry* MeshHandOver::handOver(MeshBuild& mesh, DefinitionScope* scope, SceneBuilder& builder) {
@@ -319,9 +315,7 @@ MeshEntry* MeshHandOver::handOverChunks(MeshBuild& mesh, DefinitionScope* scope,
     MeshEntry* entry = builder.newMeshEntry();
     entry->needsNormals = mesh.needsNormals;
     entry->handle =
-        m_consumer != nullptr
-            ? m_consumer->addMeshGroup(static_cast<std::uint32_t>(handles.size()), handles.data())
-            : kNotKept;
+        m_consumer.addMeshGroup(static_cast<std::uint32_t>(handles.size()), handles.data());
     return entry;
 }
 

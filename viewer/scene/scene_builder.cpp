@@ -5,7 +5,7 @@
 
 namespace tessaro {
 
-SceneBuilder::SceneBuilder(SceneConsumer* consumer) : m_consumer(consumer) {}
+SceneBuilder::SceneBuilder(SceneConsumer& consumer) : m_consumer(consumer) {}
 
 // Pending entries hold nodes whose children point at other entries; the nodes go
 // first, then the entries, so no destructor follows a pointer into freed memory.
@@ -150,8 +150,7 @@ bool SceneBuilder::tryRegister(DefinitionEntry& entry) {
 }
 
 void SceneBuilder::handOver(DefinitionEntry& entry) {
-    entry.handle = m_consumer != nullptr ? m_consumer->addObject(std::move(entry.pendingDefinition))
-                                         : kNotKept;
+    entry.handle = m_consumer.addObject(std::move(entry.pendingDefinition));
     entry.pendingDefinition.reset();
     entry.pendingScope.reset();
     wakeWaitersOf(entry);

@@ -284,14 +284,14 @@ bool bindTextureReference(TextureUse*& use, DefinitionScope* scope) {
     return true;
 }
 
-void registerTexture(TextureUse& use, SceneConsumer* consumer) {
+void registerTexture(TextureUse& use, SceneConsumer& consumer) {
     TextureRecord& texture = *use.pending;
     if (texture.imageHandle == kNone && texture.imageId != kNone && use.imageScope) {
         const TextureImageRecord* image =
             use.imageScope->findTextureImage(static_cast<std::uint32_t>(texture.imageId));
         if (image != nullptr) texture.imageHandle = image->handle;
     }
-    use.handle = consumer != nullptr ? consumer->addTexture(std::move(use.pending)) : kNotKept;
+    use.handle = consumer.addTexture(std::move(use.pending));
     use.pending.reset();
     use.imageScope.reset();
 }
@@ -514,9 +514,7 @@ void AppearanceRules::finishImage(SceneLoadContext& load, ParseContext owner,
     AppearanceState& s = load.m_appearanceState;
     const bool named = owner != PC::texture && owner != PC::sphereMap;
     std::unique_ptr<TextureImageRecord> definition = named ? copyWithoutPixels(*image) : nullptr;
-    SceneConsumer* consumer = load.m_consumer;
-    const std::int32_t handle =
-        consumer != nullptr ? consumer->addTextureImage(std::move(image)) : kNotKept;
+    const std::int32_t handle = load.m_consumer.addTextureImage(std::move(image));
     if (owner == PC::texture) {
         if (s.texture) s.texture->imageHandle = handle;
     } else if (owner == PC::sphereMap) {
@@ -642,7 +640,7 @@ TextureUse* AppearanceRules::textureReference(SceneLoadContext& load, std::uint3
 }
 
 bool resolveTextureUses(PoolVector<TextureUse*>& textures, DefinitionScope* scope,
-                        SceneConsumer* consumer) {
+                        SceneConsumer& consumer) {
     for (TextureUse*& use : textures) {
         if (use == nullptr) continue;
         if (!bindTextureReference(use, scope)) return false;

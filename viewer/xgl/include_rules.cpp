@@ -339,9 +339,7 @@ void IncludeRules::endExtGeom(SceneLoadContext& load) {
         load.raise(167);
         return;
     }
-    SceneConsumer* consumer = load.m_consumer;
-    const std::int32_t handle =
-        consumer != nullptr ? consumer->addExtGeom(std::move(block)) : kNotKept;
+    const std::int32_t handle = load.m_consumer.addExtGeom(std::move(block));
     block.reset();
     if (load.m_objectFrames.empty() || !load.m_objectFrames.back().node) return;
     PoolVector<std::int32_t>& handles = load.m_objectFrames.back().node->extGeomHandles;

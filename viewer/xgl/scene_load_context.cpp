@@ -3,6 +3,7 @@
 #include <expat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -32,7 +33,7 @@ struct ParserDeleter {
 
 }  // namespace
 
-SceneLoadContext::SceneLoadContext(SceneConsumer* consumer)
+SceneLoadContext::SceneLoadContext(SceneConsumer& consumer)
     : m_consumer(consumer), m_builder(consumer) {
     m_leafKind.fill(kNoLeaf);
     m_mesh.setErrorSink(this);
@@ -47,30 +48,38 @@ SceneLoadContext::~SceneLoadContext() {
     releaseScopes();
 }
 
-void SceneLoadContext::setConsumer(SceneConsumer* consumer) {
-    m_consumer = consumer;
-    m_builder.setConsumer(consumer);
-}
-
 // ---- parse and error path ----
 
-bool SceneLoadContext::parse(InputStream& stream, StreamErrorSink* sink) {
+LoadResult SceneLoadContext::parse(InputStream& stream, StreamErrorSink* sink) {
     m_sink = sink;
     m_stopped = false;
+    m_firstMessage = nullptr;
+    m_firstMessageLine = 0;
     std::unique_ptr<::XML_ParserStruct, ParserDeleter> parser(XML_ParserCreate(nullptr));
-    if (!parser) {
+    if (parser) {
+        m_parser = parser.get();
+        XML_SetUserData(parser.get(), this);
+        XML_SetElementHandler(parser.get(), onStart, onEnd);
+        XML_SetCharacterDataHandler(parser.get(), onText);
+        resetParserState();
+        feedBlocks(stream, parser.get());
+        m_parser = nullptr;
+    } else {
         reportError(kErrorReadingFile);
-        return false;
     }
-    XML_SetUserData(parser.get(), this);
-    XML_SetElementHandler(parser.get(), onStart, onEnd);
-    XML_SetCharacterDataHandler(parser.get(), onText);
-    resetParserState();
-
-    feedBlocks(stream, parser.get());
-    const bool clean = !m_stopped;
     m_stopped = true;
-    return clean;
+    return result();
+}
+
+// Built once the parse has returned, so that no callback allocates for it.
+LoadResult SceneLoadContext::result() const {
+    LoadResult result;
+    if (m_firstMessage != nullptr) {
+        result.status = LoadStatus::invalid;
+        result.message = m_firstMessage;
+        result.line = m_firstMessageLine;
+    }
+    return result;
 }
 
 void SceneLoadContext::resetParserState() {
@@ -113,7 +122,10 @@ void SceneLoadContext::reportSyntaxError(XML_Parser parser) {
 
 void SceneLoadContext::reportError(const char* text) {
     if (m_stopped) return;
-    if (m_consumer != nullptr) m_consumer->showError(text);
+    m_firstMessage = text;
+    if (m_parser != nullptr)
+        m_firstMessageLine = static_cast<int>(XML_GetCurrentLineNumber(m_parser));
+    m_consumer.showError(text);
     m_stopped = true;
 }
 
@@ -415,11 +427,26 @@ void SceneLoadContext::ruleLeave(TagId tag) {
 
 // ---- loading a named document ----
 
-bool loadDocument(const char* fileName, SceneConsumer& consumer, bool* opened) {
+std::unique_ptr<InputStream> openDocument(const char* fileName, LoadResult& result) {
+    result = LoadResult{};
+    if (!hasDocumentExtension(fileName)) {
+        result.status = LoadStatus::cannotOpen;
+        result.message = "not an XGL document (expected .xgl or .zgl)";
+        return nullptr;
+    }
     std::unique_ptr<InputStream> stream = openDocumentStream(fileName, nullptr);
-    if (opened != nullptr) *opened = stream != nullptr;
-    if (!stream) return false;
-    SceneLoadContext context(&consumer);
+    if (!stream) {
+        result.status = LoadStatus::cannotOpen;
+        result.message = std::string("cannot open: ") + std::strerror(errno);
+    }
+    return stream;
+}
+
+LoadResult loadDocument(const char* fileName, SceneConsumer& consumer) {
+    LoadResult result;
+    std::unique_ptr<InputStream> stream = openDocument(fileName, result);
+    if (!stream) return result;
+    SceneLoadContext context(consumer);
     return context.parse(*stream, nullptr);
 }
 

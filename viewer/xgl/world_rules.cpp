@@ -151,7 +151,7 @@ struct WorldRules::Access {
             !resolveWorld(load)) {
             return;
         }
-        if (load.m_consumer != nullptr) load.m_consumer->worldDone(std::move(load.m_world));
+        load.m_consumer.worldDone(std::move(load.m_world));
         load.m_world.reset();
         load.leaveScope();
     }
@@ -174,7 +174,7 @@ struct WorldRules::Access {
         const auto& tags = load.childTagsOf(PC::background);
         if (!require(load, count(tags, TagId::backcolor) == 1, kOneBackcolor)) return;
         auto& background = load.m_worldState.background;
-        if (load.m_consumer != nullptr) load.m_consumer->setBackground(std::move(background));
+        load.m_consumer.setBackground(std::move(background));
         background.reset();
     }
 
@@ -245,7 +245,7 @@ struct WorldRules::Access {
         const std::uint32_t lights = count(tags, TagId::directionallight);
         if (!require(load, ambient <= 1 && ambient + lights > 0, kLightingContent)) return;
         auto& lighting = load.m_worldState.lighting;
-        if (load.m_consumer != nullptr) load.m_consumer->setLighting(std::move(lighting));
+        load.m_consumer.setLighting(std::move(lighting));
         lighting.reset();
         load.m_worldState.currentLight = -1;
     }
@@ -292,8 +292,7 @@ struct WorldRules::Access {
             return;
         }
         auto& data = load.m_worldState.data;
-        const std::int32_t handle =
-            load.m_consumer != nullptr ? load.m_consumer->addData(std::move(data)) : kNotKept;
+        const std::int32_t handle = load.m_consumer.addData(std::move(data));
         data.reset();
         PoolVector<std::int32_t>* owner = dataOwner(load);
         if (owner != nullptr && owner->append(handle) == PoolVector<std::int32_t>::kFailed) {
