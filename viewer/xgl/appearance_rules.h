@@ -98,7 +98,7 @@ struct CountRule {
     std::uint32_t count;
     std::uint32_t atLeast;
     std::uint32_t atMost;
-    int message;
+    Message message;
 };
 
 // Raises the message of the first broken rule, in the order given; false then.

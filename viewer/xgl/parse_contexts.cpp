@@ -39,7 +39,7 @@ Child marker(TagId tag) {
 
 using T = TagId;
 
-// The vocabulary's nesting rules; any tag not listed for a context raises message 61.
+// The vocabulary's nesting rules; any tag not listed for a context raises tagInappropriate.
 const ContextChildren kContextChildren[] = {
     {PC::document, K::skip, {in(T::world, PC::world)}},
     {PC::world,
@@ -155,46 +155,46 @@ ChildRule childRule(ParseContext context, TagId tag) {
     return ruleTable()[r][t];
 }
 
-int needsDataMessage(ParseContext context) {
+std::optional<Message> needsDataMessage(ParseContext context) {
     switch (context) {
         case PC::object:
-            return 87;
+            return Message::objectNeedsData;
         case PC::mesh:
-            return 88;
+            return Message::meshNeedsData;
         case PC::face:
-            return 89;
+            return Message::faceNeedsData;
         case PC::material:
-            return 90;
+            return Message::materialNeedsData;
         case PC::transform:
-            return 91;
+            return Message::transformNeedsData;
         case PC::background:
-            return 92;
+            return Message::backgroundNeedsData;
         case PC::lighting:
-            return 93;
+            return Message::lightingNeedsData;
         case PC::texture:
         case PC::textureBufferRef:
         case PC::sphereMap:
-            return 95;
+            return Message::textureNeedsData;
         case PC::world:
-            return 96;
+            return Message::worldNeedsData;
         case PC::vertex:
-            return 103;
+            return Message::vertexNeedsData;
         case PC::include:
-            return 115;
+            return Message::includeNeedsData;
         case PC::line:
-            return 128;
+            return Message::lineNeedsData;
         case PC::point:
-            return 134;
+            return Message::pointNeedsData;
         case PC::lineStyle:
-            return 139;
+            return Message::lineStyleNeedsData;
         case PC::pointStyle:
-            return 146;
+            return Message::pointStyleNeedsData;
         case PC::extGeom:
-            return 157;
+            return Message::extGeomNeedsData;
         case PC::tcTransform:
-            return 177;
+            return Message::tcTransformNeedsData;
         default:
-            return 0;
+            return std::nullopt;
     }
 }
 

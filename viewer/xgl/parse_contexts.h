@@ -2,7 +2,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
+#include "xgl/messages.h"
 #include "xgl/tags.h"
 
 namespace tessaro {
@@ -36,7 +38,7 @@ enum class ParseContext : std::int32_t {
 inline constexpr int kContextSlots = 23;  // world .. tcTransform, indexed by value
 
 enum class ChildKind : std::uint8_t {
-    notAllowed,  // message 61
+    notAllowed,  // raises tagInappropriate
     skip,        // an unrecognised name: ignored with all its content
     container,   // opens the context `enters`
     textLeaf,    // leaf whose text is read when it ends; it must carry text
@@ -52,8 +54,8 @@ struct ChildRule {
 // What a start tag of `tag` does in `context`.
 ChildRule childRule(ParseContext context, TagId tag);
 
-// The message raised when a container ends while its last leaf had no text; 0 for none.
-int needsDataMessage(ParseContext context);
+// The message raised when a container ends while its last leaf had no text, if any.
+std::optional<Message> needsDataMessage(ParseContext context);
 
 // Whether the container records its children's tags for its count rules.
 bool countsChildren(ParseContext context);

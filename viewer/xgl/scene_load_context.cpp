@@ -12,8 +12,6 @@ namespace tessaro {
 namespace {
 
 constexpr std::int32_t kNoLeaf = -1;
-constexpr int kTagInappropriate = 61;
-constexpr int kTagNameTooLong = 59;
 
 void XMLCALL onStart(void* user, const XML_Char* name, const XML_Char** attributes) {
     static_cast<SceneLoadContext*>(user)->startElement(name, attributes);
@@ -114,8 +112,8 @@ bool SceneLoadContext::feedBlocks(InputStream& stream, XML_Parser parser) {
 }
 
 void SceneLoadContext::reportSyntaxError(XML_Parser parser) {
-    std::snprintf(m_errorText, sizeof m_errorText, kSyntaxErrorFormat, messageText(0),
-                  XML_ErrorString(XML_GetErrorCode(parser)),
+    std::snprintf(m_errorText, sizeof m_errorText, kSyntaxErrorFormat,
+                  messageText(Message::parseError), XML_ErrorString(XML_GetErrorCode(parser)),
                   static_cast<int>(XML_GetCurrentLineNumber(parser)));
     reportError(m_errorText);
 }
@@ -175,7 +173,7 @@ void SceneLoadContext::startElement(const char* name, const char** attributes) {
     const TagId tag = lookupTag(name);
     m_lastStartTag = tag;
     m_endClosesLastStart = true;
-    if (tag == TagId::invalid) reportError(messageText(kTagNameTooLong));
+    if (tag == TagId::invalid) raise(Message::tagNameTooLong);
     m_textFresh = true;  // text that stood in the parent before this tag is dropped
     if (m_stopped) return;
     startInContext(tag, attributes);
@@ -190,7 +188,7 @@ void SceneLoadContext::startInContext(TagId tag, const char** attributes) {
     if (countsChildren(m_context)) recordChildTag(tag);
     switch (rule.kind) {
         case ChildKind::notAllowed:
-            reportError(messageText(kTagInappropriate));
+            raise(Message::tagInappropriate);
             return;
         case ChildKind::skip:
             enterContext(ParseContext::skip, tag);
@@ -310,9 +308,8 @@ void SceneLoadContext::endInContext(TagId tag) {
     }
     if (m_context == ParseContext::document) return;
     if (m_needsData) {
-        const int message = needsDataMessage(m_context);
-        if (message != 0) {
-            reportError(messageText(message));
+        if (const std::optional<Message> message = needsDataMessage(m_context)) {
+            raise(*message);
             return;
         }
         // A "data" block has no such message: its empty strings are valid, and the
