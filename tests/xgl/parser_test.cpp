@@ -323,6 +323,20 @@ TEST(Parser, ResultCarriesTheFirstMessageAndItsLine) {
     }
 }
 
+// Every context a child can open has its row: events that reach it go to a rule group.
+TEST(ParseContexts, EveryEnteredContextHasARuleGroup) {
+    for (int c = -1; c < kContextSlots; ++c) {
+        for (int t = 0; t <= static_cast<int>(TagId::ct); ++t) {  // every tag code
+            const ChildRule rule = childRule(static_cast<ParseContext>(c), static_cast<TagId>(t));
+            if (rule.kind != ChildKind::container) continue;
+            EXPECT_NE(contextProperties(rule.enters).rules, RuleGroup::none)
+                << "context " << static_cast<int>(rule.enters);
+        }
+    }
+    EXPECT_EQ(contextProperties(ParseContext::skip).rules, RuleGroup::none);
+    EXPECT_FALSE(contextProperties(ParseContext::skip).countsChildren);
+}
+
 struct FileCase {
     const char* fileName;
     std::string bytes;

@@ -185,7 +185,7 @@ void SceneLoadContext::startInContext(TagId tag, const char** attributes) {
         return;
     }
     const ChildRule rule = childRule(m_context, tag);
-    if (countsChildren(m_context)) recordChildTag(tag);
+    if (contextProperties(m_context).countsChildren) recordChildTag(tag);
     switch (rule.kind) {
         case ChildKind::notAllowed:
             raise(Message::tagInappropriate);
@@ -308,7 +308,7 @@ void SceneLoadContext::endInContext(TagId tag) {
     }
     if (m_context == ParseContext::document) return;
     if (m_needsData) {
-        if (const std::optional<Message> message = needsDataMessage(m_context)) {
+        if (const std::optional<Message> message = contextProperties(m_context).needsData) {
             raise(*message);
             return;
         }
@@ -336,38 +336,8 @@ void SceneLoadContext::endChild(TagId tag, ChildKind kind) {
 
 namespace {
 
-enum class RuleGroup { none, world, geometry, appearance, include };
-
 RuleGroup ruleGroupOf(ParseContext context) {
-    switch (context) {
-        case ParseContext::document:
-        case ParseContext::world:
-        case ParseContext::lighting:
-        case ParseContext::background:
-        case ParseContext::data:
-            return RuleGroup::world;
-        case ParseContext::object:
-        case ParseContext::mesh:
-        case ParseContext::face:
-        case ParseContext::vertex:
-        case ParseContext::line:
-        case ParseContext::point:
-            return RuleGroup::geometry;
-        case ParseContext::transform:
-        case ParseContext::material:
-        case ParseContext::lineStyle:
-        case ParseContext::pointStyle:
-        case ParseContext::texture:
-        case ParseContext::tcTransform:
-        case ParseContext::sphereMap:
-            return RuleGroup::appearance;
-        case ParseContext::include:
-        case ParseContext::textureBufferRef:
-        case ParseContext::extGeom:
-            return RuleGroup::include;
-        default:
-            return RuleGroup::none;
-    }
+    return contextProperties(context).rules;
 }
 
 // Images and world-level texture coordinates are leaves of several contexts; their

@@ -16,10 +16,7 @@
 //    reported by the core);
 //  - leave(load, tag): the container's own element ends; the core pops the
 //    context afterwards unless the parse stopped.
-// Groups by context: document, world, lighting, background, data -> WorldRules;
-// object, mesh, face, vertex, line, point -> GeometryRules; transform, material,
-// lineStyle, pointStyle, texture, tcTransform, sphereMap -> AppearanceRules;
-// include, textureBufferRef, extGeom -> IncludeRules. The leaves "texturergb" and
+// Each context's row in parse_contexts.cpp names its group. The leaves "texturergb" and
 // "texturergba" go to AppearanceRules in every context, "tc" in the world to
 // GeometryRules. The rule classes are friends and use the members below directly:
 // childTagsOf(context) (for object and include, the current frame's list),
