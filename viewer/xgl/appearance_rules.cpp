@@ -15,7 +15,6 @@ namespace {
 using PC = ParseContext;
 using PrimitiveField = AppearanceRules::PrimitiveField;
 
-constexpr const char* kNoMemory = "0: Not enough memory to hold the document's definitions";
 constexpr const char* kNoMemoryForImage = "0: Not enough memory for a texture image";
 
 // The messages of a definition without "id" directly in the world, an object or a mesh.
@@ -325,7 +324,7 @@ void AppearanceRules::define(SceneLoadContext& load, ReferenceKind kind, std::in
                              Define define) {
     if (load.isStopped() || load.m_scope == nullptr) return;
     if (!define(*load.m_scope)) {
-        load.reportError(kNoMemory);
+        load.reportError(kNotEnoughMemory);
         return;
     }
     load.m_builder.noteDefinition(kind, static_cast<std::uint32_t>(id));
@@ -339,7 +338,7 @@ void AppearanceRules::attach(SceneLoadContext& load, PrimitiveField field, Add a
     if (slot == nullptr) return;
     const std::int32_t index = add();
     if (index == kNone) {
-        load.reportError(kNoMemory);
+        load.reportError(kNotEnoughMemory);
         return;
     }
     *slot = index;

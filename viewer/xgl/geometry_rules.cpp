@@ -137,10 +137,14 @@ class GeometryAccess {
         MeshEntry* entry = handOver(load).handOver(mesh, own, load.m_builder);
         const std::int32_t id = mesh.meshId;
         mesh.finish();
+        // A table that could not be read was reported already; else memory ran out.
+        if (entry == nullptr) load.reportError(kNotEnoughMemory);
         if (entry == nullptr || load.isStopped()) return;
         DefinitionScope* enclosing = own != nullptr ? own->parent() : nullptr;
         if (id != kNone) {
-            load.m_builder.defineMesh(entry, enclosing, static_cast<std::uint32_t>(id));
+            const bool filed =
+                load.m_builder.defineMesh(entry, enclosing, static_cast<std::uint32_t>(id));
+            if (!filed && enclosing != nullptr) load.reportError(kNotEnoughMemory);
         } else {
             attachMesh(load, entry);
         }
@@ -202,18 +206,21 @@ class GeometryAccess {
         const auto id = static_cast<std::uint32_t>(load.m_geometryState.leafId);
         DefinitionScope* scope = load.m_scope;
         if (scope == nullptr || load.m_geometryState.leafId == kNone) return;
+        bool kept = true;
         if (tag == TagId::p) {
             double v[3];
-            if (readVector3(load, text, v)) scope->definePosition(id, v[0], v[1], v[2]);
+            if (readVector3(load, text, v)) kept = scope->definePosition(id, v[0], v[1], v[2]);
         } else if (tag == TagId::n) {
             float v[3];
             if (readFloat3(load, text, v) && normalizeDirection(load, v)) {
-                scope->defineNormal(id, v[0], v[1], v[2]);
+                kept = scope->defineNormal(id, v[0], v[1], v[2]);
             }
         } else {
             float v[2];
-            if (readFloat2(load, text, v)) scope->defineTexCoord(id, v[0], v[1]);
+            if (readFloat2(load, text, v)) kept = scope->defineTexCoord(id, v[0], v[1]);
         }
+        // A definition that could not be kept would later read as a missing one.
+        if (!kept) load.reportError(kNotEnoughMemory);
         load.m_builder.noteDefinition(tag == TagId::p   ? ReferenceKind::Position
                                       : tag == TagId::n ? ReferenceKind::Normal
                                                         : ReferenceKind::TexCoord,

@@ -13,8 +13,6 @@ namespace {
 
 using PC = ParseContext;
 
-constexpr const char* kNoMemory = "0: Not enough memory to hold the document's definitions";
-
 // Attribute names are compared without regard to ASCII letter case.
 bool sameName(const char* name, const char* wanted) {
     for (; *name != '\0' && *wanted != '\0'; ++name, ++wanted) {
@@ -342,7 +340,8 @@ void IncludeRules::endExtGeom(SceneLoadContext& load) {
     block.reset();
     if (load.m_objectFrames.empty() || !load.m_objectFrames.back().node) return;
     PoolVector<std::int32_t>& handles = load.m_objectFrames.back().node->extGeomHandles;
-    if (handles.append(handle) == PoolVector<std::int32_t>::kFailed) load.reportError(kNoMemory);
+    if (handles.append(handle) == PoolVector<std::int32_t>::kFailed)
+        load.reportError(kNotEnoughMemory);
 }
 
 }  // namespace tessaro

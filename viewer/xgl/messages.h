@@ -192,6 +192,9 @@ const char* messageText(int number);
 
 // Texts that are not numbered messages of the format.
 inline constexpr const char* kErrorReadingFile = "Error Reading File\n";
+// What a load reports when memory runs out, wherever in the read path that happens.
+inline constexpr const char* kNotEnoughMemory =
+    "0: Not enough memory to hold the document's definitions";
 // Syntax errors are formatted as "<0: ParseError>: <expat text> at line <n>\n".
 inline constexpr const char* kSyntaxErrorFormat = "%s: %s at line %d\n";
 // A temporary file that cannot be created, written or read stops the parse like a

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 namespace tessaro {
 
@@ -13,16 +14,41 @@ namespace {
 
 constexpr std::int32_t kNoLeaf = -1;
 
+// An exception must not unwind through expat's C frames: running out of memory
+// anywhere below a callback ends the load with kNotEnoughMemory instead.
+template <typename Event>
+void guarded(void* user, Event event) noexcept {
+    auto& load = *static_cast<SceneLoadContext*>(user);
+    try {
+        event(load);
+    } catch (const std::bad_alloc&) {
+        load.outOfMemory();
+    }
+}
+
 void XMLCALL onStart(void* user, const XML_Char* name, const XML_Char** attributes) {
-    static_cast<SceneLoadContext*>(user)->startElement(name, attributes);
+    guarded(user, [&](SceneLoadContext& load) { load.startElement(name, attributes); });
 }
 
 void XMLCALL onEnd(void* user, const XML_Char* name) {
-    static_cast<SceneLoadContext*>(user)->endElement(name);
+    guarded(user, [&](SceneLoadContext& load) { load.endElement(name); });
 }
 
 void XMLCALL onText(void* user, const XML_Char* text, int length) {
-    static_cast<SceneLoadContext*>(user)->characterData(text, length);
+    guarded(user, [&](SceneLoadContext& load) { load.characterData(text, length); });
+}
+
+// A load that ran out of memory before it could parse; the consumer is told as
+// it would be of any other first message.
+LoadResult notEnoughMemory(SceneConsumer& consumer) noexcept {
+    LoadResult result;
+    result.status = LoadStatus::invalid;
+    try {
+        consumer.showError(kNotEnoughMemory);
+        result.message = kNotEnoughMemory;
+    } catch (const std::bad_alloc&) {
+    }
+    return result;
 }
 
 struct ParserDeleter {
@@ -60,7 +86,11 @@ LoadResult SceneLoadContext::parse(InputStream& stream, StreamErrorSink* sink) {
         XML_SetElementHandler(parser.get(), onStart, onEnd);
         XML_SetCharacterDataHandler(parser.get(), onText);
         resetParserState();
-        feedBlocks(stream, parser.get());
+        try {
+            feedBlocks(stream, parser.get());  // the streams allocate between callbacks
+        } catch (const std::bad_alloc&) {
+            outOfMemory();
+        }
         m_parser = nullptr;
     } else {
         reportError(kErrorReadingFile);
@@ -69,15 +99,28 @@ LoadResult SceneLoadContext::parse(InputStream& stream, StreamErrorSink* sink) {
     return result();
 }
 
-// Built once the parse has returned, so that no callback allocates for it.
-LoadResult SceneLoadContext::result() const {
+// Built once the parse has returned, so that no callback allocates for it. Without
+// memory for the message's copy, the result is invalid without its text; the
+// consumer was shown it all the same.
+LoadResult SceneLoadContext::result() const noexcept {
     LoadResult result;
     if (m_firstMessage != nullptr) {
         result.status = LoadStatus::invalid;
-        result.message = m_firstMessage;
         result.line = m_firstMessageLine;
+        try {
+            result.message = m_firstMessage;
+        } catch (const std::bad_alloc&) {
+        }
     }
     return result;
+}
+
+void SceneLoadContext::outOfMemory() noexcept {
+    try {
+        reportError(kNotEnoughMemory);
+    } catch (const std::bad_alloc&) {
+        // The consumer could not keep the text; the load is stopped all the same.
+    }
 }
 
 void SceneLoadContext::resetParserState() {
@@ -118,13 +161,15 @@ void SceneLoadContext::reportSyntaxError(XML_Parser parser) {
     reportError(m_errorText);
 }
 
+// The load is stopped before the consumer sees the text, so that a consumer that
+// runs out of memory keeping it cannot make a second message.
 void SceneLoadContext::reportError(const char* text) {
     if (m_stopped) return;
+    m_stopped = true;
     m_firstMessage = text;
     if (m_parser != nullptr)
         m_firstMessageLine = static_cast<int>(XML_GetCurrentLineNumber(m_parser));
     m_consumer.showError(text);
-    m_stopped = true;
 }
 
 void SceneLoadContext::storageFailed(const std::string& cause) {
@@ -410,11 +455,15 @@ std::unique_ptr<InputStream> openDocument(const char* fileName, LoadResult& resu
 }
 
 LoadResult loadDocument(const char* fileName, SceneConsumer& consumer) {
-    LoadResult result;
-    std::unique_ptr<InputStream> stream = openDocument(fileName, result);
-    if (!stream) return result;
-    SceneLoadContext context(consumer);
-    return context.parse(*stream, nullptr);
+    try {
+        LoadResult result;
+        std::unique_ptr<InputStream> stream = openDocument(fileName, result);
+        if (!stream) return result;
+        SceneLoadContext context(consumer);
+        return context.parse(*stream, nullptr);
+    } catch (const std::bad_alloc&) {
+        return notEnoughMemory(consumer);
+    }
 }
 
 }  // namespace tessaro

@@ -72,6 +72,8 @@ class SceneLoadContext final : public ErrorReporter, public StorageErrorSink {
     bool isStopped() const override { return m_stopped; }
     // A temporary file failed: the parse stops with "0: " and the cause.
     void storageFailed(const std::string& cause) override;
+    // Memory ran out below a callback: the parse stops with kNotEnoughMemory.
+    void outOfMemory() noexcept;
 
     // Parser state, for the element rules and for tests.
     ParseContext context() const { return m_context; }
@@ -90,7 +92,7 @@ class SceneLoadContext final : public ErrorReporter, public StorageErrorSink {
 
   private:
     void resetParserState();
-    LoadResult result() const;
+    LoadResult result() const noexcept;
     bool feedBlocks(InputStream& stream, XML_ParserStruct* parser);
     void reportSyntaxError(XML_ParserStruct* parser);
 
