@@ -60,7 +60,7 @@ class CMainFrame final : public QMainWindow {
     QToolBar* m_toolBar = nullptr;
     std::map<int, QAction*> m_actions;
     QTimer m_refresh;
-    NavigationMode m_mode = NavigationMode::Examine;
+    NavigationMode m_mode = NavigationMode::examine;
     bool m_loaded = false;
 };
 

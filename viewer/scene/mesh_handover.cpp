@@ -155,9 +155,9 @@ bool finishTable(SpillArray<Record>& table, Compactor<Record>* compactor,
 
 std::unique_ptr<DrawableMesh> MeshHandOver::buildChunk(MeshBuild& mesh, const MeshChunk& chunk) {
     auto d = std::make_unique<DrawableMesh>();
-    const PrimitiveRange& f = chunk.of(PrimitiveKind::Faces);
-    const PrimitiveRange& l = chunk.of(PrimitiveKind::Lines);
-    const PrimitiveRange& p = chunk.of(PrimitiveKind::Points);
+    const PrimitiveRange& f = chunk.of(PrimitiveKind::faces);
+    const PrimitiveRange& l = chunk.of(PrimitiveKind::lines);
+    const PrimitiveRange& p = chunk.of(PrimitiveKind::points);
     if (!copyRange(mesh.m_faces, f.first, f.count, d->faces) ||
         !copyRange(mesh.m_lines, l.first, l.count, d->lines) ||
         !copyRange(mesh.m_points, p.first, p.count, d->points)) {
@@ -228,7 +228,7 @@ bool resolveGeometry(RecordBlock<Record>& table, ReferenceKind kind, MissingRefe
 MissingReference missingTexture(const PoolVector<TextureUse*>& uses) {
     for (const TextureUse* use : uses) {
         if (use != nullptr && use->isReference())
-            return {ReferenceKind::Texture, static_cast<std::uint32_t>(use->textureId)};
+            return {ReferenceKind::texture, static_cast<std::uint32_t>(use->textureId)};
     }
     return {};
 }
@@ -243,17 +243,17 @@ bool MeshHandOver::resolve(DrawableMesh& d, DefinitionScope* scope,
     if (scope == nullptr) return false;
     using K = ReferenceKind;
     const bool resolved =
-        resolveAppearance(d.materials, K::Material, m,
+        resolveAppearance(d.materials, K::material, m,
                           [&](std::uint32_t id) { return scope->findMaterial(id); }) &&
-        resolveAppearance(d.lineStyles, K::LineStyle, m,
+        resolveAppearance(d.lineStyles, K::lineStyle, m,
                           [&](std::uint32_t id) { return scope->findLineStyle(id); }) &&
-        resolveAppearance(d.pointStyles, K::PointStyle, m,
+        resolveAppearance(d.pointStyles, K::pointStyle, m,
                           [&](std::uint32_t id) { return scope->findPointStyle(id); }) &&
-        resolveGeometry(d.positions, K::Position, m,
+        resolveGeometry(d.positions, K::position, m,
                         [&](std::uint32_t id) { return scope->findPosition(id); }) &&
-        resolveGeometry(d.normals, K::Normal, m,
+        resolveGeometry(d.normals, K::normal, m,
                         [&](std::uint32_t id) { return scope->findNormal(id); }) &&
-        resolveGeometry(d.texCoords, K::TexCoord, m,
+        resolveGeometry(d.texCoords, K::texCoord, m,
                         [&](std::uint32_t id) { return scope->findTexCoord(id); });
     if (!resolved) return false;
     if (m_textures && !m_textures(d.textureRefs, scope, m_consumer)) {

@@ -70,8 +70,8 @@ class SceneBuilder {
   private:
     // What stopped the last completeObject.
     struct Blocker {
-        enum class Kind : std::uint8_t { Definition, Entry, Retry, Never };
-        Kind kind = Kind::Retry;
+        enum class Kind : std::uint8_t { definition, entry, retry, never };
+        Kind kind = Kind::retry;
         MissingReference reference;              // Definition
         const DefinitionEntry* entry = nullptr;  // Entry: a pending registered object
     };

@@ -550,7 +550,7 @@ void AppearanceRules::defineImage(SceneLoadContext& load,
     TextureImageRecord* kept = image.get();
     load.m_appearanceState.imageDefinitions.push_back(std::move(image));
     // No mesh waits for an image: a texture without one is drawn untextured.
-    define(load, ReferenceKind::None, kept->id, [kept](DefinitionScope& scope) {
+    define(load, ReferenceKind::none, kept->id, [kept](DefinitionScope& scope) {
         return scope.defineTextureImage(static_cast<std::uint32_t>(kept->id), kept);
     });
 }
@@ -622,7 +622,7 @@ void AppearanceRules::endTexture(SceneLoadContext& load) {
     if (use == nullptr) return;
     const std::int32_t id = load.m_appearanceState.textureId;
     if (id != kNone) {
-        define(load, ReferenceKind::Texture, id, [id, use](DefinitionScope& scope) {
+        define(load, ReferenceKind::texture, id, [id, use](DefinitionScope& scope) {
             return scope.defineTexture(static_cast<std::uint32_t>(id), use);
         });
     }
@@ -685,7 +685,7 @@ void AppearanceRules::endMaterial(SceneLoadContext& load) {
     }
     const MaterialRecord& material = load.m_appearanceState.material;
     if (material.id != kNone) {
-        define(load, ReferenceKind::Material, material.id, [&material](DefinitionScope& scope) {
+        define(load, ReferenceKind::material, material.id, [&material](DefinitionScope& scope) {
             return scope.defineMaterial(static_cast<std::uint32_t>(material.id), material);
         });
     }
@@ -704,7 +704,7 @@ void AppearanceRules::endLineStyle(SceneLoadContext& load) {
     }
     const LineStyleRecord& style = load.m_appearanceState.lineStyle;
     if (style.id != kNone) {
-        define(load, ReferenceKind::LineStyle, style.id, [&style](DefinitionScope& scope) {
+        define(load, ReferenceKind::lineStyle, style.id, [&style](DefinitionScope& scope) {
             return scope.defineLineStyle(static_cast<std::uint32_t>(style.id), style);
         });
     }
@@ -719,7 +719,7 @@ void AppearanceRules::endPointStyle(SceneLoadContext& load) {
         return;
     const PointStyleRecord& style = load.m_appearanceState.pointStyle;
     if (style.id != kNone) {
-        define(load, ReferenceKind::PointStyle, style.id, [&style](DefinitionScope& scope) {
+        define(load, ReferenceKind::pointStyle, style.id, [&style](DefinitionScope& scope) {
             return scope.definePointStyle(static_cast<std::uint32_t>(style.id), style);
         });
     }

@@ -221,9 +221,9 @@ class GeometryAccess {
         }
         // A definition that could not be kept would later read as a missing one.
         if (!kept) load.reportError(kNotEnoughMemory);
-        load.m_builder.noteDefinition(tag == TagId::p   ? ReferenceKind::Position
-                                      : tag == TagId::n ? ReferenceKind::Normal
-                                                        : ReferenceKind::TexCoord,
+        load.m_builder.noteDefinition(tag == TagId::p   ? ReferenceKind::position
+                                      : tag == TagId::n ? ReferenceKind::normal
+                                                        : ReferenceKind::texCoord,
                                       id);
     }
 
