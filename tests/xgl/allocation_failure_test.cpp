@@ -99,23 +99,6 @@ const std::string kDocument = testing::validWorld(
     "<fv3><p>0 2 0</p></fv3></f></mesh></object></object>"
     "<data org='acme'><str name='a'>x</str><bin name='b'>00ff</bin></data>");
 
-// Hands out a document it does not own, so that making it allocates nothing.
-class ViewStream : public InputStream {
-  public:
-    explicit ViewStream(const std::string& text) : m_text(text) {}
-    bool read(bool& more, std::uint32_t& length, const std::uint8_t*& data,
-              StreamErrorSink*) override {
-        data = reinterpret_cast<const std::uint8_t*>(m_text.data());
-        length = static_cast<std::uint32_t>(m_text.size());
-        more = false;
-        return true;
-    }
-    bool lastWriteTime(std::int64_t&) override { return false; }
-
-  private:
-    const std::string& m_text;
-};
-
 struct Run {
     LoadResult result;
     MessageCounter consumer;
@@ -162,7 +145,7 @@ void sweep(Load load) {
 
 TEST(AllocationFailure, EveryFailedAllocationOfAParseEndsInOneMessage) {
     sweep([](SceneConsumer& consumer) {
-        ViewStream stream(kDocument);
+        testing::ViewStream stream(kDocument);
         // Only the parse is swept here; loadDocument answers for the construction.
         g_counting = false;
         SceneLoadContext context(consumer);

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <string_view>
 
 namespace tessaro::testing {
 
@@ -61,10 +62,11 @@ inline std::string validWorld(const std::string& body) {
         body);
 }
 
-// Hands out a whole document as one block, the last.
-class TextStream : public InputStream {
+// Hands out a document it does not own as one block, the last; making one allocates
+// nothing.
+class ViewStream : public InputStream {
   public:
-    explicit TextStream(std::string text) : m_text(std::move(text)) {}
+    explicit ViewStream(std::string_view text) : m_text(text) {}
     bool read(bool& more, std::uint32_t& length, const std::uint8_t*& data,
               StreamErrorSink*) override {
         data = reinterpret_cast<const std::uint8_t*>(m_text.data());
@@ -75,7 +77,18 @@ class TextStream : public InputStream {
     bool lastWriteTime(std::int64_t&) override { return false; }
 
   private:
-    std::string m_text;
+    std::string_view m_text;
+};
+
+struct OwnedText {
+    std::string text;
+};
+
+// The same for a document it keeps.
+class TextStream : private OwnedText, public ViewStream {
+  public:
+    explicit TextStream(std::string text)
+        : OwnedText{std::move(text)}, ViewStream(OwnedText::text) {}
 };
 
 }  // namespace tessaro::testing
