@@ -21,13 +21,13 @@ CadHost*& activeHost() {
 std::int16_t exportFlagFor(DocumentType type) {
     const ImageSettings& settings = imageSettings();
     switch (type) {
-        case DocumentType::Part:
+        case DocumentType::part:
             return settings.DoIPT;
-        case DocumentType::Assembly:
+        case DocumentType::assembly:
             return settings.DoIAM;
-        case DocumentType::Drawing:
+        case DocumentType::drawing:
             return settings.DoIDW;
-        case DocumentType::Presentation:
+        case DocumentType::presentation:
             return settings.DoIPN;
         default:
             return 0;

@@ -74,9 +74,9 @@ int main(int argc, char** argv) {
     const double afterFillMb = peakMegabytes();
 
     CountingConsumer consumer;
-    tessaro::SceneBuilder builder(&consumer);
+    tessaro::SceneBuilder builder(consumer);
     tessaro::DefinitionScope* scope = tessaro::DefinitionScope::createWorld();
-    tessaro::MeshHandOver handOver(&consumer, nullptr, nullptr);
+    tessaro::MeshHandOver handOver(consumer, nullptr, nullptr);
     const auto handStart = Clock::now();
     handOver.handOver(mesh, scope, builder);
     const double handSeconds = secondsSince(handStart);

@@ -54,9 +54,9 @@ bool expatFloor(const std::string& text) {
 
 bool parserCore(const std::string& text) {
     tessaro::ValidatingConsumer consumer;
-    tessaro::SceneLoadContext context(&consumer);
+    tessaro::SceneLoadContext context(consumer);
     MemoryStream stream(text);
-    return context.parse(stream, nullptr);
+    return context.parse(stream, nullptr).loaded();
 }
 
 template <typename Run>

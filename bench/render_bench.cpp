@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/scene_document.h"
+#include "document/scene_document.h"
 #include "render/renderer.h"
 #include "render/surface.h"
 #include "xgl/scene_load_context.h"

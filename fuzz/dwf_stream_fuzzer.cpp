@@ -34,9 +34,9 @@ constexpr std::string_view kHeader = "(W2D V06.00)";
 }
 
 void checkOp(const DrawOp& op, const std::string& message) {
-    const bool gouraud = op.kind == OpKind::GouraudTriangles || op.kind == OpKind::GouraudPolyline;
+    const bool gouraud = op.kind == OpKind::gouraudTriangles || op.kind == OpKind::gouraudPolyline;
     if (gouraud && op.vertexColours.size() != op.points.size()) fail("colours per point", message);
-    if (op.kind == OpKind::ContourSet) {
+    if (op.kind == OpKind::contourSet) {
         std::size_t total = 0;
         for (std::uint32_t size : op.contours)
             total += size;

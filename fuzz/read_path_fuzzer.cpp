@@ -86,7 +86,8 @@ bool wellFormedMessage(const std::string& text) {
 
 void checkContract(bool clean, const CountingConsumer& consumer) {
     if (consumer.messages > 1) fail("more than one message", consumer.firstError());
-    if (clean == consumer.hasError()) fail("result disagrees with the messages", consumer.firstError());
+    if (clean == consumer.hasError())
+        fail("result disagrees with the messages", consumer.firstError());
     if (consumer.hasError() && !wellFormedMessage(consumer.firstError())) {
         fail("message without its number", consumer.firstError());
     }
@@ -114,20 +115,18 @@ void loadFromFile(const std::uint8_t* data, std::size_t size, bool inflate) {
     if (size != 0 && std::fwrite(data, 1, size, file) != size) std::abort();
     std::fclose(file);
     CountingConsumer consumer;
-    bool opened = false;
-    const bool clean = tessaro::loadDocument(name.c_str(), consumer, &opened);
-    if (!opened) fail("the file was not opened", "");
-    checkContract(clean, consumer);
+    const tessaro::LoadResult result = tessaro::loadDocument(name.c_str(), consumer);
+    if (result.status == tessaro::LoadStatus::cannotOpen) fail("the file was not opened", "");
+    checkContract(result.loaded(), consumer);
     unlink(name.c_str());
 }
 
-void loadFromMemory(const std::uint8_t* data, std::size_t size, bool inflate,
-                    std::size_t block) {
+void loadFromMemory(const std::uint8_t* data, std::size_t size, bool inflate, std::size_t block) {
     std::unique_ptr<InputStream> stream = std::make_unique<MemoryStream>(data, size, block);
     if (inflate) stream = std::make_unique<tessaro::InflateInputStream>(std::move(stream));
     CountingConsumer consumer;
-    tessaro::SceneLoadContext context(&consumer);
-    checkContract(context.parse(*stream, nullptr), consumer);
+    tessaro::SceneLoadContext context(consumer);
+    checkContract(context.parse(*stream, nullptr).loaded(), consumer);
 }
 
 }  // namespace

@@ -16,11 +16,11 @@ namespace exportal {
 
 // The host's document type values.
 enum class DocumentType : std::int32_t {
-    Unknown = 0,
-    Part = 12290,
-    Assembly = 12291,
-    Drawing = 12292,
-    Presentation = 12293,
+    unknown = 0,
+    part = 12290,
+    assembly = 12291,
+    drawing = 12292,
+    presentation = 12293,
 };
 
 // Timing values of the save notification: before and after the document is written.

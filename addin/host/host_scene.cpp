@@ -4,7 +4,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
-#include "app/scene_document.h"
+#include "document/scene_document.h"
 #include "render/renderer.h"
 
 namespace exportal {

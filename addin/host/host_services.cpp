@@ -32,11 +32,11 @@ bool centimetresPerUnit(const QString& unit, double& factor) {
 
 DocumentType documentTypeOf(const std::string& fileName) {
     const QString suffix = QFileInfo(QString::fromStdString(fileName)).suffix().toLower();
-    if (suffix == "ipt") return DocumentType::Part;
-    if (suffix == "iam") return DocumentType::Assembly;
-    if (suffix == "idw") return DocumentType::Drawing;
-    if (suffix == "ipn") return DocumentType::Presentation;
-    return DocumentType::Unknown;
+    if (suffix == "ipt") return DocumentType::part;
+    if (suffix == "iam") return DocumentType::assembly;
+    if (suffix == "idw") return DocumentType::drawing;
+    if (suffix == "ipn") return DocumentType::presentation;
+    return DocumentType::unknown;
 }
 
 bool evaluateLengthExpression(const std::string& expression, const std::string& defaultUnit,

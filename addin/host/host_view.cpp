@@ -99,8 +99,8 @@ HostView::HostView(QWidget* parent)
       m_camera([this](const tessaro::Camera& camera) { storeCamera(camera); }) {
     setFormat(tessaro::SceneView::viewFormat());
     setFocusPolicy(Qt::StrongFocus);
-    m_navigation.mode = tessaro::NavigationMode::Examine;
-    setCursor(tessaro::toolCursor(tessaro::NavigationMode::Examine));
+    m_navigation.mode = tessaro::NavigationMode::examine;
+    setCursor(tessaro::toolCursor(tessaro::NavigationMode::examine));
 }
 
 HostView::~HostView() {
@@ -196,8 +196,8 @@ void HostView::wheelEvent(QWheelEvent* event) {
 
 void HostView::apply(const tessaro::NavigationStep& step) {
     m_navigation = step.state;
-    if (step.capture == tessaro::MouseCapture::Take) grabMouse();
-    if (step.capture == tessaro::MouseCapture::Release) releaseMouse();
+    if (step.capture == tessaro::MouseCapture::take) grabMouse();
+    if (step.capture == tessaro::MouseCapture::release) releaseMouse();
     if (step.redraw) storeCamera(step.camera);
 }
 

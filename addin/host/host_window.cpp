@@ -205,7 +205,7 @@ QString HostWindow::statusText() const {
 }
 
 DocumentType HostWindow::activeDocumentType() {
-    return m_document ? m_document->type() : DocumentType::Unknown;
+    return m_document ? m_document->type() : DocumentType::unknown;
 }
 
 CadView* HostWindow::activeView() {

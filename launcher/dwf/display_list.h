@@ -34,21 +34,21 @@ struct Rgba {
 };
 
 enum class OpKind {
-    Line,
-    Polyline,
-    Polygon,       // a closed polyline drawn while fill was on: even-odd rule
-    Polytriangle,  // a triangle strip, always filled
-    Circle,
-    Arc,
-    Ellipse,
-    GouraudTriangles,
-    GouraudPolyline,
-    ContourSet,  // several closed contours filled together with the even-odd rule
-    Text,
+    line,
+    polyline,
+    polygon,       // a closed polyline drawn while fill was on: even-odd rule
+    polytriangle,  // a triangle strip, always filled
+    circle,
+    arc,
+    ellipse,
+    gouraudTriangles,
+    gouraudPolyline,
+    contourSet,  // several closed contours filled together with the even-odd rule
+    text,
 };
 
 struct DrawOp {
-    OpKind kind = OpKind::Line;
+    OpKind kind = OpKind::line;
     std::vector<LogicalPoint> points;     // vertices; the centre of a circle, arc or ellipse
     std::vector<Rgba> vertexColours;      // one per point for the Gouraud kinds
     std::vector<std::uint32_t> contours;  // point counts of a contour set

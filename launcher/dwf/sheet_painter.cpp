@@ -209,37 +209,37 @@ void drawOp(QPainter& painter, const DrawOp& op) {
     const QColor colour = toQt(op.colour);
     const auto& points = op.points;
     switch (op.kind) {
-        case OpKind::Line:
-        case OpKind::Polyline:
+        case OpKind::line:
+        case OpKind::polyline:
             painter.setPen(penFor(op));
             painter.drawPolyline(polygonOf(points, 0, points.size()));
             break;
-        case OpKind::Polygon:
+        case OpKind::polygon:
             fillPolygon(painter, polygonOf(points, 0, points.size()), colour, Qt::OddEvenFill);
             break;
-        case OpKind::Polytriangle:
+        case OpKind::polytriangle:
             for (std::size_t i = 2; i < points.size(); ++i) {
                 fillPolygon(painter, polygonOf(points, i - 2, 3), colour, Qt::WindingFill);
             }
             break;
-        case OpKind::Circle:
-        case OpKind::Arc:
+        case OpKind::circle:
+        case OpKind::arc:
             drawCurve(painter, op, op.radius, op.radius);
             break;
-        case OpKind::Ellipse:
+        case OpKind::ellipse:
             drawCurve(painter, op, op.radius, op.minorRadius);
             break;
-        case OpKind::GouraudTriangles:
+        case OpKind::gouraudTriangles:
             for (std::size_t i = 2; i < points.size(); ++i)
                 drawGouraudTriangle(painter, op, i - 2);
             break;
-        case OpKind::GouraudPolyline:
+        case OpKind::gouraudPolyline:
             drawGouraudPolyline(painter, op);
             break;
-        case OpKind::ContourSet:
+        case OpKind::contourSet:
             painter.fillPath(contourPath(points, op.contours), colour);
             break;
-        case OpKind::Text:
+        case OpKind::text:
             drawText(painter, op);
             break;
     }

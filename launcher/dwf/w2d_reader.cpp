@@ -113,9 +113,9 @@ class StreamDecoder {
             case 0x10:
                 return points<std::int16_t>(op, at, polylineKind());
             case 't':
-                return points<std::int32_t>(op, at, OpKind::Polytriangle);
+                return points<std::int32_t>(op, at, OpKind::polytriangle);
             case 0x14:
-                return points<std::int16_t>(op, at, OpKind::Polytriangle);
+                return points<std::int16_t>(op, at, OpKind::polytriangle);
             case 'r':
                 return circle<std::int32_t, std::uint32_t>();
             case 0x12:
@@ -125,13 +125,13 @@ class StreamDecoder {
             case 'e':
                 return ellipse();
             case 'g':
-                return gouraud<std::int32_t>(op, at, OpKind::GouraudTriangles);
+                return gouraud<std::int32_t>(op, at, OpKind::gouraudTriangles);
             case 0x07:
-                return gouraud<std::int16_t>(op, at, OpKind::GouraudTriangles);
+                return gouraud<std::int16_t>(op, at, OpKind::gouraudTriangles);
             case 'q':
-                return gouraud<std::int32_t>(op, at, OpKind::GouraudPolyline);
+                return gouraud<std::int32_t>(op, at, OpKind::gouraudPolyline);
             case 0x11:
-                return gouraud<std::int16_t>(op, at, OpKind::GouraudPolyline);
+                return gouraud<std::int16_t>(op, at, OpKind::gouraudPolyline);
             case 'k':
                 return contourSet<std::int32_t>(op, at);
             case 0x0B:
@@ -163,11 +163,11 @@ class StreamDecoder {
                 m_state.visible = false;
                 return true;
             case 'L':
-                return asciiShape(op, at, OpKind::Line);
+                return asciiShape(op, at, OpKind::line);
             case 'P':
                 return asciiShape(op, at, polylineKind());
             case 'T':
-                return asciiShape(op, at, OpKind::Polytriangle);
+                return asciiShape(op, at, OpKind::polytriangle);
             case 'R':
                 return asciiCircle();
             case 'C':
@@ -178,7 +178,7 @@ class StreamDecoder {
         }
     }
 
-    OpKind polylineKind() const { return m_state.fill ? OpKind::Polygon : OpKind::Polyline; }
+    OpKind polylineKind() const { return m_state.fill ? OpKind::polygon : OpKind::polyline; }
 
     DrawOp newOp(OpKind kind) const {
         DrawOp op;
@@ -213,7 +213,7 @@ class StreamDecoder {
 
     template <typename Coord>
     bool line() {
-        DrawOp op = newOp(OpKind::Line);
+        DrawOp op = newOp(OpKind::line);
         op.points.resize(2);
         if (!relativePoint<Coord>(op.points[0]) || !relativePoint<Coord>(op.points[1])) {
             return false;
@@ -243,7 +243,7 @@ class StreamDecoder {
 
     template <typename Coord, typename Radius>
     bool circle() {
-        DrawOp op = newOp(OpKind::Circle);
+        DrawOp op = newOp(OpKind::circle);
         op.points.resize(1);
         Radius radius = 0;
         if (m_in.remaining() < 2 * sizeof(Coord) + sizeof(Radius)) return false;
@@ -257,7 +257,7 @@ class StreamDecoder {
     bool arc() {
         constexpr std::size_t kSize = 8 + 4 + 2 + 2;
         if (m_in.remaining() < kSize) return false;
-        DrawOp op = newOp(OpKind::Arc);
+        DrawOp op = newOp(OpKind::arc);
         op.points.resize(1);
         relativePoint<std::int32_t>(op.points[0]);
         std::uint32_t radius = 0;
@@ -275,7 +275,7 @@ class StreamDecoder {
     bool ellipse() {
         constexpr std::size_t kSize = 8 + 4 + 4 + 2 + 2 + 2;
         if (m_in.remaining() < kSize) return false;
-        DrawOp op = newOp(OpKind::Ellipse);
+        DrawOp op = newOp(OpKind::ellipse);
         op.points.resize(1);
         relativePoint<std::int32_t>(op.points[0]);
         std::uint32_t major = 0;
@@ -324,7 +324,7 @@ class StreamDecoder {
     bool contourSet(std::uint8_t code, std::size_t at) {
         std::uint32_t contourCount = 0;
         if (!m_in.readCount(contourCount) || !countFits(contourCount, 1, code, at)) return false;
-        DrawOp op = newOp(OpKind::ContourSet);
+        DrawOp op = newOp(OpKind::contourSet);
         std::size_t total = 0;
         for (std::uint32_t i = 0; i < contourCount; ++i) {
             std::uint32_t size = 0;
@@ -344,7 +344,7 @@ class StreamDecoder {
     }
 
     bool text() {
-        DrawOp op = newOp(OpKind::Text);
+        DrawOp op = newOp(OpKind::text);
         op.points.resize(1);
         const std::size_t start = m_in.offset();
         const LogicalPoint before = m_state.current;
@@ -443,7 +443,7 @@ class StreamDecoder {
     }
 
     bool asciiCircle() {
-        DrawOp op = newOp(OpKind::Circle);
+        DrawOp op = newOp(OpKind::circle);
         op.points.resize(1);
         std::int64_t radius = 0;
         if (!internal::readAsciiPoint(m_in, op.points[0]) ||
@@ -529,7 +529,7 @@ class StreamDecoder {
     void contourFromAscii(const std::vector<double>& numbers) {
         std::vector<std::vector<LogicalPoint>> contours;
         if (!internal::contoursOf(numbers, contours)) return;
-        DrawOp op = newOp(OpKind::ContourSet);
+        DrawOp op = newOp(OpKind::contourSet);
         for (const auto& contour : contours) {
             op.contours.push_back(static_cast<std::uint32_t>(contour.size()));
             op.points.insert(op.points.end(), contour.begin(), contour.end());

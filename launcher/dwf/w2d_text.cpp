@@ -204,15 +204,15 @@ bool tokenize(ByteCursor& in, std::vector<BodyToken>& tokens) {
         BodyToken token;
         const std::uint8_t c = in.peek();
         if (c == '(' || c == ')') {
-            token.kind = c == '(' ? BodyToken::Kind::Open : BodyToken::Kind::Close;
+            token.kind = c == '(' ? BodyToken::Kind::open : BodyToken::Kind::close;
             in.skip(1);
         } else if (c == '\'' || c == '"' || c == '{') {
-            token.kind = BodyToken::Kind::String;
+            token.kind = BodyToken::Kind::string;
             if (!readString(in, token.text)) return false;
         } else if (isDigit(c) || c == '-' || c == '+' || c == '.') {
             if (!readNumber(in, token.number)) return false;
         } else if (isLetter(c)) {
-            token.kind = BodyToken::Kind::Word;
+            token.kind = BodyToken::Kind::word;
             readPlain(in, token.text);
         } else {
             return false;
@@ -225,7 +225,7 @@ bool tokenize(ByteCursor& in, std::vector<BodyToken>& tokens) {
 std::vector<double> numbersOf(const std::vector<BodyToken>& tokens) {
     std::vector<double> numbers;
     for (const BodyToken& token : tokens) {
-        if (token.kind == BodyToken::Kind::Number) numbers.push_back(token.number);
+        if (token.kind == BodyToken::Kind::number) numbers.push_back(token.number);
     }
     return numbers;
 }
@@ -235,20 +235,20 @@ std::vector<double> numbersAfterWord(const std::vector<BodyToken>& tokens, const
     std::vector<double> numbers;
     std::size_t i = 0;
     while (i < tokens.size() &&
-           !(tokens[i].kind == BodyToken::Kind::Word && tokens[i].text == wanted)) {
+           !(tokens[i].kind == BodyToken::Kind::word && tokens[i].text == wanted)) {
         ++i;
     }
     for (int depth = 1; ++i < tokens.size() && depth > 0;) {
-        if (tokens[i].kind == BodyToken::Kind::Open) ++depth;
-        if (tokens[i].kind == BodyToken::Kind::Close) --depth;
-        if (tokens[i].kind == BodyToken::Kind::Number) numbers.push_back(tokens[i].number);
+        if (tokens[i].kind == BodyToken::Kind::open) ++depth;
+        if (tokens[i].kind == BodyToken::Kind::close) --depth;
+        if (tokens[i].kind == BodyToken::Kind::number) numbers.push_back(tokens[i].number);
     }
     return numbers;
 }
 
 const std::u16string* firstString(const std::vector<BodyToken>& tokens) {
     for (const BodyToken& token : tokens) {
-        if (token.kind == BodyToken::Kind::String) return &token.text;
+        if (token.kind == BodyToken::Kind::string) return &token.text;
     }
     return nullptr;
 }

@@ -30,7 +30,7 @@ bool findClosingParenthesis(std::span<const std::uint8_t> data, std::size_t open
 std::string readName(ByteCursor& in);
 
 struct BodyToken {
-    enum class Kind { Number, String, Word, Open, Close } kind = Kind::Number;
+    enum class Kind { number, string, word, open, close } kind = Kind::number;
     double number = 0;
     std::u16string text;
 };

@@ -173,11 +173,11 @@ TEST_F(StandInHostTest, AddInsListTheDwfTranslatorAndThisAddIn) {
 }
 
 TEST_F(StandInHostTest, DocumentTypesFollowTheExtension) {
-    EXPECT_EQ(documentTypeOf("/m/a.ipt"), DocumentType::Part);
-    EXPECT_EQ(documentTypeOf("/m/a.IAM"), DocumentType::Assembly);
-    EXPECT_EQ(documentTypeOf("/m/a.idw"), DocumentType::Drawing);
-    EXPECT_EQ(documentTypeOf("/m/a.ipn"), DocumentType::Presentation);
-    EXPECT_EQ(documentTypeOf("/m/a.xgl"), DocumentType::Unknown);
+    EXPECT_EQ(documentTypeOf("/m/a.ipt"), DocumentType::part);
+    EXPECT_EQ(documentTypeOf("/m/a.IAM"), DocumentType::assembly);
+    EXPECT_EQ(documentTypeOf("/m/a.idw"), DocumentType::drawing);
+    EXPECT_EQ(documentTypeOf("/m/a.ipn"), DocumentType::presentation);
+    EXPECT_EQ(documentTypeOf("/m/a.xgl"), DocumentType::unknown);
 }
 
 TEST_F(StandInHostTest, AnInvalidWorldShowsTheNumberedMessageAndNoView) {
@@ -191,7 +191,7 @@ TEST_F(StandInHostTest, AnInvalidWorldShowsTheNumberedMessageAndNoView) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return !hostMessages.isEmpty(); }, 10000));
     EXPECT_EQ(hostMessages, QStringList{"61: Tag Inappropriate in current context"});
     EXPECT_EQ(host->activeView(), nullptr);
-    EXPECT_EQ(host->activeDocumentType(), DocumentType::Part);
+    EXPECT_EQ(host->activeDocumentType(), DocumentType::part);
 }
 
 // A picture for a person to look at: the host with a model and its Add-Ins menu open.

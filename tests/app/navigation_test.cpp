@@ -43,7 +43,7 @@ TEST(Navigation, RotationTurnsByPixelsOutsideTheDeadZone) {
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.dx << "," << c.dy);
         const NavigationStep step =
-            drag(NavigationMode::Examine, boxOf(2, 2), {{100, 100}, {100 + c.dx, 100 + c.dy}});
+            drag(NavigationMode::examine, boxOf(2, 2), {{100, 100}, {100 + c.dx, 100 + c.dy}});
         EXPECT_EQ(step.redraw, c.angle > 0);
         EXPECT_EQ(step.state.moved, c.angle > 0);
         const double length = std::hypot(c.dx, c.dy);
@@ -56,11 +56,11 @@ TEST(Navigation, RotationTurnsByPixelsOutsideTheDeadZone) {
 }
 
 TEST(Navigation, RotationStepsRunFromTheLastPointAndCompose) {
-    const NavigationStep out = drag(NavigationMode::Examine, boxOf(2, 2), {{0, 0}, {3, 0}, {4, 0}});
+    const NavigationStep out = drag(NavigationMode::examine, boxOf(2, 2), {{0, 0}, {3, 0}, {4, 0}});
     EXPECT_NEAR(std::acos(out.camera.forward[2]), 0.06, 1e-12);  // one pixel after leaving the zone
     EXPECT_FALSE(mouseMove(out.state, out.camera, {4, 0}, 400).redraw);
     const NavigationStep back =
-        drag(NavigationMode::Examine, boxOf(2, 2), {{0, 0}, {5, 4}, {0, 0}});
+        drag(NavigationMode::examine, boxOf(2, 2), {{0, 0}, {5, 4}, {0, 0}});
     EXPECT_NEAR(back.camera.forward[2], 1, 1e-12);
     EXPECT_NEAR(back.camera.up[1], 1, 1e-12);
 }
@@ -69,7 +69,7 @@ TEST(Navigation, RotationKeepsAnOrthonormalFrameOverManySteps) {
     std::vector<ClientPoint> path{{0, 0}};
     for (int i = 1; i <= 20000; ++i)
         path.push_back({int(300 * std::cos(i * 0.37)), int(200 * std::sin(i * 0.11))});
-    const Camera camera = drag(NavigationMode::Examine, boxOf(2, 2), path).camera;
+    const Camera camera = drag(NavigationMode::examine, boxOf(2, 2), path).camera;
     EXPECT_NEAR(dot(camera.forward, camera.forward), 1, 1e-9);
     EXPECT_NEAR(dot(camera.up, camera.up), 1, 1e-9);
     EXPECT_NEAR(dot(camera.forward, camera.up), 0, 1e-9);
@@ -77,7 +77,7 @@ TEST(Navigation, RotationKeepsAnOrthonormalFrameOverManySteps) {
 
 // A still rotation ends the move: a held middle button does not pan either.
 TEST(Navigation, AnIdleRotationStepSkipsTheMiddleButtonPan) {
-    NavigationStep step = drag(NavigationMode::Examine, boxOf(2, 2), {{50, 50}});
+    NavigationStep step = drag(NavigationMode::examine, boxOf(2, 2), {{50, 50}});
     step = middleDown(step.state, step.camera, {50, 50});
     const NavigationStep moved = mouseMove(step.state, step.camera, {52, 51}, 400);
     EXPECT_FALSE(moved.redraw);
@@ -94,7 +94,7 @@ TEST(Navigation, DragZoomScalesThePressWidthWithinTheDepthLimits) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.dy);
         const Camera camera =
-            drag(NavigationMode::Zoom, boxOf(2, 10), {{0, 200}, {0, 130}, {5, 200 + c.dy}}).camera;
+            drag(NavigationMode::zoom, boxOf(2, 10), {{0, 200}, {0, 130}, {5, 200 + c.dy}}).camera;
         EXPECT_DOUBLE_EQ(camera.size[0], c.width);
         EXPECT_DOUBLE_EQ(camera.size[1], c.width);
         EXPECT_EQ(camera.size[2], 10);
@@ -116,7 +116,7 @@ TEST(Navigation, WheelNotchesScaleByTheirFactorWithinTheLimits) {
 
 // The wheel scales what the drag zoom left and becomes the width the drag continues from.
 TEST(Navigation, AWheelStepDuringADragZoomRebasesIt) {
-    NavigationStep step = drag(NavigationMode::Zoom, boxOf(2, 10), {{0, 200}, {0, 100}});
+    NavigationStep step = drag(NavigationMode::zoom, boxOf(2, 10), {{0, 200}, {0, 100}});
     step = wheel(step.state, step.camera, 120);
     EXPECT_DOUBLE_EQ(step.camera.size[0], 3 * 1.36);
     step = mouseMove(step.state, step.camera, {0, 100}, 400);
@@ -130,12 +130,12 @@ TEST(Navigation, PanFollowsThePointerOneBoxHeightPerClientHeight) {
         bool middle;
         int dx, dy;
         double x, y;  // box 8 wide, client 400 high, centre (1, -2) at the press
-    } cases[] = {{NavigationMode::Pan, false, 400, 0, -7, -2},
-                 {NavigationMode::Pan, false, 0, 400, 1, 6},
-                 {NavigationMode::Pan, false, 100, -200, -1, -6},
-                 {NavigationMode::Examine, true, 100, -200, -1, -6},
-                 {NavigationMode::Zoom, true, -50, 50, 2, -1},
-                 {NavigationMode::None, true, -50, 50, 2, -1}};
+    } cases[] = {{NavigationMode::pan, false, 400, 0, -7, -2},
+                 {NavigationMode::pan, false, 0, 400, 1, 6},
+                 {NavigationMode::pan, false, 100, -200, -1, -6},
+                 {NavigationMode::examine, true, 100, -200, -1, -6},
+                 {NavigationMode::zoom, true, -50, 50, 2, -1},
+                 {NavigationMode::none, true, -50, 50, 2, -1}};
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::Message() << int(c.mode) << " " << c.dx << "," << c.dy);
         const NavigationStep step =
@@ -157,15 +157,15 @@ TEST(Navigation, PanLimitsKeepTheSignAndUseTheDepthOnBothAxes) {
                  {0, -150, 0, -100}, {-100, 100, 100, 100}, {99, -99, -99, -99}};
     for (const auto& c : cases) {
         const Camera camera =
-            drag(NavigationMode::Pan, boxOf(8, 1), {{0, 0}, {c.dx, c.dy}}, 8).camera;
+            drag(NavigationMode::pan, boxOf(8, 1), {{0, 0}, {c.dx, c.dy}}, 8).camera;
         EXPECT_EQ(camera.centre[0], c.x) << c.dx << "," << c.dy;
         EXPECT_EQ(camera.centre[1], c.y) << c.dx << "," << c.dy;
     }
 }
 
 TEST(Navigation, WithoutAToolOrAClientHeightADragDoesNothing) {
-    EXPECT_FALSE(drag(NavigationMode::None, boxOf(2, 2), {{0, 0}, {40, 40}}).redraw);
-    for (NavigationMode mode : {NavigationMode::Zoom, NavigationMode::Pan}) {
+    EXPECT_FALSE(drag(NavigationMode::none, boxOf(2, 2), {{0, 0}, {40, 40}}).redraw);
+    for (NavigationMode mode : {NavigationMode::zoom, NavigationMode::pan}) {
         const NavigationStep step = drag(mode, boxOf(2, 2), {{0, 0}, {0, 0}}, 0);
         EXPECT_FALSE(step.redraw);
         EXPECT_EQ(step.camera.size[0], 2);
@@ -174,21 +174,21 @@ TEST(Navigation, WithoutAToolOrAClientHeightADragDoesNothing) {
 }
 
 TEST(Navigation, ReleasingEitherButtonReleasesTheMouseWhileTheOtherIsHeld) {
-    NavigationStep step = drag(NavigationMode::Examine, boxOf(2, 2), {{0, 0}});
-    EXPECT_EQ(step.capture, MouseCapture::Take);
+    NavigationStep step = drag(NavigationMode::examine, boxOf(2, 2), {{0, 0}});
+    EXPECT_EQ(step.capture, MouseCapture::take);
     step = middleDown(step.state, step.camera, {0, 0});
     step = leftUp(step.state, step.camera);
-    EXPECT_EQ(step.capture, MouseCapture::Release);
+    EXPECT_EQ(step.capture, MouseCapture::release);
     step = mouseMove(step.state, step.camera, {0, 200}, 400);
     EXPECT_DOUBLE_EQ(step.camera.centre[1], 1);  // the middle button still pans
-    EXPECT_EQ(middleUp(step.state, step.camera).capture, MouseCapture::Release);
+    EXPECT_EQ(middleUp(step.state, step.camera).capture, MouseCapture::release);
 }
 
 TEST(Navigation, DefaultViewRestoresTheFittedCamera) {
     const Camera fitted{{0, 0, 1}, {0, 1, 0}, {0, 0, 0}, {6, 6, 6}};
-    NavigationStep step = drag(NavigationMode::Examine, fitted, {{0, 0}, {30, 17}});
-    step = drag(NavigationMode::Zoom, step.camera, {{0, 0}, {0, -90}});
-    step = drag(NavigationMode::Pan, step.camera, {{0, 0}, {25, 70}});
+    NavigationStep step = drag(NavigationMode::examine, fitted, {{0, 0}, {30, 17}});
+    step = drag(NavigationMode::zoom, step.camera, {{0, 0}, {0, -90}});
+    step = drag(NavigationMode::pan, step.camera, {{0, 0}, {25, 70}});
     step = wheel(step.state, step.camera, -240);
     ASSERT_NE(step.camera.forward[2], 1);
     const Camera restored = defaultView(step.camera);

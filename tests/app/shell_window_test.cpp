@@ -44,7 +44,7 @@ TEST_F(ShellStart, WithoutArgumentShowsAnEmptyViewWithExamineChecked) {
     EXPECT_FALSE(command(kZoomCommand)->isChecked());
     EXPECT_FALSE(command(kDefaultViewCommand)->isChecked());
     EXPECT_FALSE(command(kCloseCommand)->isEnabled());
-    EXPECT_EQ(frame.view()->mode(), NavigationMode::Examine);
+    EXPECT_EQ(frame.view()->mode(), NavigationMode::examine);
     EXPECT_EQ(nonWhitePixels(picture()), 0);
     EXPECT_TRUE(m_sink.messages.empty());
 }
@@ -188,24 +188,24 @@ TEST_P(ToolToggles, ChoosingTheActiveToolAgainLeavesNone) {
     const NavigationMode mode = GetParam().mode;
     EXPECT_EQ(frame.mode(), mode);
     EXPECT_EQ(frame.view()->mode(), mode);
-    EXPECT_EQ(command(kExamineCommand)->isChecked(), mode == NavigationMode::Examine);
-    EXPECT_EQ(command(kPanCommand)->isChecked(), mode == NavigationMode::Pan);
-    EXPECT_EQ(command(kZoomCommand)->isChecked(), mode == NavigationMode::Zoom);
+    EXPECT_EQ(command(kExamineCommand)->isChecked(), mode == NavigationMode::examine);
+    EXPECT_EQ(command(kPanCommand)->isChecked(), mode == NavigationMode::pan);
+    EXPECT_EQ(command(kZoomCommand)->isChecked(), mode == NavigationMode::zoom);
     EXPECT_FALSE(command(kDefaultViewCommand)->isChecked());
     // A tool shows its own cursor; no tool leaves the pointer as it is.
-    EXPECT_EQ(frame.view()->testAttribute(Qt::WA_SetCursor), mode != NavigationMode::None);
+    EXPECT_EQ(frame.view()->testAttribute(Qt::WA_SetCursor), mode != NavigationMode::none);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Table, ToolToggles,
     ::testing::Values(
-        ToolCase{"ExamineAgain", {kExamineCommand}, NavigationMode::None},
-        ToolCase{"ExamineTwiceMore", {kExamineCommand, kExamineCommand}, NavigationMode::Examine},
-        ToolCase{"Pan", {kPanCommand}, NavigationMode::Pan},
-        ToolCase{"PanAgain", {kPanCommand, kPanCommand}, NavigationMode::None},
-        ToolCase{"ZoomThenExamine", {kZoomCommand, kExamineCommand}, NavigationMode::Examine},
-        ToolCase{"DefaultViewKeepsTool", {kPanCommand, 32780}, NavigationMode::Pan},
-        ToolCase{"Zoom", {kZoomCommand}, NavigationMode::Zoom}),
+        ToolCase{"ExamineAgain", {kExamineCommand}, NavigationMode::none},
+        ToolCase{"ExamineTwiceMore", {kExamineCommand, kExamineCommand}, NavigationMode::examine},
+        ToolCase{"Pan", {kPanCommand}, NavigationMode::pan},
+        ToolCase{"PanAgain", {kPanCommand, kPanCommand}, NavigationMode::none},
+        ToolCase{"ZoomThenExamine", {kZoomCommand, kExamineCommand}, NavigationMode::examine},
+        ToolCase{"DefaultViewKeepsTool", {kPanCommand, 32780}, NavigationMode::pan},
+        ToolCase{"Zoom", {kZoomCommand}, NavigationMode::zoom}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ShellWindow, LeftDragWithExamineTurnsTheCameraAndDefaultViewRestoresIt) {

@@ -9,9 +9,9 @@
 namespace tessaro {
 namespace {
 
-constexpr PrimitiveKind F = PrimitiveKind::Faces;
-constexpr PrimitiveKind L = PrimitiveKind::Lines;
-constexpr PrimitiveKind P = PrimitiveKind::Points;
+constexpr PrimitiveKind F = PrimitiveKind::faces;
+constexpr PrimitiveKind L = PrimitiveKind::lines;
+constexpr PrimitiveKind P = PrimitiveKind::points;
 
 // One expected chunk: kind, local number, then first/count of faces, lines and points.
 struct Expected {

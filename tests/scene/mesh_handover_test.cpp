@@ -51,8 +51,8 @@ struct HandOverTest : ::testing::Test {
     }
 
     MeshRecorder consumer;
-    SceneBuilder builder{&consumer};
-    MeshHandOver handOver{&consumer, nullptr, nullptr};
+    SceneBuilder builder{consumer};
+    MeshHandOver handOver{consumer, nullptr, nullptr};
     DefinitionScope* scope = DefinitionScope::createWorld();
     MeshBuild mesh;
 };
@@ -167,7 +167,7 @@ TEST_F(HandOverTest, AChunkThatCannotResolveIsDroppedAndTheRestFormTheGroup) {
 TEST_F(HandOverTest, MissingNormalsAreGeneratedBeforeTheHandOver) {
     int generated = 0;
     MeshHandOver withNormals(
-        &consumer, [&](DrawableMesh&) { return ++generated > 0; }, nullptr);
+        consumer, [&](DrawableMesh&) { return ++generated > 0; }, nullptr);
     fillMesh(mesh, 3, 4);
     mesh.needsNormals = true;
     withNormals.handOver(mesh, scope, builder);

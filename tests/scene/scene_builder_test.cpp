@@ -38,7 +38,7 @@ struct BuilderTest : ::testing::Test {
     ~BuilderTest() override { world->release(); }
 
     RecordingConsumer consumer;
-    SceneBuilder builder{&consumer};
+    SceneBuilder builder{consumer};
     DefinitionScope* world = DefinitionScope::createWorld();
     int handOvers = 0;
 };
@@ -153,7 +153,7 @@ TEST_F(BuilderTest, AnUnresolvedMeshWaitsForTheReferenceItLacks) {
     builder.setMeshHandOver([&](MeshEntry& entry) {
         ++handOvers;
         if (!materialDefined) {
-            entry.missing = {ReferenceKind::Material, 7};
+            entry.missing = {ReferenceKind::material, 7};
             return false;
         }
         entry.pendingMesh.reset();
@@ -166,13 +166,13 @@ TEST_F(BuilderTest, AnUnresolvedMeshWaitsForTheReferenceItLacks) {
     DefinitionEntry* entry = builder.registerObject(std::move(a), world, 1);
     for (std::uint32_t id = 2; id < 100; ++id) {
         builder.registerObject(object(static_cast<std::int32_t>(id)), world, id);
-        builder.noteDefinition(ReferenceKind::Material, id + 100);
-        builder.noteDefinition(ReferenceKind::Position, 7);
+        builder.noteDefinition(ReferenceKind::material, id + 100);
+        builder.noteDefinition(ReferenceKind::position, 7);
         builder.retryPending();
     }
     EXPECT_EQ(handOvers, 2);  // at its registration, and when the next object came
     materialDefined = true;
-    builder.noteDefinition(ReferenceKind::Material, 7);
+    builder.noteDefinition(ReferenceKind::material, 7);
     builder.retryPending();
     EXPECT_EQ(handOvers, 3);
     EXPECT_TRUE(entry->resolved());

@@ -54,7 +54,7 @@ struct Load {
     const AppearanceState& state() const { return AppearanceRules::state(context); }
 
     Recorder consumer;
-    SceneLoadContext context{&consumer};
+    SceneLoadContext context{consumer};
 };
 
 const std::string kAmbDiff = "<amb>0 0 0</amb><diff>1 1 1</diff>";
@@ -309,7 +309,7 @@ TEST(AppearanceRecords, HandOverBindsReferencesAndRegistersEachTextureOnce) {
     list.append(AppearanceRules::textureReference(load.context, 1));
     list.append(AppearanceRules::textureReference(load.context, 1));
     Recorder consumer;
-    EXPECT_TRUE(resolveTextureUses(list, scope, &consumer));
+    EXPECT_TRUE(resolveTextureUses(list, scope, consumer));
     EXPECT_EQ(list[0], defined);
     EXPECT_EQ(list[1], defined);
     ASSERT_EQ(consumer.textures.size(), 1u);
@@ -319,7 +319,7 @@ TEST(AppearanceRecords, HandOverBindsReferencesAndRegistersEachTextureOnce) {
 
     PoolVector<TextureUse*> unknown;
     unknown.append(AppearanceRules::textureReference(load.context, 2));
-    EXPECT_FALSE(resolveTextureUses(unknown, scope, &consumer));
+    EXPECT_FALSE(resolveTextureUses(unknown, scope, consumer));
     EXPECT_TRUE(unknown[0]->isReference());
     scope->release();
 }

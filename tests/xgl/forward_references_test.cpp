@@ -127,8 +127,7 @@ TEST_P(ForwardReferences, AllCompleteOnceTheirTargetsAreDefined) {
     const Case& c = GetParam();
     testing::TextStream stream(testing::validWorld(c.body()));
     Counting consumer;
-    SceneLoadContext load;
-    load.setConsumer(&consumer);
+    SceneLoadContext load(consumer);
     load.parse(stream, nullptr);
     EXPECT_EQ(consumer.firstError(), c.message);
     EXPECT_EQ(consumer.objects, c.objects);

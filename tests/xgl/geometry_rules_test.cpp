@@ -31,7 +31,7 @@ struct Recorder : ValidatingConsumer {
 
 Recorder parse(const std::string& body) {
     Recorder recorder;
-    SceneLoadContext context(&recorder);
+    SceneLoadContext context(recorder);
     TextStream stream(
         "<world><lighting><ambient>0 0 0</ambient></lighting>"
         "<background><backcolor>1 1 1</backcolor></background>"

@@ -43,7 +43,7 @@ struct Load {
     std::string firstError() const { return consumer.errors.empty() ? "" : consumer.errors[0]; }
 
     Recorder consumer;
-    SceneLoadContext context{&consumer};
+    SceneLoadContext context{consumer};
 };
 
 const std::string kRefs = "<ref>a.xgl</ref><reftype>xgl</reftype>";

@@ -577,9 +577,9 @@ class MessageCatalogue : public ::testing::TestWithParam<CatalogueRow> {};
 TEST_P(MessageCatalogue, TheDocumentRaisesExactlyThisText) {
     const CatalogueRow& row = GetParam();
     MessageRecorder consumer;
-    SceneLoadContext context(&consumer);
+    SceneLoadContext context(consumer);
     TextStream stream(row.document);
-    EXPECT_FALSE(context.parse(stream, nullptr));
+    EXPECT_FALSE(context.parse(stream, nullptr).loaded());
     EXPECT_EQ(consumer.texts, std::vector<std::string>{row.text});
 }
 
@@ -591,8 +591,9 @@ TEST_P(MessageCatalogue, AFileWithTheDocumentIsDescribedWithThisText) {
     const std::string path = dir.file("model.xgl");
     testing::writeFile(path, row.document);
     const DocumentInfo info = describeDocument(path.c_str());
-    EXPECT_TRUE(info.opened);
-    EXPECT_EQ(info.message, std::optional<std::string>(row.text));
+    EXPECT_NE(info.load.status, LoadStatus::cannotOpen);
+    EXPECT_EQ(info.load.status, LoadStatus::invalid);
+    EXPECT_EQ(info.load.message, row.text);
     EXPECT_FALSE(info.bbox.has_value());
 }
 
@@ -641,12 +642,13 @@ TEST(MessageCatalogue, ACompressedFileThatIsNotZlibDataCannotBeRead) {
     testing::writeFile(path, plain);
 
     const DocumentInfo info = describeDocument(path.c_str());
-    EXPECT_TRUE(info.opened);
-    EXPECT_EQ(info.message, std::optional<std::string>("Error Reading File\n"));
+    EXPECT_NE(info.load.status, LoadStatus::cannotOpen);
+    EXPECT_EQ(info.load.status, LoadStatus::invalid);
+    EXPECT_EQ(info.load.message, "Error Reading File\n");
     EXPECT_FALSE(info.bbox.has_value());
 
     MessageRecorder consumer;
-    EXPECT_FALSE(loadDocument(path.c_str(), consumer));
+    EXPECT_FALSE(loadDocument(path.c_str(), consumer).loaded());
     EXPECT_EQ(consumer.texts, std::vector<std::string>{"Error Reading File\n"});
 }
 

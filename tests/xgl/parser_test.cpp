@@ -54,9 +54,9 @@ struct ParseResult {
 
 ParseResult parseText(const std::string& document, std::size_t blockSize = kStreamBlockSize) {
     RecordingConsumer consumer;
-    SceneLoadContext context(&consumer);
+    SceneLoadContext context(consumer);
     StringStream stream(document, blockSize);
-    const bool clean = context.parse(stream, nullptr);
+    const bool clean = context.parse(stream, nullptr).loaded();
     const auto& buffer = context.textBuffer();
     return {clean, consumer.errors, buffer.empty() ? std::string() : std::string(buffer.data()),
             buffer.capacity()};
@@ -260,9 +260,9 @@ TEST(Parser, SkipsDeepNestingOfUnrecognisedElements) {
         document += "</x>";
     document += "<p/></world>";
     RecordingConsumer consumer;
-    SceneLoadContext context(&consumer);
+    SceneLoadContext context(consumer);
     StringStream stream(document);
-    EXPECT_FALSE(context.parse(stream, nullptr));
+    EXPECT_FALSE(context.parse(stream, nullptr).loaded());
     // The skipped subtree is ignored; the "p" after it is judged in the world again.
     EXPECT_EQ(consumer.errors, std::vector<std::string>{kMessage61});
     EXPECT_EQ(context.skipDepth(), 0u);
@@ -270,12 +270,12 @@ TEST(Parser, SkipsDeepNestingOfUnrecognisedElements) {
 
 TEST(Parser, ContextsReturnToTheDocumentLevel) {
     RecordingConsumer consumer;
-    SceneLoadContext context(&consumer);
+    SceneLoadContext context(consumer);
     StringStream stream(
         kWorld +
         "<object><mesh><f><fv1><p>1 2 3</p></fv1><fv2><p>0 0 0</p></fv2><fv3><p>0 1 0</p></fv3>"
         "<mat><amb>0 0 0</amb><diff>1 1 1</diff></mat></f></mesh></object></world>");
-    EXPECT_TRUE(context.parse(stream, nullptr));
+    EXPECT_TRUE(context.parse(stream, nullptr).loaded());
     EXPECT_EQ(context.context(), ParseContext::document);
     EXPECT_EQ(context.contextDepth(), 0u);
 }
@@ -289,12 +289,52 @@ TEST(Parser, StopsAtTheFirstMessageAndIgnoresLaterSyntaxErrors) {
 TEST(Parser, AFailingReadReportsErrorReadingFile) {
     for (int failAfter : {0, 1}) {
         RecordingConsumer consumer;
-        SceneLoadContext context(&consumer);
+        SceneLoadContext context(consumer);
         StringStream stream(kWorld + "<object></object></world>", 8, failAfter);
-        EXPECT_FALSE(context.parse(stream, nullptr));
+        EXPECT_FALSE(context.parse(stream, nullptr).loaded());
         EXPECT_EQ(consumer.errors, std::vector<std::string>{"Error Reading File\n"});
         EXPECT_TRUE(context.isStopped());
     }
+}
+
+// The result names the first message and the line the parser was on when it was raised.
+TEST(Parser, ResultCarriesTheFirstMessageAndItsLine) {
+    struct Case {
+        std::string document;
+        LoadStatus status;
+        std::string message;
+        int line;
+    };
+    const Case cases[] = {
+        {kWorld + "<object/></world>", LoadStatus::loaded, "", 0},
+        {kWorld + "\n<object>\n<p/>\n</object></world>", LoadStatus::invalid, kMessage61, 3},
+        {kWorld + "\n\n</oops>", LoadStatus::invalid, "0: ParseError: mismatched tag at line 3\n",
+         3},
+    };
+    for (const Case& c : cases) {
+        RecordingConsumer consumer;
+        SceneLoadContext context(consumer);
+        StringStream stream(c.document);
+        const LoadResult result = context.parse(stream, nullptr);
+        EXPECT_EQ(result.status, c.status) << c.document;
+        EXPECT_EQ(result.message, c.message) << c.document;
+        EXPECT_EQ(result.line, c.line) << c.document;
+        EXPECT_EQ(consumer.errors.empty() ? "" : consumer.errors.front(), c.message);
+    }
+}
+
+// Every context a child can open has its row: events that reach it go to a rule group.
+TEST(ParseContexts, EveryEnteredContextHasARuleGroup) {
+    for (int c = -1; c < kContextSlots; ++c) {
+        for (int t = 0; t <= static_cast<int>(TagId::ct); ++t) {  // every tag code
+            const ChildRule rule = childRule(static_cast<ParseContext>(c), static_cast<TagId>(t));
+            if (rule.kind != ChildKind::container) continue;
+            EXPECT_NE(contextProperties(rule.enters).rules, RuleGroup::none)
+                << "context " << static_cast<int>(rule.enters);
+        }
+    }
+    EXPECT_EQ(contextProperties(ParseContext::skip).rules, RuleGroup::none);
+    EXPECT_FALSE(contextProperties(ParseContext::skip).countsChildren);
 }
 
 struct FileCase {
@@ -320,11 +360,30 @@ TEST(LoadDocument, ReadsPlainAndCompressedFilesFromDisk) {
     for (const FileCase& c : cases) {
         testing::writeFile(dir.file(c.fileName), c.bytes);
         RecordingConsumer consumer;
-        bool opened = false;
-        const bool clean = loadDocument(dir.file(c.fileName).c_str(), consumer, &opened);
+        const LoadResult result = loadDocument(dir.file(c.fileName).c_str(), consumer);
+        const bool opened = result.status != LoadStatus::cannotOpen;
+        const bool clean = result.loaded();
         EXPECT_EQ(opened, c.opened) << c.fileName;
         EXPECT_EQ(clean, c.opened && c.message.empty()) << c.fileName;
         EXPECT_EQ(consumer.errors.empty() ? "" : consumer.errors.front(), c.message) << c.fileName;
+    }
+}
+
+// A file that cannot be opened reaches no consumer; the result says why, for the
+// command line to print.
+TEST(LoadDocument, SaysWhyAFileCannotBeOpened) {
+    testing::TempDir dir;
+    testing::writeFile(dir.file("model.txt"), kWorld + "</world>");
+    const std::pair<std::string, const char*> cases[] = {
+        {dir.file("model.txt"), "not an XGL document (expected .xgl or .zgl)"},
+        {dir.file("missing.xgl"), "cannot open: No such file or directory"},
+    };
+    for (const auto& [path, message] : cases) {
+        RecordingConsumer consumer;
+        const LoadResult result = loadDocument(path.c_str(), consumer);
+        EXPECT_EQ(result.status, LoadStatus::cannotOpen) << path;
+        EXPECT_EQ(result.message, message);
+        EXPECT_TRUE(consumer.errors.empty());
     }
 }
 
@@ -358,7 +417,7 @@ class UnusableTempFolder {
 
 TEST(StorageFailure, StopsTheParseWithOneMessageNamingTheCause) {
     RecordingConsumer consumer;
-    SceneLoadContext context(&consumer);
+    SceneLoadContext context(consumer);
     DefinitionScope* scope = DefinitionScope::createWorld(&context);
     {
         UnusableTempFolder folder;

@@ -148,8 +148,8 @@ LoadResult load(const std::string& fileName, const std::string& tempDir) {
     LoadResult result;
     {
         TmpDirOverride tmp(tempDir);
-        SceneLoadContext context(&consumer);
-        result.clean = context.parse(watch, nullptr);
+        SceneLoadContext context(consumer);
+        result.clean = context.parse(watch, nullptr).loaded();
     }
     result.messages = consumer.texts;
     result.listedBlocks = watch.listedBlocks;

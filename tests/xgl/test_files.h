@@ -8,8 +8,10 @@
 #include <unistd.h>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
+#include <string_view>
 
 namespace tessaro::testing {
 
@@ -22,7 +24,8 @@ class TempDir {
         m_path = mkdtemp(pattern.data()) ? pattern : std::string();
     }
     ~TempDir() {
-        if (!m_path.empty()) std::system(("rm -rf '" + m_path + "'").c_str());
+        std::error_code ignored;
+        if (!m_path.empty()) std::filesystem::remove_all(m_path, ignored);
     }
     std::string file(const std::string& name) const { return m_path + "/" + name; }
     const std::string& path() const { return m_path; }
@@ -59,10 +62,11 @@ inline std::string validWorld(const std::string& body) {
         body);
 }
 
-// Hands out a whole document as one block, the last.
-class TextStream : public InputStream {
+// Hands out a document it does not own as one block, the last; making one allocates
+// nothing.
+class ViewStream : public InputStream {
   public:
-    explicit TextStream(std::string text) : m_text(std::move(text)) {}
+    explicit ViewStream(std::string_view text) : m_text(text) {}
     bool read(bool& more, std::uint32_t& length, const std::uint8_t*& data,
               StreamErrorSink*) override {
         data = reinterpret_cast<const std::uint8_t*>(m_text.data());
@@ -73,7 +77,18 @@ class TextStream : public InputStream {
     bool lastWriteTime(std::int64_t&) override { return false; }
 
   private:
-    std::string m_text;
+    std::string_view m_text;
+};
+
+struct OwnedText {
+    std::string text;
+};
+
+// The same for a document it keeps.
+class TextStream : private OwnedText, public ViewStream {
+  public:
+    explicit TextStream(std::string text)
+        : OwnedText{std::move(text)}, ViewStream(OwnedText::text) {}
 };
 
 }  // namespace tessaro::testing

@@ -87,7 +87,7 @@ std::string lights(int n) {
 
 std::unique_ptr<Recorder> parse(const std::string& worldContent) {
     auto recorder = std::make_unique<Recorder>();
-    SceneLoadContext context(recorder.get());
+    SceneLoadContext context(*recorder);
     TextStream stream("<world>" + worldContent + "</world>");
     context.parse(stream, nullptr);
     return recorder;

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/scene_document.h"
+#include "document/scene_document.h"
 
 namespace tessaro {
 

@@ -48,7 +48,7 @@ QLabel* indicator(const char* label, int id, QWidget* parent) {
 }
 
 NavigationMode toggled(NavigationMode current, NavigationMode tool) {
-    return current == tool ? NavigationMode::None : tool;
+    return current == tool ? NavigationMode::none : tool;
 }
 
 }  // namespace
@@ -74,7 +74,7 @@ CMainFrame::CMainFrame(const QStringList& arguments, MessageSink* messages)
     m_refresh.setInterval(kRefreshPeriodMs);
     connect(&m_refresh, &QTimer::timeout, this, [this] { refreshCommandStates(); });
     m_refresh.start();
-    m_mode = NavigationMode::Examine;
+    m_mode = NavigationMode::examine;
     m_view->setMode(m_mode);
     m_loaded = false;
     refreshCommandStates();
@@ -168,9 +168,9 @@ void CMainFrame::connectCommands() {
     on(kExitCommand, [this] { close(); });
     on(kToolBarCommand, [this] { m_toolBar->setVisible(m_toolBar->isHidden()); });
     on(kStatusBarCommand, [this] { statusBar()->setVisible(statusBar()->isHidden()); });
-    on(kExamineCommand, [this] { toggleTool(NavigationMode::Examine); });
-    on(kPanCommand, [this] { toggleTool(NavigationMode::Pan); });
-    on(kZoomCommand, [this] { toggleTool(NavigationMode::Zoom); });
+    on(kExamineCommand, [this] { toggleTool(NavigationMode::examine); });
+    on(kPanCommand, [this] { toggleTool(NavigationMode::pan); });
+    on(kZoomCommand, [this] { toggleTool(NavigationMode::zoom); });
     on(kDefaultViewCommand, [this] { m_view->showDefaultView(); });
     on(kHeadlightCommand, [this] { setHeadlight(action(kHeadlightCommand)->isChecked()); });
     on(kAboutCommand, [this] { showAbout(); });
@@ -178,9 +178,9 @@ void CMainFrame::connectCommands() {
 
 void CMainFrame::refreshCommandStates() {
     action(kCloseCommand)->setEnabled(m_loaded);
-    action(kExamineCommand)->setChecked(m_mode == NavigationMode::Examine);
-    action(kPanCommand)->setChecked(m_mode == NavigationMode::Pan);
-    action(kZoomCommand)->setChecked(m_mode == NavigationMode::Zoom);
+    action(kExamineCommand)->setChecked(m_mode == NavigationMode::examine);
+    action(kPanCommand)->setChecked(m_mode == NavigationMode::pan);
+    action(kZoomCommand)->setChecked(m_mode == NavigationMode::zoom);
     // Checked for mode 7, which no command sets.
     action(kDefaultViewCommand)->setChecked(static_cast<int>(m_mode) == 7);
     action(kToolBarCommand)->setChecked(!m_toolBar->isHidden());

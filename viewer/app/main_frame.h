@@ -11,8 +11,8 @@
 
 #include "app/load_outcome.h"
 #include "app/navigation.h"
-#include "app/scene_document.h"
 #include "app/shell_dialogs.h"
+#include "document/scene_document.h"
 
 class QToolBar;
 
@@ -66,7 +66,7 @@ class CMainFrame final : public QMainWindow {
     QToolBar* m_toolBar = nullptr;
     std::map<int, QAction*> m_actions;
     QTimer m_refresh;
-    NavigationMode m_mode = NavigationMode::Examine;
+    NavigationMode m_mode = NavigationMode::examine;
     bool m_loaded = false;
     bool m_loading = false;
 };

@@ -126,7 +126,7 @@ NavigationStep pressed(const NavigationState& state, const Camera& camera, Clien
     step.state.pressWidth = camera.size[0];
     step.state.pressCentre[0] = camera.centre[0];
     step.state.pressCentre[1] = camera.centre[1];
-    step.capture = MouseCapture::Take;
+    step.capture = MouseCapture::take;
     return step;
 }
 
@@ -135,19 +135,19 @@ NavigationStep pressed(const NavigationState& state, const Camera& camera, Clien
 bool leftDrag(const NavigationState& state, NavigationStep& step, ClientPoint point,
               int clientHeight) {
     switch (state.mode) {
-        case NavigationMode::Examine:
+        case NavigationMode::examine:
             if (rotationIdle(state, point)) return false;
             rotate(step.camera, state.last, point);
             step.state.last = point;
             step.state.moved = true;
             step.redraw = true;
             break;
-        case NavigationMode::Zoom:
+        case NavigationMode::zoom:
             if (clientHeight < 1) break;
             zoomFromPress(step.camera, state, point, clientHeight);
             step.redraw = true;
             break;
-        case NavigationMode::Pan:
+        case NavigationMode::pan:
             if (clientHeight < 1) break;
             panFromPress(step.camera, state, point, clientHeight);
             step.redraw = true;
@@ -162,11 +162,11 @@ bool leftDrag(const NavigationState& state, NavigationStep& step, ClientPoint po
 
 CursorShape cursorFor(NavigationMode mode) {
     switch (mode) {
-        case NavigationMode::Examine:
+        case NavigationMode::examine:
             return {kExamineCursor, 15, 15};
-        case NavigationMode::Zoom:
+        case NavigationMode::zoom:
             return {kZoomCursor, 13, 14};
-        case NavigationMode::Pan:
+        case NavigationMode::pan:
             return {kPanCursor, 15, 15};
         default:
             return {0, 0, 0};
@@ -188,14 +188,14 @@ NavigationStep middleDown(const NavigationState& state, const Camera& camera, Cl
 NavigationStep leftUp(const NavigationState& state, const Camera& camera) {
     NavigationStep step = unchanged(state, camera);
     step.state.leftDown = false;
-    step.capture = MouseCapture::Release;
+    step.capture = MouseCapture::release;
     return step;
 }
 
 NavigationStep middleUp(const NavigationState& state, const Camera& camera) {
     NavigationStep step = unchanged(state, camera);
     step.state.middleDown = false;
-    step.capture = MouseCapture::Release;
+    step.capture = MouseCapture::release;
     return step;
 }
 
@@ -227,7 +227,7 @@ Camera defaultView(const Camera& camera) {
 
 Camera examineTurn(const Camera& camera, int dx, int dy, int width, int height) {
     NavigationState state;
-    state.mode = NavigationMode::Examine;
+    state.mode = NavigationMode::examine;
     const ClientPoint from{width / 2, height / 2};
     const NavigationStep down = leftDown(state, camera, from);
     const NavigationStep moved =

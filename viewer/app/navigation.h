@@ -10,7 +10,7 @@
 namespace tessaro {
 
 // The active tool; the numbers are the ones the main window stores and passes on.
-enum class NavigationMode : std::int32_t { None = 0, Examine = 1, Zoom = 5, Pan = 6 };
+enum class NavigationMode : std::int32_t { none = 0, examine = 1, zoom = 5, pan = 6 };
 
 // The Tools command that resets the camera.
 inline constexpr int kDefaultViewCommand = 32780;
@@ -55,7 +55,7 @@ struct ClientPoint {
 
 // What a view remembers between mouse events.
 struct NavigationState {
-    NavigationMode mode = NavigationMode::None;
+    NavigationMode mode = NavigationMode::none;
     ClientPoint press;  // where the last button went down
     ClientPoint last;   // the last rotation step (the press point until one happened)
     bool leftDown = false;
@@ -65,13 +65,13 @@ struct NavigationState {
     double pressCentre[2] = {0, 0};  // box centre x, y at the press
 };
 
-enum class MouseCapture { Keep, Take, Release };
+enum class MouseCapture { keep, take, release };
 
 struct NavigationStep {
     NavigationState state;
     Camera camera;
     bool redraw = false;  // the camera was set: store it and repaint
-    MouseCapture capture = MouseCapture::Keep;
+    MouseCapture capture = MouseCapture::keep;
 };
 
 NavigationStep leftDown(const NavigationState& state, const Camera& camera, ClientPoint point);

@@ -215,8 +215,8 @@ int SceneView::pixelHeight() const {
 
 void SceneView::apply(const NavigationStep& step) {
     m_navigation = step.state;
-    if (step.capture == MouseCapture::Take) grabMouse();
-    if (step.capture == MouseCapture::Release) releaseMouse();
+    if (step.capture == MouseCapture::take) grabMouse();
+    if (step.capture == MouseCapture::release) releaseMouse();
     if (step.redraw) storeCamera(step.camera);
 }
 

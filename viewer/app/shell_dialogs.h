@@ -8,7 +8,7 @@
 
 #include <memory>
 
-#include "app/scene_document.h"
+#include "document/scene_document.h"
 
 class QDialog;
 class QMessageBox;

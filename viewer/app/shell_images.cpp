@@ -143,11 +143,11 @@ QPixmap toolCursorPixmap(NavigationMode mode) {
     const CursorShape shape = cursorFor(mode);
     const QPointF hot(shape.hotX, shape.hotY);
     switch (mode) {
-        case NavigationMode::Examine:
+        case NavigationMode::examine:
             return outlinedCursor(rotatePath(hot, 10));
-        case NavigationMode::Pan:
+        case NavigationMode::pan:
             return outlinedCursor(panPath(hot, 12));
-        case NavigationMode::Zoom:
+        case NavigationMode::zoom:
             return outlinedCursor(magnifierPath(hot, 7));
         default:
             return QPixmap();

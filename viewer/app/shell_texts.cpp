@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "app/navigation.h"
+#include "xgl/input_stream.h"
 
 namespace tessaro {
 
@@ -35,15 +36,6 @@ const CommandStrings* find(int command) {
         if (c.command == command) return &c;
     }
     return nullptr;
-}
-
-bool endsWithNoCase(std::string_view text, std::string_view ending) {
-    if (text.size() < ending.size()) return false;
-    const std::string_view tail = text.substr(text.size() - ending.size());
-    for (std::size_t i = 0; i < ending.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(tail[i])) != ending[i]) return false;
-    }
-    return true;
 }
 
 }  // namespace
@@ -100,8 +92,9 @@ std::vector<std::string> filterPatterns(std::string_view filter) {
     return patterns;
 }
 
+// The reader decides which names are documents; the viewer accepts the same ones.
 bool isSceneFileName(std::string_view fileName) {
-    return endsWithNoCase(fileName, ".xgl") || endsWithNoCase(fileName, ".zgl");
+    return hasDocumentExtension(std::string(fileName).c_str());
 }
 
 }  // namespace tessaro

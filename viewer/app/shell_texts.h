@@ -6,13 +6,15 @@
 #include <string_view>
 #include <vector>
 
+#include "app/navigation.h"
+
 namespace tessaro {
 
 // Commands (menu items and toolbar buttons).
 inline constexpr int kPanCommand = 32777;
 inline constexpr int kExamineCommand = 32778;
 inline constexpr int kZoomCommand = 32779;
-// kDefaultViewCommand (32780) lives with the navigation.
+// kDefaultViewCommand lives with the navigation.
 inline constexpr int kHeadlightCommand = 32781;
 inline constexpr int kOpenCommand = 57601;
 inline constexpr int kCloseCommand = 57602;
@@ -45,7 +47,7 @@ inline constexpr int kToolbarButtonSide = 17;
 inline constexpr int kToolbarButtons = 4;
 // The toolbar's commands in button order.
 inline constexpr int kToolbarCommands[kToolbarButtons] = {kExamineCommand, kPanCommand,
-                                                          kZoomCommand, 32780};
+                                                          kZoomCommand, kDefaultViewCommand};
 
 inline constexpr const char* kAppName = "Tessaro";
 inline constexpr const char* kSettingsOrganisation = "Local AppWizard-Generated Applications";

@@ -1,17 +1,15 @@
 // tessaro-cli: the viewer's engine without a window, for people and scripts.
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
-#include "app/headless_render.h"
 #include "app/navigation.h"
+#include "document/headless_render.h"
 #include "progress_bar.h"
 #include "render/renderer.h"
 #include "scene/scene_consumer.h"
 #include "xgl/document_info.h"
-#include "xgl/input_stream.h"
 #include "xgl/scene_load_context.h"
 
 namespace {
@@ -45,44 +43,38 @@ void printMessage(const std::string& text) {
     if (text.empty() || text.back() != '\n') std::fputc('\n', stdout);
 }
 
-// False (with a line on stderr) when the name is not an XGL document or the file
-// cannot be opened.
-bool openable(const char* fileName) {
-    if (!tessaro::hasDocumentExtension(fileName)) {
-        std::fprintf(stderr, "tessaro-cli: %s: not an XGL document (expected .xgl or .zgl)\n",
-                     fileName);
-        return false;
+// What every command does with a load that did not succeed: the reason a file cannot
+// be opened goes to stderr (exit 2), the document's message to stdout (exit 1).
+int reportFailure(const char* fileName, const tessaro::LoadResult& result) {
+    if (result.status == tessaro::LoadStatus::cannotOpen) {
+        std::fprintf(stderr, "tessaro-cli: %s: %s\n", fileName, result.message.c_str());
+        return kCannotOpen;
     }
-    if (!tessaro::openDocumentStream(fileName, nullptr)) {
-        std::fprintf(stderr, "tessaro-cli: %s: cannot open: %s\n", fileName, std::strerror(errno));
-        return false;
-    }
-    return true;
-}
-
-int check(const char* fileName) {
-    if (!openable(fileName)) return kCannotOpen;
-    tessaro::ValidatingConsumer consumer;
-    tessaro::loadDocument(fileName, consumer);
-    if (!consumer.hasError()) return kValid;
-    printMessage(consumer.firstError());
+    printMessage(result.message);
     return kInvalid;
 }
 
+int check(const char* fileName) {
+    tessaro::ValidatingConsumer consumer;
+    const tessaro::LoadResult result = tessaro::loadDocument(fileName, consumer);
+    return result.loaded() ? kValid : reportFailure(fileName, result);
+}
+
 int info(const char* fileName, bool json) {
-    if (!openable(fileName)) return kCannotOpen;
     const tessaro::DocumentInfo info = [fileName] {
         const tessaro::TerminalProgress progress;
         return tessaro::describeDocument(fileName);
     }();
+    if (info.load.status == tessaro::LoadStatus::cannotOpen)
+        return reportFailure(fileName, info.load);
     if (json) {
         std::fputs(tessaro::toJson(info).c_str(), stdout);
-    } else if (info.message) {
-        printMessage(*info.message);
+    } else if (!info.load.loaded()) {
+        printMessage(info.load.message);
     } else {
         std::fputs(tessaro::toText(info).c_str(), stdout);
     }
-    return info.message ? kInvalid : kValid;
+    return info.load.loaded() ? kValid : kInvalid;
 }
 
 bool parseSize(const char* text, int& width, int& height) {
@@ -134,20 +126,16 @@ int render(int argc, char** argv) {
     }
     if (fileName == nullptr || output == nullptr)
         return usageError("render needs FILE and -o OUT.png");
-    if (!openable(fileName)) return kCannotOpen;
     tessaro::viewState().setHeadlight(headlight);
     tessaro::RgbImage picture;
     const auto turn = [&] {
         if (turnX != 0 || turnY != 0) turnCamera(turnX, turnY, width, height);
     };
-    const tessaro::HeadlessResult result = [&] {
+    const tessaro::LoadResult result = [&] {
         const tessaro::TerminalProgress progress;
         return tessaro::renderDocument(fileName, width, height, picture, turn);
     }();
-    if (!result.drawn) {
-        printMessage(result.message);
-        return kInvalid;
-    }
+    if (!result.loaded()) return reportFailure(fileName, result);
     if (!tessaro::writePng(output, picture)) {
         std::fprintf(stderr, "tessaro-cli: cannot write %s\n", output);
         return kCannotOpen;

@@ -12,7 +12,7 @@
 
 namespace tessaro {
 
-enum class PrimitiveKind : std::uint8_t { Faces, Lines, Points };
+enum class PrimitiveKind : std::uint8_t { faces, lines, points };
 
 inline constexpr int kPrimitiveKinds = 3;
 
@@ -46,7 +46,7 @@ struct PrimitiveRange {
 // primitives it holds of each kind (whole ranges for kinds that ride along, empty ranges
 // for kinds it does not hold).
 struct MeshChunk {
-    PrimitiveKind kind = PrimitiveKind::Faces;
+    PrimitiveKind kind = PrimitiveKind::faces;
     std::uint32_t localIndex = 0;
     PrimitiveRange ranges[kPrimitiveKinds];
 

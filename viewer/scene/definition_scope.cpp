@@ -148,16 +148,28 @@ bool DefinitionScope::defineTextureImage(std::uint32_t id, TextureImageRecord* i
     return m_textureImages.insert(id, image);
 }
 
+namespace {
+
+// Files a copy of `record`; false when there is no memory for the copy or its slot
+// (a copy that could not be made must not be filed as a null definition).
+template <typename Record>
+bool insertCopy(IdHashTable<Record, true>& table, std::uint32_t id, const Record& record) {
+    auto* copy = new (std::nothrow) Record(record);
+    return copy != nullptr && table.insert(id, copy);
+}
+
+}  // namespace
+
 bool DefinitionScope::defineMaterial(std::uint32_t id, const MaterialRecord& material) {
-    return m_materials.insert(id, new (std::nothrow) MaterialRecord(material));
+    return insertCopy(m_materials, id, material);
 }
 
 bool DefinitionScope::defineLineStyle(std::uint32_t id, const LineStyleRecord& style) {
-    return m_lineStyles.insert(id, new (std::nothrow) LineStyleRecord(style));
+    return insertCopy(m_lineStyles, id, style);
 }
 
 bool DefinitionScope::definePointStyle(std::uint32_t id, const PointStyleRecord& style) {
-    return m_pointStyles.insert(id, new (std::nothrow) PointStyleRecord(style));
+    return insertCopy(m_pointStyles, id, style);
 }
 
 DefinitionEntry* DefinitionScope::findObject(std::uint32_t id) const {

@@ -93,7 +93,7 @@ class Compactor {
 
 }  // namespace
 
-MeshHandOver::MeshHandOver(SceneConsumer* consumer, NormalGenerator normals,
+MeshHandOver::MeshHandOver(SceneConsumer& consumer, NormalGenerator normals,
                            TextureResolver textures)
     : m_consumer(consumer), m_normals(std::move(normals)), m_textures(std::move(textures)) {}
 
@@ -160,9 +160,9 @@ bool finishTable(SpillArray<Record>& table, Compactor<Record>* compactor,
 
 std::unique_ptr<DrawableMesh> MeshHandOver::buildChunk(MeshBuild& mesh, const MeshChunk& chunk) {
     auto d = std::make_unique<DrawableMesh>();
-    const PrimitiveRange& f = chunk.of(PrimitiveKind::Faces);
-    const PrimitiveRange& l = chunk.of(PrimitiveKind::Lines);
-    const PrimitiveRange& p = chunk.of(PrimitiveKind::Points);
+    const PrimitiveRange& f = chunk.of(PrimitiveKind::faces);
+    const PrimitiveRange& l = chunk.of(PrimitiveKind::lines);
+    const PrimitiveRange& p = chunk.of(PrimitiveKind::points);
     if (!copyRange(mesh.m_faces, f.first, f.count, d->faces) ||
         !copyRange(mesh.m_lines, l.first, l.count, d->lines) ||
         !copyRange(mesh.m_points, p.first, p.count, d->points)) {
@@ -233,7 +233,7 @@ bool resolveGeometry(RecordBlock<Record>& table, ReferenceKind kind, MissingRefe
 MissingReference missingTexture(const PoolVector<TextureUse*>& uses) {
     for (const TextureUse* use : uses) {
         if (use != nullptr && use->isReference())
-            return {ReferenceKind::Texture, static_cast<std::uint32_t>(use->textureId)};
+            return {ReferenceKind::texture, static_cast<std::uint32_t>(use->textureId)};
     }
     return {};
 }
@@ -248,17 +248,17 @@ bool MeshHandOver::resolve(DrawableMesh& d, DefinitionScope* scope,
     if (scope == nullptr) return false;
     using K = ReferenceKind;
     const bool resolved =
-        resolveAppearance(d.materials, K::Material, m,
+        resolveAppearance(d.materials, K::material, m,
                           [&](std::uint32_t id) { return scope->findMaterial(id); }) &&
-        resolveAppearance(d.lineStyles, K::LineStyle, m,
+        resolveAppearance(d.lineStyles, K::lineStyle, m,
                           [&](std::uint32_t id) { return scope->findLineStyle(id); }) &&
-        resolveAppearance(d.pointStyles, K::PointStyle, m,
+        resolveAppearance(d.pointStyles, K::pointStyle, m,
                           [&](std::uint32_t id) { return scope->findPointStyle(id); }) &&
-        resolveGeometry(d.positions, K::Position, m,
+        resolveGeometry(d.positions, K::position, m,
                         [&](std::uint32_t id) { return scope->findPosition(id); }) &&
-        resolveGeometry(d.normals, K::Normal, m,
+        resolveGeometry(d.normals, K::normal, m,
                         [&](std::uint32_t id) { return scope->findNormal(id); }) &&
-        resolveGeometry(d.texCoords, K::TexCoord, m,
+        resolveGeometry(d.texCoords, K::texCoord, m,
                         [&](std::uint32_t id) { return scope->findTexCoord(id); });
     if (!resolved) return false;
     if (m_textures && !m_textures(d.textureRefs, scope, m_consumer)) {
@@ -275,11 +275,7 @@ std::int32_t MeshHandOver::resolveAndAdd(std::unique_ptr<DrawableMesh>& drawable
                                          MissingReference* missing) {
     if (!resolve(*drawable, scope, missing)) return kNone;
     if (needsNormals && m_normals) m_normals(*drawable);
-    if (m_consumer == nullptr) {
-        drawable.reset();
-        return kNotKept;
-    }
-    return m_consumer->addMesh(std::move(drawable));
+    return m_consumer.addMesh(std::move(drawable));
 }
 
 MeshEntry* MeshHandOver::handOver(MeshBuild& mesh, DefinitionScope* scope, SceneBuilder& builder) {
@@ -324,9 +320,7 @@ MeshEntry* MeshHandOver::handOverChunks(MeshBuild& mesh, DefinitionScope* scope,
     MeshEntry* entry = builder.newMeshEntry();
     entry->needsNormals = mesh.needsNormals;
     entry->handle =
-        m_consumer != nullptr
-            ? m_consumer->addMeshGroup(static_cast<std::uint32_t>(handles.size()), handles.data())
-            : kNotKept;
+        m_consumer.addMeshGroup(static_cast<std::uint32_t>(handles.size()), handles.data());
     return entry;
 }
 

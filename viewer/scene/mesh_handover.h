@@ -28,9 +28,9 @@ class MeshHandOver {
     // Resolves the texture-use records of a mesh's texture list against the scope
     // chain and registers the ones without a handle; false when one cannot be found.
     using TextureResolver =
-        std::function<bool(PoolVector<TextureUse*>&, DefinitionScope*, SceneConsumer*)>;
+        std::function<bool(PoolVector<TextureUse*>&, DefinitionScope*, SceneConsumer&)>;
 
-    MeshHandOver(SceneConsumer* consumer, NormalGenerator normals, TextureResolver textures);
+    MeshHandOver(SceneConsumer& consumer, NormalGenerator normals, TextureResolver textures);
 
     // Builds the mesh being read and hands it over: the entry that stands for it,
     // owned by `builder` (its handle is kNone while it waits for references), or null
@@ -53,7 +53,7 @@ class MeshHandOver {
                                bool needsNormals, MissingReference* missing = nullptr);
     MeshEntry* handOverChunks(MeshBuild& mesh, DefinitionScope* scope, SceneBuilder& builder);
 
-    SceneConsumer* m_consumer;
+    SceneConsumer& m_consumer;
     NormalGenerator m_normals;
     TextureResolver m_textures;
 };

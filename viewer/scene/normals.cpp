@@ -151,19 +151,19 @@ bool PositionWeldSet::rebuild(std::uint64_t keyCapacity, std::uint64_t slotCount
 
 namespace {
 
-enum class HashWeld { kDone, kNoMemory, kCrowded };
+enum class HashWeld { done, noMemory, crowded };
 
 HashWeld weldByHashing(const PositionRecord* positions, std::uint32_t count,
                        std::uint32_t* canonical) {
     PositionWeldSet set(positions);
-    if (!set.reserve(count)) return HashWeld::kNoMemory;
+    if (!set.reserve(count)) return HashWeld::noMemory;
     const std::uint64_t budget = kProbesPerPosition * count + kProbeAllowance;
     for (std::uint32_t i = 0; i < count; ++i) {
         canonical[i] = set.enter(i);
-        if (canonical[i] == PositionWeldSet::kNotEntered) return HashWeld::kNoMemory;
-        if (set.probeCount() > budget) return HashWeld::kCrowded;
+        if (canonical[i] == PositionWeldSet::kNotEntered) return HashWeld::noMemory;
+        if (set.probeCount() > budget) return HashWeld::crowded;
     }
-    return HashWeld::kDone;
+    return HashWeld::done;
 }
 
 // Same result as hashing: equal positions end up side by side, lowest index first.
@@ -196,11 +196,11 @@ bool normalize(Vector3& v) {
 
 bool weldPositions(const PositionRecord* positions, std::uint32_t count, std::uint32_t* canonical) {
     switch (weldByHashing(positions, count, canonical)) {
-        case HashWeld::kDone:
+        case HashWeld::done:
             return true;
-        case HashWeld::kCrowded:
+        case HashWeld::crowded:
             return weldBySorting(positions, count, canonical);
-        case HashWeld::kNoMemory:
+        case HashWeld::noMemory:
             break;
     }
     return false;

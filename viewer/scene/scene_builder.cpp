@@ -5,7 +5,7 @@
 
 namespace tessaro {
 
-SceneBuilder::SceneBuilder(SceneConsumer* consumer) : m_consumer(consumer) {}
+SceneBuilder::SceneBuilder(SceneConsumer& consumer) : m_consumer(consumer) {}
 
 // Pending entries hold nodes whose children point at other entries; the nodes go
 // first, then the entries, so no destructor follows a pointer into freed memory.
@@ -52,7 +52,7 @@ DefinitionEntry* SceneBuilder::registerObject(std::unique_ptr<ObjectRecord> node
         m_pending.push_back(entry);
     }
     if (previous.entry != nullptr) m_woken.push(previous);
-    noteDefinition(ReferenceKind::Object, id);
+    noteDefinition(ReferenceKind::object, id);
     retryPending();
     return entry;
 }
@@ -67,14 +67,14 @@ MeshEntry* SceneBuilder::referenceMesh(std::uint32_t id, DefinitionScope* scope)
 bool SceneBuilder::defineMesh(MeshEntry* entry, DefinitionScope* scope, std::uint32_t id) {
     entry->id = id;
     const bool filed = scope != nullptr && scope->defineMesh(id, entry);
-    noteDefinition(ReferenceKind::Mesh, id);
+    noteDefinition(ReferenceKind::mesh, id);
     retryPending();
     return filed;
 }
 
 void SceneBuilder::noteDefinition(ReferenceKind kind, std::uint32_t id) {
     // The common case, once per position read: nothing waits.
-    if (m_waitingOnId.empty() || kind == ReferenceKind::None) return;
+    if (m_waitingOnId.empty() || kind == ReferenceKind::none) return;
     const auto found = m_waitingOnId.find(keyOf({kind, id}));
     if (found == m_waitingOnId.end()) return;
     wake(found->second);
@@ -127,16 +127,16 @@ void SceneBuilder::retryWoken() {
 // can never complete and is not filed.
 void SceneBuilder::file(const Waiting& waiting) {
     switch (m_blocker.kind) {
-        case Blocker::Kind::Definition:
+        case Blocker::Kind::definition:
             m_waitingOnId[keyOf(m_blocker.reference)].push_back(waiting);
             break;
-        case Blocker::Kind::Entry:
+        case Blocker::Kind::entry:
             m_waitingOnEntry[m_blocker.entry].push_back(waiting);
             break;
-        case Blocker::Kind::Retry:
+        case Blocker::Kind::retry:
             m_waitingOnAny.push_back(waiting);
             break;
-        case Blocker::Kind::Never:
+        case Blocker::Kind::never:
             break;
     }
 }
@@ -150,8 +150,7 @@ bool SceneBuilder::tryRegister(DefinitionEntry& entry) {
 }
 
 void SceneBuilder::handOver(DefinitionEntry& entry) {
-    entry.handle = m_consumer != nullptr ? m_consumer->addObject(std::move(entry.pendingDefinition))
-                                         : kNotKept;
+    entry.handle = m_consumer.addObject(std::move(entry.pendingDefinition));
     entry.pendingDefinition.reset();
     entry.pendingScope.reset();
     wakeWaitersOf(entry);
@@ -181,8 +180,8 @@ bool SceneBuilder::completeObject(ObjectRecord& root) {
         const auto registered = std::find_if(steps.begin(), steps.end(), [](const Step& step) {
             return step.entry != nullptr && step.entry->registered;
         });
-        if (registered != steps.end() && cause.kind != Blocker::Kind::Never)
-            m_blocker = {Blocker::Kind::Entry, {}, registered->entry};
+        if (registered != steps.end() && cause.kind != Blocker::Kind::never)
+            m_blocker = {Blocker::Kind::entry, {}, registered->entry};
         return false;
     };
     while (!steps.empty()) {
@@ -193,7 +192,7 @@ bool SceneBuilder::completeObject(ObjectRecord& root) {
             DefinitionEntry*& child = node.children[step.next];
             if (child->resolved()) continue;
             const std::int32_t referencedId = child->referencedId;
-            if (!bindChild(child)) return giveUp(waitFor(ReferenceKind::Object, referencedId));
+            if (!bindChild(child)) return giveUp(waitFor(ReferenceKind::object, referencedId));
             if (child->resolved()) continue;
             if (!child->pendingDefinition) return giveUp({});
             // A child that is completing already closes a reference cycle.
@@ -244,21 +243,21 @@ bool SceneBuilder::bindChild(DefinitionEntry*& child) {
 }
 
 SceneBuilder::Blocker SceneBuilder::never() {
-    return {Blocker::Kind::Never, {}, nullptr};
+    return {Blocker::Kind::never, {}, nullptr};
 }
 
 SceneBuilder::Blocker SceneBuilder::waitFor(ReferenceKind kind, std::int32_t id) {
-    return {Blocker::Kind::Definition, {kind, static_cast<std::uint32_t>(id)}, nullptr};
+    return {Blocker::Kind::definition, {kind, static_cast<std::uint32_t>(id)}, nullptr};
 }
 
 // A mesh reference still unbound waits for its ID; a bound mesh that could not be
 // resolved, for the first reference it lacks. A mesh that lacks nothing a definition
 // supplies (no scope, short of memory) never completes.
 SceneBuilder::Blocker SceneBuilder::meshBlocker(const MeshEntry& mesh) {
-    if (mesh.referencedId != kNone) return waitFor(ReferenceKind::Mesh, mesh.referencedId);
+    if (mesh.referencedId != kNone) return waitFor(ReferenceKind::mesh, mesh.referencedId);
     if (!mesh.pendingMesh) return {};
-    if (mesh.missing.kind == ReferenceKind::None) return never();
-    return {Blocker::Kind::Definition, mesh.missing, nullptr};
+    if (mesh.missing.kind == ReferenceKind::none) return never();
+    return {Blocker::Kind::definition, mesh.missing, nullptr};
 }
 
 bool SceneBuilder::bindMesh(MeshEntry*& mesh) {

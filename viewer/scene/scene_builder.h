@@ -27,13 +27,11 @@ class SceneBuilder {
     // the entry then has its handle. Supplied by the mesh hand-over.
     using MeshHandOver = std::function<bool(MeshEntry&)>;
 
-    explicit SceneBuilder(SceneConsumer* consumer = nullptr);
+    explicit SceneBuilder(SceneConsumer& consumer);
     ~SceneBuilder();
     SceneBuilder(const SceneBuilder&) = delete;
     SceneBuilder& operator=(const SceneBuilder&) = delete;
 
-    void setConsumer(SceneConsumer* consumer) { m_consumer = consumer; }
-    SceneConsumer* consumer() const { return m_consumer; }
     void setMeshHandOver(MeshHandOver handOver) { m_meshHandOver = std::move(handOver); }
 
     // An entry for "objectref" id, made in scope; bound when its holder completes.
@@ -72,8 +70,8 @@ class SceneBuilder {
   private:
     // What stopped the last completeObject.
     struct Blocker {
-        enum class Kind : std::uint8_t { Definition, Entry, Retry, Never };
-        Kind kind = Kind::Retry;
+        enum class Kind : std::uint8_t { definition, entry, retry, never };
+        Kind kind = Kind::retry;
         MissingReference reference;              // Definition
         const DefinitionEntry* entry = nullptr;  // Entry: a pending registered object
     };
@@ -100,7 +98,7 @@ class SceneBuilder {
     static void collectHandles(const std::vector<DefinitionEntry*>& children,
                                std::vector<std::int32_t>& handles);
 
-    SceneConsumer* m_consumer;
+    SceneConsumer& m_consumer;
     MeshHandOver m_meshHandOver;
     std::deque<std::unique_ptr<DefinitionEntry>> m_entries;
     std::deque<std::unique_ptr<MeshEntry>> m_meshEntries;

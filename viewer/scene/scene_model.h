@@ -22,20 +22,20 @@ struct Transform {
 // What a pending object or mesh waits for: a definition of this kind and ID; None for
 // nothing a definition can supply.
 enum class ReferenceKind : std::uint8_t {
-    None,
-    Object,
-    Mesh,
-    Material,
-    LineStyle,
-    PointStyle,
-    Position,
-    Normal,
-    TexCoord,
-    Texture,
+    none,
+    object,
+    mesh,
+    material,
+    lineStyle,
+    pointStyle,
+    position,
+    normal,
+    texCoord,
+    texture,
 };
 
 struct MissingReference {
-    ReferenceKind kind = ReferenceKind::None;
+    ReferenceKind kind = ReferenceKind::none;
     std::uint32_t id = 0;
 };
 

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <type_traits>
 
 #include "xgl/scene_load_context.h"
@@ -14,14 +15,13 @@ namespace {
 using PC = ParseContext;
 using PrimitiveField = AppearanceRules::PrimitiveField;
 
-constexpr const char* kNoMemory = "0: Not enough memory to hold the document's definitions";
 constexpr const char* kNoMemoryForImage = "0: Not enough memory for a texture image";
 
 // The messages of a definition without "id" directly in the world, an object or a mesh.
 struct MissingIdMessages {
-    int world;
-    int object;
-    int mesh;
+    Message world;
+    Message object;
+    Message mesh;
 };
 
 // Reads "id"; directly in world, object or mesh one is required, inside a face, line
@@ -46,25 +46,32 @@ std::int32_t readDefinitionId(SceneLoadContext& load, AttributeList attributes,
     return id;
 }
 
-// The message for an image's "id" in the context it stands in; 0 when it may stand.
-int imageIdMessage(ParseContext context, std::int32_t id) {
+// The message for an image's "id" in the context it stands in; none when it may stand.
+std::optional<Message> imageIdMessage(ParseContext context, std::int32_t id) {
+    const bool named = id != kNone;
     switch (context) {
         case PC::world:
-            return id == kNone ? 21 : 0;
+            if (!named) return Message::imageWithoutIdInWorld;
+            break;
         case PC::object:
-            return id == kNone ? 23 : 0;
+            if (!named) return Message::imageWithoutIdInObject;
+            break;
         case PC::mesh:
-            return id == kNone ? 24 : 0;
+            if (!named) return Message::imageWithoutIdInMesh;
+            break;
         case PC::texture:
-            return id != kNone ? 113 : 0;
+            if (named) return Message::imageInTexture;
+            break;
         case PC::sphereMap:
-            return id != kNone ? 175 : 0;
+            if (named) return Message::imageInSphereMap;
+            break;
         default:
-            return 0;
+            break;
     }
+    return std::nullopt;
 }
 
-bool readColor(ErrorReporter& reporter, const char* text, float (&color)[3], int rangeMessage) {
+bool readColor(ErrorReporter& reporter, const char* text, float (&color)[3], Message rangeMessage) {
     if (!readFloat3(reporter, text, color)) return false;
     for (float component : color) {
         if (!inUnitRange(component)) {
@@ -79,23 +86,23 @@ void readMaterialValue(ErrorReporter& reporter, MaterialRecord& material, TagId 
                        const char* text) {
     switch (leaf) {
         case TagId::emiss:
-            readColor(reporter, text, material.emissive, 41);
+            readColor(reporter, text, material.emissive, Message::emissiveOutOfRange);
             break;
         case TagId::diff:
-            readColor(reporter, text, material.diffuse, 42);
+            readColor(reporter, text, material.diffuse, Message::diffuseOutOfRange);
             break;
         case TagId::specularColour:
-            readColor(reporter, text, material.specular, 43);
+            readColor(reporter, text, material.specular, Message::specularOutOfRange);
             break;
         case TagId::amb:
-            readColor(reporter, text, material.ambient, 44);
+            readColor(reporter, text, material.ambient, Message::ambientOutOfRange);
             break;
         case TagId::shine:
             readFloat(reporter, text, material.shininess);
             break;
         case TagId::alpha:
             if (readFloat(reporter, text, material.alpha) && !inUnitRange(material.alpha)) {
-                reporter.raise(46);
+                reporter.raise(Message::alphaOutOfRange);
             }
             break;
         default:
@@ -106,7 +113,7 @@ void readMaterialValue(ErrorReporter& reporter, MaterialRecord& material, TagId 
 // Four hexadecimal digits, the first one most significant.
 void readLinePattern(ErrorReporter& reporter, const char* text, std::uint32_t& pattern) {
     if (std::strlen(text) != 4) {
-        reporter.raise(144);
+        reporter.raise(Message::linePatternInvalid);
         return;
     }
     std::uint8_t bytes[2];
@@ -117,7 +124,8 @@ void readLineStyleValue(ErrorReporter& reporter, LineStyleRecord& style, TagId l
                         const char* text) {
     switch (leaf) {
         case TagId::linewidth:
-            if (readFloat(reporter, text, style.width) && !(style.width > 0)) reporter.raise(143);
+            if (readFloat(reporter, text, style.width) && !(style.width > 0))
+                reporter.raise(Message::lineWidthNotPositive);
             break;
         case TagId::linepattern:
             readLinePattern(reporter, text, style.pattern);
@@ -125,7 +133,7 @@ void readLineStyleValue(ErrorReporter& reporter, LineStyleRecord& style, TagId l
         case TagId::linepatternfactor:
             if (readUnsigned(reporter, text, style.patternFactor) &&
                 (style.patternFactor == 0 || style.patternFactor > 256)) {
-                reporter.raise(145);
+                reporter.raise(Message::linePatternFactorOutOfRange);
             }
             break;
         default:
@@ -134,7 +142,8 @@ void readLineStyleValue(ErrorReporter& reporter, LineStyleRecord& style, TagId l
 }
 
 void readPointSize(ErrorReporter& reporter, PointStyleRecord& style, const char* text) {
-    if (readFloat(reporter, text, style.size) && !(style.size > 0)) reporter.raise(148);
+    if (readFloat(reporter, text, style.size) && !(style.size > 0))
+        reporter.raise(Message::pointSizeNotPositive);
 }
 
 void readTransformValue(ErrorReporter& reporter, Transform& transform, TagId leaf,
@@ -197,31 +206,31 @@ void scaleBy(double (&v)[3], double factor) {
 // Checks a transform and turns forward and up into an orthonormal pair.
 bool normalizeTransform(ErrorReporter& reporter, Transform& t) {
     if (!(t.scale > 0)) {
-        reporter.raise(38);
+        reporter.raise(Message::scaleNotPositive);
         return false;
     }
     const double forwardLength = lengthOf(t.forward);
     if (forwardLength == 0) {
-        reporter.raise(35);
+        reporter.raise(Message::forwardZero);
         return false;
     }
     scaleBy(t.forward, 1.0 / forwardLength);
     const double upLength = lengthOf(t.up);
     if (upLength == 0) {
-        reporter.raise(36);
+        reporter.raise(Message::upZero);
         return false;
     }
     scaleBy(t.up, 1.0 / upLength);
     const double d = t.up[0] * t.forward[0] + t.up[1] * t.forward[1] + t.up[2] * t.forward[2];
     if (d == 1.0 || d == -1.0) {
-        reporter.raise(170);
+        reporter.raise(Message::forwardAndUpCoincident);
         return false;
     }
     for (int i = 0; i < 3; ++i)
         t.up[i] -= d * t.forward[i];
     const double rest = lengthOf(t.up);
     if (rest == 0) {
-        reporter.raise(37);
+        reporter.raise(Message::upAndForwardColinear);
         return false;
     }
     // Taken at float precision, so that stored models keep the up vectors they always had.
@@ -284,14 +293,14 @@ bool bindTextureReference(TextureUse*& use, DefinitionScope* scope) {
     return true;
 }
 
-void registerTexture(TextureUse& use, SceneConsumer* consumer) {
+void registerTexture(TextureUse& use, SceneConsumer& consumer) {
     TextureRecord& texture = *use.pending;
     if (texture.imageHandle == kNone && texture.imageId != kNone && use.imageScope) {
         const TextureImageRecord* image =
             use.imageScope->findTextureImage(static_cast<std::uint32_t>(texture.imageId));
         if (image != nullptr) texture.imageHandle = image->handle;
     }
-    use.handle = consumer != nullptr ? consumer->addTexture(std::move(use.pending)) : kNotKept;
+    use.handle = consumer.addTexture(std::move(use.pending));
     use.pending.reset();
     use.imageScope.reset();
 }
@@ -315,7 +324,7 @@ void AppearanceRules::define(SceneLoadContext& load, ReferenceKind kind, std::in
                              Define define) {
     if (load.isStopped() || load.m_scope == nullptr) return;
     if (!define(*load.m_scope)) {
-        load.reportError(kNoMemory);
+        load.reportError(kNotEnoughMemory);
         return;
     }
     load.m_builder.noteDefinition(kind, static_cast<std::uint32_t>(id));
@@ -329,7 +338,7 @@ void AppearanceRules::attach(SceneLoadContext& load, PrimitiveField field, Add a
     if (slot == nullptr) return;
     const std::int32_t index = add();
     if (index == kNone) {
-        load.reportError(kNoMemory);
+        load.reportError(kNotEnoughMemory);
         return;
     }
     *slot = index;
@@ -355,19 +364,31 @@ void AppearanceRules::enter(SceneLoadContext& load, TagId tag, AttributeList att
     switch (tag) {
         case TagId::mat:
             s.material = MaterialRecord{};
-            s.material.id = readDefinitionId(load, attributes, {2, 3, 4});
+            s.material.id = readDefinitionId(
+                load, attributes,
+                {Message::materialWithoutIdInWorld, Message::materialWithoutIdInObject,
+                 Message::materialWithoutIdInMesh});
             break;
         case TagId::linestyle:
             s.lineStyle = LineStyleRecord{};
-            s.lineStyle.id = readDefinitionId(load, attributes, {149, 150, 151});
+            s.lineStyle.id = readDefinitionId(
+                load, attributes,
+                {Message::lineStyleWithoutIdInWorld, Message::lineStyleWithoutIdInObject,
+                 Message::lineStyleWithoutIdInMesh});
             break;
         case TagId::pointstyle:
             s.pointStyle = PointStyleRecord{};
-            s.pointStyle.id = readDefinitionId(load, attributes, {152, 153, 154});
+            s.pointStyle.id = readDefinitionId(
+                load, attributes,
+                {Message::pointStyleWithoutIdInWorld, Message::pointStyleWithoutIdInObject,
+                 Message::pointStyleWithoutIdInMesh});
             break;
         case TagId::texture:
             s.texture = std::make_unique<TextureRecord>();
-            s.textureId = readDefinitionId(load, attributes, {17, 16, 15});
+            s.textureId = readDefinitionId(
+                load, attributes,
+                {Message::textureWithoutIdInWorld, Message::textureWithoutIdInObject,
+                 Message::textureWithoutIdInMesh});
             break;
         case TagId::transform:
             s.transform = Transform{};
@@ -464,16 +485,15 @@ void AppearanceRules::startImage(SceneLoadContext& load, TagId tag, AttributeLis
     if (!readImageAttributes(load, attributes, attrs)) return;
     // A size below 1 is refused like a missing one, so nothing is sized from it.
     if (attrs.width < 1) {
-        load.raise(19);
+        load.raise(Message::imageWidthMissing);
         return;
     }
     if (attrs.height < 1) {
-        load.raise(20);
+        load.raise(Message::imageHeightMissing);
         return;
     }
-    const int message = imageIdMessage(load.context(), attrs.id);
-    if (message != 0) {
-        load.raise(message);
+    if (const std::optional<Message> message = imageIdMessage(load.context(), attrs.id)) {
+        load.raise(*message);
         return;
     }
     auto image = std::make_unique<TextureImageRecord>();
@@ -495,7 +515,7 @@ void AppearanceRules::readImagePixels(SceneLoadContext& load, TagId leaf, const 
         static_cast<std::uint64_t>(image->width) * static_cast<std::uint64_t>(image->height);
     const std::size_t length = std::strlen(text);
     if (length % digitsPerPixel != 0 || length / digitsPerPixel != pixels) {
-        load.raise(rgb ? 22 : 25);
+        load.raise(rgb ? Message::rgbImageSizeMismatch : Message::rgbaImageSizeMismatch);
         return;
     }
     image->pixels.reset(new (std::nothrow) std::uint8_t[pixels * 4]);
@@ -514,9 +534,7 @@ void AppearanceRules::finishImage(SceneLoadContext& load, ParseContext owner,
     AppearanceState& s = load.m_appearanceState;
     const bool named = owner != PC::texture && owner != PC::sphereMap;
     std::unique_ptr<TextureImageRecord> definition = named ? copyWithoutPixels(*image) : nullptr;
-    SceneConsumer* consumer = load.m_consumer;
-    const std::int32_t handle =
-        consumer != nullptr ? consumer->addTextureImage(std::move(image)) : kNotKept;
+    const std::int32_t handle = load.m_consumer.addTextureImage(std::move(image));
     if (owner == PC::texture) {
         if (s.texture) s.texture->imageHandle = handle;
     } else if (owner == PC::sphereMap) {
@@ -532,7 +550,7 @@ void AppearanceRules::defineImage(SceneLoadContext& load,
     TextureImageRecord* kept = image.get();
     load.m_appearanceState.imageDefinitions.push_back(std::move(image));
     // No mesh waits for an image: a texture without one is drawn untextured.
-    define(load, ReferenceKind::None, kept->id, [kept](DefinitionScope& scope) {
+    define(load, ReferenceKind::none, kept->id, [kept](DefinitionScope& scope) {
         return scope.defineTextureImage(static_cast<std::uint32_t>(kept->id), kept);
     });
 }
@@ -578,12 +596,12 @@ void AppearanceRules::readTextureValue(SceneLoadContext& load, TagId leaf, const
 void AppearanceRules::endTcTransform(SceneLoadContext& load) {
     const PoolVector<std::int32_t>& tags = load.childTagsOf(PC::tcTransform);
     const auto n = [&tags](TagId tag) { return countOf(tags, tag); };
-    passesCounts(load, {{n(TagId::ss), 1, 1, 178},
-                        {n(TagId::st), 1, 1, 179},
-                        {n(TagId::ts), 1, 1, 180},
-                        {n(TagId::tt), 1, 1, 181},
-                        {n(TagId::cs), 1, 1, 182},
-                        {n(TagId::ct), 1, 1, 183}});
+    passesCounts(load, {{n(TagId::ss), 1, 1, Message::tcTransformNeedsOneSs},
+                        {n(TagId::st), 1, 1, Message::tcTransformNeedsOneSt},
+                        {n(TagId::ts), 1, 1, Message::tcTransformNeedsOneTs},
+                        {n(TagId::tt), 1, 1, Message::tcTransformNeedsOneTt},
+                        {n(TagId::cs), 1, 1, Message::tcTransformNeedsOneCs},
+                        {n(TagId::ct), 1, 1, Message::tcTransformNeedsOneCt}});
 }
 
 void AppearanceRules::endTexture(SceneLoadContext& load) {
@@ -593,17 +611,18 @@ void AppearanceRules::endTexture(SceneLoadContext& load) {
                                  n(TagId::includetexturebuffer) + n(TagId::imageref);
     const std::uint32_t functions = n(TagId::replace) + n(TagId::modulate) + n(TagId::decal);
     const std::uint32_t wraps = n(TagId::repeat) + n(TagId::clamp);
-    if (!passesCounts(load, {{images, 1, 1, 69},
-                             {functions, 1, 1, 70},
-                             {wraps, 1, 1, 71},
-                             {n(TagId::texturebordercolor), 0, 1, 107}})) {
+    if (!passesCounts(
+            load, {{images, 1, 1, Message::textureNeedsOneImage},
+                   {functions, 1, 1, Message::textureNeedsOneFunction},
+                   {wraps, 1, 1, Message::textureNeedsOneWrap},
+                   {n(TagId::texturebordercolor), 0, 1, Message::textureAtMostOneBorderColor}})) {
         return;
     }
     TextureUse* use = keepTexture(load);
     if (use == nullptr) return;
     const std::int32_t id = load.m_appearanceState.textureId;
     if (id != kNone) {
-        define(load, ReferenceKind::Texture, id, [id, use](DefinitionScope& scope) {
+        define(load, ReferenceKind::texture, id, [id, use](DefinitionScope& scope) {
             return scope.defineTexture(static_cast<std::uint32_t>(id), use);
         });
     }
@@ -642,7 +661,7 @@ TextureUse* AppearanceRules::textureReference(SceneLoadContext& load, std::uint3
 }
 
 bool resolveTextureUses(PoolVector<TextureUse*>& textures, DefinitionScope* scope,
-                        SceneConsumer* consumer) {
+                        SceneConsumer& consumer) {
     for (TextureUse*& use : textures) {
         if (use == nullptr) continue;
         if (!bindTextureReference(use, scope)) return false;
@@ -656,17 +675,17 @@ bool resolveTextureUses(PoolVector<TextureUse*>& textures, DefinitionScope* scop
 void AppearanceRules::endMaterial(SceneLoadContext& load) {
     const PoolVector<std::int32_t>& tags = load.childTagsOf(PC::material);
     const auto n = [&tags](TagId tag) { return countOf(tags, tag); };
-    if (!passesCounts(load, {{n(TagId::amb), 1, 1, 72},
-                             {n(TagId::diff), 1, 1, 73},
-                             {n(TagId::emiss), 0, 1, 108},
-                             {n(TagId::specularColour), 0, 1, 111},
-                             {n(TagId::alpha), 0, 1, 109},
-                             {n(TagId::shine), 0, 1, 110}})) {
+    if (!passesCounts(load, {{n(TagId::amb), 1, 1, Message::materialNeedsOneAmbient},
+                             {n(TagId::diff), 1, 1, Message::materialNeedsOneDiffuse},
+                             {n(TagId::emiss), 0, 1, Message::materialAtMostOneEmissive},
+                             {n(TagId::specularColour), 0, 1, Message::materialAtMostOneSpecular},
+                             {n(TagId::alpha), 0, 1, Message::materialAtMostOneAlpha},
+                             {n(TagId::shine), 0, 1, Message::materialAtMostOneShininess}})) {
         return;
     }
     const MaterialRecord& material = load.m_appearanceState.material;
     if (material.id != kNone) {
-        define(load, ReferenceKind::Material, material.id, [&material](DefinitionScope& scope) {
+        define(load, ReferenceKind::material, material.id, [&material](DefinitionScope& scope) {
             return scope.defineMaterial(static_cast<std::uint32_t>(material.id), material);
         });
     }
@@ -677,14 +696,15 @@ void AppearanceRules::endMaterial(SceneLoadContext& load) {
 void AppearanceRules::endLineStyle(SceneLoadContext& load) {
     const PoolVector<std::int32_t>& tags = load.childTagsOf(PC::lineStyle);
     const auto n = [&tags](TagId tag) { return countOf(tags, tag); };
-    if (!passesCounts(load, {{n(TagId::linewidth), 1, 1, 140},
-                             {n(TagId::linepattern), 0, 1, 141},
-                             {n(TagId::linepatternfactor), 0, 1, 142}})) {
+    if (!passesCounts(load,
+                      {{n(TagId::linewidth), 1, 1, Message::lineStyleNeedsOneWidth},
+                       {n(TagId::linepattern), 0, 1, Message::lineStyleAtMostOnePattern},
+                       {n(TagId::linepatternfactor), 0, 1, Message::lineStyleAtMostOneFactor}})) {
         return;
     }
     const LineStyleRecord& style = load.m_appearanceState.lineStyle;
     if (style.id != kNone) {
-        define(load, ReferenceKind::LineStyle, style.id, [&style](DefinitionScope& scope) {
+        define(load, ReferenceKind::lineStyle, style.id, [&style](DefinitionScope& scope) {
             return scope.defineLineStyle(static_cast<std::uint32_t>(style.id), style);
         });
     }
@@ -694,10 +714,12 @@ void AppearanceRules::endLineStyle(SceneLoadContext& load) {
 
 void AppearanceRules::endPointStyle(SceneLoadContext& load) {
     const PoolVector<std::int32_t>& tags = load.childTagsOf(PC::pointStyle);
-    if (!passesCounts(load, {{countOf(tags, TagId::pointsize), 1, 1, 147}})) return;
+    if (!passesCounts(load,
+                      {{countOf(tags, TagId::pointsize), 1, 1, Message::pointStyleNeedsOneSize}}))
+        return;
     const PointStyleRecord& style = load.m_appearanceState.pointStyle;
     if (style.id != kNone) {
-        define(load, ReferenceKind::PointStyle, style.id, [&style](DefinitionScope& scope) {
+        define(load, ReferenceKind::pointStyle, style.id, [&style](DefinitionScope& scope) {
             return scope.definePointStyle(static_cast<std::uint32_t>(style.id), style);
         });
     }
@@ -710,10 +732,10 @@ void AppearanceRules::endPointStyle(SceneLoadContext& load) {
 void AppearanceRules::endTransform(SceneLoadContext& load) {
     const PoolVector<std::int32_t>& tags = load.childTagsOf(PC::transform);
     const auto n = [&tags](TagId tag) { return countOf(tags, tag); };
-    if (!passesCounts(load, {{n(TagId::forward), 1, 1, 62},
-                             {n(TagId::up), 1, 1, 63},
-                             {n(TagId::position), 1, 1, 64},
-                             {n(TagId::scale), 0, 1, 101}})) {
+    if (!passesCounts(load, {{n(TagId::forward), 1, 1, Message::transformNeedsOneForward},
+                             {n(TagId::up), 1, 1, Message::transformNeedsOneUp},
+                             {n(TagId::position), 1, 1, Message::transformNeedsOnePosition},
+                             {n(TagId::scale), 0, 1, Message::transformAtMostOneScale}})) {
         return;
     }
     Transform& transform = load.m_appearanceState.transform;

@@ -98,7 +98,7 @@ struct CountRule {
     std::uint32_t count;
     std::uint32_t atLeast;
     std::uint32_t atMost;
-    int message;
+    Message message;
 };
 
 // Raises the message of the first broken rule, in the order given; false then.
@@ -113,6 +113,6 @@ inline std::uint32_t countOf(const PoolVector<std::int32_t>& childTags, TagId ta
 // drawable mesh's texture list in the scope chain and registers the textures that
 // have no handle yet. False at the first reference no scope defines.
 bool resolveTextureUses(PoolVector<TextureUse*>& textures, DefinitionScope* scope,
-                        SceneConsumer* consumer);
+                        SceneConsumer& consumer);
 
 }  // namespace tessaro

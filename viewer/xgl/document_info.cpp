@@ -93,13 +93,10 @@ DocumentInfo describeDocument(const char* fileName) {
     DocumentInfo info;
     InfoConsumer consumer(info);
     const auto start = std::chrono::steady_clock::now();
-    loadDocument(fileName, consumer, &info.opened);
+    info.load = loadDocument(fileName, consumer);
     info.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     info.peakRssBytes = peakRssBytes();
-    if (consumer.hasError()) {
-        info.message = consumer.firstError();
-        info.bbox.reset();
-    }
+    if (info.load.status == LoadStatus::invalid) info.bbox.reset();
     return info;
 }
 
@@ -143,8 +140,8 @@ std::string toJson(const DocumentInfo& i) {
                   ", \"seconds\": %.6f, \"peak_rss_bytes\": %llu, \"message\": ", i.seconds,
                   static_cast<unsigned long long>(i.peakRssBytes));
     out += tail;
-    if (i.message) {
-        appendJsonString(out, *i.message);
+    if (i.load.status == LoadStatus::invalid) {
+        appendJsonString(out, i.load.message);
     } else {
         out += "null";
     }

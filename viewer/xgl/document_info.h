@@ -7,6 +7,7 @@
 #include <string>
 
 #include "scene/scene_bounds.h"
+#include "xgl/load_result.h"
 
 namespace tessaro {
 
@@ -24,15 +25,15 @@ struct DocumentInfo {
     std::optional<Box> bbox;  // the world box, as the viewer fits its camera to it
     double seconds = 0;
     std::uint64_t peakRssBytes = 0;
-    std::optional<std::string> message;  // the first message, when there was one
-    bool opened = false;                 // false: not an .xgl/.zgl file, or unreadable
+    LoadResult load;
 };
 
 // Loads `fileName` and describes it.
 DocumentInfo describeDocument(const char* fileName);
 
 // One JSON object with the keys meshes, mesh_groups, objects, faces, lines, points,
-// materials, textures, images, data, bbox, seconds, peak_rss_bytes and message.
+// materials, textures, images, data, bbox, seconds, peak_rss_bytes and message (the
+// document's message, null unless it is invalid).
 std::string toJson(const DocumentInfo& info);
 // The same as aligned lines of text for people.
 std::string toText(const DocumentInfo& info);

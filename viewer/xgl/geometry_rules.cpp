@@ -10,11 +10,6 @@ namespace {
 
 using PC = ParseContext;
 
-constexpr int kMeshAndSubObjects = 33;
-constexpr int kOneMeshPerObject = 100;
-constexpr int kWorldMeshAndObjects = 126;
-constexpr int kOneMeshPerWorld = 125;
-
 std::int32_t count(const PoolVector<std::int32_t>& tags, TagId tag) {
     return static_cast<std::int32_t>(tags.countOf(static_cast<std::int32_t>(tag)));
 }
@@ -24,7 +19,7 @@ std::int32_t count(const PoolVector<std::int32_t>& tags, TagId a, TagId b) {
 }
 
 // Raises `message` unless `ok`; true when the rule held.
-bool require(SceneLoadContext& load, bool ok, int message) {
+bool require(SceneLoadContext& load, bool ok, Message message) {
     if (!ok) load.raise(message);
     return ok;
 }
@@ -52,7 +47,7 @@ class GeometryAccess {
 
     static void objectName(SceneLoadContext& load, const char* text) {
         ObjectRecord* node = openObject(load);
-        if (node == nullptr || !require(load, !node->hasName, 171)) return;
+        if (node == nullptr || !require(load, !node->hasName, Message::objectNameTwice)) return;
         node->hasName = true;
         node->name = text;
     }
@@ -62,8 +57,8 @@ class GeometryAccess {
         std::int32_t id = 0;
         if (node == nullptr || !readInt(load, text, id)) return;
         MeshEntry* ref = load.m_builder.referenceMesh(static_cast<std::uint32_t>(id), load.m_scope);
-        if (!require(load, node->mesh == nullptr, kOneMeshPerObject) ||
-            !require(load, node->subObjectCount == 0, kMeshAndSubObjects)) {
+        if (!require(load, node->mesh == nullptr, Message::objectAtMostOneMesh) ||
+            !require(load, node->subObjectCount == 0, Message::objectWithMeshAndChildren)) {
             return;
         }
         node->mesh = ref;
@@ -73,7 +68,7 @@ class GeometryAccess {
         ObjectRecord* node = openObject(load);
         std::int32_t id = 0;
         if (node == nullptr || !readInt(load, text, id)) return;
-        if (!require(load, node->mesh == nullptr, kMeshAndSubObjects)) return;
+        if (!require(load, node->mesh == nullptr, Message::objectWithMeshAndChildren)) return;
         node->children.push_back(
             load.m_builder.referenceObject(static_cast<std::uint32_t>(id), load.m_scope));
         ++node->subObjectCount;
@@ -84,9 +79,10 @@ class GeometryAccess {
         ObjectRecord* node = frame.node.get();
         if (node == nullptr) return;
         if (!require(load, node->mesh == nullptr || node->subObjectCount == 0,
-                     kMeshAndSubObjects) ||
-            !require(load, count(frame.childTags, TagId::transform) <= 1, 99) ||
-            !require(load, load.claimSiblingPathId(node->pathId), 172)) {
+                     Message::objectWithMeshAndChildren) ||
+            !require(load, count(frame.childTags, TagId::transform) <= 1,
+                     Message::objectAtMostOneTransform) ||
+            !require(load, load.claimSiblingPathId(node->pathId), Message::siblingPathIdTwice)) {
             return;
         }
         DefinitionScope* own = load.m_scope;
@@ -110,7 +106,8 @@ class GeometryAccess {
             return;
         }
         WorldRecord* world = load.m_world.get();
-        if (world == nullptr || !require(load, world->mesh == nullptr, kWorldMeshAndObjects)) {
+        if (world == nullptr ||
+            !require(load, world->mesh == nullptr, Message::worldWithMeshAndChildren)) {
             return;
         }
         world->children.push_back(entry);
@@ -140,10 +137,14 @@ class GeometryAccess {
         MeshEntry* entry = handOver(load).handOver(mesh, own, load.m_builder);
         const std::int32_t id = mesh.meshId;
         mesh.finish();
+        // A table that could not be read was reported already; else memory ran out.
+        if (entry == nullptr) load.reportError(kNotEnoughMemory);
         if (entry == nullptr || load.isStopped()) return;
         DefinitionScope* enclosing = own != nullptr ? own->parent() : nullptr;
         if (id != kNone) {
-            load.m_builder.defineMesh(entry, enclosing, static_cast<std::uint32_t>(id));
+            const bool filed =
+                load.m_builder.defineMesh(entry, enclosing, static_cast<std::uint32_t>(id));
+            if (!filed && enclosing != nullptr) load.reportError(kNotEnoughMemory);
         } else {
             attachMesh(load, entry);
         }
@@ -153,16 +154,18 @@ class GeometryAccess {
     static void attachMesh(SceneLoadContext& load, MeshEntry* entry) {
         if (load.parentContext() == PC::object) {
             ObjectRecord* node = openObject(load);
-            if (node == nullptr || !require(load, node->mesh == nullptr, kOneMeshPerObject) ||
-                !require(load, node->subObjectCount == 0, kMeshAndSubObjects)) {
+            if (node == nullptr ||
+                !require(load, node->mesh == nullptr, Message::objectAtMostOneMesh) ||
+                !require(load, node->subObjectCount == 0, Message::objectWithMeshAndChildren)) {
                 return;
             }
             node->mesh = entry;
             return;
         }
         WorldRecord* world = load.m_world.get();
-        if (world == nullptr || !require(load, world->topLevelCount == 0, kWorldMeshAndObjects) ||
-            !require(load, world->mesh == nullptr, kOneMeshPerWorld)) {
+        if (world == nullptr ||
+            !require(load, world->topLevelCount == 0, Message::worldWithMeshAndChildren) ||
+            !require(load, world->mesh == nullptr, Message::worldAtMostOneMesh)) {
             return;
         }
         world->mesh = entry;
@@ -170,12 +173,12 @@ class GeometryAccess {
 
     static void startPatch(SceneLoadContext& load, AttributeList attributes) {
         MeshBuild& mesh = load.m_mesh;
-        if (!require(load, mesh.currentPatch == kNone, 98)) return;
+        if (!require(load, mesh.currentPatch == kNone, Message::patchInPatch)) return;
         std::int32_t id = readPatchIdAttribute(load, attributes);
         if (load.isStopped()) return;
         if (id == kNone) id = static_cast<std::int32_t>(mesh.largestPatchId + 1);
         if (id == 0) id = 9999;  // zero is kept free for "no patch"
-        if (!require(load, id > 0, 60)) return;
+        if (!require(load, id > 0, Message::patchIdNotPositive)) return;
         if (static_cast<std::uint32_t>(id) > mesh.largestPatchId) {
             mesh.largestPatchId = static_cast<std::uint32_t>(id);
         }
@@ -191,32 +194,36 @@ class GeometryAccess {
         load.raise(missingIdMessage(load.m_context, tag));
     }
 
-    static int missingIdMessage(ParseContext context, TagId tag) {
-        if (tag == TagId::p) return 6;
-        if (tag == TagId::n) return 7;
-        if (context == PC::mesh) return 26;
-        return context == PC::object ? 27 : 28;
+    static Message missingIdMessage(ParseContext context, TagId tag) {
+        if (tag == TagId::p) return Message::positionWithoutIdInMesh;
+        if (tag == TagId::n) return Message::normalWithoutIdInMesh;
+        if (context == PC::mesh) return Message::texCoordWithoutIdInMesh;
+        return context == PC::object ? Message::texCoordWithoutIdInObject
+                                     : Message::texCoordWithoutIdInWorld;
     }
 
     static void defineValue(SceneLoadContext& load, TagId tag, const char* text) {
         const auto id = static_cast<std::uint32_t>(load.m_geometryState.leafId);
         DefinitionScope* scope = load.m_scope;
         if (scope == nullptr || load.m_geometryState.leafId == kNone) return;
+        bool kept = true;
         if (tag == TagId::p) {
             double v[3];
-            if (readVector3(load, text, v)) scope->definePosition(id, v[0], v[1], v[2]);
+            if (readVector3(load, text, v)) kept = scope->definePosition(id, v[0], v[1], v[2]);
         } else if (tag == TagId::n) {
             float v[3];
             if (readFloat3(load, text, v) && normalizeDirection(load, v)) {
-                scope->defineNormal(id, v[0], v[1], v[2]);
+                kept = scope->defineNormal(id, v[0], v[1], v[2]);
             }
         } else {
             float v[2];
-            if (readFloat2(load, text, v)) scope->defineTexCoord(id, v[0], v[1]);
+            if (readFloat2(load, text, v)) kept = scope->defineTexCoord(id, v[0], v[1]);
         }
-        load.m_builder.noteDefinition(tag == TagId::p   ? ReferenceKind::Position
-                                      : tag == TagId::n ? ReferenceKind::Normal
-                                                        : ReferenceKind::TexCoord,
+        // A definition that could not be kept would later read as a missing one.
+        if (!kept) load.reportError(kNotEnoughMemory);
+        load.m_builder.noteDefinition(tag == TagId::p   ? ReferenceKind::position
+                                      : tag == TagId::n ? ReferenceKind::normal
+                                                        : ReferenceKind::texCoord,
                                       id);
     }
 
@@ -264,17 +271,19 @@ class GeometryAccess {
     }
 
     static void smoothingGroup(SceneLoadContext& load, std::uint32_t group) {
-        if (!require(load, group <= 31, 127)) return;
+        if (!require(load, group <= 31, Message::smoothingGroupOutOfRange)) return;
         if (FaceRecord* f = load.m_mesh.openFace()) f->smoothingGroups |= smoothingGroupBit(group);
     }
 
     static void leaveFace(SceneLoadContext& load) {
         const auto& tags = load.childTagsOf(PC::face);
-        if (!require(load, count(tags, TagId::fv1) == 1, 65) ||
-            !require(load, count(tags, TagId::fv2) == 1, 66) ||
-            !require(load, count(tags, TagId::fv3) == 1, 67) ||
-            !require(load, count(tags, TagId::mat, TagId::matref) == 1, 68) ||
-            !require(load, count(tags, TagId::texture, TagId::textureref) <= 1, 102)) {
+        if (!require(load, count(tags, TagId::fv1) == 1, Message::faceNeedsOneFv1) ||
+            !require(load, count(tags, TagId::fv2) == 1, Message::faceNeedsOneFv2) ||
+            !require(load, count(tags, TagId::fv3) == 1, Message::faceNeedsOneFv3) ||
+            !require(load, count(tags, TagId::mat, TagId::matref) == 1,
+                     Message::faceNeedsOneMaterial) ||
+            !require(load, count(tags, TagId::texture, TagId::textureref) <= 1,
+                     Message::faceAtMostOneTexture)) {
             return;
         }
         load.m_mesh.commitFace();
@@ -283,11 +292,13 @@ class GeometryAccess {
     static void leaveLine(SceneLoadContext& load) {
         const auto& tags = load.childTagsOf(PC::line);
         const std::int32_t styles = count(tags, TagId::linestyle, TagId::linestyleref);
-        if (!require(load, count(tags, TagId::lv1) == 1, 129) ||
-            !require(load, count(tags, TagId::lv2) == 1, 130) ||
-            !require(load, count(tags, TagId::mat, TagId::matref) == 1, 131) ||
-            !require(load, styles <= 1, 132) ||
-            !require(load, count(tags, TagId::texture, TagId::textureref) <= 1, 133)) {
+        if (!require(load, count(tags, TagId::lv1) == 1, Message::lineNeedsOneLv1) ||
+            !require(load, count(tags, TagId::lv2) == 1, Message::lineNeedsOneLv2) ||
+            !require(load, count(tags, TagId::mat, TagId::matref) == 1,
+                     Message::lineNeedsOneMaterial) ||
+            !require(load, styles <= 1, Message::lineNeedsOneLineStyle) ||
+            !require(load, count(tags, TagId::texture, TagId::textureref) <= 1,
+                     Message::lineAtMostOneTexture)) {
             return;
         }
         MeshBuild& mesh = load.m_mesh;
@@ -301,10 +312,12 @@ class GeometryAccess {
     static void leavePoint(SceneLoadContext& load) {
         const auto& tags = load.childTagsOf(PC::point);
         const std::int32_t styles = count(tags, TagId::pointstyle, TagId::pointstyleref);
-        if (!require(load, count(tags, TagId::pv1) == 1, 135) ||
-            !require(load, count(tags, TagId::mat, TagId::matref) == 1, 136) ||
-            !require(load, styles <= 1, 137) ||
-            !require(load, count(tags, TagId::texture, TagId::textureref) <= 1, 138)) {
+        if (!require(load, count(tags, TagId::pv1) == 1, Message::pointNeedsOnePv1) ||
+            !require(load, count(tags, TagId::mat, TagId::matref) == 1,
+                     Message::pointNeedsOneMaterial) ||
+            !require(load, styles <= 1, Message::pointNeedsOnePointStyle) ||
+            !require(load, count(tags, TagId::texture, TagId::textureref) <= 1,
+                     Message::pointAtMostOneTexture)) {
             return;
         }
         MeshBuild& mesh = load.m_mesh;
@@ -393,12 +406,13 @@ class GeometryAccess {
     static void leaveVertex(SceneLoadContext& load) {
         const auto& tags = load.childTagsOf(PC::vertex);
         const std::int32_t normals = count(tags, TagId::n, TagId::nref);
-        if (!require(load, count(tags, TagId::p, TagId::pref) == 1, 104) ||
-            !require(load, normals <= 1, 105)) {
+        if (!require(load, count(tags, TagId::p, TagId::pref) == 1,
+                     Message::vertexNeedsOnePosition) ||
+            !require(load, normals <= 1, Message::vertexAtMostOneNormal)) {
             return;
         }
         if (normals == 0) load.m_mesh.needsNormals = true;
-        require(load, count(tags, TagId::tc, TagId::tcref) <= 1, 106);
+        require(load, count(tags, TagId::tc, TagId::tcref) <= 1, Message::vertexAtMostOneTexCoord);
     }
 };
 

@@ -13,9 +13,6 @@ namespace {
 
 using PC = ParseContext;
 
-constexpr int kTagInappropriate = 61;
-constexpr const char* kNoMemory = "0: Not enough memory to hold the document's definitions";
-
 // Attribute names are compared without regard to ASCII letter case.
 bool sameName(const char* name, const char* wanted) {
     for (; *name != '\0' && *wanted != '\0'; ++name, ++wanted) {
@@ -35,7 +32,7 @@ void readExtents(ErrorReporter& reporter, const char* text, double (&extents)[6]
     if (!readVector6(reporter, text, values)) return;
     for (int axis = 0; axis < 3; ++axis) {
         if (values[axis + 3] < values[axis]) {
-            reporter.raise(121);
+            reporter.raise(Message::extentsInverted);
             return;
         }
     }
@@ -54,7 +51,7 @@ bool readElementData(ErrorReporter& reporter, const char* text, std::vector<std:
         std::remove_if(digits.begin(), digits.end(), [](char c) { return c == ' ' || c == '\n'; }),
         digits.end());
     if (digits.size() % 2 != 0) {
-        reporter.raise(160);
+        reporter.raise(Message::extGeomElemDataLengthInvalid);
         return false;
     }
     std::vector<std::uint8_t> bytes(digits.size() / 2);
@@ -169,15 +166,15 @@ void IncludeRules::readIncludeValue(SceneLoadContext& load, TagId leaf, const ch
 void IncludeRules::endInclude(SceneLoadContext& load) {
     const PoolVector<std::int32_t>& tags = load.childTagsOf(PC::include);
     const auto n = [&tags](TagId tag) { return countOf(tags, tag); };
-    if (!passesCounts(load, {{n(TagId::extents), 1, 1, 116},
-                             {n(TagId::ref), 1, 1, 117},
-                             {n(TagId::reftype), 1, 1, 119},
-                             {n(TagId::transform), 0, 1, 120}})) {
+    if (!passesCounts(load, {{n(TagId::extents), 1, 1, Message::includeNeedsOneExtents},
+                             {n(TagId::ref), 1, 1, Message::includeNeedsOneRef},
+                             {n(TagId::reftype), 1, 1, Message::includeNeedsOneRefType},
+                             {n(TagId::transform), 0, 1, Message::includeAtMostOneTransform}})) {
         return;
     }
     IncludeState& s = load.m_includeState;
     if (!load.claimSiblingPathId(s.include.pathId)) {
-        load.raise(172);
+        load.raise(Message::siblingPathIdTwice);
         return;
     }
     attachInclude(load);
@@ -194,7 +191,7 @@ void IncludeRules::attachInclude(SceneLoadContext& load) {
         WorldRecord* world = load.m_world.get();
         if (world == nullptr) return;
         if (world->mesh != nullptr) {
-            load.raise(126);
+            load.raise(Message::worldWithMeshAndChildren);
             return;
         }
         world->children.push_back(load.m_builder.objectInstance(std::move(node), load.m_scope));
@@ -205,7 +202,7 @@ void IncludeRules::attachInclude(SceneLoadContext& load) {
     ObjectRecord* parent = frames >= 2 ? load.m_objectFrames[frames - 2].node.get() : nullptr;
     if (parent == nullptr) return;
     if (parent->mesh != nullptr) {
-        load.raise(33);
+        load.raise(Message::objectWithMeshAndChildren);
         return;
     }
     parent->children.push_back(load.m_builder.objectInstance(std::move(node), load.m_scope));
@@ -223,7 +220,7 @@ void IncludeRules::startExternalImage(SceneLoadContext& load, AttributeList attr
         // In the world the image is named by its ID; inside a texture it is that texture's own.
         const bool refused = owner == PC::world ? id == kNone : id != kNone;
         if (refused) {
-            load.raise(21);
+            load.raise(Message::imageWithoutIdInWorld);
             return;
         }
     }
@@ -237,11 +234,11 @@ void IncludeRules::endExternalImage(SceneLoadContext& load) {
     std::unique_ptr<TextureImageRecord>& image = load.m_includeState.externalImage;
     if (!image) return;
     if (image->reference.empty()) {
-        load.raise(173);
+        load.raise(Message::textureRefNeedsRef);
         return;
     }
     if (image->referenceType.empty()) {
-        load.raise(174);
+        load.raise(Message::textureRefNeedsType);
         return;
     }
     AppearanceRules::finishImage(load, load.parentContext(), std::move(image));
@@ -251,13 +248,13 @@ void IncludeRules::endExternalImage(SceneLoadContext& load) {
 
 void IncludeRules::startExtGeom(SceneLoadContext& load, AttributeList attributes) {
     if (!hasAttributes(attributes)) {
-        load.raise(168);
+        load.raise(Message::extGeomOrgMissing);
         return;
     }
     auto block = std::make_unique<ExtGeomRecord>();
     for (AttributeList a = attributes; a[0] != nullptr; a += 2) {
         if (!sameName(a[0], "org")) {
-            load.raise(169);
+            load.raise(Message::extGeomAttributeUnknown);
             return;
         }
         block->org = a[1];
@@ -269,13 +266,13 @@ void IncludeRules::startExtGeom(SceneLoadContext& load, AttributeList attributes
 
 void IncludeRules::startExtGeomElement(SceneLoadContext& load, AttributeList attributes) {
     if (!hasAttributes(attributes)) {
-        load.raise(155);
+        load.raise(Message::extGeomElemTypeMissing);
         return;
     }
     IncludeState& s = load.m_includeState;
     for (AttributeList a = attributes; a[0] != nullptr; a += 2) {
         if (!sameName(a[0], "type")) {
-            load.raise(156);
+            load.raise(Message::extGeomElemAttributeUnknown);
             return;
         }
         s.element.emplace();
@@ -289,29 +286,29 @@ void IncludeRules::readExtGeomValue(SceneLoadContext& load, TagId leaf, const ch
     IncludeState& s = load.m_includeState;
     if (!s.element) {
         // Data, extents and priority describe an element; outside one they have no owner.
-        load.raise(kTagInappropriate);
+        load.raise(Message::tagInappropriate);
         return;
     }
     ExtGeomElement& element = *s.element;
     if (leaf == TagId::extgeomelemdata) {
         if (s.elementHasData) {
-            load.raise(159);
+            load.raise(Message::extGeomElemDataTwice);
         } else {
             s.elementHasData = readElementData(load, text, element.data);
         }
     } else if (leaf == TagId::extgeomelemextents) {
         if (s.elementHasExtents) {
-            load.raise(162);
+            load.raise(Message::extGeomElemExtentsTwice);
         } else {
             s.elementHasExtents = readVector6(load, text, element.extents);
         }
     } else if (leaf == TagId::extgeomelempriority) {
         float priority = 0;
         if (element.priority != -1.0f) {
-            load.raise(164);
+            load.raise(Message::extGeomElemPriorityTwice);
         } else if (readFloat(load, text, priority)) {
             if (priority < 0 || priority > 1) {
-                load.raise(166);
+                load.raise(Message::extGeomElemPriorityOutOfRange);
             } else {
                 element.priority = priority;
             }
@@ -322,7 +319,7 @@ void IncludeRules::readExtGeomValue(SceneLoadContext& load, TagId leaf, const ch
 void IncludeRules::endExtGeomElement(SceneLoadContext& load) {
     IncludeState& s = load.m_includeState;
     if (!s.element || !s.elementHasData || !s.elementHasExtents) {
-        load.raise(158);
+        load.raise(Message::extGeomElemEmpty);
         return;
     }
     if (s.element->priority == -1.0f) s.element->priority = 1.0f;
@@ -336,16 +333,15 @@ void IncludeRules::endExtGeom(SceneLoadContext& load) {
     std::unique_ptr<ExtGeomRecord>& block = load.m_includeState.extGeom;
     if (!block) return;
     if (block->elements.empty()) {
-        load.raise(167);
+        load.raise(Message::extGeomWithoutElements);
         return;
     }
-    SceneConsumer* consumer = load.m_consumer;
-    const std::int32_t handle =
-        consumer != nullptr ? consumer->addExtGeom(std::move(block)) : kNotKept;
+    const std::int32_t handle = load.m_consumer.addExtGeom(std::move(block));
     block.reset();
     if (load.m_objectFrames.empty() || !load.m_objectFrames.back().node) return;
     PoolVector<std::int32_t>& handles = load.m_objectFrames.back().node->extGeomHandles;
-    if (handles.append(handle) == PoolVector<std::int32_t>::kFailed) load.reportError(kNoMemory);
+    if (handles.append(handle) == PoolVector<std::int32_t>::kFailed)
+        load.reportError(kNotEnoughMemory);
 }
 
 }  // namespace tessaro

@@ -1,185 +1,20 @@
 #include "xgl/messages.h"
 
 #include <algorithm>
-#include <array>
 #include <iterator>
 
 namespace tessaro {
 namespace {
 
-struct Message {
+struct CatalogueRow {
     int number;
     const char* text;
 };
 
-// One row per message; the texts are the format's own, typos and double blanks included.
-constexpr Message kCatalogue[] = {
-    {0, "0: ParseError"},
-    {2, "2: Material tag defined at World Level without ID"},
-    {3, "3: Material tag defined at Object Level without ID"},
-    {4, "4: : Material tag defined at Mesh Level without ID"},
-    {5, "5: More than 8 directional Lights"},
-    {6, "6: Position tag defined at Mesh Level without ID"},
-    {7, "7: Normal tag defined at Mesh Level without ID"},
-    {8, "8: Attribute for Object Tag not called PathID or ID"},
-    {9, "9: Attribute for Data Tag not called Org"},
-    {10, "10: The Org attribute for the Data Tag was not found"},
-    {11, "11: Attribute for String Tag not called Name"},
-    {12, "12: The Name attribute for the String Tag was not found"},
-    {13, "13: Attribute for Bin Tag not called Name"},
-    {14, "14: The Name attribute for the Bin Tag was not found"},
-    {15, "15: Texture tag defined at Mesh Level without ID"},
-    {16, "16: Texture tag defined at Object Level without ID"},
-    {17, "17: Texture tag defined at World Level without ID"},
-    {18, "18: Attribute for TextureRGB or TextureRGBA Tag not called Width, Height or ID"},
-    {19, "19: TextureRGB or TextureRGBA Tag found without a width"},
-    {20, "20: TextureRGB or TextureRGBA Tag found without a height"},
-    {21, "21: TextureRGB or TextureRGBA Tag defined at World level without ID"},
-    {22, "22: TextureRGB has an incorrect amount of data given its width and height"},
-    {23, "23: TextureRGB or TextureRGBA Tag defined at Object level without ID"},
-    {24, "24: TextureRGB or TextureRGBA Tag defined at Mesh level without ID"},
-    {25, "25: TextureRGBA has an incorrect amount of data given its width and height"},
-    {26, "26: Texture Coordinate tag defined at Mesh Level without ID"},
-    {27, "27: Texture Coordinate tag defined at Object Level without ID"},
-    {28, "28: Texture Coordinate tag defined at World Level without ID"},
-    {29, "29: Lighting required for World"},
-    {30, "30: Background element required for World"},
-    {32, "32: An object could not be resolved"},
-    {33, "33: An object cannot contain a mesh and sub objects"},
-    {34, "34: PathID out of range"},
-    {35, "35: Forward vector cannot have length zero"},
-    {36, "36: Up vector cannot have length zero"},
-    {37, "37: Up vector and forward vector cannot be colinear"},
-    {38, "38: Scale must be positive"},
-    {41, "41: Emissive material values must be between 0 and 1 inclusive"},
-    {42, "42: Diffuse material values must be between 0 and 1 inclusive"},
-    {43, "43: Specular material values must be between 0 and 1 inclusive"},
-    {44, "44: Ambient material values must be between 0 and 1 inclusive"},
-    {46, "46: Alpha material values must be between 0 and 1 inclusive"},
-    {47, "47: Background color values must be between 0 and 1 inclusive"},
-    {48, "48: Diffuse light values must be between 0 and 1 inclusive"},
-    {49, "49: Specular light values must be between 0 and 1 inclusive"},
-    {50, "50: Ambient light values must be between 0 and 1 inclusive"},
-    {59, "59: Tag name too long"},
-    {60, "60: PatchIDs must be greater than 0"},
-    {61, "61: Tag Inappropriate in current context"},
-    {62, "62: Transform requires exactly 1 forward vector"},
-    {63, "63: Transform requires exactly 1 up vector"},
-    {64, "64: Transform requires exactly 1 position vector"},
-    {65, "65: Face requires exactly 1 FV1 element"},
-    {66, "66: Face requires exactly 1 FV2 element"},
-    {67, "67: Face requires exactly 1 FV3 element"},
-    {68, "68: Face requires exactly 1 material"},
-    {69, "69: Texture requires exactly 1 texture image"},
-    {70, "70: Texture requires exactly 1 texture function"},
-    {71, "71: Texture requires exactly 1 texture wrap function"},
-    {72, "72: Material requires exactly 1 ambient element"},
-    {73, "73: Material requires exactly 1 diffuse element"},
-    {74, "74: Background requires exactly 1 backcolor element"},
-    {75, "75: Lighting requires exactly 1 ambient element or 1+ Directional Light elements"},
-    {76, "76: Directional Lights require exactly 1 direction element"},
-    {77, "77: Directional Lights require at most 1 diffuse element"},
-    {78, "78: Directional Lights require at most 1 specular element"},
-    {79, "79: Data Element requires at least 1 bin or string element"},
-    {81, "81: Number is not a valid double (inf) or (nan)"},
-    {83, "83: Unable to parse 3 numbers from a 3D vector"},
-    {84, "84: Unable to parse 2 numbers from a 2D vector"},
-    {85, "85: Unable to parse number"},
-    {86, "86: Unable to parse 4 numbers from a 4 vector"},
-    {87, "87: Tag in object needs data"},
-    {88, "88: Tag in mesh needs data"},
-    {89, "89: Tag in face needs data"},
-    {90, "90: Tag in material needs data"},
-    {91, "91: Tag in transform needs data"},
-    {92, "92: Tag in background needs data"},
-    {93, "93: Tag in lighting needs data"},
-    {95, "95: Tag in Texture needs data"},
-    {96, "96: Tag in world needs data"},
-    {98, "98: No patches can be defined in patches"},
-    {99, "99: At most one transform per object"},
-    {100, "100: At most one mesh per object"},
-    {101, "101: At most one scale per transform"},
-    {102, "102: At most one texture in a face"},
-    {103, "103: Tag in Face Vertex needs data"},
-    {104, "104: FaceVertex requires exactly 1 position"},
-    {105, "105: FaceVertex can have at most 1 normal"},
-    {106, "106: FaceVertex can have at most 1 texture coordinate"},
-    {107, "107: Texture can have at most 1 texture border color"},
-    {108, "108: Material can have at most 1 emissive component"},
-    {109, "109: Material can have at most 1 alpha component"},
-    {110, "110: Material can have at most 1 shininess component"},
-    {111, "111: Material can have at most 1 specular component"},
-    {112, "112: Directional Lights require a diffuse or specular element"},
-    {113, "113: TextureRGB or TextureRGBA Tag found defined within a Texture Tag"},
-    {114, "114: A vector to be used as a direction was zero"},
-    {115, "115: Tag in Included Object needs data"},
-    {116, "116: Included object needs exactly 1 extents"},
-    {117, "117: Included object needs exactly 1 ref"},
-    {118, "118: Unable to parse 6 numbers from a 6 vector"},
-    {119, "119: Included object needs exactly 1 reftype"},
-    {120, "120: Included object needs at most 1 transform"},
-    {121, "121: Max extents values must be greater than Min extents values"},
-    {122, "122: Invalid hex character in binary data"},
-    {123, "123: Hex characters in binary data must have length divisible by 2"},
-    {125, "125: At most one mesh per world"},
-    {126, "126: The world can not have both a mesh and subobjects"},
-    {127, "127: Smoothing groups can only between 0 and 31 inclusive"},
-    {128, "128: Tag in line needs data"},
-    {129, "129: Line requires exactly 1 LV1 element"},
-    {130, "130: Line requires exactly 1 LV2 element"},
-    {131, "131: Line requires exactly 1 material"},
-    {132, "132: Line requires exactly 1 linestyle"},
-    {133, "133: At most one texture in a line"},
-    {134, "134: Tag in point needs data"},
-    {135, "135: Point requires exactly 1 PV1 element"},
-    {136, "136: Point requires exactly 1 material"},
-    {137, "137: Point requires exactly 1 pointstyle"},
-    {138, "138: At most one texture in a point"},
-    {139, "139: Tag in linestyle needs data"},
-    {140, "140: LineStyle requires exactly 1 linewidth element"},
-    {141, "141: LineStyle can have at most 1 linepattern element"},
-    {142, "142: LineStyle can have at most 1 linepatternfactor element"},
-    {143, "143: LineStyle widths must be greater than zero"},
-    {144, "144: LineStyle pattern must contain exactly 4 hexadecimal digits"},
-    {145, "145:  LineStyle pattern factor must be between 1 and 256 inclusive"},
-    {146, "146: Tag in pointstyle needs data"},
-    {147, "147: PointStyle requires exactly 1 pointsize element"},
-    {148, "148: PointStyle size must be greater than zero"},
-    {149, "149: LineStyle tag defined at World Level without ID"},
-    {150, "150: LineStyle tag defined at Object Level without ID"},
-    {151, "151: LineStyle tag defined at Mesh Level without ID"},
-    {152, "152: PointStyle tag defined at World Level without ID"},
-    {153, "153: PointStyle tag defined at Object Level without ID"},
-    {154, "154: PointStyle tag defined at Mesh Level without ID"},
-    {155, "155: The Type attribute for the ExtGeomElem tag was not found"},
-    {156, "156: Attribute for the ExtGeomElem tag not called Type"},
-    {157, "157: Tag in extgeom needs data"},
-    {158, "158: No ExtGeomElemData or ExtGeomElemExtents tag/tags"},
-    {159, "159: More than one ExtGeomElemData tag"},
-    {160, "160: Invalid length of ExtGeomElemData"},
-    {161, "161: Invalid binary data for ExtGeomElemData tag"},
-    {162, "162: More than one ExtGeomElemExtents tag"},
-    {163, "163: ExtGeomElemExtents tag contains invalid 6 double vector"},
-    {164, "164: More than one ExtGeomElemPriority tag"},
-    {165, "165: Invalid ExtGeomElemPriority tag"},
-    {166, "166: Value of ExtGeomElemPriority tag must be from 0 to 1"},
-    {167, "167: No ExtGeomElem tags for ExtGeom"},
-    {168, "168: The Org attribute for the Extgeom Tag was not found"},
-    {169, "169: Attribute for Extgeom Tag not called Org"},
-    {170, "170: Forward and up vectors must not be coincident"},
-    {171, "171: only one object name is allowed"},
-    {172, "172: PathIDs of sibling objects must be unique"},
-    {173, "173: Texture Reference requires reference"},
-    {174, "174: Texture Reference requires type"},
-    {175, "175: TextureRGB or TextureRGBA Tag found defined within a SphereMap Tag"},
-    {176, "176: The mesh at the world level could not be resolved"},
-    {177, "177: Tag in TCTransform needs data"},
-    {178, "178: TCTransform requires exactly 1 SS tag"},
-    {179, "179: TCTransform requires exactly 1 ST tag"},
-    {180, "180: TCTransform requires exactly 1 TS tag"},
-    {181, "181: TCTransform requires exactly 1 TT tag"},
-    {182, "182: TCTransform requires exactly 1 CS tag"},
-    {183, "183: TCTransform requires exactly 1 CT tag"},
+constexpr CatalogueRow kCatalogue[] = {
+#define TESSARO_CATALOGUE_ROW(number, name, text) {number, text},
+    TESSARO_XGL_MESSAGES(TESSARO_CATALOGUE_ROW)
+#undef TESSARO_CATALOGUE_ROW
 };
 
 constexpr bool sortedByNumber() {
@@ -190,13 +25,30 @@ constexpr bool sortedByNumber() {
 }
 static_assert(sortedByNumber(), "messageText uses a binary search");
 
+// Each text begins with its own number and a colon, so a name cannot be given the
+// number of another message's text.
+constexpr bool beginsWithNumber(int number, const char* text) {
+    int read = 0;
+    for (; *text >= '0' && *text <= '9'; ++text)
+        read = read * 10 + (*text - '0');
+    return read == number && *text == ':';
+}
+#define TESSARO_CHECK_MESSAGE(number, name, text) \
+    static_assert(beginsWithNumber(number, text), #name " does not match its text");
+TESSARO_XGL_MESSAGES(TESSARO_CHECK_MESSAGE)
+#undef TESSARO_CHECK_MESSAGE
+
 }  // namespace
 
 const char* messageText(int number) {
     const auto* end = std::end(kCatalogue);
     const auto* it = std::lower_bound(std::begin(kCatalogue), end, number,
-                                      [](const Message& m, int n) { return m.number < n; });
+                                      [](const CatalogueRow& m, int n) { return m.number < n; });
     return (it != end && it->number == number) ? it->text : nullptr;
+}
+
+const char* messageText(Message message) {
+    return messageText(static_cast<int>(message));
 }
 
 }  // namespace tessaro

@@ -2,7 +2,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
+#include "xgl/messages.h"
 #include "xgl/tags.h"
 
 namespace tessaro {
@@ -36,7 +38,7 @@ enum class ParseContext : std::int32_t {
 inline constexpr int kContextSlots = 23;  // world .. tcTransform, indexed by value
 
 enum class ChildKind : std::uint8_t {
-    notAllowed,  // message 61
+    notAllowed,  // raises tagInappropriate
     skip,        // an unrecognised name: ignored with all its content
     container,   // opens the context `enters`
     textLeaf,    // leaf whose text is read when it ends; it must carry text
@@ -52,11 +54,19 @@ struct ChildRule {
 // What a start tag of `tag` does in `context`.
 ChildRule childRule(ParseContext context, TagId tag);
 
-// The message raised when a container ends while its last leaf had no text; 0 for none.
-int needsDataMessage(ParseContext context);
+// The element-rule group that handles a context's events.
+enum class RuleGroup : std::uint8_t { none, world, geometry, appearance, include };
 
-// Whether the container records its children's tags for its count rules.
-bool countsChildren(ParseContext context);
+struct ContextProperties {
+    RuleGroup rules = RuleGroup::none;
+    // Raised when the container ends while its last leaf had no text, if any.
+    std::optional<Message> needsData;
+    // Whether it records its children's tags for its count rules.
+    bool countsChildren = false;
+};
+
+// What the parser does in `context` besides its child rules; all from one table row.
+ContextProperties contextProperties(ParseContext context);
 
 // Index of a container context into per-context tables (world = 0 .. tcTransform = 22).
 inline int contextSlot(ParseContext context) {

@@ -3,27 +3,52 @@
 #include <expat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 namespace tessaro {
 
 namespace {
 
 constexpr std::int32_t kNoLeaf = -1;
-constexpr int kTagInappropriate = 61;
-constexpr int kTagNameTooLong = 59;
+
+// An exception must not unwind through expat's C frames: running out of memory
+// anywhere below a callback ends the load with kNotEnoughMemory instead.
+template <typename Event>
+void guarded(void* user, Event event) noexcept {
+    auto& load = *static_cast<SceneLoadContext*>(user);
+    try {
+        event(load);
+    } catch (const std::bad_alloc&) {
+        load.outOfMemory();
+    }
+}
 
 void XMLCALL onStart(void* user, const XML_Char* name, const XML_Char** attributes) {
-    static_cast<SceneLoadContext*>(user)->startElement(name, attributes);
+    guarded(user, [&](SceneLoadContext& load) { load.startElement(name, attributes); });
 }
 
 void XMLCALL onEnd(void* user, const XML_Char* name) {
-    static_cast<SceneLoadContext*>(user)->endElement(name);
+    guarded(user, [&](SceneLoadContext& load) { load.endElement(name); });
 }
 
 void XMLCALL onText(void* user, const XML_Char* text, int length) {
-    static_cast<SceneLoadContext*>(user)->characterData(text, length);
+    guarded(user, [&](SceneLoadContext& load) { load.characterData(text, length); });
+}
+
+// A load that ran out of memory before it could parse; the consumer is told as
+// it would be of any other first message.
+LoadResult notEnoughMemory(SceneConsumer& consumer) noexcept {
+    LoadResult result;
+    result.status = LoadStatus::invalid;
+    try {
+        consumer.showError(kNotEnoughMemory);
+        result.message = kNotEnoughMemory;
+    } catch (const std::bad_alloc&) {
+    }
+    return result;
 }
 
 struct ParserDeleter {
@@ -32,7 +57,7 @@ struct ParserDeleter {
 
 }  // namespace
 
-SceneLoadContext::SceneLoadContext(SceneConsumer* consumer)
+SceneLoadContext::SceneLoadContext(SceneConsumer& consumer)
     : m_consumer(consumer), m_builder(consumer) {
     m_leafKind.fill(kNoLeaf);
     m_mesh.setErrorSink(this);
@@ -47,30 +72,55 @@ SceneLoadContext::~SceneLoadContext() {
     releaseScopes();
 }
 
-void SceneLoadContext::setConsumer(SceneConsumer* consumer) {
-    m_consumer = consumer;
-    m_builder.setConsumer(consumer);
-}
-
 // ---- parse and error path ----
 
-bool SceneLoadContext::parse(InputStream& stream, StreamErrorSink* sink) {
+LoadResult SceneLoadContext::parse(InputStream& stream, StreamErrorSink* sink) {
     m_sink = sink;
     m_stopped = false;
+    m_firstMessage = nullptr;
+    m_firstMessageLine = 0;
     std::unique_ptr<::XML_ParserStruct, ParserDeleter> parser(XML_ParserCreate(nullptr));
-    if (!parser) {
+    if (parser) {
+        m_parser = parser.get();
+        XML_SetUserData(parser.get(), this);
+        XML_SetElementHandler(parser.get(), onStart, onEnd);
+        XML_SetCharacterDataHandler(parser.get(), onText);
+        resetParserState();
+        try {
+            feedBlocks(stream, parser.get());  // the streams allocate between callbacks
+        } catch (const std::bad_alloc&) {
+            outOfMemory();
+        }
+        m_parser = nullptr;
+    } else {
         reportError(kErrorReadingFile);
-        return false;
     }
-    XML_SetUserData(parser.get(), this);
-    XML_SetElementHandler(parser.get(), onStart, onEnd);
-    XML_SetCharacterDataHandler(parser.get(), onText);
-    resetParserState();
-
-    feedBlocks(stream, parser.get());
-    const bool clean = !m_stopped;
     m_stopped = true;
-    return clean;
+    return result();
+}
+
+// Built once the parse has returned, so that no callback allocates for it. Without
+// memory for the message's copy, the result is invalid without its text; the
+// consumer was shown it all the same.
+LoadResult SceneLoadContext::result() const noexcept {
+    LoadResult result;
+    if (m_firstMessage != nullptr) {
+        result.status = LoadStatus::invalid;
+        result.line = m_firstMessageLine;
+        try {
+            result.message = m_firstMessage;
+        } catch (const std::bad_alloc&) {
+        }
+    }
+    return result;
+}
+
+void SceneLoadContext::outOfMemory() noexcept {
+    try {
+        reportError(kNotEnoughMemory);
+    } catch (const std::bad_alloc&) {
+        // The consumer could not keep the text; the load is stopped all the same.
+    }
 }
 
 void SceneLoadContext::resetParserState() {
@@ -105,16 +155,21 @@ bool SceneLoadContext::feedBlocks(InputStream& stream, XML_Parser parser) {
 }
 
 void SceneLoadContext::reportSyntaxError(XML_Parser parser) {
-    std::snprintf(m_errorText, sizeof m_errorText, kSyntaxErrorFormat, messageText(0),
-                  XML_ErrorString(XML_GetErrorCode(parser)),
+    std::snprintf(m_errorText, sizeof m_errorText, kSyntaxErrorFormat,
+                  messageText(Message::parseError), XML_ErrorString(XML_GetErrorCode(parser)),
                   static_cast<int>(XML_GetCurrentLineNumber(parser)));
     reportError(m_errorText);
 }
 
+// The load is stopped before the consumer sees the text, so that a consumer that
+// runs out of memory keeping it cannot make a second message.
 void SceneLoadContext::reportError(const char* text) {
     if (m_stopped) return;
-    if (m_consumer != nullptr) m_consumer->showError(text);
     m_stopped = true;
+    m_firstMessage = text;
+    if (m_parser != nullptr)
+        m_firstMessageLine = static_cast<int>(XML_GetCurrentLineNumber(m_parser));
+    m_consumer.showError(text);
 }
 
 void SceneLoadContext::storageFailed(const std::string& cause) {
@@ -163,7 +218,7 @@ void SceneLoadContext::startElement(const char* name, const char** attributes) {
     const TagId tag = lookupTag(name);
     m_lastStartTag = tag;
     m_endClosesLastStart = true;
-    if (tag == TagId::invalid) reportError(messageText(kTagNameTooLong));
+    if (tag == TagId::invalid) raise(Message::tagNameTooLong);
     m_textFresh = true;  // text that stood in the parent before this tag is dropped
     if (m_stopped) return;
     startInContext(tag, attributes);
@@ -175,10 +230,10 @@ void SceneLoadContext::startInContext(TagId tag, const char** attributes) {
         return;
     }
     const ChildRule rule = childRule(m_context, tag);
-    if (countsChildren(m_context)) recordChildTag(tag);
+    if (contextProperties(m_context).countsChildren) recordChildTag(tag);
     switch (rule.kind) {
         case ChildKind::notAllowed:
-            reportError(messageText(kTagInappropriate));
+            raise(Message::tagInappropriate);
             return;
         case ChildKind::skip:
             enterContext(ParseContext::skip, tag);
@@ -298,9 +353,8 @@ void SceneLoadContext::endInContext(TagId tag) {
     }
     if (m_context == ParseContext::document) return;
     if (m_needsData) {
-        const int message = needsDataMessage(m_context);
-        if (message != 0) {
-            reportError(messageText(message));
+        if (const std::optional<Message> message = contextProperties(m_context).needsData) {
+            raise(*message);
             return;
         }
         // A "data" block has no such message: its empty strings are valid, and the
@@ -327,38 +381,8 @@ void SceneLoadContext::endChild(TagId tag, ChildKind kind) {
 
 namespace {
 
-enum class RuleGroup { none, world, geometry, appearance, include };
-
 RuleGroup ruleGroupOf(ParseContext context) {
-    switch (context) {
-        case ParseContext::document:
-        case ParseContext::world:
-        case ParseContext::lighting:
-        case ParseContext::background:
-        case ParseContext::data:
-            return RuleGroup::world;
-        case ParseContext::object:
-        case ParseContext::mesh:
-        case ParseContext::face:
-        case ParseContext::vertex:
-        case ParseContext::line:
-        case ParseContext::point:
-            return RuleGroup::geometry;
-        case ParseContext::transform:
-        case ParseContext::material:
-        case ParseContext::lineStyle:
-        case ParseContext::pointStyle:
-        case ParseContext::texture:
-        case ParseContext::tcTransform:
-        case ParseContext::sphereMap:
-            return RuleGroup::appearance;
-        case ParseContext::include:
-        case ParseContext::textureBufferRef:
-        case ParseContext::extGeom:
-            return RuleGroup::include;
-        default:
-            return RuleGroup::none;
-    }
+    return contextProperties(context).rules;
 }
 
 // Images and world-level texture coordinates are leaves of several contexts; their
@@ -415,12 +439,31 @@ void SceneLoadContext::ruleLeave(TagId tag) {
 
 // ---- loading a named document ----
 
-bool loadDocument(const char* fileName, SceneConsumer& consumer, bool* opened) {
+std::unique_ptr<InputStream> openDocument(const char* fileName, LoadResult& result) {
+    result = LoadResult{};
+    if (!hasDocumentExtension(fileName)) {
+        result.status = LoadStatus::cannotOpen;
+        result.message = "not an XGL document (expected .xgl or .zgl)";
+        return nullptr;
+    }
     std::unique_ptr<InputStream> stream = openDocumentStream(fileName, nullptr);
-    if (opened != nullptr) *opened = stream != nullptr;
-    if (!stream) return false;
-    SceneLoadContext context(&consumer);
-    return context.parse(*stream, nullptr);
+    if (!stream) {
+        result.status = LoadStatus::cannotOpen;
+        result.message = std::string("cannot open: ") + std::strerror(errno);
+    }
+    return stream;
+}
+
+LoadResult loadDocument(const char* fileName, SceneConsumer& consumer) {
+    try {
+        LoadResult result;
+        std::unique_ptr<InputStream> stream = openDocument(fileName, result);
+        if (!stream) return result;
+        SceneLoadContext context(consumer);
+        return context.parse(*stream, nullptr);
+    } catch (const std::bad_alloc&) {
+        return notEnoughMemory(consumer);
+    }
 }
 
 }  // namespace tessaro

@@ -16,10 +16,7 @@
 //    reported by the core);
 //  - leave(load, tag): the container's own element ends; the core pops the
 //    context afterwards unless the parse stopped.
-// Groups by context: document, world, lighting, background, data -> WorldRules;
-// object, mesh, face, vertex, line, point -> GeometryRules; transform, material,
-// lineStyle, pointStyle, texture, tcTransform, sphereMap -> AppearanceRules;
-// include, textureBufferRef, extGeom -> IncludeRules. The leaves "texturergb" and
+// Each context's row in parse_contexts.cpp names its group. The leaves "texturergb" and
 // "texturergba" go to AppearanceRules in every context, "tc" in the world to
 // GeometryRules. The rule classes are friends and use the members below directly:
 // childTagsOf(context) (for object and include, the current frame's list),
@@ -42,6 +39,7 @@
 #include "xgl/geometry_rules.h"
 #include "xgl/include_rules.h"
 #include "xgl/input_stream.h"
+#include "xgl/load_result.h"
 #include "xgl/messages.h"
 #include "xgl/parse_contexts.h"
 #include "xgl/tags.h"
@@ -60,22 +58,22 @@ struct ObjectFrame {
 
 class SceneLoadContext final : public ErrorReporter, public StorageErrorSink {
   public:
-    explicit SceneLoadContext(SceneConsumer* consumer = nullptr);
+    explicit SceneLoadContext(SceneConsumer& consumer);
     ~SceneLoadContext();
     SceneLoadContext(const SceneLoadContext&) = delete;
     SceneLoadContext& operator=(const SceneLoadContext&) = delete;
 
-    void setConsumer(SceneConsumer* consumer);
-
-    // Reads the whole stream. True when it was read to the end and no message was
-    // reported; the first message has then already reached the consumer's showError.
-    bool parse(InputStream& stream, StreamErrorSink* sink);
+    // Reads the whole stream: loaded, or invalid with the first message, which has
+    // then already reached the consumer's showError.
+    LoadResult parse(InputStream& stream, StreamErrorSink* sink);
 
     // Passes the first text of a parse to the consumer and stops the parse.
     void reportError(const char* text) override;
     bool isStopped() const override { return m_stopped; }
     // A temporary file failed: the parse stops with "0: " and the cause.
     void storageFailed(const std::string& cause) override;
+    // Memory ran out below a callback: the parse stops with kNotEnoughMemory.
+    void outOfMemory() noexcept;
 
     // Parser state, for the element rules and for tests.
     ParseContext context() const { return m_context; }
@@ -94,6 +92,7 @@ class SceneLoadContext final : public ErrorReporter, public StorageErrorSink {
 
   private:
     void resetParserState();
+    LoadResult result() const noexcept;
     bool feedBlocks(InputStream& stream, XML_ParserStruct* parser);
     void reportSyntaxError(XML_ParserStruct* parser);
 
@@ -132,8 +131,11 @@ class SceneLoadContext final : public ErrorReporter, public StorageErrorSink {
     friend class AppearanceRules;
     friend class IncludeRules;
 
-    SceneConsumer* m_consumer;
+    SceneConsumer& m_consumer;
     StreamErrorSink* m_sink = nullptr;
+    XML_ParserStruct* m_parser = nullptr;  // during parse(), for the line of a message
+    const char* m_firstMessage = nullptr;  // stays valid until parse() returns
+    int m_firstMessageLine = 0;
 
     ParseContext m_context = ParseContext::document;
     PoolVector<std::int32_t> m_contextStack;
@@ -162,9 +164,13 @@ class SceneLoadContext final : public ErrorReporter, public StorageErrorSink {
     IncludeState m_includeState;
 };
 
-// Parses the document `fileName` with the stream chain its extension selects and
-// reports to `consumer`. Returns false when the file cannot be opened or has
-// another extension (nothing is reported then), else the result of parse().
-bool loadDocument(const char* fileName, SceneConsumer& consumer, bool* opened = nullptr);
+// Opens the document `fileName` with the stream chain its extension selects; null,
+// with `result` saying why (status cannotOpen), when the name is not .xgl/.zgl or
+// the file cannot be opened.
+std::unique_ptr<InputStream> openDocument(const char* fileName, LoadResult& result);
+
+// Opens the document once and parses it, reporting to `consumer`. A document that
+// cannot be opened reports nothing to the consumer.
+LoadResult loadDocument(const char* fileName, SceneConsumer& consumer);
 
 }  // namespace tessaro

@@ -9,30 +9,16 @@
 namespace tessaro {
 namespace {
 
-// Message numbers of the format's catalogue that these readers raise.
-constexpr int kAttributeNotObject = 8;
-constexpr int kAttributeNotImage = 18;
-constexpr int kPathIdOutOfRange = 34;
-constexpr int kNotFinite = 81;
-constexpr int kVector3 = 83;
-constexpr int kVector2 = 84;
-constexpr int kNumber = 85;
-constexpr int kVector4 = 86;
-constexpr int kZeroDirection = 114;
-constexpr int kVector6 = 118;
-constexpr int kBadHexDigit = 122;
-constexpr int kOddHexLength = 123;
-
 constexpr std::int32_t kMaxPathId = 16000000;
 
 // Raises `message` and gives the failure result, for `return fail(...)`.
-bool fail(ErrorReporter& reporter, int message) {
+bool fail(ErrorReporter& reporter, Message message) {
     reporter.raise(message);
     return false;
 }
 
 // readFloat* narrow by a plain cast; IEEE 754 makes an out-of-range double an
-// infinite float, which is what the check for message 81 relies on.
+// infinite float, which is what the check for numberNotFinite relies on.
 static_assert(std::numeric_limits<float>::is_iec559 && std::numeric_limits<double>::is_iec559);
 
 // 10^0 to 10^308, each written as a literal so that every entry is the correctly
@@ -188,7 +174,7 @@ std::int32_t readNamedInt(ErrorReporter& reporter, AttributeList attrs, std::str
 }
 
 template <std::size_t N>
-bool readNumbers(ErrorReporter& reporter, const char* text, double (&out)[N], int message) {
+bool readNumbers(ErrorReporter& reporter, const char* text, double (&out)[N], Message message) {
     double values[N];
     const char* p = text;
     for (std::size_t i = 0; i < N; ++i) {
@@ -203,13 +189,13 @@ bool readNumbers(ErrorReporter& reporter, const char* text, double (&out)[N], in
 }
 
 template <std::size_t N>
-bool readFloats(ErrorReporter& reporter, const char* text, float (&out)[N], int message) {
+bool readFloats(ErrorReporter& reporter, const char* text, float (&out)[N], Message message) {
     double wide[N];
     if (!readNumbers(reporter, text, wide, message)) return false;
     float narrow[N];
     for (std::size_t i = 0; i < N; ++i) {
         narrow[i] = static_cast<float>(wide[i]);
-        if (!std::isfinite(narrow[i])) return fail(reporter, kNotFinite);
+        if (!std::isfinite(narrow[i])) return fail(reporter, Message::numberNotFinite);
     }
     std::copy(std::begin(narrow), std::end(narrow), out);
     return true;
@@ -278,7 +264,7 @@ const char* skipSeparators(const char* text) noexcept {
 
 bool readDouble(ErrorReporter& reporter, const char* text, double& out) {
     const DecimalRead number = parseDecimal(text);
-    if (number.end == text) return fail(reporter, kNumber);
+    if (number.end == text) return fail(reporter, Message::numberUnreadable);
     out = number.value;
     return true;
 }
@@ -316,7 +302,7 @@ bool readInt(ErrorReporter& reporter, const char* text, std::int32_t& out) {
     if (!readPlainDigits(text, value)) {
         char* end = nullptr;
         value = std::strtol(text, &end, 10);
-        if (end == text) return fail(reporter, kNumber);
+        if (end == text) return fail(reporter, Message::numberUnreadable);
     }
     constexpr long kMin = std::numeric_limits<std::int32_t>::min();
     constexpr long kMax = std::numeric_limits<std::int32_t>::max();
@@ -332,33 +318,33 @@ bool readUnsigned(ErrorReporter& reporter, const char* text, std::uint32_t& out)
 }
 
 bool readVector2(ErrorReporter& reporter, const char* text, double (&out)[2]) {
-    return readNumbers(reporter, text, out, kVector2);
+    return readNumbers(reporter, text, out, Message::vector2Unreadable);
 }
 bool readVector3(ErrorReporter& reporter, const char* text, double (&out)[3]) {
-    return readNumbers(reporter, text, out, kVector3);
+    return readNumbers(reporter, text, out, Message::vector3Unreadable);
 }
 bool readVector4(ErrorReporter& reporter, const char* text, double (&out)[4]) {
-    return readNumbers(reporter, text, out, kVector4);
+    return readNumbers(reporter, text, out, Message::vector4Unreadable);
 }
 bool readVector6(ErrorReporter& reporter, const char* text, double (&out)[6]) {
-    return readNumbers(reporter, text, out, kVector6);
+    return readNumbers(reporter, text, out, Message::vector6Unreadable);
 }
 
 bool readFloat2(ErrorReporter& reporter, const char* text, float (&out)[2]) {
-    return readFloats(reporter, text, out, kVector2);
+    return readFloats(reporter, text, out, Message::vector2Unreadable);
 }
 bool readFloat3(ErrorReporter& reporter, const char* text, float (&out)[3]) {
-    return readFloats(reporter, text, out, kVector3);
+    return readFloats(reporter, text, out, Message::vector3Unreadable);
 }
 bool readFloat4(ErrorReporter& reporter, const char* text, float (&out)[4]) {
-    return readFloats(reporter, text, out, kVector4);
+    return readFloats(reporter, text, out, Message::vector4Unreadable);
 }
 
 bool normalizeDirection(ErrorReporter& reporter, float (&v)[3]) {
     // In double, so that a tiny but non-zero float vector does not square to zero.
     const double x = v[0], y = v[1], z = v[2];
     const double length = std::sqrt(x * x + y * y + z * z);
-    if (length == 0.0) return fail(reporter, kZeroDirection);
+    if (length == 0.0) return fail(reporter, Message::directionZero);
     const double inverse = 1.0 / length;
     v[0] = static_cast<float>(x * inverse);
     v[1] = static_cast<float>(y * inverse);
@@ -371,17 +357,17 @@ bool decodeHex(ErrorReporter& reporter, const char* text, std::size_t length, st
     // when `length` runs past it.
     for (std::size_t i = 0; i < length; i += 2) {
         const int high = hexDigitValue(text[i]);
-        if (high < 0) return fail(reporter, kBadHexDigit);
+        if (high < 0) return fail(reporter, Message::binaryInvalidHex);
         if (i + 1 == length) break;  // a last odd digit is tested but not stored
         const int low = hexDigitValue(text[i + 1]);
-        if (low < 0) return fail(reporter, kBadHexDigit);
+        if (low < 0) return fail(reporter, Message::binaryInvalidHex);
         out[i / 2] = static_cast<std::uint8_t>(high << 4 | low);
     }
     return true;
 }
 
 bool readHexBytes(ErrorReporter& reporter, std::string_view text, std::uint8_t* out) {
-    if (text.size() % 2 != 0) return fail(reporter, kOddHexLength);
+    if (text.size() % 2 != 0) return fail(reporter, Message::binaryOddLength);
     return decodeHex(reporter, text.data(), text.size(), out);
 }
 
@@ -401,9 +387,10 @@ bool readObjectAttributes(ErrorReporter& reporter, AttributeList attrs, ObjectAt
     ObjectAttributes read;
     const bool ok = forEachAttribute(attrs, [&](const char* name, const char* value) {
         if (nameIs(name, "id")) return readInt(reporter, value, read.id);
-        if (!nameIs(name, "pathid")) return fail(reporter, kAttributeNotObject);
+        if (!nameIs(name, "pathid")) return fail(reporter, Message::objectAttributeUnknown);
         if (!readInt(reporter, value, read.pathId)) return false;
-        if (read.pathId < 0 || read.pathId > kMaxPathId) return fail(reporter, kPathIdOutOfRange);
+        if (read.pathId < 0 || read.pathId > kMaxPathId)
+            return fail(reporter, Message::pathIdOutOfRange);
         return true;
     });
     if (ok) out = read;
@@ -416,7 +403,7 @@ bool readImageAttributes(ErrorReporter& reporter, AttributeList attrs, ImageAttr
         if (nameIs(name, "width")) return readInt(reporter, value, read.width);
         if (nameIs(name, "height")) return readInt(reporter, value, read.height);
         if (nameIs(name, "id")) return readInt(reporter, value, read.id);
-        return fail(reporter, kAttributeNotImage);
+        return fail(reporter, Message::imageAttributeUnknown);
     });
     if (ok) out = read;
     return ok;

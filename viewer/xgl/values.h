@@ -84,7 +84,7 @@ constexpr bool isHexDigit(char c) noexcept {
 // Decodes length/2 bytes (first digit the high nibble) into out, which must hold
 // that many. The first character that is not a hexadecimal digit raises
 // "122: Invalid hex character in binary data". The caller checks that the length is
-// even first (message 123); readHexBytes does both.
+// even first (binaryOddLength); readHexBytes does both.
 bool decodeHex(ErrorReporter& reporter, const char* text, std::size_t length, std::uint8_t* out);
 
 // The whole text as binary data: an odd length raises "123: Hex characters in binary
@@ -120,7 +120,8 @@ struct ImageAttributes {
     std::int32_t id = -1;
 };
 // "width", "height" and "id" of a texturergb / texturergba image; any other attribute
-// raises 18; a value that is not a number raises 85. Ranges are the caller's (19, 20).
+// raises imageAttributeUnknown; a value that is not a number raises numberUnreadable. Ranges are
+// the caller's (imageWidthMissing, imageHeightMissing).
 bool readImageAttributes(ErrorReporter& reporter, AttributeList attrs, ImageAttributes& out);
 
 }  // namespace tessaro

@@ -12,38 +12,12 @@ namespace {
 
 using PC = ParseContext;
 
-constexpr int kMoreThanEightLights = 5;
-constexpr int kDataAttributeNotOrg = 9;
-constexpr int kDataWithoutOrg = 10;
-constexpr int kStringAttributeNotName = 11;
-constexpr int kStringWithoutName = 12;
-constexpr int kBinAttributeNotName = 13;
-constexpr int kBinWithoutName = 14;
-constexpr int kLightingRequired = 29;
-constexpr int kBackgroundRequired = 30;
-constexpr int kObjectUnresolved = 32;
-constexpr int kBackgroundRange = 47;
-constexpr int kDiffuseRange = 48;
-constexpr int kSpecularRange = 49;
-constexpr int kAmbientRange = 50;
-constexpr int kOneBackcolor = 74;
-constexpr int kLightingContent = 75;
-constexpr int kOneDirection = 76;
-constexpr int kOneDiffuse = 77;
-constexpr int kOneSpecular = 78;
-constexpr int kDataEmpty = 79;
-constexpr int kLightWithoutColour = 112;
-constexpr int kOneMeshPerWorld = 125;
-constexpr int kWorldMeshAndObjects = 126;
-constexpr int kOneName = 171;
-constexpr int kWorldMeshUnresolved = 176;
-
 std::uint32_t count(const PoolVector<std::int32_t>& tags, TagId tag) {
     return tags.countOf(static_cast<std::int32_t>(tag));
 }
 
 // Raises `message` unless `ok`; true when the rule held.
-bool require(ErrorReporter& reporter, bool ok, int message) {
+bool require(ErrorReporter& reporter, bool ok, Message message) {
     if (!ok) reporter.raise(message);
     return ok;
 }
@@ -65,7 +39,7 @@ bool isAttribute(const char* name, std::string_view wanted) {
 // has none at all, `foreign` for an attribute of any other name. A later attribute of
 // the same name wins. Null after a message.
 const char* readSoleAttribute(ErrorReporter& reporter, AttributeList attributes,
-                              std::string_view wanted, int missing, int foreign) {
+                              std::string_view wanted, Message missing, Message foreign) {
     if (attributes == nullptr || attributes[0] == nullptr) {
         reporter.raise(missing);
         return nullptr;
@@ -79,7 +53,8 @@ const char* readSoleAttribute(ErrorReporter& reporter, AttributeList attributes,
 }
 
 // Three colour components, each between 0 and 1; `rangeMessage` otherwise.
-bool readUnitColour(ErrorReporter& reporter, const char* text, float (&out)[3], int rangeMessage) {
+bool readUnitColour(ErrorReporter& reporter, const char* text, float (&out)[3],
+                    Message rangeMessage) {
     float colour[3];
     if (!readFloat3(reporter, text, colour)) return false;
     const bool inRange = std::all_of(std::begin(colour), std::end(colour), inUnitRange);
@@ -103,7 +78,7 @@ struct WorldRules::Access {
     }
 
     static void worldName(SceneLoadContext& load, WorldRecord& world, const char* text) {
-        if (!require(load, !world.hasName, kOneName)) return;
+        if (!require(load, !world.hasName, Message::objectNameTwice)) return;
         world.hasName = true;
         world.name = text;
     }
@@ -112,7 +87,7 @@ struct WorldRules::Access {
         std::int32_t id = 0;
         if (!readInt(load, text, id)) return;
         // A world with a mesh holds no objects, whichever of the two comes first.
-        if (!require(load, world.mesh == nullptr, kWorldMeshAndObjects)) return;
+        if (!require(load, world.mesh == nullptr, Message::worldWithMeshAndChildren)) return;
         const auto target = static_cast<std::uint32_t>(id);
         world.children.push_back(load.m_builder.referenceObject(target, load.m_scope));
         ++world.topLevelCount;
@@ -121,8 +96,8 @@ struct WorldRules::Access {
     static void meshRef(SceneLoadContext& load, WorldRecord& world, const char* text) {
         std::int32_t id = 0;
         if (!readInt(load, text, id)) return;
-        if (!require(load, world.mesh == nullptr, kOneMeshPerWorld) ||
-            !require(load, !hasTopLevelObjects(world), kWorldMeshAndObjects)) {
+        if (!require(load, world.mesh == nullptr, Message::worldAtMostOneMesh) ||
+            !require(load, !hasTopLevelObjects(world), Message::worldWithMeshAndChildren)) {
             return;
         }
         world.mesh = load.m_builder.referenceMesh(static_cast<std::uint32_t>(id), load.m_scope);
@@ -146,12 +121,12 @@ struct WorldRules::Access {
 
     static void leaveWorld(SceneLoadContext& load) {
         const auto& tags = load.childTagsOf(PC::world);
-        if (!require(load, count(tags, TagId::lighting) == 1, kLightingRequired) ||
-            !require(load, count(tags, TagId::background) == 1, kBackgroundRequired) ||
+        if (!require(load, count(tags, TagId::lighting) == 1, Message::worldNeedsLighting) ||
+            !require(load, count(tags, TagId::background) == 1, Message::worldNeedsBackground) ||
             !resolveWorld(load)) {
             return;
         }
-        if (load.m_consumer != nullptr) load.m_consumer->worldDone(std::move(load.m_world));
+        load.m_consumer.worldDone(std::move(load.m_world));
         load.m_world.reset();
         load.leaveScope();
     }
@@ -161,20 +136,23 @@ struct WorldRules::Access {
         for (std::size_t i = world.children.size(); i-- > 0;) {
             if (world.children[i]->resolved()) continue;
             std::snprintf(load.m_errorText, sizeof load.m_errorText, "%s : %u",
-                          messageText(kObjectUnresolved), static_cast<unsigned>(i));
+                          messageText(Message::objectUnresolved), static_cast<unsigned>(i));
             load.reportError(load.m_errorText);
             return false;
         }
-        return require(load, world.mesh == nullptr || world.mesh->resolved(), kWorldMeshUnresolved);
+        return require(load, world.mesh == nullptr || world.mesh->resolved(),
+                       Message::worldMeshUnresolved);
     }
 
     // ---- background ----
 
     static void leaveBackground(SceneLoadContext& load) {
         const auto& tags = load.childTagsOf(PC::background);
-        if (!require(load, count(tags, TagId::backcolor) == 1, kOneBackcolor)) return;
+        if (!require(load, count(tags, TagId::backcolor) == 1,
+                     Message::backgroundNeedsOneBackColor))
+            return;
         auto& background = load.m_worldState.background;
-        if (load.m_consumer != nullptr) load.m_consumer->setBackground(std::move(background));
+        load.m_consumer.setBackground(std::move(background));
         background.reset();
     }
 
@@ -190,7 +168,8 @@ struct WorldRules::Access {
     static void startLight(SceneLoadContext& load) {
         WorldState& state = load.m_worldState;
         LightingRecord& lighting = *state.lighting;
-        if (!require(load, lighting.lightCount < kMaxDirectionalLights, kMoreThanEightLights)) {
+        if (!require(load, lighting.lightCount < kMaxDirectionalLights,
+                     Message::moreThanEightLights)) {
             return;
         }
         state.currentLight = static_cast<std::int32_t>(lighting.lightCount);
@@ -204,10 +183,10 @@ struct WorldRules::Access {
         const auto& tags = load.m_lightChildTags;
         const std::uint32_t diffuse = count(tags, TagId::diffuse);
         const std::uint32_t specular = count(tags, TagId::specular);
-        if (!require(load, count(tags, TagId::direction) == 1, kOneDirection) ||
-            !require(load, diffuse <= 1, kOneDiffuse) ||
-            !require(load, specular <= 1, kOneSpecular) ||
-            !require(load, diffuse + specular > 0, kLightWithoutColour)) {
+        if (!require(load, count(tags, TagId::direction) == 1, Message::lightNeedsOneDirection) ||
+            !require(load, diffuse <= 1, Message::lightAtMostOneDiffuse) ||
+            !require(load, specular <= 1, Message::lightAtMostOneSpecular) ||
+            !require(load, diffuse + specular > 0, Message::lightNeedsDiffuseOrSpecular)) {
             return;
         }
         WorldState& state = load.m_worldState;
@@ -227,9 +206,12 @@ struct WorldRules::Access {
         DirectionalLight unused;
         DirectionalLight* light = currentLight(load);
         DirectionalLight& target = light != nullptr ? *light : unused;
-        if (leaf == TagId::ambient) readUnitColour(load, text, lighting.ambient, kAmbientRange);
-        if (leaf == TagId::diffuse) readUnitColour(load, text, target.diffuse, kDiffuseRange);
-        if (leaf == TagId::specular) readUnitColour(load, text, target.specular, kSpecularRange);
+        if (leaf == TagId::ambient)
+            readUnitColour(load, text, lighting.ambient, Message::lightAmbientOutOfRange);
+        if (leaf == TagId::diffuse)
+            readUnitColour(load, text, target.diffuse, Message::lightDiffuseOutOfRange);
+        if (leaf == TagId::specular)
+            readUnitColour(load, text, target.specular, Message::lightSpecularOutOfRange);
         if (leaf == TagId::direction) readDirection(load, text, target.direction);
     }
 
@@ -243,9 +225,11 @@ struct WorldRules::Access {
         const auto& tags = load.childTagsOf(PC::lighting);
         const std::uint32_t ambient = count(tags, TagId::ambient);
         const std::uint32_t lights = count(tags, TagId::directionallight);
-        if (!require(load, ambient <= 1 && ambient + lights > 0, kLightingContent)) return;
+        if (!require(load, ambient <= 1 && ambient + lights > 0,
+                     Message::lightingNeedsAmbientOrLight))
+            return;
         auto& lighting = load.m_worldState.lighting;
-        if (load.m_consumer != nullptr) load.m_consumer->setLighting(std::move(lighting));
+        load.m_consumer.setLighting(std::move(lighting));
         lighting.reset();
         load.m_worldState.currentLight = -1;
     }
@@ -253,8 +237,8 @@ struct WorldRules::Access {
     // ---- data ----
 
     static void enterData(SceneLoadContext& load, AttributeList attributes) {
-        const char* org =
-            readSoleAttribute(load, attributes, "org", kDataWithoutOrg, kDataAttributeNotOrg);
+        const char* org = readSoleAttribute(load, attributes, "org", Message::dataOrgMissing,
+                                            Message::dataAttributeUnknown);
         if (org == nullptr) return;
         load.m_worldState.data = std::make_unique<DataRecord>();
         load.m_worldState.data->org = org;
@@ -264,12 +248,13 @@ struct WorldRules::Access {
         DataRecord* data = load.m_worldState.data.get();
         if (data == nullptr) return;
         if (tag == TagId::str) {
-            const char* name = readSoleAttribute(load, attributes, "name", kStringWithoutName,
-                                                 kStringAttributeNotName);
+            const char* name =
+                readSoleAttribute(load, attributes, "name", Message::stringNameMissing,
+                                  Message::stringAttributeUnknown);
             if (name != nullptr) data->strings.push_back({name, {}});
         } else if (tag == TagId::bin) {
-            const char* name =
-                readSoleAttribute(load, attributes, "name", kBinWithoutName, kBinAttributeNotName);
+            const char* name = readSoleAttribute(load, attributes, "name", Message::binNameMissing,
+                                                 Message::binAttributeUnknown);
             if (name != nullptr) data->binaries.push_back({name, {}});
         }
     }
@@ -288,12 +273,12 @@ struct WorldRules::Access {
 
     static void leaveData(SceneLoadContext& load) {
         const auto& tags = load.childTagsOf(PC::data);
-        if (!require(load, count(tags, TagId::str) + count(tags, TagId::bin) > 0, kDataEmpty)) {
+        if (!require(load, count(tags, TagId::str) + count(tags, TagId::bin) > 0,
+                     Message::dataNeedsBinOrString)) {
             return;
         }
         auto& data = load.m_worldState.data;
-        const std::int32_t handle =
-            load.m_consumer != nullptr ? load.m_consumer->addData(std::move(data)) : kNotKept;
+        const std::int32_t handle = load.m_consumer.addData(std::move(data));
         data.reset();
         PoolVector<std::int32_t>* owner = dataOwner(load);
         if (owner != nullptr && owner->append(handle) == PoolVector<std::int32_t>::kFailed) {
@@ -351,7 +336,7 @@ void WorldRules::text(SceneLoadContext& load, TagId leaf, const char* text) {
             break;
         case PC::background:
             if (BackgroundRecord* background = load.m_worldState.background.get()) {
-                readUnitColour(load, text, background->colour, kBackgroundRange);
+                readUnitColour(load, text, background->colour, Message::backColorOutOfRange);
             }
             break;
         case PC::data:

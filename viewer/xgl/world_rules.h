@@ -40,7 +40,7 @@ class WorldRules {
 
     // The check at the end of the world: binds what the builder can bind, then every
     // top-level object reference and the world's mesh must have a target. False after
-    // reporting "32: ... : <index>" (the last unresolved reference) or 176.
+    // reporting "32: ... : <index>" (the last unresolved reference) or worldMeshUnresolved.
     static bool resolveWorld(SceneLoadContext& load);
 
   private:

@@ -1,23 +1,34 @@
-#include "app/scene_document.h"
+#include "document/scene_document.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "xgl/input_stream.h"
 #include "xgl/scene_load_context.h"
 
 namespace tessaro {
 
-void SceneDocument::load(const char* fileName) {
-    SceneLoadContext context(this);
+LoadResult SceneDocument::load(const char* fileName) {
+    LoadResult result;
+    std::unique_ptr<InputStream> stream = openDocument(fileName, result);
+    if (!stream) {
+        clear();
+        return result;
+    }
+    return load(*stream);
+}
+
+LoadResult SceneDocument::load(InputStream& stream) {
+    clear();
+    SceneLoadContext context(*this);
+    return context.parse(stream, nullptr);
+}
+
+void SceneDocument::clear() {
     resetTables();
     clearDisplay();
     const double forward[3] = {0, 0, 1};
     const double up[3] = {0, 1, 0};
     viewState().setOrientation(forward, up);
-    std::unique_ptr<InputStream> stream = openDocumentStream(fileName, nullptr);
-    if (!stream) return;
-    context.parse(*stream, nullptr);
 }
 
 // ---- meshes ----

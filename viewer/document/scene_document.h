@@ -11,6 +11,8 @@
 #include "render/renderer.h"
 #include "scene/scene_bounds.h"
 #include "scene/scene_consumer.h"
+#include "xgl/input_stream.h"
+#include "xgl/load_result.h"
 
 namespace tessaro {
 
@@ -30,8 +32,12 @@ class SceneDocument final : public SceneConsumer {
 
     // Loads a ".xgl" or ".zgl" file (any letter case) into the current GL context.
     // Any other name, or a file that cannot be opened, leaves a white picture and
-    // reports nothing.
-    void load(const char* fileName);
+    // shows nothing; the result says why.
+    LoadResult load(const char* fileName);
+    // Clears the picture and reads an opened document into the current GL context.
+    LoadResult load(InputStream& stream);
+    // Empties the picture and returns the camera to its default orientation.
+    void clear();
 
     void worldDone(std::unique_ptr<WorldRecord> world) override;
     std::int32_t addMesh(std::unique_ptr<DrawableMesh> mesh) override;

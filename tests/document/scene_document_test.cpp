@@ -1,4 +1,4 @@
-#include "app/scene_document.h"
+#include "document/scene_document.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <fstream>
 #include <string>
 
-#include "app/headless_render.h"
+#include "document/headless_render.h"
 
 namespace tessaro {
 namespace {
@@ -50,11 +50,14 @@ TEST_P(LoadPath, DrawsReportsOrDoesNothing) {
     if (std::string(c.fileName) != "missing.xgl") std::ofstream(path) << c.content;
 
     RgbImage picture;
-    const HeadlessResult result = renderDocument(path, 40, 30, picture);
+    const LoadResult result = renderDocument(path, 40, 30, picture);
     std::filesystem::remove_all(folder);
-    EXPECT_EQ(result.drawn, c.drawn) << result.message;
-    EXPECT_EQ(result.message, c.message);
-    if (result.drawn) {
+    // A file that cannot be opened draws a white picture and shows no message.
+    const bool drawn = !picture.pixels.empty();
+    const std::string shown = result.status == LoadStatus::invalid ? result.message : "";
+    EXPECT_EQ(drawn, c.drawn) << result.message;
+    EXPECT_EQ(shown, c.message);
+    if (drawn) {
         EXPECT_EQ(allWhite(picture), c.white);
     }
 }
@@ -74,7 +77,7 @@ TEST(FitView, CentresTheWorldBoxInACubeOfItsDiagonal) {
     const std::filesystem::path file = std::filesystem::temp_directory_path() / "tessaro-fit.xgl";
     std::ofstream(file) << kValidWorld;
     RgbImage picture;
-    ASSERT_TRUE(renderDocument(file.string(), 40, 30, picture).drawn);
+    ASSERT_TRUE(renderDocument(file.string(), 40, 30, picture).loaded());
     std::filesystem::remove(file);
     double centre[3], size[3];
     viewState().getViewBox(centre, size);
