@@ -3,6 +3,9 @@
 # Turns every fuzz-corpus input (first byte: bit 0 = zlib stream) into an .xgl/.zgl file,
 # adds the samples, and compares exit code + stdout of `check` and `info --json`
 # (load time and peak memory removed) between the two binaries; with "render", also the PNGs.
+# With XGLGEN set to the generator (build/bench/xglgen), it also adds single meshes of
+# 300, 420 and 700 positions a side, with and without normals, as XGL and ZGL: their
+# tables spill to temporary files, which the corpus never reaches.
 set -uo pipefail
 base="$1"; new="$2"; render="${3:-}"
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -14,6 +17,15 @@ for f in "$root"/tests/data/fuzz-corpus/*; do
     tail -c +2 "$f" > "$work/docs/$(basename "$f").$ext"
 done
 cp "$root"/samples/* "$root"/tests/data/fuzz-regressions/* "$work/docs/"
+if [ -n "${XGLGEN:-}" ]; then
+    for grid in 300 420 700; do
+        for normals in 0 1; do
+            for ext in xgl zgl; do
+                "$XGLGEN" "$work/docs/mesh-$grid-$normals.$ext" --size 1 --grid $grid --normals $normals
+            done
+        done
+    done
+fi
 filter() { sed -E 's/"seconds": [0-9.]+, "peak_rss_bytes": [0-9]+, //'; }
 diffs=0; n=0
 for d in "$work"/docs/*; do
