@@ -16,6 +16,7 @@
 #include <algorithm>
 
 #include "host/addin_loader.h"
+#include "host/host_feedback.h"
 #include "host/host_services.h"
 #include "host/host_view.h"
 
@@ -75,16 +76,18 @@ bool HostDwfTranslator::hasSaveCopyAsOptions(CadDocument&, const TranslationCont
     return true;
 }
 
-bool HostDwfTranslator::saveCopyAs(CadDocument&, const TranslationContext&, const NameValueMap&,
-                                   const DataMedium& medium) {
-    m_report("This host cannot publish " + medium.fileName + " as DWF yet.");
-    return false;
+bool HostDwfTranslator::saveCopyAs(CadDocument& document, const TranslationContext& context,
+                                   const NameValueMap& options, const DataMedium& medium) {
+    return m_publish(document, context, options, medium);
 }
 
 HostWindow::HostWindow(int softwareVersion)
     : m_softwareVersion(softwareVersion),
       m_dwfTranslator(std::make_unique<HostDwfTranslator>(
-          [this](const std::string& text) { showMessage(QString::fromStdString(text)); })) {
+          [this](CadDocument& document, const TranslationContext& context,
+                 const NameValueMap& options, const DataMedium& medium) {
+              return publishDwf(document, context, options, medium);
+          })) {
     m_view = new HostView(this);
     setCentralWidget(m_view);
     buildMenus();
@@ -247,8 +250,63 @@ bool HostWindow::saveCopy(const std::string& fileName) {
         showMessage("The copy " + QString::fromStdString(fileName) + " cannot be written.");
         return false;
     }
+    if (suffix == "dwf") {
+        // A copy without options publishes what the translator publishes by default.
+        DwfPublication record{fileName, false, {}, {}, m_silent, 0};
+        const std::string problem = writeDwf(fileName, false, record.sheets);
+        m_dwfPublications.push_back(std::move(record));
+        if (problem.empty()) return true;
+        showMessage(QString::fromStdString(problem));
+        return false;
+    }
     showMessage("This host cannot save a copy as ." + suffix + " yet.");
     return false;
+}
+
+bool HostWindow::publishDwf(CadDocument& document, const TranslationContext& context,
+                            const NameValueMap& options, const DataMedium& medium) {
+    BusyFlag busy(m_busy);
+    DwfPublication record{medium.fileName, true, context, options, m_silent, 0};
+    std::string problem;
+    if (&document != m_document.get()) {
+        problem = "Only the active document can be published as DWF.";
+    } else if (medium.fileName.empty()) {
+        problem = "The DWF copy needs a file name.";
+    } else {
+        problem = writeDwf(medium.fileName, optionIsOn(options, "Publish_All_Sheets", false),
+                           record.sheets);
+    }
+    m_dwfPublications.push_back(std::move(record));
+    if (problem.empty()) return true;
+    showMessage(QString::fromStdString(problem));
+    return false;
+}
+
+// Drawings have no sheets of their own in this host yet, so every document is one
+// sheet: what the view shows, named after the document.
+std::vector<PublishedSheet> HostWindow::dwfSheets(bool /*allSheets*/) {
+    const QString name = QFileInfo(QString::fromStdString(m_document->fullFileName())).baseName();
+    return {{name.toStdString(), [] {}}};
+}
+
+std::string HostWindow::writeDwf(const std::string& fileName, bool allSheets, int& sheetCount) {
+    sheetCount = 0;
+    if (activeView() == nullptr) return "There is no view to publish as DWF.";
+    const int width = m_view->pixelWidth(), height = m_view->pixelHeight();
+    std::vector<SheetPicture> pictures;
+    std::string error;
+    for (const PublishedSheet& sheet : dwfSheets(allSheets)) {
+        sheet.show();
+        SheetPicture& picture = pictures.emplace_back(SheetPicture{sheet.title, {}});
+        bool captured = false;
+        m_view->drawAtSize(width, height, [&] {
+            captured = captureShadedPicture(width, height, picture.picture, error);
+        });
+        if (!captured) return error.empty() ? "There is no view to publish as DWF." : error;
+    }
+    if (!writeViewDwf(fileName, pictures, error)) return error;
+    sheetCount = static_cast<int>(pictures.size());
+    return {};
 }
 
 int HostWindow::addInCount() const {

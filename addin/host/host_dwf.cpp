@@ -1,0 +1,176 @@
+#include "host/host_dwf.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <numeric>
+
+namespace exportal {
+namespace {
+
+// The picture's longer side in logical units: far below the 31-bit limit, and fine
+// enough that a vertex keeps a sixteenth of a pixel on a 16000-pixel view.
+constexpr double kLogicalSpan = 1 << 18;
+// The paper's longer side: the long side of a letter or ANSI A sheet.
+constexpr double kPaperLongSideInches = 11.0;
+
+double logicalPerPixel(const ShadedPicture& picture) {
+    return kLogicalSpan / std::max({picture.width, picture.height, 1});
+}
+
+plotwick::LogicalPoint logicalOf(const ShadedVertex& vertex, double scale,
+                                 const plotwick::LogicalPoint& corner) {
+    // Clipping may leave a vertex a hair outside the view; the sheet ends at its edge.
+    auto clamp = [](double value, std::int64_t limit) {
+        return std::clamp<std::int64_t>(std::llround(value), 0, limit);
+    };
+    return {clamp(vertex.x * scale, corner.x), clamp(vertex.y * scale, corner.y)};
+}
+
+plotwick::Rgba meanColour(const std::vector<ShadedVertex>& vertices) {
+    auto channel = [&](std::uint8_t plotwick::Rgba::*member) {
+        const double sum = std::accumulate(vertices.begin(), vertices.end(), 0.0,
+                                           [&](double total, const ShadedVertex& vertex) {
+                                               return total + vertex.colour.*member;
+                                           });
+        return static_cast<std::uint8_t>(std::lround(sum / vertices.size()));
+    };
+    return {channel(&plotwick::Rgba::r), channel(&plotwick::Rgba::g), channel(&plotwick::Rgba::b),
+            channel(&plotwick::Rgba::a)};
+}
+
+double meanDepth(const ShadedPrimitive& primitive) {
+    double sum = 0;
+    for (const ShadedVertex& vertex : primitive.vertices)
+        sum += vertex.depth;
+    return sum / std::max<std::size_t>(primitive.vertices.size(), 1);
+}
+
+bool hasArea(const plotwick::LogicalPoint& a, const plotwick::LogicalPoint& b,
+             const plotwick::LogicalPoint& c) {
+    return (b.x - a.x) * (c.y - a.y) != (b.y - a.y) * (c.x - a.x);
+}
+
+class SheetStream {
+  public:
+    SheetStream(const ShadedPicture& picture)
+        : m_scale(logicalPerPixel(picture)),
+          m_corner{std::llround(picture.width * m_scale), std::llround(picture.height * m_scale)} {
+        m_writer.view({{0, 0}, m_corner});
+        background(picture.background);
+        m_writer.fill(true);
+    }
+
+    void primitive(const ShadedPrimitive& primitive) {
+        const auto& vertices = primitive.vertices;
+        if (vertices.empty()) return;
+        std::vector<plotwick::LogicalPoint> points;
+        for (const ShadedVertex& vertex : vertices)
+            points.push_back(logicalOf(vertex, m_scale, m_corner));
+        colour(meanColour(vertices));
+        if (points.size() == 1) {
+            m_writer.line(points[0], points[0]);
+        } else if (points.size() == 2) {
+            m_writer.line(points[0], points[1]);
+        } else {
+            // Clipped polygons stay convex, so a fan covers them.
+            for (std::size_t i = 1; i + 1 < points.size(); ++i) {
+                const plotwick::LogicalPoint triangle[] = {points[0], points[i], points[i + 1]};
+                if (hasArea(triangle[0], triangle[1], triangle[2])) m_writer.triangles(triangle);
+            }
+        }
+    }
+
+    std::vector<std::uint8_t> finish() {
+        m_writer.end();
+        return m_writer.bytes();
+    }
+    plotwick::LogicalPoint corner() const { return m_corner; }
+
+  private:
+    void background(const plotwick::Rgba& fill) {
+        colour(fill);
+        m_writer.fill(true);
+        const plotwick::LogicalPoint page[] = {{0, 0}, {m_corner.x, 0}, m_corner, {0, m_corner.y}};
+        m_writer.polyline(page);
+    }
+    void colour(const plotwick::Rgba& colour) {
+        if (m_colourSet && colour == m_colour) return;
+        m_writer.colour(colour);
+        m_colour = colour;
+        m_colourSet = true;
+    }
+
+    double m_scale;
+    plotwick::LogicalPoint m_corner;
+    plotwick::W2dWriter m_writer;
+    plotwick::Rgba m_colour;
+    bool m_colourSet = false;
+};
+
+}  // namespace
+
+plotwick::Paper paperFor(int width, int height) {
+    const double longer = std::max({width, height, 1});
+    return {false, kPaperLongSideInches * std::max(width, 1) / longer,
+            kPaperLongSideInches * std::max(height, 1) / longer};
+}
+
+plotwick::PackageSheet sheetOf(const SheetPicture& sheet) {
+    const ShadedPicture& picture = sheet.picture;
+    std::vector<const ShadedPrimitive*> order;
+    order.reserve(picture.primitives.size());
+    for (const ShadedPrimitive& primitive : picture.primitives)
+        order.push_back(&primitive);
+    std::stable_sort(order.begin(), order.end(),
+                     [](const auto* a, const auto* b) { return meanDepth(*a) > meanDepth(*b); });
+    SheetStream stream(picture);
+    for (const ShadedPrimitive* primitive : order)
+        stream.primitive(*primitive);
+
+    const plotwick::Paper paper = paperFor(picture.width, picture.height);
+    const double inchesPerUnit =
+        paper.width / static_cast<double>(std::max<std::int64_t>(stream.corner().x, 1));
+    return {sheet.title,
+            paper,
+            {inchesPerUnit, 0, 0, 0, 0, inchesPerUnit, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1},
+            stream.finish()};
+}
+
+bool writeViewDwf(const std::string& path, std::span<const SheetPicture> sheets,
+                  std::string& error) {
+    std::vector<plotwick::PackageSheet> packaged;
+    for (const SheetPicture& sheet : sheets)
+        packaged.push_back(sheetOf(sheet));
+    const QString target = QString::fromStdString(path);
+    const QString partial = target + ".part";
+    QFile::remove(partial);
+    if (!plotwick::writeDwfPackage(partial.toStdString(), packaged, error)) {
+        QFile::remove(partial);
+        error = "The DWF copy " + path + " cannot be written.";
+        return false;
+    }
+    // rename replaces the target in one step.
+    if (std::rename(partial.toStdString().c_str(), path.c_str()) != 0) {
+        QFile::remove(partial);
+        error = "The DWF copy " + path + " cannot be written.";
+        return false;
+    }
+    return true;
+}
+
+bool optionIsOn(const NameValueMap& options, const std::string& name, bool absent) {
+    for (const auto& [key, value] : options) {
+        if (key != name) continue;
+        if (const bool* flag = std::get_if<bool>(&value)) return *flag;
+        if (const auto* small = std::get_if<std::int16_t>(&value)) return *small != 0;
+        if (const auto* whole = std::get_if<std::int32_t>(&value)) return *whole != 0;
+        const std::string& text = std::get<std::string>(value);
+        return text == "1" || text == "true" || text == "True";
+    }
+    return absent;
+}
+
+}  // namespace exportal

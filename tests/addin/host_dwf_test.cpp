@@ -1,0 +1,206 @@
+// The stand-in host's DWF copies, read back with Plotwick's reader and painter and
+// compared with the host's own picture of the view.
+#include <QDir>
+#include <QImage>
+#include <QPainter>
+
+#include <cmath>
+
+#include "addin_fixture.h"
+#include "dwf/dwf_document.h"
+#include "dwf/sheet_painter.h"
+#include "dwf/w2d_reader.h"
+#include "host/host_dwf.h"
+#include "save_copy.h"
+
+namespace exportal::testing {
+namespace {
+
+using HostDwfTest = AddInTest;
+
+constexpr std::int32_t kFileBrowseContext = 13059;
+
+CadTranslator* dwfTranslator(HostWindow& host) {
+    for (int i = 1; i <= host.addInCount(); ++i) {
+        const AddInEntry entry = host.addIn(i);
+        if (entry.type == kTranslatorAddInType && entry.classId == kDwfTranslatorClassId)
+            return entry.translator;
+    }
+    return nullptr;
+}
+
+// Publishes the active document the way the "Compiled DWF" command does.
+bool publish(HostWindow& host, const std::string& fileName, const NameValueMap& written) {
+    CadTranslator* translator = dwfTranslator(host);
+    if (translator == nullptr || host.activeDocument() == nullptr) return false;
+    TranslationContext context = host.createTranslationContext();
+    context.type = kFileBrowseContext;
+    NameValueMap options = host.createNameValueMap();
+    DataMedium medium = host.createDataMedium();
+    medium.fileName = fileName;
+    if (translator->hasSaveCopyAsOptions(*host.activeDocument(), context, options))
+        options.insert(options.end(), written.begin(), written.end());
+    return translator->saveCopyAs(*host.activeDocument(), context, options, medium);
+}
+
+const NameValueMap kPartOptions = {{"Launch_Viewer", std::int16_t{0}},
+                                   {"Publish_Component_Props", std::int16_t{1}},
+                                   {"Publish_Mass_Props", std::int16_t{1}},
+                                   {"Publish_3D_Models", std::int16_t{2}}};
+
+QImage plotwickPicture(const plotwick::Sheet& sheet, QSize size) {
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(Qt::black);
+    QPainter painter(&image);
+    plotwick::drawSheet(painter, sheet, QRectF(QPointF(0, 0), QSizeF(size)));
+    return image;
+}
+
+struct Likeness {
+    double coverageOverlap;  // model pixels of both over model pixels of either
+    double meanDifference;   // per channel, 0..255, over the model pixels of both
+};
+
+// Model pixels are those that differ from the corner, which shows the background.
+Likeness compare(const QImage& view, const QImage& copy) {
+    const QRgb viewBackground = view.pixel(0, 0), copyBackground = copy.pixel(0, 0);
+    long both = 0, either = 0;
+    double difference = 0;
+    for (int y = 0; y < view.height(); ++y) {
+        for (int x = 0; x < view.width(); ++x) {
+            const QRgb a = view.pixel(x, y), b = copy.pixel(x, y);
+            const bool inView = a != viewBackground, inCopy = b != copyBackground;
+            either += inView || inCopy;
+            if (!(inView && inCopy)) continue;
+            ++both;
+            difference += (std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) +
+                           std::abs(qBlue(a) - qBlue(b))) /
+                          3.0;
+        }
+    }
+    return {either ? double(both) / either : 0, both ? difference / both : 255};
+}
+
+void keepForALook(const QImage& image, const QString& name) {
+    QDir().mkpath(EXPORTAL_SCREENSHOT_OUT);
+    image.save(EXPORTAL_SCREENSHOT_OUT "/" + name);
+}
+
+// The copy draws the model where the view drew it, in nearly the view's colours, on the
+// view's background; its paper has the view's aspect.
+TEST_F(HostDwfTest, TranslatorCopyShowsInPlotwickAsTheViewShowedIt) {
+    auto host = startHost(11);
+    openAndWait(*host, document("Gear.ipt"));
+    CadCamera& camera = host->activeView()->camera();
+    ASSERT_TRUE(camera.mouseInput({0, 0}, {2, 3}, 0, kRotateViewOperation));
+    camera.apply();
+    const QString bitmap = folder.filePath("Gear.bmp");
+    std::int32_t width = 0, height = 0;
+    ASSERT_TRUE(host->activeView()->saveBitmap(bitmap.toStdString(), width, height));
+    const QString dwf = folder.filePath("Gear.DWF");
+    ASSERT_TRUE(publish(*host, dwf.toStdString(), kPartOptions));
+
+    const plotwick::DwfDocument document = plotwick::readDwfFile(dwf.toStdString());
+    ASSERT_EQ(document.sheets.size(), 1u) << document.message;
+    const plotwick::Sheet& sheet = document.sheets[0];
+    EXPECT_EQ(sheet.title, "Gear");
+    EXPECT_TRUE(sheet.graphics.complete) << sheet.graphics.message;
+    ASSERT_TRUE(sheet.paper);
+    EXPECT_NEAR(sheet.paper->width / sheet.paper->height, double(width) / height, 1e-3);
+    EXPECT_DOUBLE_EQ(std::max(sheet.paper->width, sheet.paper->height), 11.0);
+
+    const QImage view(bitmap, "BMP");
+    const QImage copy = plotwickPicture(sheet, view.size());
+    keepForALook(view, "dwf_host_view.png");
+    keepForALook(copy, "dwf_plotwick.png");
+    EXPECT_EQ(copy.pixel(0, 0), view.pixel(0, 0));  // the view's background
+    const Likeness likeness = compare(view, copy);
+    EXPECT_GT(likeness.coverageOverlap, 0.98);
+    EXPECT_LT(likeness.meanDifference, 8.0);
+}
+
+// What the translator received is kept as it came; a version-10 host's copy comes
+// through save-a-copy with no options, and the host records whether it was silent.
+TEST_F(HostDwfTest, HostRecordsWhatEachCopyReceived) {
+    auto host = startHost(10);
+    const QString drawing = document("Plan.idw");
+    openAndWait(*host, drawing);
+    NameValueMap drawingOptions = kPartOptions;
+    drawingOptions.emplace_back("Publish_All_Sheets", true);
+    ASSERT_TRUE(publish(*host, folder.filePath("Plan.DWF").toStdString(), drawingOptions));
+    host->setSilentOperation(false);
+    ASSERT_TRUE(saveCopyAs(*host, folder.filePath("Plan.dwf").toStdString()));
+
+    const std::vector<DwfPublication>& received = host->dwfPublications();
+    ASSERT_EQ(received.size(), 2u);
+    EXPECT_TRUE(received[0].throughTranslator);
+    EXPECT_EQ(received[0].context.type, kFileBrowseContext);
+    EXPECT_EQ(received[0].options, drawingOptions);
+    EXPECT_TRUE(optionIsOn(received[0].options, "Publish_All_Sheets", false));
+    EXPECT_EQ(received[0].sheets, 1);  // this host's drawings are one sheet
+    EXPECT_FALSE(received[1].throughTranslator);
+    EXPECT_FALSE(received[1].silent);
+    EXPECT_TRUE(received[1].options.empty());
+    EXPECT_EQ(received[1].fileName, folder.filePath("Plan.dwf").toStdString());
+    EXPECT_EQ(plotwick::readDwfFile(received[1].fileName).sheets.size(), 1u);
+    EXPECT_TRUE(hostMessages.isEmpty()) << hostMessages.join("\n").toStdString();
+}
+
+// A copy that cannot be made says so, returns false and leaves what was there.
+TEST_F(HostDwfTest, FailedCopiesAreReportedAndLeaveNoFile) {
+    auto host = startHost(11);
+    EXPECT_FALSE(saveCopyAs(*host, folder.filePath("Nothing.dwf").toStdString()));
+    openAndWait(*host, document("Gear.ipt"));
+    const struct {
+        const char* name;
+        QString fileName;
+    } cases[] = {
+        {"no name", QString()},
+        {"missing folder", folder.filePath("no/such/folder/Gear.dwf")},
+        {"a folder in the way", folder.filePath("Taken.dwf")},
+    };
+    ASSERT_TRUE(QDir(folder.path()).mkdir("Taken.dwf"));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        hostMessages.clear();
+        EXPECT_FALSE(publish(*host, c.fileName.toStdString(), kPartOptions));
+        EXPECT_EQ(hostMessages.size(), 1);
+        EXPECT_EQ(host->dwfPublications().back().sheets, 0);
+    }
+    EXPECT_TRUE(QFileInfo(folder.filePath("Taken.dwf")).isDir());
+    EXPECT_FALSE(QFile::exists(folder.filePath("Taken.dwf.part")));
+
+    HostDocument stranger(folder.filePath("Other.ipt").toStdString(), {});
+    DataMedium medium{folder.filePath("Other.dwf").toStdString()};
+    EXPECT_FALSE(dwfTranslator(*host)->saveCopyAs(stranger, {}, {}, medium));
+    EXPECT_FALSE(QFile::exists(folder.filePath("Other.dwf")));
+}
+
+// Far primitives are written first; a polygon is filled in the mean colour of its
+// corners; the paper turns with the picture.
+TEST(HostDwfSheet, PrimitivesGoBackToFrontInTheirMeanColour) {
+    auto triangle = [](double depth, plotwick::Rgba a, plotwick::Rgba b) {
+        return ShadedPrimitive{{{10, 10, depth, a}, {90, 10, depth, b}, {50, 40, depth, a}}};
+    };
+    SheetPicture sheet{"Sheet", {100, 50, {0, 0, 64, 255}, {}}};
+    sheet.picture.primitives = {triangle(0.2, {255, 0, 0, 255}, {255, 0, 0, 255}),
+                                triangle(0.8, {0, 255, 0, 255}, {0, 0, 255, 255}),
+                                {{{0, 0, 0.5, {9, 9, 9, 255}}, {100, 50, 0.5, {9, 9, 9, 255}}}}};
+    const plotwick::PackageSheet packaged = sheetOf(sheet);
+    const plotwick::W2dGraphics graphics = plotwick::readW2d(packaged.stream);
+    ASSERT_TRUE(graphics.complete) << graphics.message;
+    ASSERT_EQ(graphics.ops.size(), 4u);
+    EXPECT_EQ(graphics.ops[0].kind, plotwick::OpKind::polygon);  // the background
+    EXPECT_EQ(graphics.ops[0].colour, (plotwick::Rgba{0, 0, 64, 255}));
+    EXPECT_EQ(graphics.ops[1].kind, plotwick::OpKind::polytriangle);
+    EXPECT_EQ(graphics.ops[1].colour, (plotwick::Rgba{0, 170, 85, 255}));
+    EXPECT_EQ(graphics.ops[2].kind, plotwick::OpKind::line);
+    EXPECT_EQ(graphics.ops[3].colour, (plotwick::Rgba{255, 0, 0, 255}));
+    EXPECT_DOUBLE_EQ(packaged.paper.width, 11.0);
+    EXPECT_DOUBLE_EQ(packaged.paper.height, 5.5);
+    EXPECT_DOUBLE_EQ(paperFor(300, 600).width, 5.5);
+    EXPECT_DOUBLE_EQ(paperFor(300, 600).height, 11.0);
+}
+
+}  // namespace
+}  // namespace exportal::testing
