@@ -13,6 +13,7 @@ namespace {
 // The picture's longer side in logical units: far below the 31-bit limit, and fine
 // enough that a vertex keeps a sixteenth of a pixel on a 16000-pixel view.
 constexpr double kLogicalSpan = 1 << 18;
+constexpr double kPointPixels = 3;
 // The paper's longer side: the long side of a letter or ANSI A sheet.
 constexpr double kPaperLongSideInches = 11.0;
 
@@ -41,11 +42,86 @@ plotwick::Rgba meanColour(const std::vector<ShadedVertex>& vertices) {
             channel(&plotwick::Rgba::a)};
 }
 
-double meanDepth(const ShadedPrimitive& primitive) {
-    double sum = 0;
-    for (const ShadedVertex& vertex : primitive.vertices)
-        sum += vertex.depth;
-    return sum / std::max<std::size_t>(primitive.vertices.size(), 1);
+// Painter's order: the farthest corner first, then the mean depth. A large face that
+// recedes (a wall, the ground) starts far away, so what lies on it (a door, a window)
+// is drawn after it even where the two are nearly at the same depth.
+struct DepthKey {
+    double farthest = 0;
+    double mean = 0;
+    bool operator>(const DepthKey& other) const {
+        return farthest != other.farthest ? farthest > other.farthest : mean > other.mean;
+    }
+};
+
+DepthKey depthKey(const ShadedPrimitive& primitive) {
+    DepthKey key;
+    for (const ShadedVertex& vertex : primitive.vertices) {
+        key.farthest = std::max(key.farthest, vertex.depth);
+        key.mean += vertex.depth;
+    }
+    key.mean /= std::max<std::size_t>(primitive.vertices.size(), 1);
+    return key;
+}
+
+// Faces are cut into pieces about this many pixels across before they are ordered:
+// their colours then follow the view's smooth shading, and a piece of a receding face
+// spans so little depth that what lies on that face sorts in front of it. A budget
+// of pieces bounds the copy of a view full of large faces.
+constexpr double kPiecePixels = 5;
+constexpr double kMostPieces = 300000;
+constexpr int kMostSplits = 8;
+
+ShadedVertex midpoint(const ShadedVertex& a, const ShadedVertex& b) {
+    auto mean = [](std::uint8_t u, std::uint8_t v) {
+        return static_cast<std::uint8_t>((u + v + 1) / 2);
+    };
+    return {(a.x + b.x) / 2,
+            (a.y + b.y) / 2,
+            (a.depth + b.depth) / 2,
+            {mean(a.colour.r, b.colour.r), mean(a.colour.g, b.colour.g),
+             mean(a.colour.b, b.colour.b), mean(a.colour.a, b.colour.a)}};
+}
+
+double distance(const ShadedVertex& a, const ShadedVertex& b) {
+    return std::hypot(a.x - b.x, a.y - b.y);
+}
+
+void splitTriangle(const ShadedVertex& a, const ShadedVertex& b, const ShadedVertex& c,
+                   double piece, int level, std::vector<ShadedPrimitive>& out) {
+    if (level == kMostSplits ||
+        std::max({distance(a, b), distance(b, c), distance(c, a)}) <= piece) {
+        out.push_back({{a, b, c}});
+        return;
+    }
+    const ShadedVertex ab = midpoint(a, b), bc = midpoint(b, c), ca = midpoint(c, a);
+    splitTriangle(a, ab, ca, piece, level + 1, out);
+    splitTriangle(ab, b, bc, piece, level + 1, out);
+    splitTriangle(ca, bc, c, piece, level + 1, out);
+    splitTriangle(ab, bc, ca, piece, level + 1, out);
+}
+
+double triangleArea(const ShadedVertex& a, const ShadedVertex& b, const ShadedVertex& c) {
+    return std::abs((b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x)) / 2;
+}
+
+// Polygons become fans of triangles cut into pieces; points and lines stay whole.
+std::vector<ShadedPrimitive> piecesOf(const std::vector<ShadedPrimitive>& primitives) {
+    double area = 0;
+    for (const ShadedPrimitive& primitive : primitives) {
+        const auto& v = primitive.vertices;
+        for (std::size_t i = 1; i + 1 < v.size(); ++i)
+            area += triangleArea(v[0], v[i], v[i + 1]);
+    }
+    // A piece of side p covers about p * p / 2 pixels.
+    const double piece = std::max(kPiecePixels, std::sqrt(2 * area / kMostPieces));
+    std::vector<ShadedPrimitive> pieces;
+    for (const ShadedPrimitive& primitive : primitives) {
+        const auto& v = primitive.vertices;
+        if (v.size() < 3) pieces.push_back(primitive);
+        for (std::size_t i = 1; i + 1 < v.size(); ++i)
+            splitTriangle(v[0], v[i], v[i + 1], piece, 0, pieces);
+    }
+    return pieces;
 }
 
 bool hasArea(const plotwick::LogicalPoint& a, const plotwick::LogicalPoint& b,
@@ -71,11 +147,10 @@ class SheetStream {
             points.push_back(logicalOf(vertex, m_scale, m_corner));
         colour(meanColour(vertices));
         if (points.size() == 1) {
-            m_writer.line(points[0], points[0]);
+            point(points[0]);
         } else if (points.size() == 2) {
             m_writer.line(points[0], points[1]);
         } else {
-            // Clipped polygons stay convex, so a fan covers them.
             for (std::size_t i = 1; i + 1 < points.size(); ++i) {
                 const plotwick::LogicalPoint triangle[] = {points[0], points[i], points[i + 1]};
                 if (hasArea(triangle[0], triangle[1], triangle[2])) m_writer.triangles(triangle);
@@ -90,6 +165,17 @@ class SheetStream {
     plotwick::LogicalPoint corner() const { return m_corner; }
 
   private:
+    // Feedback does not say how large a point was drawn; a small square shows it.
+    void point(const plotwick::LogicalPoint& centre) {
+        const std::int64_t half = std::llround(kPointPixels * m_scale / 2);
+        const std::int64_t left = std::max<std::int64_t>(centre.x - half, 0),
+                           right = std::min(centre.x + half, m_corner.x),
+                           bottom = std::max<std::int64_t>(centre.y - half, 0),
+                           top = std::min(centre.y + half, m_corner.y);
+        const plotwick::LogicalPoint square[] = {
+            {left, bottom}, {right, bottom}, {left, top}, {right, top}};
+        m_writer.triangles(square);
+    }
     void background(const plotwick::Rgba& fill) {
         colour(fill);
         m_writer.fill(true);
@@ -120,14 +206,15 @@ plotwick::Paper paperFor(int width, int height) {
 
 plotwick::PackageSheet sheetOf(const SheetPicture& sheet) {
     const ShadedPicture& picture = sheet.picture;
-    std::vector<const ShadedPrimitive*> order;
-    order.reserve(picture.primitives.size());
-    for (const ShadedPrimitive& primitive : picture.primitives)
-        order.push_back(&primitive);
+    const std::vector<ShadedPrimitive> pieces = piecesOf(picture.primitives);
+    std::vector<std::pair<DepthKey, const ShadedPrimitive*>> order;
+    order.reserve(pieces.size());
+    for (const ShadedPrimitive& primitive : pieces)
+        order.emplace_back(depthKey(primitive), &primitive);
     std::stable_sort(order.begin(), order.end(),
-                     [](const auto* a, const auto* b) { return meanDepth(*a) > meanDepth(*b); });
+                     [](const auto& a, const auto& b) { return a.first > b.first; });
     SheetStream stream(picture);
-    for (const ShadedPrimitive* primitive : order)
+    for (const auto& [key, primitive] : order)
         stream.primitive(*primitive);
 
     const plotwick::Paper paper = paperFor(picture.width, picture.height);

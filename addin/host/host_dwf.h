@@ -41,8 +41,8 @@ struct SheetPicture {
 // the picture's aspect, so the sheet is landscape or portrait as the view was.
 plotwick::Paper paperFor(int width, int height);
 
-// One sheet: the background, then every primitive from the farthest to the nearest
-// (by mean depth), polygons as triangles in the mean colour of their vertices.
+// One sheet: the background, then every primitive from the farthest to the nearest,
+// polygons as small triangles, each in the mean colour of its corners.
 plotwick::PackageSheet sheetOf(const SheetPicture& picture);
 
 // Writes the package beside `path` first and moves it there only when it is whole,
