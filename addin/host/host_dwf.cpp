@@ -1,6 +1,9 @@
 #include "host/host_dwf.h"
 
+#include <QCoreApplication>
 #include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
 
 #include <algorithm>
 #include <cmath>
@@ -246,6 +249,14 @@ bool writeViewDwf(const std::string& path, std::span<const SheetPicture> sheets,
         return false;
     }
     return true;
+}
+
+bool launchDwfViewer(const std::string& fileName) {
+    const QString beside = QCoreApplication::applicationDirPath() + "/plotwick";
+    const QString program =
+        QFile::exists(beside) ? beside : QStandardPaths::findExecutable("plotwick");
+    return !program.isEmpty() &&
+           QProcess::startDetached(program, {QString::fromStdString(fileName)});
 }
 
 bool optionIsOn(const NameValueMap& options, const std::string& name, bool absent) {

@@ -277,9 +277,16 @@ bool HostWindow::publishDwf(CadDocument& document, const TranslationContext& con
                            record.sheets);
     }
     m_dwfPublications.push_back(std::move(record));
-    if (problem.empty()) return true;
-    showMessage(QString::fromStdString(problem));
-    return false;
+    if (!problem.empty()) {
+        showMessage(QString::fromStdString(problem));
+        return false;
+    }
+    // The copy is made either way; a viewer that cannot start is only reported.
+    if (optionIsOn(options, "Launch_Viewer", false) && !launchDwfViewer(medium.fileName)) {
+        showMessage("Plotwick cannot be started to show " +
+                    QString::fromStdString(medium.fileName) + ".");
+    }
+    return true;
 }
 
 // Drawings have no sheets of their own in this host yet, so every document is one

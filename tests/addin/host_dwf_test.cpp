@@ -174,6 +174,33 @@ TEST_F(HostDwfTest, HostRecordsWhatEachCopyReceived) {
     EXPECT_TRUE(hostMessages.isEmpty()) << hostMessages.join("\n").toStdString();
 }
 
+// "Launch_Viewer" as 1 starts Plotwick on the finished copy; the 0 of the table does not.
+TEST_F(HostDwfTest, LaunchViewerStartsPlotwickOnTheCopy) {
+    const QString bin = folder.filePath("bin"), shown = folder.filePath("shown.txt");
+    ASSERT_TRUE(QDir().mkpath(bin));
+    QFile script(bin + "/plotwick");
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write("#!/bin/sh\nprintf '%s' \"$1\" > '" + shown.toUtf8() + ".new'\n" + "mv '" +
+                 shown.toUtf8() + ".new' '" + shown.toUtf8() + "'\n");
+    script.close();
+    script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", bin.toUtf8() + ":" + path);
+    auto host = startHost(11);
+    openAndWait(*host, document("Gear.ipt"));
+    ASSERT_TRUE(publish(*host, folder.filePath("Quiet.dwf").toStdString(), kPartOptions));
+    QTest::qWait(500);
+    EXPECT_FALSE(QFile::exists(shown));
+    const QString copy = folder.filePath("Shown.dwf");
+    ASSERT_TRUE(publish(*host, copy.toStdString(), {{"Launch_Viewer", std::int16_t{1}}}));
+    const bool started = QTest::qWaitFor([&] { return QFile::exists(shown); }, 5000);
+    qputenv("PATH", path);
+    ASSERT_TRUE(started);
+    QFile argument(shown);
+    ASSERT_TRUE(argument.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(argument.readAll()), copy);
+}
+
 // A copy that cannot be made says so, returns false and leaves what was there.
 TEST_F(HostDwfTest, FailedCopiesAreReportedAndLeaveNoFile) {
     auto host = startHost(11);
