@@ -286,5 +286,29 @@ TEST(HostDwfSheet, FacesBecomeSmallTrianglesWrittenBackToFront) {
     EXPECT_DOUBLE_EQ(paperFor(300, 600).height, 11.0);
 }
 
+// Several sheets (a drawing's, say) become one package with a section per sheet, in
+// their order, each with its own paper.
+TEST(HostDwfSheet, EverySheetGetsItsSectionInOrder) {
+    QTemporaryDir folder;
+    const ShadedPrimitive dot{{{5, 5, 0.5, {255, 0, 0, 255}}}};
+    const SheetPicture sheets[] = {{"Sheet:1", {400, 300, {}, {dot}}},
+                                   {"Sheet:2", {300, 400, {}, {dot}}},
+                                   {"Sheet:3", {500, 500, {}, {}}}};
+    const std::string path = folder.filePath("Plan.dwf").toStdString();
+    std::string error;
+    ASSERT_TRUE(writeViewDwf(path, sheets, error)) << error;
+    const plotwick::DwfDocument document = plotwick::readDwfFile(path);
+    ASSERT_EQ(document.sheets.size(), 3u) << document.message;
+    for (std::size_t i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        const plotwick::Sheet& sheet = document.sheets[i];
+        EXPECT_EQ(sheet.title, sheets[i].title);
+        EXPECT_TRUE(sheet.graphics.complete) << sheet.graphics.message;
+        ASSERT_TRUE(sheet.paper);
+        EXPECT_DOUBLE_EQ(sheet.paper->width * sheets[i].picture.height,
+                         sheet.paper->height * sheets[i].picture.width);
+    }
+}
+
 }  // namespace
 }  // namespace exportal::testing
