@@ -135,6 +135,9 @@ TEST_F(HostDwfTest, TranslatorCopyShowsInPlotwickAsTheViewShowedIt) {
         EXPECT_DOUBLE_EQ(std::max(sheet.paper->width, sheet.paper->height), 11.0);
 
         const QImage view(bitmap, "BMP");
+        const QString after = folder.filePath("after.bmp");
+        ASSERT_TRUE(host->activeView()->saveBitmap(after.toStdString(), width, height));
+        EXPECT_EQ(QImage(after, "BMP"), view);  // the copy left the view as it was
         const QImage copy = plotwickPicture(sheet, view.size());
         keepForALook(view, "dwf_" + stem + "_view.png");
         keepForALook(copy, "dwf_" + stem + "_plotwick.png");
