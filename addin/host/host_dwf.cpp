@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <numeric>
+#include <optional>
 
 namespace exportal {
 namespace {
@@ -127,6 +128,53 @@ std::vector<ShadedPrimitive> piecesOf(const std::vector<ShadedPrimitive>& primit
     return pieces;
 }
 
+// A piece counts as seen at a pixel where the view's depth there is its own depth.
+constexpr double kSeenDepthTolerance = 1e-4;
+
+// The depth of a triangle's plane at (x, y); its first corner's for a sliver.
+double depthAt(const std::vector<ShadedVertex>& t, double x, double y) {
+    const double det =
+        (t[1].x - t[0].x) * (t[2].y - t[0].y) - (t[2].x - t[0].x) * (t[1].y - t[0].y);
+    if (std::abs(det) < 1e-9) return t[0].depth;
+    const double u = ((x - t[0].x) * (t[2].y - t[0].y) - (t[2].x - t[0].x) * (y - t[0].y)) / det;
+    const double v = ((t[1].x - t[0].x) * (y - t[0].y) - (x - t[0].x) * (t[1].y - t[0].y)) / det;
+    return t[0].depth + u * (t[1].depth - t[0].depth) + v * (t[2].depth - t[0].depth);
+}
+
+// The view's colour of an opaque piece at the first pixel where the view shows it:
+// its centre, then further towards each corner (a line or point may hide the centre).
+std::optional<plotwick::Rgba> seenColour(const ShadedPicture& picture,
+                                         const std::vector<ShadedVertex>& piece) {
+    const std::size_t size = static_cast<std::size_t>(picture.width) * picture.height;
+    if (piece.size() != 3 || picture.pixels.size() != size || picture.depths.size() != size) {
+        return std::nullopt;
+    }
+    double cx = 0, cy = 0;
+    for (const ShadedVertex& vertex : piece) {
+        if (vertex.colour.a != 255) return std::nullopt;  // the view blended it
+        cx += vertex.x / 3;
+        cy += vertex.y / 3;
+    }
+    static constexpr struct {
+        int corner;
+        double towards;
+    } kSamples[] = {{0, 0}, {0, 0.5}, {1, 0.5}, {2, 0.5}, {0, 0.9}, {1, 0.9}, {2, 0.9}};
+    for (const auto& sample : kSamples) {
+        const ShadedVertex& corner = piece[sample.corner];
+        const double x = cx + (corner.x - cx) * sample.towards;
+        const double y = cy + (corner.y - cy) * sample.towards;
+        const int column = std::clamp(static_cast<int>(x), 0, picture.width - 1);
+        const int row = std::clamp(static_cast<int>(y), 0, picture.height - 1);
+        const std::size_t at = static_cast<std::size_t>(row) * picture.width + column;
+        if (std::abs(picture.depths[at] - depthAt(piece, column + 0.5, row + 0.5)) <=
+            kSeenDepthTolerance) {
+            const plotwick::Rgba& seen = picture.pixels[at];
+            return plotwick::Rgba{seen.r, seen.g, seen.b, 255};
+        }
+    }
+    return std::nullopt;
+}
+
 bool hasArea(const plotwick::LogicalPoint& a, const plotwick::LogicalPoint& b,
              const plotwick::LogicalPoint& c) {
     return (b.x - a.x) * (c.y - a.y) != (b.y - a.y) * (c.x - a.x);
@@ -134,8 +182,9 @@ bool hasArea(const plotwick::LogicalPoint& a, const plotwick::LogicalPoint& b,
 
 class SheetStream {
   public:
-    SheetStream(const ShadedPicture& picture)
-        : m_scale(logicalPerPixel(picture)),
+    explicit SheetStream(const ShadedPicture& picture)
+        : m_picture(picture),
+          m_scale(logicalPerPixel(picture)),
           m_corner{std::llround(picture.width * m_scale), std::llround(picture.height * m_scale)} {
         m_writer.view({{0, 0}, m_corner});
         background(picture.background);
@@ -148,7 +197,7 @@ class SheetStream {
         std::vector<plotwick::LogicalPoint> points;
         for (const ShadedVertex& vertex : vertices)
             points.push_back(logicalOf(vertex, m_scale, m_corner));
-        colour(meanColour(vertices));
+        colour(seenColour(m_picture, vertices).value_or(meanColour(vertices)));
         if (points.size() == 1) {
             point(points[0]);
         } else if (points.size() == 2) {
@@ -192,6 +241,7 @@ class SheetStream {
         m_colourSet = true;
     }
 
+    const ShadedPicture& m_picture;
     double m_scale;
     plotwick::LogicalPoint m_corner;
     plotwick::W2dWriter m_writer;

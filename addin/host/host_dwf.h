@@ -30,6 +30,11 @@ struct ShadedPicture {
     int width = 0, height = 0;  // view pixels
     plotwick::Rgba background;
     std::vector<ShadedPrimitive> primitives;
+    // The view's own picture, rows from the bottom, with the depth of each pixel; a
+    // face where the view shows it takes the view's colour there (its texture, say).
+    // Empty when not captured.
+    std::vector<plotwick::Rgba> pixels;
+    std::vector<float> depths;
 };
 
 struct SheetPicture {
@@ -42,7 +47,8 @@ struct SheetPicture {
 plotwick::Paper paperFor(int width, int height);
 
 // One sheet: the background, then every primitive from the farthest to the nearest,
-// polygons as small triangles, each in the mean colour of its corners.
+// polygons as small triangles, each in the view's colour where the view shows it
+// opaque, else in the mean colour of its corners.
 plotwick::PackageSheet sheetOf(const SheetPicture& picture);
 
 // Writes the package beside `path` first and moves it there only when it is whole,

@@ -1,5 +1,7 @@
 #include "host/host_feedback.h"
 
+#include <QOpenGLFramebufferObject>
+
 #include <GL/gl.h>
 
 #include <algorithm>
@@ -84,12 +86,37 @@ class FeedbackReader {
 
 }  // namespace
 
+static_assert(sizeof(plotwick::Rgba) == 4, "pixels are read straight into Rgba");
+
+// The view's picture and depths as the renderer draws them at this size.
+bool readViewPixels(ShadedPicture& picture) {
+    QOpenGLFramebufferObject target(picture.width, picture.height, QOpenGLFramebufferObject::Depth);
+    if (!target.isValid() || !target.bind()) return false;
+    tessaro::viewState().redraw();
+    const std::size_t size = static_cast<std::size_t>(picture.width) * picture.height;
+    picture.pixels.resize(size);
+    picture.depths.resize(size);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, picture.width, picture.height, GL_RGBA, GL_UNSIGNED_BYTE,
+                 picture.pixels.data());
+    glReadPixels(0, 0, picture.width, picture.height, GL_DEPTH_COMPONENT, GL_FLOAT,
+                 picture.depths.data());
+    target.release();
+    return true;
+}
+
 bool captureShadedPicture(int width, int height, ShadedPicture& picture, std::string& error) {
-    picture = ShadedPicture{width, height, {}, {}};
+    picture = ShadedPicture{};
+    picture.width = width;
+    picture.height = height;
     GLfloat clear[4] = {1, 1, 1, 1};
     glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
     picture.background = {channelByte(clear[0]), channelByte(clear[1]), channelByte(clear[2]), 255};
 
+    if (!readViewPixels(picture)) {
+        picture.pixels.clear();
+        picture.depths.clear();
+    }
     std::vector<GLfloat> buffer;
     for (std::size_t size = kFirstBufferValues; size <= kLargestBufferValues; size *= 2) {
         buffer.assign(size, 0.0f);

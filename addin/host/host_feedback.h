@@ -10,7 +10,8 @@
 namespace exportal {
 
 // Captures the scene as the renderer would draw it into a viewport of width x height
-// (the camera's projection must already be set for that size). False with `error`
+// (the camera's projection must already be set for that size): its primitives, and
+// its picture with depths when an off-screen target can be made. False with `error`
 // set when the scene is too large to read back.
 bool captureShadedPicture(int width, int height, ShadedPicture& picture, std::string& error);
 
