@@ -9,6 +9,7 @@
 #include "addin_state.h"
 #include "frm_settings.h"
 #include "frm_to_jpeg.h"
+#include "frm_to_sterio.h"
 
 namespace exportal {
 
@@ -29,6 +30,8 @@ AddInDialog* createDialog(int commandId) {
             return new frmSettings;
         case kJpegCommand:
             return new frmToJpeg;
+        case kStereoCommand:
+            return new frmToSterio;
         default:
             return nullptr;
     }
