@@ -9,12 +9,10 @@ namespace exportal {
 
 namespace {
 
-using Span = std::pair<qint64, qint64>;
-
 // The character spans of the world's direct object children. The reader's offset is
 // exact after a tag (it reads ahead only inside text), and no '<' can occur within a
 // tag, so an object starts at the last '<' before the end of its start tag.
-bool topLevelObjects(const QString& text, std::vector<Span>& objects) {
+bool topLevelObjects(const QString& text, std::vector<SheetSpan>& objects) {
     QXmlStreamReader reader(text);
     int depth = 0;
     qint64 objectStart = 0;
@@ -35,23 +33,24 @@ bool topLevelObjects(const QString& text, std::vector<Span>& objects) {
 
 }  // namespace
 
-std::vector<QByteArray> sheetWorlds(const QByteArray& xgl) {
+std::vector<SheetSpan> sheetSpans(const QByteArray& xgl) {
+    std::vector<SheetSpan> objects;
+    if (!topLevelObjects(QString::fromUtf8(xgl), objects)) return {};
+    return objects;
+}
+
+QByteArray sheetWorld(const QByteArray& xgl, const std::vector<SheetSpan>& sheets,
+                      std::size_t kept) {
     const QString text = QString::fromUtf8(xgl);
-    std::vector<Span> objects;
-    if (!topLevelObjects(text, objects)) return {};
-    std::vector<QByteArray> worlds;
-    for (std::size_t kept = 0; kept < objects.size(); ++kept) {
-        QString world;
-        qint64 from = 0;
-        for (std::size_t i = 0; i < objects.size(); ++i) {
-            if (i == kept) continue;
-            world += text.mid(from, objects[i].first - from);
-            from = objects[i].second;
-        }
-        world += text.mid(from);
-        worlds.push_back(world.toUtf8());
+    QString world;
+    qint64 from = 0;
+    for (std::size_t i = 0; i < sheets.size(); ++i) {
+        if (i == kept) continue;
+        world += text.mid(from, sheets[i].first - from);
+        from = sheets[i].second;
     }
-    return worlds;
+    world += text.mid(from);
+    return world.toUtf8();
 }
 
 std::string sheetNameAt(int position) {

@@ -17,7 +17,6 @@
 #include <algorithm>
 
 #include "host/addin_loader.h"
-#include "host/drawing_sheets.h"
 #include "host/host_services.h"
 #include "host/host_view.h"
 
@@ -70,7 +69,7 @@ class BusyFlag {
 
 HostDocument::HostDocument(std::string path, QByteArray content)
     : m_path(std::move(path)), m_content(std::move(content)) {
-    if (type() == DocumentType::drawing) m_sheets = sheetWorlds(m_content);
+    if (type() == DocumentType::drawing) m_sheets = sheetSpans(m_content);
     if (!m_sheets.empty()) m_activeSheet = 1;
 }
 
@@ -86,8 +85,8 @@ std::string HostDocument::activeSheetName() const {
     return sheetName(m_activeSheet);
 }
 
-const QByteArray* HostDocument::activeSheetWorld() const {
-    return m_activeSheet >= 1 ? &m_sheets[m_activeSheet - 1] : nullptr;
+QByteArray HostDocument::activeSheetWorld() const {
+    return sheetWorld(m_content, m_sheets, static_cast<std::size_t>(m_activeSheet - 1));
 }
 
 bool HostDocument::setActiveSheet(int position) {
@@ -180,8 +179,8 @@ void HostWindow::showActiveDocument() {
         if (!message.empty()) showMessage(QString::fromStdString(message));
     };
     const std::string& path = m_document->fullFileName();
-    if (const QByteArray* world = m_document->activeSheetWorld()) {
-        m_view->loadSheet(*world, path, report);
+    if (m_document->sheetCount() > 0) {
+        m_view->loadSheet(m_document->activeSheetWorld(), path, report);
     } else {
         m_view->loadDocument(path, report);
     }

@@ -13,6 +13,7 @@
 
 #include "host/addin_server.h"
 #include "host/cad_host.h"
+#include "host/drawing_sheets.h"
 
 class QActionGroup;
 class QMenu;
@@ -46,15 +47,15 @@ class HostDocument final : public CadDocument {
     std::string sheetName(int position) const override;
     std::string activeSheetName() const override;
     const QByteArray& content() const { return m_content; }
-    // The world the view shows: the active sheet's for a drawing with sheets.
-    const QByteArray* activeSheetWorld() const;
+    // The world of the active sheet; only for a drawing with sheets.
+    QByteArray activeSheetWorld() const;
     int activeSheet() const { return m_activeSheet; }
     bool setActiveSheet(int position);
 
   private:
     std::string m_path;
     QByteArray m_content;
-    std::vector<QByteArray> m_sheets;
+    std::vector<SheetSpan> m_sheets;
     int m_activeSheet = 0;
 };
 
