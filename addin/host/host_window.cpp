@@ -1,6 +1,7 @@
 #include "host/host_window.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QEvent>
 #include <QFile>
@@ -66,8 +67,32 @@ class BusyFlag {
 
 }  // namespace
 
+HostDocument::HostDocument(std::string path, QByteArray content)
+    : m_path(std::move(path)), m_content(std::move(content)) {
+    if (type() == DocumentType::drawing) m_sheets = sheetSpans(m_content);
+    if (!m_sheets.empty()) m_activeSheet = 1;
+}
+
 DocumentType HostDocument::type() const {
     return documentTypeOf(m_path);
+}
+
+std::string HostDocument::sheetName(int position) const {
+    return position >= 1 && position <= sheetCount() ? sheetNameAt(position) : std::string();
+}
+
+std::string HostDocument::activeSheetName() const {
+    return sheetName(m_activeSheet);
+}
+
+QByteArray HostDocument::activeSheetWorld() const {
+    return sheetWorld(m_content, m_sheets, static_cast<std::size_t>(m_activeSheet - 1));
+}
+
+bool HostDocument::setActiveSheet(int position) {
+    if (position < 1 || position > sheetCount()) return false;
+    m_activeSheet = position;
+    return true;
 }
 
 bool HostDwfTranslator::hasSaveCopyAsOptions(CadDocument&, const TranslationContext&,
@@ -106,6 +131,9 @@ void HostWindow::buildMenus() {
     file->addAction("&Close", this, [this] { closeDocument(); });
     file->addSeparator();
     file->addAction("E&xit", this, [this] { close(); });
+    m_sheetMenu = menuBar()->addMenu("S&heet");
+    m_sheetMenu->setEnabled(false);
+    m_sheetChoice = new QActionGroup(m_sheetMenu);
     m_addInsMenu = menuBar()->addMenu("&Add-Ins");
     m_addInsToolBar = addToolBar("Add-Ins");
     m_addInsToolBar->setObjectName("addInsToolBar");
@@ -141,9 +169,43 @@ bool HostWindow::openDocument(const QString& path) {
     const std::string fullName = QFileInfo(path).absoluteFilePath().toStdString();
     m_document = std::make_unique<HostDocument>(fullName, file.readAll());
     updateTitle();
-    m_view->loadDocument(fullName, [this](const std::string& message) {
+    fillSheetMenu();
+    showActiveDocument();
+    return true;
+}
+
+void HostWindow::showActiveDocument() {
+    auto report = [this](const std::string& message) {
         if (!message.empty()) showMessage(QString::fromStdString(message));
-    });
+    };
+    const std::string& path = m_document->fullFileName();
+    if (m_document->sheetCount() > 0) {
+        m_view->loadSheet(m_document->activeSheetWorld(), path, report);
+    } else {
+        m_view->loadDocument(path, report);
+    }
+}
+
+// One checkable entry per sheet; the menu is off for documents without sheets.
+void HostWindow::fillSheetMenu() {
+    m_sheetMenu->clear();
+    const int count = m_document ? m_document->sheetCount() : 0;
+    for (int position = 1; position <= count; ++position) {
+        QAction* action =
+            m_sheetMenu->addAction(QString::fromStdString(sheetNameAt(position)), this,
+                                   [this, position] { activateSheet(position); });
+        action->setCheckable(true);
+        action->setChecked(position == m_document->activeSheet());
+        m_sheetChoice->addAction(action);
+    }
+    m_sheetMenu->setEnabled(count > 0);
+}
+
+bool HostWindow::activateSheet(int position) {
+    if (!m_document || !m_document->setActiveSheet(position)) return false;
+    const QList<QAction*> entries = m_sheetMenu->actions();
+    if (position <= entries.size()) entries[position - 1]->setChecked(true);
+    showActiveDocument();
     return true;
 }
 
@@ -167,6 +229,7 @@ bool HostWindow::saveDocument() {
 
 void HostWindow::closeDocument() {
     m_document.reset();
+    fillSheetMenu();
     m_view->clearDocument();
     updateTitle();
 }
