@@ -8,6 +8,8 @@
 
 #include "addin_state.h"
 #include "frm_settings.h"
+#include "frm_to_jpeg.h"
+#include "frm_to_sterio.h"
 
 namespace exportal {
 
@@ -20,12 +22,16 @@ std::array<QPointer<AddInDialog>, kCommandCount>& slots() {
     return instances;
 }
 
-// The export dialogs of commands 2 to 6 are built by their own modules; until a
-// command has one, its slot stays empty.
+// The export dialogs are built by their own modules; until a command has one, its
+// slot stays empty.
 AddInDialog* createDialog(int commandId) {
     switch (commandId) {
         case kSettingsCommand:
             return new frmSettings;
+        case kJpegCommand:
+            return new frmToJpeg;
+        case kStereoCommand:
+            return new frmToSterio;
         default:
             return nullptr;
     }
@@ -35,13 +41,16 @@ AddInDialog* createDialog(int commandId) {
 
 AddInDialog::AddInDialog() = default;
 
+void AddInDialog::ensureLoaded() {
+    if (m_loaded) return;
+    // Owned by the host's window: it stays above the host and goes with it.
+    if (CadHost* host = hostApplication()) setParent(host->mainWindow(), Qt::Dialog);
+    onLoad();
+    m_loaded = true;
+}
+
 void AddInDialog::showModeless() {
-    if (!m_loaded) {
-        // Owned by the host's window: it stays above the host and goes with it.
-        if (CadHost* host = hostApplication()) setParent(host->mainWindow(), Qt::Dialog);
-        onLoad();
-        m_loaded = true;
-    }
+    ensureLoaded();
     setModal(false);
     show();
     raise();
@@ -63,11 +72,25 @@ AddInDialog* dialogInSlot(int commandId) {
     return slots()[commandId - 1];
 }
 
-void showCommandDialog(int commandId) {
-    if (commandId < 1 || commandId > kCommandCount) return;
+namespace {
+
+AddInDialog* dialogCreatedFor(int commandId) {
+    if (commandId < 1 || commandId > kCommandCount) return nullptr;
     QPointer<AddInDialog>& slot = slots()[commandId - 1];
     if (slot.isNull()) slot = createDialog(commandId);
-    if (!slot.isNull()) slot->showModeless();
+    return slot;
+}
+
+}  // namespace
+
+void showCommandDialog(int commandId) {
+    if (AddInDialog* dialog = dialogCreatedFor(commandId)) dialog->showModeless();
+}
+
+AddInDialog* loadedDialog(int commandId) {
+    AddInDialog* dialog = dialogCreatedFor(commandId);
+    if (dialog != nullptr) dialog->ensureLoaded();
+    return dialog;
 }
 
 }  // namespace exportal

@@ -11,6 +11,9 @@ class AddInDialog : public QDialog {
   public:
     // Loads the dialog when it is not loaded, then shows it without blocking.
     void showModeless();
+    // Loads the dialog without showing it, when it is not loaded: other modules read
+    // its controls.
+    void ensureLoaded();
     bool loaded() const { return m_loaded; }
 
   protected:
@@ -29,5 +32,8 @@ class AddInDialog : public QDialog {
 AddInDialog* dialogInSlot(int commandId);
 // Creates the dialog when its slot is empty and shows it.
 void showCommandDialog(int commandId);
+// Creates the dialog when its slot is empty and loads it, hidden; null for a command
+// without a dialog.
+AddInDialog* loadedDialog(int commandId);
 
 }  // namespace exportal

@@ -1,18 +1,46 @@
-// The image export that the automatic export on save runs: the view of the active
-// document written as an image named after `fileName`. The export pipeline is its own
-// module; this seam is where it plugs in, and where tests observe the call.
+// Image export: the active view written as a JPEG (or a bitmap, or a DWF copy) named
+// after the document. The host writes a bitmap of the view; the add-in encodes it
+// and deletes the bitmap.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <string>
 
+class QWidget;
+
 namespace exportal {
 
+// `ExportViewImage`: the view of the active document, for a saved document named
+// `fileName`. The output goes beside it or into the target directory; the in-memory
+// settings choose the name and the kind.
 void ExportViewImage(const std::string& fileName, std::int32_t pixelWidth);
 
+// Where the automatic export and the dialogs send ExportViewImage; tests observe the
+// calls here. Null restores the pipeline.
 using ImageExport = std::function<void(const std::string& fileName, std::int32_t pixelWidth)>;
-// Null restores the built-in export.
 void setImageExport(ImageExport exporter);
+
+// The host writes `baseName`.bmp of the active view at that width (height from the
+// view's aspect), or publishes `baseName`.dwf when the automatic export makes DWF.
+// False, with a message, when nothing was asked of the host or it refused.
+bool SaveViewBitmap(const std::string& baseName, std::int32_t pixelWidth);
+
+// `baseName`.bmp to `baseName`.jpg at CurrentQuality, then the bitmap is deleted. The
+// bitmap is waited for a few seconds at most, letting the host's events run; when it
+// does not arrive, a message says so. False when no JPEG was written.
+bool ConvertBitmapToJpeg(const std::string& baseName);
+
+// The output name for a document: extension replaced by ".jpg" (".dwf" for DWF), with
+// the sheet number of a drawing and a free sequence number as the settings ask. Empty,
+// after a message, when every numbered name is taken.
+std::string BuildOutputName(const std::string& fullFileName);
+
+// The document's file name in the Settings dialog's target directory; with no
+// directory part or no target the name is kept and a message says so.
+std::string ApplyAlternatePath(const std::string& fullFileName);
+// The same rule for another dialog's target directory.
+std::string alternatePathIn(const std::string& fullFileName, const std::string& targetDir,
+                            QWidget* owner);
 
 }  // namespace exportal

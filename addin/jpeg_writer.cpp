@@ -63,6 +63,10 @@ bool WriteJpegFile(const cDIBSection& buffer, const std::string& fileName) {
     }
     const bool saved = saveBytes(fileName, output.get(), properties.JPGSizeBytes);
     ijlFree(&properties);
+    if (!saved)
+        showMessage(
+            nullptr,
+            QString("The JPEG file %1 cannot be written.").arg(QString::fromStdString(fileName)));
     return saved;
 }
 

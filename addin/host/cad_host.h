@@ -44,6 +44,10 @@ class CadDocument {
     // The saved file's full path; empty for a document that was never saved.
     virtual std::string fullFileName() const = 0;
     virtual DocumentType type() const = 0;
+    // A drawing's sheets, counted from 1; other documents have none.
+    virtual int sheetCount() const = 0;
+    virtual std::string sheetName(int position) const = 0;
+    virtual std::string activeSheetName() const = 0;
 
   protected:
     ~CadDocument() = default;

@@ -33,9 +33,24 @@ std::string HostScene::load(const std::string& documentPath) {
         !QFile::link(QFileInfo(QString::fromStdString(documentPath)).absoluteFilePath(), link)) {
         return "The document " + documentPath + " cannot be read.";
     }
+    return loadXgl(link, documentPath);
+}
+
+std::string HostScene::loadWorld(const QByteArray& xgl, const std::string& documentPath) {
+    m_loaded = false;
+    QTemporaryDir folder;
+    QFile file(folder.filePath("sheet.xgl"));
+    if (!folder.isValid() || !file.open(QIODevice::WriteOnly) || file.write(xgl) != xgl.size()) {
+        return "The document " + documentPath + " cannot be read.";
+    }
+    file.close();
+    return loadXgl(file.fileName(), documentPath);
+}
+
+std::string HostScene::loadXgl(const QString& xglPath, const std::string& documentPath) {
     FirstMessage messages;
     tessaro::SceneDocument document(&messages);
-    document.load(link.toStdString().c_str());
+    document.load(xglPath.toStdString().c_str());
     if (!messages.message.empty()) {
         tessaro::clearDisplay();
         return messages.message;

@@ -2,6 +2,9 @@
 // renderer of the current OpenGL context, and the camera box that fits it.
 #pragma once
 
+#include <QByteArray>
+#include <QString>
+
 #include <string>
 
 namespace exportal {
@@ -12,6 +15,9 @@ class HostScene {
     // success, else the viewer's numbered message (or why the file cannot be read);
     // on failure the picture stays empty.
     std::string load(const std::string& documentPath);
+    // Loads `xgl`, the world of a part of the document (one sheet of a drawing); the
+    // messages name the document.
+    std::string loadWorld(const QByteArray& xgl, const std::string& documentPath);
     // The camera box the load fitted to the world; the orientation is kept.
     void fit() const;
     bool loaded() const { return m_loaded; }
@@ -19,6 +25,8 @@ class HostScene {
     void clear();
 
   private:
+    std::string loadXgl(const QString& xglPath, const std::string& documentPath);
+
     bool m_loaded = false;
     double m_fitCentre[3] = {0, 0, 0};
     double m_fitSize[3] = {2, 2, 2};

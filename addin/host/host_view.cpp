@@ -127,6 +127,15 @@ void HostView::loadDocument(const std::string& path, std::function<void(std::str
     });
 }
 
+void HostView::loadSheet(const QByteArray& world, const std::string& path,
+                         std::function<void(std::string)> done) {
+    withContext([this, world, path, done = std::move(done)] {
+        const std::string message = m_scene.loadWorld(world, path);
+        QWidget::update();
+        done(message);
+    });
+}
+
 void HostView::clearDocument() {
     withContext([this] {
         m_scene.clear();

@@ -41,6 +41,9 @@ class HostView final : public QOpenGLWidget, public CadView {
     // Loads a document's world (see HostScene::load); runs once the view has its
     // OpenGL context. The message is empty on success.
     void loadDocument(const std::string& path, std::function<void(std::string)> done);
+    // The same for one sheet of a drawing: `world` is that sheet's XGL.
+    void loadSheet(const QByteArray& world, const std::string& path,
+                   std::function<void(std::string)> done);
     void clearDocument();
     bool hasPicture() const { return m_scene.loaded(); }
     bool hasContext() const { return m_ready; }
@@ -55,6 +58,8 @@ class HostView final : public QOpenGLWidget, public CadView {
     // picture of width x height, then gives the view its own size back. False when
     // there is no picture to draw.
     bool drawAtSize(int width, int height, const std::function<void()>& draw);
+    // Puts the camera back where it was (after another sheet was shown, say).
+    void setCamera(const tessaro::Camera& camera) { storeCamera(camera); }
     // The view's own size in device pixels.
     int pixelWidth() const;
     int pixelHeight() const;

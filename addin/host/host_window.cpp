@@ -1,6 +1,7 @@
 #include "host/host_window.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QEvent>
 #include <QFile>
@@ -15,6 +16,7 @@
 
 #include <algorithm>
 
+#include "app/scene_view.h"
 #include "host/addin_loader.h"
 #include "host/host_feedback.h"
 #include "host/host_services.h"
@@ -25,6 +27,7 @@ namespace exportal {
 namespace {
 
 constexpr const char* kAddInClassId = "{52A3CF6E-ECED-4692-ACDA-7866FD6A446A}";
+constexpr const char* kNoViewToPublish = "There is no view to publish as DWF.";
 
 // The private event of save-a-copy: the name of the copy.
 class SaveCopyEvent final : public QEvent {
@@ -67,8 +70,32 @@ class BusyFlag {
 
 }  // namespace
 
+HostDocument::HostDocument(std::string path, QByteArray content)
+    : m_path(std::move(path)), m_content(std::move(content)) {
+    if (type() == DocumentType::drawing) m_sheets = sheetSpans(m_content);
+    if (!m_sheets.empty()) m_activeSheet = 1;
+}
+
 DocumentType HostDocument::type() const {
     return documentTypeOf(m_path);
+}
+
+std::string HostDocument::sheetName(int position) const {
+    return position >= 1 && position <= sheetCount() ? sheetNameAt(position) : std::string();
+}
+
+std::string HostDocument::activeSheetName() const {
+    return sheetName(m_activeSheet);
+}
+
+QByteArray HostDocument::activeSheetWorld() const {
+    return sheetWorld(m_content, m_sheets, static_cast<std::size_t>(m_activeSheet - 1));
+}
+
+bool HostDocument::setActiveSheet(int position) {
+    if (position < 1 || position > sheetCount()) return false;
+    m_activeSheet = position;
+    return true;
 }
 
 bool HostDwfTranslator::hasSaveCopyAsOptions(CadDocument&, const TranslationContext&,
@@ -109,6 +136,9 @@ void HostWindow::buildMenus() {
     file->addAction("&Close", this, [this] { closeDocument(); });
     file->addSeparator();
     file->addAction("E&xit", this, [this] { close(); });
+    m_sheetMenu = menuBar()->addMenu("S&heet");
+    m_sheetMenu->setEnabled(false);
+    m_sheetChoice = new QActionGroup(m_sheetMenu);
     m_addInsMenu = menuBar()->addMenu("&Add-Ins");
     m_addInsToolBar = addToolBar("Add-Ins");
     m_addInsToolBar->setObjectName("addInsToolBar");
@@ -144,9 +174,43 @@ bool HostWindow::openDocument(const QString& path) {
     const std::string fullName = QFileInfo(path).absoluteFilePath().toStdString();
     m_document = std::make_unique<HostDocument>(fullName, file.readAll());
     updateTitle();
-    m_view->loadDocument(fullName, [this](const std::string& message) {
+    fillSheetMenu();
+    showActiveDocument();
+    return true;
+}
+
+void HostWindow::showActiveDocument() {
+    auto report = [this](const std::string& message) {
         if (!message.empty()) showMessage(QString::fromStdString(message));
-    });
+    };
+    const std::string& path = m_document->fullFileName();
+    if (m_document->sheetCount() > 0) {
+        m_view->loadSheet(m_document->activeSheetWorld(), path, report);
+    } else {
+        m_view->loadDocument(path, report);
+    }
+}
+
+// One checkable entry per sheet; the menu is off for documents without sheets.
+void HostWindow::fillSheetMenu() {
+    m_sheetMenu->clear();
+    const int count = m_document ? m_document->sheetCount() : 0;
+    for (int position = 1; position <= count; ++position) {
+        QAction* action =
+            m_sheetMenu->addAction(QString::fromStdString(sheetNameAt(position)), this,
+                                   [this, position] { activateSheet(position); });
+        action->setCheckable(true);
+        action->setChecked(position == m_document->activeSheet());
+        m_sheetChoice->addAction(action);
+    }
+    m_sheetMenu->setEnabled(count > 0);
+}
+
+bool HostWindow::activateSheet(int position) {
+    if (!m_document || !m_document->setActiveSheet(position)) return false;
+    const QList<QAction*> entries = m_sheetMenu->actions();
+    if (position <= entries.size()) entries[position - 1]->setChecked(true);
+    showActiveDocument();
     return true;
 }
 
@@ -170,6 +234,7 @@ bool HostWindow::saveDocument() {
 
 void HostWindow::closeDocument() {
     m_document.reset();
+    fillSheetMenu();
     m_view->clearDocument();
     updateTitle();
 }
@@ -289,29 +354,50 @@ bool HostWindow::publishDwf(CadDocument& document, const TranslationContext& con
     return true;
 }
 
-// Drawings have no sheets of their own in this host yet, so every document is one
-// sheet: what the view shows, named after the document.
-std::vector<PublishedSheet> HostWindow::dwfSheets(bool /*allSheets*/) {
-    const QString name = QFileInfo(QString::fromStdString(m_document->fullFileName())).baseName();
-    return {{name.toStdString(), [] {}}};
+// The view as it is now, as one sheet.
+std::string HostWindow::captureView(const std::string& title, std::vector<SheetPicture>& pictures) {
+    const int width = m_view->pixelWidth(), height = m_view->pixelHeight();
+    SheetPicture& picture = pictures.emplace_back(SheetPicture{title, {}});
+    std::string error;
+    bool captured = false;
+    m_view->drawAtSize(width, height, [&] {
+        captured = captureShadedPicture(width, height, picture.picture, error);
+    });
+    if (captured) return {};
+    return error.empty() ? kNoViewToPublish : error;
 }
 
+// Every sheet of a drawing as the Sheet menu shows it; the active sheet keeps the
+// camera the user gave it and is shown again afterwards.
+std::string HostWindow::captureAllSheets(std::vector<SheetPicture>& pictures) {
+    const int active = m_document->activeSheet();
+    const tessaro::Camera camera = tessaro::currentCamera();
+    std::string problem;
+    for (int position = 1; position <= m_document->sheetCount() && problem.empty(); ++position) {
+        activateSheet(position);
+        if (position == active) m_view->setCamera(camera);
+        problem = captureView(m_document->sheetName(position), pictures);
+    }
+    activateSheet(active);
+    m_view->setCamera(camera);
+    return problem;
+}
+
+// A drawing's sheet is named as the Sheet menu names it; any other document after
+// its file.
 std::string HostWindow::writeDwf(const std::string& fileName, bool allSheets, int& sheetCount) {
     sheetCount = 0;
-    if (activeView() == nullptr) return "There is no view to publish as DWF.";
-    const int width = m_view->pixelWidth(), height = m_view->pixelHeight();
+    if (activeView() == nullptr) return kNoViewToPublish;
     std::vector<SheetPicture> pictures;
-    std::string error;
-    for (const PublishedSheet& sheet : dwfSheets(allSheets)) {
-        sheet.show();
-        SheetPicture& picture = pictures.emplace_back(SheetPicture{sheet.title, {}});
-        bool captured = false;
-        m_view->drawAtSize(width, height, [&] {
-            captured = captureShadedPicture(width, height, picture.picture, error);
-        });
-        if (!captured) return error.empty() ? "There is no view to publish as DWF." : error;
-    }
-    if (!writeViewDwf(fileName, pictures, error)) return error;
+    const bool drawing = m_document->sheetCount() > 0;
+    const std::string title = drawing
+                                  ? m_document->activeSheetName()
+                                  : QFileInfo(QString::fromStdString(m_document->fullFileName()))
+                                        .completeBaseName()
+                                        .toStdString();
+    std::string problem =
+        allSheets && drawing ? captureAllSheets(pictures) : captureView(title, pictures);
+    if (!problem.empty() || !writeViewDwf(fileName, pictures, problem)) return problem;
     sheetCount = static_cast<int>(pictures.size());
     return {};
 }

@@ -13,8 +13,10 @@
 
 #include "host/addin_server.h"
 #include "host/cad_host.h"
+#include "host/drawing_sheets.h"
 #include "host/host_dwf.h"
 
+class QActionGroup;
 class QMenu;
 class QToolBar;
 
@@ -38,23 +40,25 @@ class HostDwfTranslator final : public CadTranslator {
     Publish m_publish;
 };
 
-// A sheet of a DWF copy: its title, and how the view is made to show it.
-struct PublishedSheet {
-    std::string title;
-    std::function<void()> show;
-};
-
 class HostDocument final : public CadDocument {
   public:
-    HostDocument(std::string path, QByteArray content)
-        : m_path(std::move(path)), m_content(std::move(content)) {}
+    HostDocument(std::string path, QByteArray content);
     std::string fullFileName() const override { return m_path; }
     DocumentType type() const override;
+    int sheetCount() const override { return static_cast<int>(m_sheets.size()); }
+    std::string sheetName(int position) const override;
+    std::string activeSheetName() const override;
     const QByteArray& content() const { return m_content; }
+    // The world of the active sheet; only for a drawing with sheets.
+    QByteArray activeSheetWorld() const;
+    int activeSheet() const { return m_activeSheet; }
+    bool setActiveSheet(int position);
 
   private:
     std::string m_path;
     QByteArray m_content;
+    std::vector<SheetSpan> m_sheets;
+    int m_activeSheet = 0;
 };
 
 class HostWindow final : public QMainWindow, public CadHost {
@@ -70,6 +74,10 @@ class HostWindow final : public QMainWindow, public CadHost {
     // Writes the document, then tells the add-in (timing values 4097 and 4098).
     bool saveDocument();
     void closeDocument();
+    // Makes a sheet of the drawing the active one and shows it; false when there is no
+    // such sheet.
+    bool activateSheet(int position);
+    QMenu* sheetMenu() { return m_sheetMenu; }
     // Loads and activates an add-in; a failure is reported in one message box.
     bool loadAddInLibrary(const std::string& library);
     AddInServer* addInServer() { return m_addIn.get(); }
@@ -122,12 +130,17 @@ class HostWindow final : public QMainWindow, public CadHost {
     bool publishDwf(CadDocument& document, const TranslationContext& context,
                     const NameValueMap& options, const DataMedium& medium);
     std::string writeDwf(const std::string& fileName, bool allSheets, int& sheetCount);
-    std::vector<PublishedSheet> dwfSheets(bool allSheets);
+    std::string captureView(const std::string& title, std::vector<SheetPicture>& pictures);
+    std::string captureAllSheets(std::vector<SheetPicture>& pictures);
     void updateTitle();
+    void showActiveDocument();
+    void fillSheetMenu();
 
     int m_softwareVersion;
     HostView* m_view = nullptr;
     QMenu* m_addInsMenu = nullptr;
+    QMenu* m_sheetMenu = nullptr;
+    QActionGroup* m_sheetChoice = nullptr;
     QToolBar* m_addInsToolBar = nullptr;
     std::unique_ptr<HostDocument> m_document;
     std::unique_ptr<AddInServer> m_addIn;

@@ -58,6 +58,26 @@ class AddInTest : public ::testing::Test {
         return path;
     }
 
+    // A drawing of three sheets: a red triangle, a green square and a wide blue strip.
+    QString drawing(const QString& name) {
+        const QString path = folder.filePath(name);
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(R"(<WORLD><BACKGROUND><BACKCOLOR>1,1,1</BACKCOLOR></BACKGROUND>
+<LIGHTING><AMBIENT>1,1,1</AMBIENT></LIGHTING>
+<MAT ID="0"><AMB>1,0,0</AMB><DIFF>1,0,0</DIFF></MAT>
+<MAT ID="1"><AMB>0,1,0</AMB><DIFF>0,1,0</DIFF></MAT>
+<MAT ID="2"><AMB>0,0,1</AMB><DIFF>0,0,1</DIFF></MAT>
+<OBJECT><MESH><F><MATREF>0</MATREF><FV1><P>0,0,0</P></FV1><FV2><P>1,0,0</P></FV2><FV3><P>0,1,0</P></FV3></F></MESH></OBJECT>
+<OBJECT><MESH><F><MATREF>1</MATREF><FV1><P>0,0,0</P></FV1><FV2><P>1,0,0</P></FV2><FV3><P>1,1,0</P></FV3></F>
+<F><MATREF>1</MATREF><FV1><P>0,0,0</P></FV1><FV2><P>1,1,0</P></FV2><FV3><P>0,1,0</P></FV3></F></MESH></OBJECT>
+<OBJECT><MESH><F><MATREF>2</MATREF><FV1><P>0,0,0</P></FV1><FV2><P>4,0,0</P></FV2><FV3><P>4,1,0</P></FV3></F>
+<F><MATREF>2</MATREF><FV1><P>0,0,0</P></FV1><FV2><P>4,1,0</P></FV2><FV3><P>0,1,0</P></FV3></F></MESH></OBJECT>
+</WORLD>
+)");
+        return path;
+    }
+
     // A shown host of that version with the add-in of this build.
     std::unique_ptr<HostWindow> startHost(int version = 11) {
         auto host = std::make_unique<HostWindow>(version);
@@ -69,7 +89,8 @@ class AddInTest : public ::testing::Test {
 
     void openAndWait(HostWindow& host, const QString& path) {
         ASSERT_TRUE(host.openDocument(path));
-        ASSERT_TRUE(QTest::qWaitFor([&] { return host.view()->hasPicture(); }, 10000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return host.view()->hasPicture(); }, 10000))
+            << hostMessages.join('|').toStdString();
     }
 
     QTemporaryDir folder;

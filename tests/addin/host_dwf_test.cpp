@@ -145,30 +145,66 @@ TEST_F(HostDwfTest, TranslatorCopyShowsInPlotwickAsTheViewShowedIt) {
     }
 }
 
-// What the translator received is kept as it came; a version-10 host's copy comes
-// through save-a-copy with no options, and the host records whether it was silent.
-TEST_F(HostDwfTest, HostRecordsWhatEachCopyReceived) {
+int pixelsOf(const QImage& image, QRgb colour) {
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            count += image.pixel(x, y) == colour;
+    return count;
+}
+
+// With "Publish_All_Sheets" a drawing gets every sheet, the active one as the user
+// turned it, and the view is left as it was. A version-10 host's copy comes through
+// save-a-copy without options (the active sheet only), and the host notes that it
+// was not silent. The host keeps the options as they came.
+TEST_F(HostDwfTest, DrawingSheetsAndWhatTheHostReceived) {
     auto host = startHost(10);
-    const QString drawing = document("Plan.idw");
-    openAndWait(*host, drawing);
+    openAndWait(*host, drawing("Plan.idw"));
+    ASSERT_TRUE(host->activateSheet(2));
+    CadCamera& camera = host->activeView()->camera();
+    ASSERT_TRUE(camera.mouseInput({0, 0}, {1, 1}, 0, kRotateViewOperation));
+    camera.apply();
+    QTest::qWait(100);  // the window settles after the sheet change
+    const QString before = folder.filePath("before.bmp"), after = folder.filePath("after.bmp");
+    std::int32_t width = 0, height = 0;
+    ASSERT_TRUE(host->activeView()->saveBitmap(before.toStdString(), width, height));
     NameValueMap drawingOptions = kPartOptions;
     drawingOptions.emplace_back("Publish_All_Sheets", true);
-    ASSERT_TRUE(publish(*host, folder.filePath("Plan.DWF").toStdString(), drawingOptions));
+    const QString all = folder.filePath("Plan.DWF"), one = folder.filePath("Copy.dwf");
+    ASSERT_TRUE(publish(*host, all.toStdString(), drawingOptions));
+    ASSERT_TRUE(host->activeView()->saveBitmap(after.toStdString(), width, height));
+    EXPECT_EQ(QImage(after, "BMP"), QImage(before, "BMP"));
+    EXPECT_EQ(host->activeDocument()->activeSheetName(), "Sheet:2");
     host->setSilentOperation(false);
-    ASSERT_TRUE(saveCopyAs(*host, folder.filePath("Plan.dwf").toStdString()));
+    ASSERT_TRUE(saveCopyAs(*host, one.toStdString()));
+
+    const plotwick::DwfDocument sheets = plotwick::readDwfFile(all.toStdString());
+    const plotwick::DwfDocument active = plotwick::readDwfFile(one.toStdString());
+    ASSERT_EQ(sheets.sheets.size(), 3u) << sheets.message;
+    ASSERT_EQ(active.sheets.size(), 1u) << active.message;
+    EXPECT_EQ(active.sheets[0].title, "Sheet:2");
+    const QSize size(width, height);
+    const QRgb colours[] = {qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255)};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(sheets.sheets[i].title, "Sheet:" + std::to_string(i + 1));
+        EXPECT_GT(pixelsOf(plotwickPicture(sheets.sheets[i], size), colours[i]),
+                  width * height / 30)
+            << i;
+    }
+    const QImage turned = plotwickPicture(active.sheets[0], size);
+    EXPECT_EQ(plotwickPicture(sheets.sheets[1], size), turned);
+    EXPECT_GT(compare(QImage(before, "BMP"), turned).coverageOverlap, 0.98);
 
     const std::vector<DwfPublication>& received = host->dwfPublications();
     ASSERT_EQ(received.size(), 2u);
     EXPECT_TRUE(received[0].throughTranslator);
     EXPECT_EQ(received[0].context.type, kFileBrowseContext);
     EXPECT_EQ(received[0].options, drawingOptions);
-    EXPECT_TRUE(optionIsOn(received[0].options, "Publish_All_Sheets", false));
-    EXPECT_EQ(received[0].sheets, 1);  // this host's drawings are one sheet
+    EXPECT_EQ(received[0].sheets, 3);
     EXPECT_FALSE(received[1].throughTranslator);
     EXPECT_FALSE(received[1].silent);
     EXPECT_TRUE(received[1].options.empty());
-    EXPECT_EQ(received[1].fileName, folder.filePath("Plan.dwf").toStdString());
-    EXPECT_EQ(plotwick::readDwfFile(received[1].fileName).sheets.size(), 1u);
+    EXPECT_EQ(received[1].fileName, one.toStdString());
     EXPECT_TRUE(hostMessages.isEmpty()) << hostMessages.join("\n").toStdString();
 }
 

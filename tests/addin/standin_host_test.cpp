@@ -172,6 +172,47 @@ TEST_F(StandInHostTest, AddInsListTheDwfTranslatorAndThisAddIn) {
     EXPECT_TRUE(host->ready());
 }
 
+// A drawing has one sheet per top-level object; the Sheet menu shows one at a time.
+TEST_F(StandInHostTest, ADrawingShowsTheSheetChosenInTheSheetMenu) {
+    auto host = startHost(11);
+    openAndWait(*host, document("Gear.ipt"));
+    EXPECT_EQ(host->activeDocument()->sheetCount(), 0);
+    EXPECT_FALSE(host->sheetMenu()->isEnabled());
+
+    openAndWait(*host, drawing("Plan.idw"));
+    CadDocument* plan = host->activeDocument();
+    ASSERT_EQ(plan->sheetCount(), 3);
+    EXPECT_EQ(plan->sheetName(2), "Sheet:2");
+    EXPECT_EQ(plan->activeSheetName(), "Sheet:1");
+    const QList<QAction*> entries = host->sheetMenu()->actions();
+    ASSERT_EQ(entries.size(), 3);
+    EXPECT_EQ(entries[2]->text(), "Sheet:3");
+    EXPECT_TRUE(entries[0]->isChecked());
+
+    // Each sheet fills the view with its own object's colour.
+    const QRgb colours[] = {qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255)};
+    for (int sheet = 3; sheet >= 1; --sheet) {
+        entries[sheet - 1]->trigger();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return host->view()->hasPicture(); }, 10000));
+        EXPECT_EQ(plan->activeSheetName(), "Sheet:" + std::to_string(sheet));
+        const QString file = folder.filePath("sheet.bmp");
+        std::int32_t width = 120, height = 0;
+        ASSERT_TRUE(host->activeView()->saveBitmap(file.toStdString(), width, height));
+        const QImage bitmap(file, "BMP");
+        int own = 0, others = 0;
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                const QRgb pixel = bitmap.pixel(x, y);
+                own += pixel == colours[sheet - 1];
+                others += pixel != colours[sheet - 1] && pixel != qRgb(255, 255, 255);
+            }
+        }
+        EXPECT_GT(own, width * height / 30) << sheet;
+        EXPECT_LT(others, own / 10) << sheet;
+    }
+    EXPECT_FALSE(host->activateSheet(4));
+}
+
 TEST_F(StandInHostTest, DocumentTypesFollowTheExtension) {
     EXPECT_EQ(documentTypeOf("/m/a.ipt"), DocumentType::part);
     EXPECT_EQ(documentTypeOf("/m/a.IAM"), DocumentType::assembly);

@@ -1,0 +1,50 @@
+#include "shell_open.h"
+
+#include <QDesktopServices>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QUrl>
+
+namespace exportal {
+
+namespace {
+
+// A file this system runs itself: an ELF binary or a script with an interpreter line.
+bool nativeProgram(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return false;
+    const QByteArray start = file.read(4);
+    return start ==
+               "\x7f"
+               "ELF" ||
+           start.startsWith("#!");
+}
+
+bool startProgram(const QString& program, const QStringList& arguments, const QString& directory) {
+    const QFileInfo info(program);
+    if (info.suffix().compare("exe", Qt::CaseInsensitive) == 0 && !nativeProgram(program)) {
+        const QString wine = QStandardPaths::findExecutable("wine");
+        if (wine.isEmpty()) return false;
+        return QProcess::startDetached(wine, QStringList{program} + arguments, directory);
+    }
+    return QProcess::startDetached(program, arguments, directory);
+}
+
+}  // namespace
+
+bool ShellOpen(const std::string& file, const std::string& verb, const std::string& parameters,
+               const std::string& directory, int /*showCommand*/) {
+    if (verb != "Open" && verb != "open") return false;
+    const QString path = QString::fromStdString(file);
+    const QFileInfo info(path);
+    if (info.isFile() && (info.isExecutable() || info.suffix().toLower() == "exe")) {
+        return startProgram(path, QProcess::splitCommand(QString::fromStdString(parameters)),
+                            QString::fromStdString(directory));
+    }
+    if (path.isEmpty()) return false;
+    return QDesktopServices::openUrl(QUrl::fromUserInput(path));
+}
+
+}  // namespace exportal

@@ -1,0 +1,163 @@
+// Stereo pairs through the stand-in host: the dialog's options, the two images, the
+// camera's way back and the outside program's command line.
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QDir>
+#include <QImage>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "addin_dialog.h"
+#include "addin_fixture.h"
+#include "addin_state.h"
+#include "frm_to_sterio.h"
+#include "settings_store.h"
+
+namespace exportal::testing {
+namespace {
+
+class StereoTest : public AddInTest {
+  protected:
+    frmToSterio& openDialog(HostWindow& host) {
+        host.addInServer()->executeCommand(kStereoCommand);
+        auto* dialog = dynamic_cast<frmToSterio*>(dialogInSlot(kStereoCommand));
+        EXPECT_NE(dialog, nullptr);
+        return *dialog;
+    }
+    QImage viewBitmap(HostWindow& host, const QString& name) {
+        std::int32_t width = 200, height = 150;
+        EXPECT_TRUE(
+            host.activeView()->saveBitmap(folder.filePath(name).toStdString(), width, height));
+        return QImage(folder.filePath(name), "BMP");
+    }
+    // A program that writes its arguments, one a line, beside itself.
+    QString recorder() {
+        const QString path = folder.filePath("stereo.sh");
+        QFile script(path);
+        EXPECT_TRUE(script.open(QIODevice::WriteOnly));
+        script.write("#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.args\"\n");
+        script.close();
+        script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
+        return path;
+    }
+    QStringList files(const QString& pattern) const {
+        return QDir(folder.path()).entryList({pattern}, QDir::Files, QDir::Name);
+    }
+};
+
+TEST_F(StereoTest, DefaultsGiveA480PairOfBitmapsAt27InchesAndStartNothing) {
+    storeSettings({{"CompilerPath", recorder().toStdString()}});
+    auto host = startHost();
+    openAndWait(*host, document("Gear.ipt"));
+    frmToSterio& dialog = openDialog(*host);
+    EXPECT_EQ(dialog.windowTitle(), "Save Stereo Images");
+    EXPECT_TRUE(dialog.optWidth[1]->isChecked());
+    EXPECT_EQ(dialog.txtWidth->text(), "512");
+    EXPECT_FALSE(dialog.txtWidth->isEnabled());
+    EXPECT_EQ(dialog.ViewingDistanceInches(), 27);
+    EXPECT_TRUE(dialog.optBMP->isChecked());
+    EXPECT_FALSE(dialog.chkRunCompiler->isChecked());
+    dialog.cmdSave->click();
+    EXPECT_EQ(files("Gear_*"), (QStringList{"Gear_L.bmp", "Gear_R.bmp"}));
+    EXPECT_EQ(QImage(folder.filePath("Gear_L.bmp"), "BMP").width(), 480);
+    QTest::qWait(500);
+    EXPECT_FALSE(QFile::exists(folder.filePath("stereo.sh.args")));
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(StereoTest, WidthOptionsGiveTheirPixelWidths) {
+    auto host = startHost();
+    openAndWait(*host, document("Gear.ipt"));
+    frmToSterio& dialog = openDialog(*host);
+    const std::int32_t widths[] = {320, 480, 640, 0, 800, 1024, 1280, 2048, 700};
+    dialog.txtWidth->setText("700");
+    for (int position = 0; position < 9; ++position) {
+        dialog.optWidth[position]->click();
+        EXPECT_EQ(dialog.StereoPixelWidth(), widths[position]) << position;
+        EXPECT_EQ(dialog.txtWidth->isEnabled(), position == 8);
+    }
+    dialog.optWidth[7]->click();
+    dialog.cmdSave->click();
+    EXPECT_EQ(QImage(folder.filePath("Gear_R.bmp"), "BMP").width(), 2048);
+    // "Screen" leaves both sides to the view.
+    dialog.optWidth[3]->click();
+    dialog.cmdSave->click();
+    EXPECT_EQ(QImage(folder.filePath("Gear_L.bmp"), "BMP").size(),
+              host->view()->grabFramebuffer().size());
+}
+
+// The pair is taken from two sides, and the view is back where it was.
+TEST_F(StereoTest, AJpgPairDiffersAndTheCameraComesBack) {
+    storeSettings({{"BitmapType", "JPG"}, {"RunCompiler", "1"}});
+    const QString program = recorder();
+    storeSettings({{"CompilerPath", program.toStdString()}});
+    auto host = startHost();
+    openAndWait(*host, document("Gear.ipt"));
+    const QImage before = viewBitmap(*host, "before.bmp");
+    openDialog(*host).cmdSave->click();
+    const QImage after = viewBitmap(*host, "after.bmp");
+    EXPECT_EQ(files("Gear_*"), (QStringList{"Gear_L.jpg", "Gear_R.jpg"}));
+    const QImage left(folder.filePath("Gear_L.jpg")), right(folder.filePath("Gear_R.jpg"));
+    ASSERT_EQ(left.size(), right.size());
+    EXPECT_NE(left, right);
+    int moved = 0;
+    for (int y = 0; y < before.height(); ++y)
+        for (int x = 0; x < before.width(); ++x)
+            moved += before.pixel(x, y) != after.pixel(x, y);
+    EXPECT_LE(moved, before.width() * before.height() / 1000);
+
+    const QString args = folder.filePath("stereo.sh.args");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo(args).size() > 0; }, 5000));
+    QFile recorded(args);
+    ASSERT_TRUE(recorded.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString(recorded.readAll()),
+              folder.filePath("Gear_R.jpg") + "\n" + folder.filePath("Gear_L.jpg") + "\n");
+}
+
+TEST_F(StereoTest, TheUserDistanceIsEvaluatedInWholeInches) {
+    auto host = startHost();
+    openAndWait(*host, document("Gear.ipt"));
+    frmToSterio& dialog = openDialog(*host);
+    dialog.optDistance[3]->click();
+    EXPECT_TRUE(dialog.txtDistance->isEnabled());
+    const struct {
+        const char* text;
+        double inches;
+    } cases[] = {{"36", 36}, {"1 m", 39}, {"2 ft", 24}, {"0.4", 0}, {"far", 0}};
+    for (const auto& c : cases) {
+        messages.clear();
+        dialog.txtDistance->setText(c.text);
+        EXPECT_EQ(dialog.ViewingDistanceInches(), c.inches) << c.text;
+        EXPECT_EQ(messages.contains("Invalid Viewing Distance"), c.inches == 0) << c.text;
+    }
+    // No distance, no pair, and nothing waits for the images.
+    messages.clear();
+    dialog.optJPG->click();
+    dialog.cmdSave->click();
+    EXPECT_TRUE(files("Gear_*").isEmpty());
+    EXPECT_EQ(messages, QStringList{"Invalid Viewing Distance"});
+}
+
+TEST_F(StereoTest, ClosingStoresTheOptionsAndAWidthThatIsNoNumberIsReported) {
+    auto host = startHost();
+    frmToSterio& dialog = openDialog(*host);
+    dialog.optWidth[8]->click();
+    dialog.txtWidth->setText("");
+    EXPECT_EQ(messages, QStringList{"Not a valid Number, needs to be greater than 50"});
+    dialog.txtWidth->setText("900");
+    dialog.optDistance[2]->click();
+    dialog.optJPG->click();
+    dialog.chkAlternate->setChecked(true);
+    dialog.txtTargetDir->setText("/pairs");
+    dialog.cmdDone->click();
+    EXPECT_FALSE(dialog.isVisible());
+    const std::pair<const char*, const char*> stored[] = {
+        {"SterioPixelIndex", "8"}, {"SterioPixelUser", "900"},   {"SterioViewDist", "2"},
+        {"BitmapType", "JPG"},     {"AlternateStereoPath", "1"}, {"SterioTargetDir", "/pairs"}};
+    for (const auto& [key, value] : stored)
+        EXPECT_EQ(readSetting(kExportalApplication, key), value) << key;
+}
+
+}  // namespace
+}  // namespace exportal::testing
