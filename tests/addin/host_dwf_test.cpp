@@ -178,6 +178,8 @@ TEST_F(HostDwfTest, DrawingSheetsAndWhatTheHostReceived) {
     host->setSilentOperation(false);
     ASSERT_TRUE(saveCopyAs(*host, one.toStdString()));
 
+    QFile::remove(EXPORTAL_SCREENSHOT_OUT "/Plan.dwf");
+    QFile::copy(all, EXPORTAL_SCREENSHOT_OUT "/Plan.dwf");
     const plotwick::DwfDocument sheets = plotwick::readDwfFile(all.toStdString());
     const plotwick::DwfDocument active = plotwick::readDwfFile(one.toStdString());
     ASSERT_EQ(sheets.sheets.size(), 3u) << sheets.message;
