@@ -84,8 +84,6 @@ class FeedbackReader {
     std::size_t m_at = 0;
 };
 
-}  // namespace
-
 static_assert(sizeof(plotwick::Rgba) == 4, "pixels are read straight into Rgba");
 
 // The view's picture and depths as the renderer draws them at this size.
@@ -104,6 +102,8 @@ bool readViewPixels(ShadedPicture& picture) {
     target.release();
     return true;
 }
+
+}  // namespace
 
 bool captureShadedPicture(int width, int height, ShadedPicture& picture, std::string& error) {
     picture = ShadedPicture{};
