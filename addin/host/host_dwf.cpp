@@ -303,10 +303,12 @@ bool writeViewDwf(const std::string& path, std::span<const SheetPicture> sheets,
 
 bool launchDwfViewer(const std::string& fileName) {
     const QString beside = QCoreApplication::applicationDirPath() + "/plotwick";
-    const QString program =
-        QFile::exists(beside) ? beside : QStandardPaths::findExecutable("plotwick");
-    return !program.isEmpty() &&
-           QProcess::startDetached(program, {QString::fromStdString(fileName)});
+    for (const QString& program : {beside, QStandardPaths::findExecutable("plotwick"),
+                                   QStringLiteral(EXPORTAL_BUILD_PLOTWICK)}) {
+        if (!program.isEmpty() && QFile::exists(program))
+            return QProcess::startDetached(program, {QString::fromStdString(fileName)});
+    }
+    return false;
 }
 
 bool optionIsOn(const NameValueMap& options, const std::string& name, bool absent) {

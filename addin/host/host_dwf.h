@@ -57,7 +57,8 @@ bool writeViewDwf(const std::string& path, std::span<const SheetPicture> sheets,
                   std::string& error);
 
 // Starts Plotwick on a DWF file without waiting for it: the program beside the
-// host's own, else the one on the PATH. False when neither can be started.
+// host's own, else the one on the PATH, else the one this host was built with.
+// False when none can be started.
 bool launchDwfViewer(const std::string& fileName);
 
 // What the host received for one DWF copy, kept for whoever checks its work.
