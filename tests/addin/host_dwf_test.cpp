@@ -220,8 +220,11 @@ TEST_F(HostDwfTest, LaunchViewerStartsPlotwickOnTheCopy) {
                  shown.toUtf8() + ".new' '" + shown.toUtf8() + "'\n");
     script.close();
     script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
-    const QByteArray path = qgetenv("PATH");
-    qputenv("PATH", bin.toUtf8() + ":" + path);
+    struct PathFirst {
+        explicit PathFirst(const QString& folder) { qputenv("PATH", folder.toUtf8() + ":" + path); }
+        ~PathFirst() { qputenv("PATH", path); }
+        const QByteArray path = qgetenv("PATH");
+    } pathFirst(bin);
     auto host = startHost(11);
     openAndWait(*host, document("Gear.ipt"));
     ASSERT_TRUE(publish(*host, folder.filePath("Quiet.dwf").toStdString(), kPartOptions));
@@ -229,9 +232,7 @@ TEST_F(HostDwfTest, LaunchViewerStartsPlotwickOnTheCopy) {
     EXPECT_FALSE(QFile::exists(shown));
     const QString copy = folder.filePath("Shown.dwf");
     ASSERT_TRUE(publish(*host, copy.toStdString(), {{"Launch_Viewer", std::int16_t{1}}}));
-    const bool started = QTest::qWaitFor([&] { return QFile::exists(shown); }, 5000);
-    qputenv("PATH", path);
-    ASSERT_TRUE(started);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(shown); }, 5000));
     QFile argument(shown);
     ASSERT_TRUE(argument.open(QIODevice::ReadOnly));
     EXPECT_EQ(QString::fromUtf8(argument.readAll()), copy);
@@ -249,8 +250,13 @@ TEST_F(HostDwfTest, FailedCopiesAreReportedAndLeaveNoFile) {
         {"no name", QString()},
         {"missing folder", folder.filePath("no/such/folder/Gear.dwf")},
         {"a folder in the way", folder.filePath("Taken.dwf")},
+        {"an earlier copy stays", folder.filePath("Earlier.dwf")},
     };
     ASSERT_TRUE(QDir(folder.path()).mkdir("Taken.dwf"));
+    ASSERT_TRUE(QDir(folder.path()).mkdir("Earlier.dwf.part"));  // the copy cannot be made
+    QFile earlier(folder.filePath("Earlier.dwf"));
+    ASSERT_TRUE(earlier.open(QIODevice::WriteOnly) && earlier.write("earlier") == 7);
+    earlier.close();
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         hostMessages.clear();
@@ -260,6 +266,8 @@ TEST_F(HostDwfTest, FailedCopiesAreReportedAndLeaveNoFile) {
     }
     EXPECT_TRUE(QFileInfo(folder.filePath("Taken.dwf")).isDir());
     EXPECT_FALSE(QFile::exists(folder.filePath("Taken.dwf.part")));
+    ASSERT_TRUE(earlier.open(QIODevice::ReadOnly));
+    EXPECT_EQ(earlier.readAll(), "earlier");
 
     HostDocument stranger(folder.filePath("Other.ipt").toStdString(), {});
     DataMedium medium{folder.filePath("Other.dwf").toStdString()};
