@@ -235,6 +235,29 @@ std::vector<std::uint8_t> HostView::drawOffscreen(int width, int height) {
     return pixels;
 }
 
+bool HostView::drawAtSize(int width, int height, const std::function<void()>& draw) {
+    if (!m_ready || !m_scene.loaded()) return false;
+    makeCurrent();
+    m_surface->drawOffscreen(width, height);
+    tessaro::setViewport(width, height);
+    const tessaro::Camera camera = tessaro::currentCamera();
+    tessaro::viewState().setViewBox(camera.centre, camera.size);
+    draw();
+    m_surface->drawOffscreen(0, 0);
+    tessaro::setViewport(m_surface->width(), m_surface->height());
+    tessaro::viewState().setViewBox(camera.centre, camera.size);
+    QWidget::update();
+    return true;
+}
+
+int HostView::pixelWidth() const {
+    return m_surface->width();
+}
+
+int HostView::pixelHeight() const {
+    return m_surface->height();
+}
+
 bool HostView::saveBitmap(const std::string& fileName, std::int32_t& width, std::int32_t& height) {
     if (!m_ready || !m_scene.loaded()) return false;
     const int viewWidth = m_surface->width(), viewHeight = m_surface->height();

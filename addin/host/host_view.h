@@ -54,6 +54,16 @@ class HostView final : public QOpenGLWidget, public CadView {
                     std::int32_t& height) override;
     CadCamera& camera() override { return m_camera; }
 
+    // Calls `draw` with the view's context current and its camera projected for a
+    // picture of width x height, then gives the view its own size back. False when
+    // there is no picture to draw.
+    bool drawAtSize(int width, int height, const std::function<void()>& draw);
+    // Puts the camera back where it was (after another sheet was shown, say).
+    void setCamera(const tessaro::Camera& camera) { storeCamera(camera); }
+    // The view's own size in device pixels.
+    int pixelWidth() const;
+    int pixelHeight() const;
+
   protected:
     void initializeGL() override;
     void resizeGL(int width, int height) override;

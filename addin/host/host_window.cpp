@@ -16,7 +16,9 @@
 
 #include <algorithm>
 
+#include "app/scene_view.h"
 #include "host/addin_loader.h"
+#include "host/host_feedback.h"
 #include "host/host_services.h"
 #include "host/host_view.h"
 
@@ -25,6 +27,7 @@ namespace exportal {
 namespace {
 
 constexpr const char* kAddInClassId = "{52A3CF6E-ECED-4692-ACDA-7866FD6A446A}";
+constexpr const char* kNoViewToPublish = "There is no view to publish as DWF.";
 
 // The private event of save-a-copy: the name of the copy.
 class SaveCopyEvent final : public QEvent {
@@ -100,16 +103,18 @@ bool HostDwfTranslator::hasSaveCopyAsOptions(CadDocument&, const TranslationCont
     return true;
 }
 
-bool HostDwfTranslator::saveCopyAs(CadDocument&, const TranslationContext&, const NameValueMap&,
-                                   const DataMedium& medium) {
-    m_report("This host cannot publish " + medium.fileName + " as DWF yet.");
-    return false;
+bool HostDwfTranslator::saveCopyAs(CadDocument& document, const TranslationContext& context,
+                                   const NameValueMap& options, const DataMedium& medium) {
+    return m_publish(document, context, options, medium);
 }
 
 HostWindow::HostWindow(int softwareVersion)
     : m_softwareVersion(softwareVersion),
       m_dwfTranslator(std::make_unique<HostDwfTranslator>(
-          [this](const std::string& text) { showMessage(QString::fromStdString(text)); })) {
+          [this](CadDocument& document, const TranslationContext& context,
+                 const NameValueMap& options, const DataMedium& medium) {
+              return publishDwf(document, context, options, medium);
+          })) {
     m_view = new HostView(this);
     setCentralWidget(m_view);
     buildMenus();
@@ -310,8 +315,91 @@ bool HostWindow::saveCopy(const std::string& fileName) {
         showMessage("The copy " + QString::fromStdString(fileName) + " cannot be written.");
         return false;
     }
+    if (suffix == "dwf") {
+        // A copy without options publishes what the translator publishes by default.
+        DwfPublication record{fileName, false, {}, {}, m_silent, 0};
+        const std::string problem = writeDwf(fileName, false, record.sheets);
+        m_dwfPublications.push_back(std::move(record));
+        if (problem.empty()) return true;
+        showMessage(QString::fromStdString(problem));
+        return false;
+    }
     showMessage("This host cannot save a copy as ." + suffix + " yet.");
     return false;
+}
+
+bool HostWindow::publishDwf(CadDocument& document, const TranslationContext& context,
+                            const NameValueMap& options, const DataMedium& medium) {
+    BusyFlag busy(m_busy);
+    DwfPublication record{medium.fileName, true, context, options, m_silent, 0};
+    std::string problem;
+    if (&document != m_document.get()) {
+        problem = "Only the active document can be published as DWF.";
+    } else if (medium.fileName.empty()) {
+        problem = "The DWF copy needs a file name.";
+    } else {
+        problem = writeDwf(medium.fileName, optionIsOn(options, "Publish_All_Sheets", false),
+                           record.sheets);
+    }
+    m_dwfPublications.push_back(std::move(record));
+    if (!problem.empty()) {
+        showMessage(QString::fromStdString(problem));
+        return false;
+    }
+    // The copy is made either way; a viewer that cannot start is only reported.
+    if (optionIsOn(options, "Launch_Viewer", false) && !launchDwfViewer(medium.fileName)) {
+        showMessage("Plotwick cannot be started to show " +
+                    QString::fromStdString(medium.fileName) + ".");
+    }
+    return true;
+}
+
+// The view as it is now, as one sheet.
+std::string HostWindow::captureView(const std::string& title, std::vector<SheetPicture>& pictures) {
+    const int width = m_view->pixelWidth(), height = m_view->pixelHeight();
+    SheetPicture& picture = pictures.emplace_back(SheetPicture{title, {}});
+    std::string error;
+    bool captured = false;
+    m_view->drawAtSize(width, height, [&] {
+        captured = captureShadedPicture(width, height, picture.picture, error);
+    });
+    if (captured) return {};
+    return error.empty() ? kNoViewToPublish : error;
+}
+
+// Every sheet of a drawing as the Sheet menu shows it; the active sheet keeps the
+// camera the user gave it and is shown again afterwards.
+std::string HostWindow::captureAllSheets(std::vector<SheetPicture>& pictures) {
+    const int active = m_document->activeSheet();
+    const tessaro::Camera camera = tessaro::currentCamera();
+    std::string problem;
+    for (int position = 1; position <= m_document->sheetCount() && problem.empty(); ++position) {
+        activateSheet(position);
+        if (position == active) m_view->setCamera(camera);
+        problem = captureView(m_document->sheetName(position), pictures);
+    }
+    activateSheet(active);
+    m_view->setCamera(camera);
+    return problem;
+}
+
+// A drawing's sheet is named as the Sheet menu names it; any other document after
+// its file.
+std::string HostWindow::writeDwf(const std::string& fileName, bool allSheets, int& sheetCount) {
+    sheetCount = 0;
+    if (activeView() == nullptr) return kNoViewToPublish;
+    std::vector<SheetPicture> pictures;
+    const bool drawing = m_document->sheetCount() > 0;
+    const std::string title = drawing
+                                  ? m_document->activeSheetName()
+                                  : QFileInfo(QString::fromStdString(m_document->fullFileName()))
+                                        .completeBaseName()
+                                        .toStdString();
+    std::string problem =
+        allSheets && drawing ? captureAllSheets(pictures) : captureView(title, pictures);
+    if (!problem.empty() || !writeViewDwf(fileName, pictures, problem)) return problem;
+    sheetCount = static_cast<int>(pictures.size());
+    return {};
 }
 
 int HostWindow::addInCount() const {

@@ -14,6 +14,7 @@
 #include "host/addin_server.h"
 #include "host/cad_host.h"
 #include "host/drawing_sheets.h"
+#include "host/host_dwf.h"
 
 class QActionGroup;
 class QMenu;
@@ -23,19 +24,20 @@ namespace exportal {
 
 class HostView;
 
-// The host's DWF translator. It takes options for every document; the DWF writer
-// itself is not part of this host yet, so a save fails and says so.
+// The host's DWF translator: it takes options for every document and publishes the
+// active one through the host, which draws its view into the package.
 class HostDwfTranslator final : public CadTranslator {
   public:
-    explicit HostDwfTranslator(std::function<void(const std::string&)> report)
-        : m_report(std::move(report)) {}
+    using Publish = std::function<bool(CadDocument&, const TranslationContext&, const NameValueMap&,
+                                       const DataMedium&)>;
+    explicit HostDwfTranslator(Publish publish) : m_publish(std::move(publish)) {}
     bool hasSaveCopyAsOptions(CadDocument& document, const TranslationContext& context,
                               NameValueMap& options) override;
     bool saveCopyAs(CadDocument& document, const TranslationContext& context,
                     const NameValueMap& options, const DataMedium& medium) override;
 
   private:
-    std::function<void(const std::string&)> m_report;
+    Publish m_publish;
 };
 
 class HostDocument final : public CadDocument {
@@ -84,6 +86,9 @@ class HostWindow final : public QMainWindow, public CadHost {
     QMenu* addInsMenu() { return m_addInsMenu; }
     QToolBar* addInsToolBar() { return m_addInsToolBar; }
     QString statusText() const;
+    // Every DWF copy asked of the host, through the translator or save-a-copy, with
+    // what it received.
+    const std::vector<DwfPublication>& dwfPublications() const { return m_dwfPublications; }
 
     // Where the host's message boxes go; null restores the message box.
     using MessageHandler = std::function<void(const QString& text)>;
@@ -122,6 +127,11 @@ class HostWindow final : public QMainWindow, public CadHost {
     void showMessage(const QString& text);
     void notifySave(std::int32_t timing);
     bool saveCopy(const std::string& fileName);
+    bool publishDwf(CadDocument& document, const TranslationContext& context,
+                    const NameValueMap& options, const DataMedium& medium);
+    std::string writeDwf(const std::string& fileName, bool allSheets, int& sheetCount);
+    std::string captureView(const std::string& title, std::vector<SheetPicture>& pictures);
+    std::string captureAllSheets(std::vector<SheetPicture>& pictures);
     void updateTitle();
     void showActiveDocument();
     void fillSheetMenu();
@@ -137,6 +147,7 @@ class HostWindow final : public QMainWindow, public CadHost {
     std::vector<SaveEventSink*> m_sinks;
     std::string m_pendingCopyName;
     std::unique_ptr<HostDwfTranslator> m_dwfTranslator;
+    std::vector<DwfPublication> m_dwfPublications;
     bool m_silent = false;
     bool m_busy = false;
 };
