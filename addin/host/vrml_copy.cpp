@@ -43,18 +43,28 @@ class MemoryStream final : public tessaro::InputStream {
     qsizetype m_offset = 0;
 };
 
-void appendNumber(std::string& out, double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.9g", std::isfinite(value) ? value : 0.0);
+// Coordinates are doubles; colours, normals and texture coordinates are floats, whose
+// seven digits are all they hold.
+constexpr int kDoubleDigits = 15;
+constexpr int kFloatDigits = 7;
+
+void appendNumber(std::string& out, double value, int digits = kDoubleDigits) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%.*g", digits, std::isfinite(value) ? value : 0.0);
     out += text;
 }
 
-void appendTriple(std::string& out, double x, double y, double z) {
-    appendNumber(out, x);
+void appendTriple(std::string& out, double x, double y, double z, int digits = kDoubleDigits) {
+    appendNumber(out, x, digits);
     out += ' ';
-    appendNumber(out, y);
+    appendNumber(out, y, digits);
     out += ' ';
-    appendNumber(out, z);
+    appendNumber(out, z, digits);
+}
+
+void appendColour(std::string& out, const float* rgb) {
+    appendTriple(out, std::clamp(rgb[0], 0.0f, 1.0f), std::clamp(rgb[1], 0.0f, 1.0f),
+                 std::clamp(rgb[2], 0.0f, 1.0f), kFloatDigits);
 }
 
 double clamp01(double value) {
@@ -68,18 +78,18 @@ std::string appearanceNode(const MaterialRecord* m, bool unlit) {
     if (m != nullptr) {
         const float* colour = unlit ? m->diffuse : m->emissive;
         out += " diffuseColor ";
-        appendTriple(out, clamp01(m->diffuse[0]), clamp01(m->diffuse[1]), clamp01(m->diffuse[2]));
+        appendColour(out, m->diffuse);
         out += " ambientIntensity ";
-        appendNumber(out, clamp01((m->ambient[0] + m->ambient[1] + m->ambient[2]) / 3.0));
+        appendNumber(out, clamp01((m->ambient[0] + m->ambient[1] + m->ambient[2]) / 3.0),
+                     kFloatDigits);
         out += " specularColor ";
-        appendTriple(out, clamp01(m->specular[0]), clamp01(m->specular[1]),
-                     clamp01(m->specular[2]));
+        appendColour(out, m->specular);
         out += " emissiveColor ";
-        appendTriple(out, clamp01(colour[0]), clamp01(colour[1]), clamp01(colour[2]));
+        appendColour(out, colour);
         out += " shininess ";
-        appendNumber(out, clamp01(m->shininess / 128.0));
+        appendNumber(out, clamp01(m->shininess / 128.0), kFloatDigits);
         out += " transparency ";
-        appendNumber(out, clamp01(1.0 - m->alpha));
+        appendNumber(out, clamp01(1.0 - m->alpha), kFloatDigits);
     }
     return out + " } }\n";
 }
@@ -155,7 +165,7 @@ std::string faceSet(const DrawableMesh& mesh, const std::vector<std::uint32_t>& 
         for (std::int32_t row : normals.rows()) {
             const tessaro::NormalRecord& n = mesh.normals[static_cast<std::uint32_t>(row)];
             out += ' ';
-            appendTriple(out, n.x, n.y, n.z);
+            appendTriple(out, n.x, n.y, n.z, kFloatDigits);
             out += ',';
         }
         out += " ] }\n";
@@ -166,9 +176,9 @@ std::string faceSet(const DrawableMesh& mesh, const std::vector<std::uint32_t>& 
         for (std::int32_t row : texCoords.rows()) {
             const tessaro::TexCoordRecord& t = mesh.texCoords[static_cast<std::uint32_t>(row)];
             out += ' ';
-            appendNumber(out, t.u);
+            appendNumber(out, t.u, kFloatDigits);
             out += ' ';
-            appendNumber(out, t.v);
+            appendNumber(out, t.v, kFloatDigits);
             out += ',';
         }
         out += " ] }\n";
@@ -363,9 +373,8 @@ void VrmlConsumer::appendObject(std::string& out, std::int32_t handle, int depth
 std::string VrmlConsumer::vrml() const {
     std::string out = "#VRML V2.0 utf8\n";
     if (m_background) {
-        const float* c = m_background->colour;
         out += "Background { skyColor [ ";
-        appendTriple(out, clamp01(c[0]), clamp01(c[1]), clamp01(c[2]));
+        appendColour(out, m_background->colour);
         out += " ] }\n";
     }
     out += "Group {\nchildren [\n";

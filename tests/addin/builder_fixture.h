@@ -30,11 +30,12 @@ class BuilderTest : public AddInTest {
         AddInTest::TearDown();
     }
 
-    // The host with m/Gear.ipt open (the sample grid world, its position moved by
+    // The host with m/Gear.ipt open: a sample world (the grid's object moved to
     // `position` when given).
-    std::unique_ptr<HostWindow> hostWithGear(const QByteArray& position = {}) {
+    std::unique_ptr<HostWindow> hostWithGear(const QByteArray& position = {},
+                                             const QString& sampleName = "grid.xgl") {
         gear = folder.filePath("m/Gear.ipt");
-        QFile sample(QStringLiteral(EXPORTAL_SAMPLES "/grid.xgl"));
+        QFile sample(QStringLiteral(EXPORTAL_SAMPLES "/") + sampleName);
         EXPECT_TRUE(sample.open(QIODevice::ReadOnly));
         QByteArray content = sample.readAll();
         if (!position.isEmpty())
