@@ -193,6 +193,19 @@ TEST_F(BuilderTest, SaveVrmlWritesACopyThatVtkReadsWithTheDocumentsCounts) {
     }
 }
 
+// A world the viewer refuses gives no copy; the host says why, with the viewer's message.
+TEST_F(BuilderTest, SaveVrmlOfAnInvalidWorldWritesNothing) {
+    const QString path = folder.filePath("m/Broken.ipt");
+    writeFile(path, "<WORLD><MESH><F><FV><PREF>7</PREF></FV></F></MESH></WORLD>");
+    auto host = startHost();
+    ASSERT_TRUE(host->openDocument(path));
+    hostMessages.clear();
+    pressCommand(*host, kVrmlCommand);
+    EXPECT_FALSE(QFile::exists(folder.filePath("m/Broken.wrl")));
+    ASSERT_EQ(hostMessages.size(), 1);
+    EXPECT_TRUE(hostMessages[0].front().isDigit()) << hostMessages[0].toStdString();
+}
+
 // Runs the packaged executable under wine the way "View When Done" starts it.
 class PackagedViewerUnderWine : public PackagedViewer {
   protected:
