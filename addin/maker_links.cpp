@@ -5,7 +5,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 
-#include "program_launch.h"
+#include "shell_open.h"
 
 namespace exportal {
 
@@ -27,7 +27,8 @@ class LinkLabel final : public QLabel {
         QLabel::enterEvent(event);
     }
     void mouseReleaseEvent(QMouseEvent* event) override {
-        if (m_active && event->button() == Qt::LeftButton) ShellOpen(m_address);
+        if (m_active && event->button() == Qt::LeftButton)
+            ShellOpen(m_address.toStdString(), "Open", "", "", 0);
         QLabel::mouseReleaseEvent(event);
     }
 

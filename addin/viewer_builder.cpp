@@ -14,7 +14,7 @@
 #include <fstream>
 
 #include "addin_folder.h"
-#include "program_launch.h"
+#include "shell_open.h"
 #include "user_prompts.h"
 
 namespace exportal {
@@ -75,6 +75,11 @@ QPlainTextEdit* compilerWindow(QWidget* owner) {
     window->resize(640, 400);
     window->show();
     return window;
+}
+
+bool isWindowsExecutable(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && file.read(2) == "MZ";
 }
 
 // A Windows build of the compiler runs through wine.
@@ -299,7 +304,8 @@ bool ViewerBuilder::compile(const std::string& exeName, const std::string& scrip
 void ViewerBuilder::launch(const std::string& exeName) {
     m_dialog.setStatus("Launching Viewer");
     yieldToHost();
-    if (startProgram(QString::fromStdString(exeName)) == 0)
+    constexpr int kNormalWithFocus = 1;
+    if (!ShellOpen(exeName, "Open", "", "", kNormalWithFocus))
         showMessage(m_dialog.owner(), "Failed to Launch the Viewer");
 }
 

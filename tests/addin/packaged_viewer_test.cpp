@@ -12,7 +12,7 @@
 #include <QtEndian>
 
 #include "builder_fixture.h"
-#include "program_launch.h"
+#include "shell_open.h"
 #include "xgl/document_info.h"
 
 namespace exportal::testing {

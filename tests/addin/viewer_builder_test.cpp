@@ -100,7 +100,7 @@ TEST_F(BuilderTest, ExecutableIsReplacedOnlyWhenTheCompilerSucceeds) {
         {"fails", "echo 'File: \"x\" -> no files found.' >&2; echo 'Error on line 4' >&2; exit 1",
          false, failed + "\rError on line 4"},
         {"crashes", "kill -SEGV $$", false, failed + "\rThe compiler ended with exit code 11."},
-        {"hangs", "sleep 20", false, failed + "\rThe compiler did not finish within 1 s.",
+        {"hangs", "exec sleep 20", false, failed + "\rThe compiler did not finish within 1 s.",
          std::chrono::seconds(1)},
         // Still reading the exported file a second after it started.
         {"slow", "sleep 1; cat \"$zgl\" > \"$out\" || exit 4", true, {}},
