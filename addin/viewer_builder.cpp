@@ -237,6 +237,13 @@ bool ViewerBuilder::CompileViewer(std::string exeName, const std::string& export
     // The next run starts from the template again, whatever happened to this one.
     m_dialog.LoadScriptTemplate();
     if (!written) return false;
+    // The compiler would only say which script line failed.
+    const QString packed = QDir(QString::fromStdString(folder))
+                               .filePath(QString::fromStdString(m_recipe.packedProgram));
+    if (script.find(m_recipe.packedProgram) != std::string::npos && !QFileInfo::exists(packed)) {
+        failed("The program to pack is missing: " + packed);
+        return false;
+    }
 
     m_dialog.setStatus("Changing Dir to:" + QString::fromStdString(folder));
     yieldToHost();

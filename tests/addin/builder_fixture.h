@@ -23,6 +23,8 @@ class BuilderTest : public AddInTest {
         ASSERT_TRUE(QDir(folder.path()).mkpath("m"));
         addin = folder.filePath("addin");
         setAddInFolder(addin.toStdString());
+        // The viewer the package carries; the compiler needs only a file.
+        writeFile(addin + "/Tessaro.exe", "MZ a viewer stand-in");
     }
     void TearDown() override {
         setAddInFolder({});

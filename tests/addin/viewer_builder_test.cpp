@@ -70,7 +70,7 @@ TEST_F(BuilderTest, UnsavedDocumentIsRefusedAndNothingIsWritten) {
         EXPECT_EQ(messages,
                   QStringList{"You must first save your file before you can Export to XGL"});
     }
-    EXPECT_EQ(QDir(addin).entryList(QDir::Files), QStringList{});
+    EXPECT_EQ(QDir(addin).entryList({"*.nsi"}, QDir::Files), QStringList{});
 }
 
 // A compiler in the add-in's folder that the test writes: it notes its arguments and
