@@ -192,6 +192,46 @@ TEST_F(BuilderTest, SaveVrmlWritesACopyThatVtkReadsWithTheDocumentsCounts) {
     }
 }
 
+// VTK leaves rotations out, so the Transform's rotation is read here: the axis and
+// angle that turn the object's frame (right, up, forward) into the world's.
+TEST_F(BuilderTest, SaveVrmlTurnsObjectsByTheirFrame) {
+    struct Case {
+        QByteArray forward, up;
+        double axis[3], angle;
+    } cases[] = {
+        {"0,0,1", "0,1,0", {0, 0, 1}, 0},
+        {"1,0,0", "0,1,0", {0, 1, 0}, M_PI / 2},
+        {"0,0,-1", "0,1,0", {0, 1, 0}, M_PI},  // half a turn: the axis comes from the diagonal
+        {"0,-1,0", "0,0,1", {1, 0, 0}, M_PI / 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.forward.toStdString() + " " + c.up.toStdString());
+        const QString path = folder.filePath("m/Turned.ipt");
+        QByteArray world = contentOf(EXPORTAL_SAMPLES "/grid.xgl");
+        world.replace("<FORWARD>0,0,1</FORWARD><UP>0,1,0</UP>",
+                      "<FORWARD>" + c.forward + "</FORWARD><UP>" + c.up + "</UP>");
+        writeFile(path, world);
+        auto host = startHost();
+        ASSERT_TRUE(host->openDocument(path));
+        pressCommand(*host, kVrmlCommand);
+        const QString wrl = contentOf(folder.filePath("m/Turned.wrl"));
+        const qsizetype at = wrl.indexOf("rotation ");
+        ASSERT_GE(at, 0);
+        const QStringList numbers = wrl.mid(at + 9, wrl.indexOf('\n', at) - at - 9).split(' ');
+        ASSERT_EQ(numbers.size(), 4);
+        // An axis and its opposite with the opposite angle are the same turn.
+        const double sign = numbers[0].toDouble() * c.axis[0] + numbers[1].toDouble() * c.axis[1] +
+                                        numbers[2].toDouble() * c.axis[2] <
+                                    0
+                                ? -1
+                                : 1;
+        EXPECT_NEAR(sign * numbers[3].toDouble(), c.angle, 1e-9);
+        if (c.angle == 0) continue;
+        for (int i = 0; i < 3; ++i)
+            EXPECT_NEAR(sign * numbers[i].toDouble(), c.axis[i], 1e-9);
+    }
+}
+
 // A world the viewer refuses gives no copy; the host says why, with the viewer's message.
 TEST_F(BuilderTest, SaveVrmlOfAnInvalidWorldWritesNothing) {
     const QString path = folder.filePath("m/Broken.ipt");
