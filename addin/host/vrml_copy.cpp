@@ -71,10 +71,21 @@ double clamp01(double value) {
     return std::clamp(value, 0.0, 1.0);
 }
 
+// A mesh's text is made before it is placed; its textures are marked by handle and
+// become their node (or a USE of it) when the file is put together.
+constexpr char kTextureMark = '\x01';
+
 // OpenGL's shininess runs to 128, VRML's to 1. Lines and points are not lit in VRML:
 // their colour is the emissive one, so they show the material's diffuse colour.
-std::string appearanceNode(const MaterialRecord* m, bool unlit) {
-    std::string out = "appearance Appearance { material Material {";
+std::string appearanceNode(const MaterialRecord* m, bool unlit, std::int32_t texture = kNone) {
+    std::string out = "appearance Appearance {";
+    if (texture != kNone) {
+        out += ' ';
+        out += kTextureMark;
+        out += std::to_string(texture);
+        out += kTextureMark;
+    }
+    out += " material Material {";
     if (m != nullptr) {
         const float* colour = unlit ? m->diffuse : m->emissive;
         out += " diffuseColor ";
@@ -92,6 +103,21 @@ std::string appearanceNode(const MaterialRecord* m, bool unlit) {
         appendNumber(out, clamp01(1.0 - m->alpha), kFloatDigits);
     }
     return out + " } }\n";
+}
+
+// A texture's image as a PixelTexture. Both put the first pixel row at the bottom.
+std::string pixelTexture(const tessaro::TextureImageRecord& image, bool repeat) {
+    std::string out = "PixelTexture { image " + std::to_string(image.width) + ' ' +
+                      std::to_string(image.height) + " 4";
+    const std::size_t pixels = static_cast<std::size_t>(image.width) * image.height;
+    char hex[16];
+    for (std::size_t i = 0; i < pixels; ++i) {
+        const std::uint8_t* p = image.pixels.get() + 4 * i;
+        std::snprintf(hex, sizeof hex, " 0x%02X%02X%02X%02X", p[0], p[1], p[2], p[3]);
+        out += hex;
+    }
+    const char* wrap = repeat ? "TRUE" : "FALSE";
+    return out + " repeatS " + wrap + " repeatT " + wrap + " }";
 }
 
 // The rows of one of a mesh's tables that a set of primitives uses, numbered afresh.
@@ -211,18 +237,27 @@ std::string pointSet(const DrawableMesh& mesh, const std::vector<std::uint32_t>&
     return out + " ] }\n}\n";
 }
 
-// The primitives of one kind grouped by material, in the order materials are met;
-// primitives whose positions are outside the mesh are left out.
-template <typename Primitive>
-std::map<std::int32_t, std::vector<std::uint32_t>> byMaterial(
-    const tessaro::RecordBlock<Primitive>& primitives, std::uint32_t positionCount) {
-    std::map<std::int32_t, std::vector<std::uint32_t>> groups;
+// The texture handle a face refers to; kNone for none.
+std::int32_t textureOf(const DrawableMesh& mesh, const tessaro::FaceRecord& face) {
+    if (!inTable(face.texture, mesh.textureRefs.count())) return kNone;
+    const tessaro::TextureUse* use = mesh.textureRefs[static_cast<std::uint32_t>(face.texture)];
+    return use != nullptr ? use->handle : kNone;
+}
+
+using Look = std::pair<std::int32_t, std::int32_t>;  // material, texture
+
+// The primitives of one kind grouped by material and texture; primitives whose
+// positions are outside the mesh are left out.
+template <typename Primitive, typename LookOf>
+std::map<Look, std::vector<std::uint32_t>> byLook(const tessaro::RecordBlock<Primitive>& primitives,
+                                                  std::uint32_t positionCount, LookOf lookOf) {
+    std::map<Look, std::vector<std::uint32_t>> groups;
     for (std::uint32_t i = 0; i < primitives.count; ++i) {
         const Primitive& primitive = primitives[i];
         const bool whole = std::all_of(
             std::begin(primitive.vertex), std::end(primitive.vertex),
             [&](const tessaro::Vertex& v) { return inTable(v.position, positionCount); });
-        if (whole) groups[primitive.material].push_back(i);
+        if (whole) groups[lookOf(primitive)].push_back(i);
     }
     return groups;
 }
@@ -233,14 +268,23 @@ std::string meshShapes(const DrawableMesh& mesh) {
                    ? &mesh.materials[static_cast<std::uint32_t>(index)]
                    : nullptr;
     };
+    const auto untextured = [](const auto& primitive) { return Look{primitive.material, kNone}; };
+    const auto textured = [&](const tessaro::FaceRecord& face) {
+        return Look{face.material, textureOf(mesh, face)};
+    };
     std::string out;
     const std::uint32_t positions = mesh.positions.count;
-    for (const auto& [index, faces] : byMaterial(mesh.faces, positions))
-        out += "Shape {\n" + appearanceNode(material(index), false) + faceSet(mesh, faces) + "}\n";
-    for (const auto& [index, lines] : byMaterial(mesh.lines, positions))
-        out += "Shape {\n" + appearanceNode(material(index), true) + lineSet(mesh, lines) + "}\n";
-    for (const auto& [index, points] : byMaterial(mesh.points, positions))
-        out += "Shape {\n" + appearanceNode(material(index), true) + pointSet(mesh, points) + "}\n";
+    for (const auto& [look, faces] : byLook(mesh.faces, positions, textured)) {
+        out += "Shape {\n" + appearanceNode(material(look.first), false, look.second) +
+               faceSet(mesh, faces) + "}\n";
+    }
+    for (const auto& [look, lines] : byLook(mesh.lines, positions, untextured))
+        out +=
+            "Shape {\n" + appearanceNode(material(look.first), true) + lineSet(mesh, lines) + "}\n";
+    for (const auto& [look, points] : byLook(mesh.points, positions, untextured)) {
+        out += "Shape {\n" + appearanceNode(material(look.first), true) + pointSet(mesh, points) +
+               "}\n";
+    }
     return out;
 }
 
@@ -283,6 +327,9 @@ class VrmlConsumer final : public tessaro::SceneConsumer {
         tessaro::Transform transform;       // an object's placement
         std::vector<std::int32_t> members;  // an object's children, a group's chunks
         std::int32_t mesh = kNone;          // an object's mesh or mesh group
+        std::int32_t image = kNone;         // a texture's image
+        bool repeat = true;                 // a texture's wrap mode
+        std::unique_ptr<tessaro::TextureImageRecord> pixels;  // an image
     };
 
     void worldDone(std::unique_ptr<tessaro::WorldRecord> world) override {
@@ -307,9 +354,17 @@ class VrmlConsumer final : public tessaro::SceneConsumer {
         return add(std::move(entry));
     }
     std::int32_t addData(std::unique_ptr<tessaro::DataRecord>) override { return add({}); }
-    std::int32_t addTexture(std::unique_ptr<tessaro::TextureRecord>) override { return add({}); }
-    std::int32_t addTextureImage(std::unique_ptr<tessaro::TextureImageRecord>) override {
-        return add({});
+    std::int32_t addTexture(std::unique_ptr<tessaro::TextureRecord> texture) override {
+        Entry entry;
+        entry.image = texture->imageHandle;
+        entry.repeat = texture->wrap == tessaro::kWrapRepeat;
+        return add(std::move(entry));
+    }
+    std::int32_t addTextureImage(std::unique_ptr<tessaro::TextureImageRecord> image) override {
+        Entry entry;
+        if (!image->included && image->pixels && image->width > 0 && image->height > 0)
+            entry.pixels = std::move(image);
+        return add(std::move(entry));
     }
     std::int32_t addExtGeom(std::unique_ptr<tessaro::ExtGeomRecord>) override { return add({}); }
     void showError(const char* text) override {
@@ -321,37 +376,67 @@ class VrmlConsumer final : public tessaro::SceneConsumer {
     void setLighting(std::unique_ptr<tessaro::LightingRecord>) override {}
 
     const std::string& error() const { return m_error; }
-    std::string vrml() const;
+    std::string vrml();
 
   private:
     std::int32_t add(Entry entry) {
         m_entries.push_back(std::move(entry));
         return static_cast<std::int32_t>(m_entries.size() - 1);
     }
-    void appendGeometry(std::string& out, std::int32_t handle, int depth) const;
-    void appendObject(std::string& out, std::int32_t handle, int depth) const;
+    void appendGeometry(std::string& out, std::int32_t handle, int depth);
+    std::string textureField(std::int32_t texture);
+    void placeTextures(std::string& out, std::size_t from);
+    void appendObject(std::string& out, std::int32_t handle, int depth);
 
     std::vector<Entry> m_entries;
     std::unique_ptr<tessaro::WorldRecord> m_world;
     std::unique_ptr<tessaro::BackgroundRecord> m_background;
     std::string m_error;
+    std::vector<bool> m_textureWritten;  // per handle: its node is in the file, USE it
 };
 
 // A reference cycle never completes in the parser; the bound keeps a broken table from
 // recursing without end all the same.
 constexpr int kDeepestNesting = 1000;
 
-void VrmlConsumer::appendGeometry(std::string& out, std::int32_t handle, int depth) const {
+// The first use of a texture in the file carries its node, later ones name it.
+std::string VrmlConsumer::textureField(std::int32_t texture) {
+    const auto count = static_cast<std::uint32_t>(m_entries.size());
+    if (!inTable(texture, count)) return {};
+    const Entry& entry = m_entries[static_cast<std::size_t>(texture)];
+    if (!inTable(entry.image, count) || !m_entries[static_cast<std::size_t>(entry.image)].pixels)
+        return {};
+    const std::string name = "T" + std::to_string(texture);
+    m_textureWritten.resize(count);
+    if (m_textureWritten[static_cast<std::size_t>(texture)]) return "texture USE " + name;
+    m_textureWritten[static_cast<std::size_t>(texture)] = true;
+    return "texture DEF " + name + ' ' +
+           pixelTexture(*m_entries[static_cast<std::size_t>(entry.image)].pixels, entry.repeat);
+}
+
+void VrmlConsumer::placeTextures(std::string& out, std::size_t from) {
+    std::size_t at = from;
+    while ((at = out.find(kTextureMark, at)) != std::string::npos) {
+        const std::size_t end = out.find(kTextureMark, at + 1);
+        const std::string field = textureField(std::stoi(out.substr(at + 1, end - at - 1)));
+        out.replace(at, end + 1 - at, field);
+        at += field.size();
+    }
+}
+
+void VrmlConsumer::appendGeometry(std::string& out, std::int32_t handle, int depth) {
     if (!inTable(handle, static_cast<std::uint32_t>(m_entries.size())) || depth > kDeepestNesting)
         return;
     const Entry& entry = m_entries[static_cast<std::size_t>(handle)];
+    const std::size_t start = out.size();
     out += entry.shapes;
+    placeTextures(out, start);
     if (!entry.isObject)
         for (std::int32_t chunk : entry.members)
             appendGeometry(out, chunk, depth + 1);
 }
 
-void VrmlConsumer::appendObject(std::string& out, std::int32_t handle, int depth) const {
+void VrmlConsumer::appendObject(std::string& out, std::int32_t handle, int depth) {
     if (!inTable(handle, static_cast<std::uint32_t>(m_entries.size())) || depth > kDeepestNesting)
         return;
     const Entry& entry = m_entries[static_cast<std::size_t>(handle)];
@@ -370,7 +455,7 @@ void VrmlConsumer::appendObject(std::string& out, std::int32_t handle, int depth
     out += "]\n}\n";
 }
 
-std::string VrmlConsumer::vrml() const {
+std::string VrmlConsumer::vrml() {
     std::string out = "#VRML V2.0 utf8\n";
     if (m_background) {
         out += "Background { skyColor [ ";

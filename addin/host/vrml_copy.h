@@ -1,8 +1,9 @@
 // The stand-in host's VRML copy of a document: its XGL world read with the viewer's
 // parser and written as a VRML 97 file. Every object becomes a Transform with its
 // placement; every mesh becomes Shapes whose Appearance carries the XGL material, with
-// IndexedFaceSets (coordinates, normals, texture coordinates), IndexedLineSets and
-// PointSets; the world's background colour becomes a Background.
+// IndexedFaceSets (coordinates, normals, texture coordinates, the texture's pixels as a
+// PixelTexture), IndexedLineSets and PointSets; the world's background colour becomes
+// a Background.
 #pragma once
 
 #include <QByteArray>

@@ -151,7 +151,10 @@ TEST_F(BuilderTest, SaveVrmlWritesACopyThatVtkReadsWithTheDocumentsCounts) {
     struct Case {
         const char* sample;
         QByteArray position;
-    } cases[] = {{"grid.xgl", "5,-2,3.5"}, {"house.xgl", {}}};
+        QByteArray expectedText;  // VTK does not read textures: the file is looked at
+    } cases[] = {
+        {"grid.xgl", "5,-2,3.5", "Background { skyColor"},
+        {"house.xgl", {}, "texture DEF T1 PixelTexture { image 8 8 4 0x4C9A3AFF 0x3A7D2CFF"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.sample);
         auto host = hostWithGear(c.position, c.sample);
@@ -161,6 +164,7 @@ TEST_F(BuilderTest, SaveVrmlWritesACopyThatVtkReadsWithTheDocumentsCounts) {
         EXPECT_EQ(hostMessages, QStringList{});
         const QString wrl = folder.filePath("m/Gear.wrl");
         ASSERT_TRUE(contentOf(wrl).startsWith("#VRML V2.0 utf8\n"));
+        EXPECT_TRUE(contentOf(wrl).contains(c.expectedText));
         // Kept for a person to look at in a VRML viewer.
         QDir().mkpath(EXPORTAL_SCREENSHOT_OUT);
         QFile::remove(EXPORTAL_SCREENSHOT_OUT "/" + QString(c.sample) + ".wrl");
