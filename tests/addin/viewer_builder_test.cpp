@@ -3,6 +3,7 @@
 // succeeds slowly or is missing.
 #include <QCheckBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 
 #include "builder_fixture.h"
@@ -61,6 +62,45 @@ TEST_F(BuilderTest, TemplateFileGivesTheTemplateOrTheDefaultWithItsMessage) {
         EXPECT_EQ(vrml->templateText(), c.expectedTemplate);
         EXPECT_EQ(messages.size(), std::min<qsizetype>(1, c.messagesPerInstance.size()));
     }
+}
+
+TEST_F(BuilderTest, DialogsLoadAndStoreTheSharedXglKeys) {
+    storeXgl({{"XGLUseAltDir", "0"},
+              {"TessaroWhenDone", "0"},
+              {"XGLShowScript", "1"},
+              {"XGLDelXGL", "1"},
+              {"XGLAltDir", "/stored"}});
+    auto host = startHost();
+    XglCompilerDialog* xgl = openDialog(*host, kCompiledXglCommand);
+    EXPECT_EQ(xgl->windowTitle(), "Compiled XGL");
+    EXPECT_EQ(xgl->chkDeleteXGL->toolTip(), "Removes intermediate XGL file after compiling");
+    EXPECT_EQ(xgl->txtAltDir->text(), "/stored");
+    EXPECT_FALSE(xgl->txtAltDir->isEnabled());
+    const std::pair<QCheckBox*, const char*> boxes[] = {{xgl->chkAlternate, "XGLUseAltDir"},
+                                                        {xgl->chkViewWhenDone, "TessaroWhenDone"},
+                                                        {xgl->chkShowScript, "XGLShowScript"},
+                                                        {xgl->chkDeleteXGL, "XGLDelXGL"}};
+    for (const auto& [box, key] : boxes) {
+        SCOPED_TRACE(key);
+        const bool loaded = box->isChecked();
+        EXPECT_EQ(loaded, readSetting(kXglCompilerApplication, key) == "1");
+        box->click();
+        EXPECT_EQ(readSetting(kXglCompilerApplication, key), loaded ? "0" : "1");
+    }
+    EXPECT_TRUE(xgl->txtAltDir->isEnabled());
+    // Typed text is used, not stored; a chosen folder is stored and checks the box.
+    xgl->txtAltDir->setText("/typed");
+    xgl->chkAlternate->click();
+    EXPECT_EQ(readSetting(kXglCompilerApplication, "XGLAltDir"), "/stored");
+    setFolderPicker([](QWidget*, const QString&) { return QString("/chosen"); });
+    xgl->cmdBrowse->click();
+    EXPECT_EQ(readSetting(kXglCompilerApplication, "XGLAltDir"), "/chosen");
+    EXPECT_EQ(readSetting(kXglCompilerApplication, "XGLUseAltDir"), "1");
+    // The VRML dialog reads what the other stored.
+    XglCompilerDialog* vrml = openDialog(*host, kVrmlCommand);
+    EXPECT_EQ(vrml->txtAltDir->text(), "/chosen");
+    EXPECT_TRUE(vrml->chkAlternate->isChecked());
+    EXPECT_EQ(vrml->cmdCompile->text(), "Save VRML");
 }
 
 TEST_F(BuilderTest, UnsavedDocumentIsRefusedAndNothingIsWritten) {
