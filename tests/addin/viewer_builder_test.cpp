@@ -195,5 +195,17 @@ TEST_F(BuilderTest, MissingCompilerIsNamedWithWhereItWasLookedFor) {
     EXPECT_EQ(leftovers(), QStringList{});
 }
 
+// A folder in the script's place cannot be opened as a file; the template is whole for
+// the next run.
+TEST_F(BuilderTest, ScriptThatCannotBeWrittenStopsBeforeCompiling) {
+    ASSERT_TRUE(QDir(addin).mkpath("XGLScript.nsi/kept"));
+    auto host = hostWithGear();
+    XglCompilerDialog* dialog = pressCommand(*host, kCompiledXglCommand);
+    EXPECT_EQ(messages, QStringList{"Failed to open: " + addin + "/XGLScript.nsi"});
+    EXPECT_EQ(dialog->templateText(), DefaultScriptTemplate());
+    EXPECT_FALSE(QFile::exists(folder.filePath("m/Gear.exe")));
+    EXPECT_EQ(dialog->lblStatus->text(), "Saving:" + folder.filePath("m/Gear.zgl"));
+}
+
 }  // namespace
 }  // namespace exportal::testing
