@@ -10,6 +10,7 @@
 #include "frm_settings.h"
 #include "frm_to_jpeg.h"
 #include "frm_to_sterio.h"
+#include "frm_to_xgl.h"
 
 namespace exportal {
 
@@ -32,6 +33,10 @@ AddInDialog* createDialog(int commandId) {
             return new frmToJpeg;
         case kStereoCommand:
             return new frmToSterio;
+        case kCompiledXglCommand:
+            return new frmToXGL;
+        case kVrmlCommand:
+            return new frmToVRML;
         default:
             return nullptr;
     }

@@ -8,4 +8,8 @@ namespace exportal {
 // it packs live there.
 std::string addInFolder();
 
+// Puts the add-in's files in another folder, as an installation elsewhere would (tests
+// use their own); empty text returns to the library's folder.
+void setAddInFolder(const std::string& folder);
+
 }  // namespace exportal

@@ -25,7 +25,7 @@ bool nativeProgram(const QString& path) {
 bool startProgram(const QString& program, const QStringList& arguments, const QString& directory) {
     const QFileInfo info(program);
     if (info.suffix().compare("exe", Qt::CaseInsensitive) == 0 && !nativeProgram(program)) {
-        const QString wine = QStandardPaths::findExecutable("wine");
+        const QString wine = wineLoader();
         if (wine.isEmpty()) return false;
         return QProcess::startDetached(wine, QStringList{program} + arguments, directory);
     }
@@ -33,6 +33,15 @@ bool startProgram(const QString& program, const QStringList& arguments, const QS
 }
 
 }  // namespace
+
+QString wineLoader() {
+    for (const char* name : {"wine", "wine64"}) {
+        const QString found = QStandardPaths::findExecutable(name);
+        if (!found.isEmpty()) return found;
+    }
+    const QString debianLoader = "/usr/lib/wine/wine64";
+    return QFileInfo(debianLoader).isExecutable() ? debianLoader : QString();
+}
 
 bool ShellOpen(const std::string& file, const std::string& verb, const std::string& parameters,
                const std::string& directory, int /*showCommand*/) {

@@ -1,6 +1,8 @@
 // Starting programs and opening documents the way the Windows shell's open verb would.
 #pragma once
 
+#include <QString>
+
 #include <string>
 
 namespace exportal {
@@ -13,5 +15,9 @@ namespace exportal {
 // here choose their own windows. True when the start succeeded.
 bool ShellOpen(const std::string& file, const std::string& verb, const std::string& parameters,
                const std::string& directory, int showCommand);
+
+// The wine loader that runs Windows programs here: "wine" or "wine64" on PATH, else
+// the loader of Debian's wine64 package, which is not on PATH; empty without wine.
+QString wineLoader();
 
 }  // namespace exportal

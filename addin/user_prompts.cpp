@@ -39,6 +39,16 @@ void showWarning(QWidget* owner, const QString& title, const QString& text) {
     QMessageBox::warning(owner, title, text, QMessageBox::Ok);
 }
 
+void showCritical(QWidget* owner, const QString& text) {
+    if (messageHandler()) {
+        messageHandler()(owner, text);
+        return;
+    }
+    QString shown = text;
+    shown.replace("\r\n", "\n");
+    QMessageBox::critical(owner, "Exportal", shown, QMessageBox::Ok);
+}
+
 void setMessageHandler(MessageHandler handler) {
     messageHandler() = std::move(handler);
 }

@@ -20,6 +20,9 @@ void setMessageHandler(MessageHandler handler);
 // the same handler as showMessage.
 void showWarning(QWidget* owner, const QString& title, const QString& text);
 
+// A message box with the critical icon and an OK button; tests see it like the others.
+void showCritical(QWidget* owner, const QString& text);
+
 // The folder picker titled "Select JPEG Target Directory"; empty text when cancelled.
 QString BrowseForFolder(QWidget* owner);
 using FolderPicker = std::function<QString(QWidget* owner, const QString& title)>;

@@ -10,6 +10,11 @@ packages=(
     qt6-base-dev libqt6opengl6-dev qt6-qpa-plugins xvfb xauth
     libturbojpeg0-dev
     clang libclang-rt-14-dev
+    # The packaged viewer: the NSIS compiler builds it, a Windows test program built
+    # with mingw-w64 stands in for the viewer, and 64-bit wine runs it in the tests.
+    nsis g++-mingw-w64-x86-64 wine64
+    # An outside VRML 97 reader (VTK's importer) checks the host's VRML copies.
+    python3-vtk9
 )
 
 missing=()

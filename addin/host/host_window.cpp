@@ -21,6 +21,7 @@
 #include "host/host_feedback.h"
 #include "host/host_services.h"
 #include "host/host_view.h"
+#include "host/vrml_copy.h"
 
 namespace exportal {
 
@@ -322,6 +323,12 @@ bool HostWindow::saveCopy(const std::string& fileName) {
         m_dwfPublications.push_back(std::move(record));
         if (problem.empty()) return true;
         showMessage(QString::fromStdString(problem));
+        return false;
+    }
+    if (suffix == "wrl") {
+        std::string error;
+        if (writeVrmlCopy(m_document->content(), fileName, error)) return true;
+        showMessage(QString::fromStdString(error));
         return false;
     }
     showMessage("This host cannot save a copy as ." + suffix + " yet.");

@@ -104,7 +104,7 @@ TEST_F(StandInHostTest, SaveCopyAsZglWritesTheDocumentCompressed) {
 
     // The command alone has no name to save to.
     EXPECT_FALSE(host->startCommand(kSaveCopyCommand));
-    EXPECT_FALSE(saveCopyAs(*host, folder.filePath("Gear.wrl").toStdString()));
+    EXPECT_FALSE(saveCopyAs(*host, folder.filePath("Gear.stl").toStdString()));
 }
 
 struct TimingRecorder final : SaveEventSink {

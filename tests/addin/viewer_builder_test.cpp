@@ -1,0 +1,211 @@
+// The packaged-viewer builder with a compiler the tests script: templates and their
+// messages, placeholders, and what the builder does when the compiler fails, hangs,
+// succeeds slowly or is missing.
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "builder_fixture.h"
+#include "host/host_services.h"
+
+namespace exportal::testing {
+namespace {
+
+TEST(ScriptPlaceholders, AreReplacedInOrderMatchingCase) {
+    const auto values = xglPackageRecipe().placeholders("/d/Gear.exe", "/m/Gear.zgl", "/a");
+    EXPECT_EQ(substitutePlaceholders(
+                  "#EXE_FILENAME|#XGL_FILENAME|#XGL_FILE_ONLY|#XGL_APP_PATH|#xgl_filename", values),
+              "/d/Gear.exe|/m/Gear.zgl|Gear.zgl|/a|#xgl_filename");
+    // "#XGL_FILENAME" goes first and does not match inside the name alone.
+    EXPECT_EQ(substitutePlaceholders("File #XGL_FILE_ONLY", values), "File Gear.zgl");
+    EXPECT_EQ(substitutePlaceholders("no placeholder here", values), "no placeholder here");
+}
+
+TEST_F(BuilderTest, TemplateFileGivesTheTemplateOrTheDefaultWithItsMessage) {
+    const QString path = folder.filePath("addin/Tessaro.nsi");
+    const QString missing = "Not Found or Empty file: " + path + "\r\nusing built in default";
+    const QString unreadable = "Failed to open: " + path + "\r\nusing build in default";
+    struct Case {
+        const char* name;
+        std::function<void()> make;
+        std::string expectedTemplate;
+        QStringList messagesPerInstance;
+    } cases[] = {
+        {"missing", [] {}, DefaultScriptTemplate(), {missing}},
+        {"empty", [&] { writeFile(path, ""); }, DefaultScriptTemplate(), {missing}},
+        // A folder by that name has a length but cannot be read; this message is not
+        // limited to once.
+        {"unreadable",
+         [&] { QDir(addin).mkdir("Tessaro.nsi"); },
+         DefaultScriptTemplate(),
+         {unreadable, unreadable}},
+        {"own", [&] { writeFile(path, "Name \"Mine\"\r\n"); }, "Name \"Mine\"\r\n", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(path);
+        QDir(addin).rmdir("Tessaro.nsi");
+        c.make();
+        auto host = startHost();
+        messages.clear();
+        XglCompilerDialog* dialog = openDialog(*host, kCompiledXglCommand);
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(dialog->templateText(), c.expectedTemplate);
+        // Loading the same instance again warns once more only for an unreadable file.
+        dialog->cmdDone->click();
+        openDialog(*host, kCompiledXglCommand);
+        EXPECT_EQ(messages, c.messagesPerInstance);
+        // A new instance warns again.
+        messages.clear();
+        XglCompilerDialog* vrml = openDialog(*host, kVrmlCommand);
+        EXPECT_EQ(vrml->templateText(), c.expectedTemplate);
+        EXPECT_EQ(messages.size(), std::min<qsizetype>(1, c.messagesPerInstance.size()));
+    }
+}
+
+TEST_F(BuilderTest, DialogsLoadAndStoreTheSharedXglKeys) {
+    storeXgl({{"XGLUseAltDir", "0"},
+              {"TessaroWhenDone", "0"},
+              {"XGLShowScript", "1"},
+              {"XGLDelXGL", "1"},
+              {"XGLAltDir", "/stored"}});
+    auto host = startHost();
+    XglCompilerDialog* xgl = openDialog(*host, kCompiledXglCommand);
+    EXPECT_EQ(xgl->windowTitle(), "Compiled XGL");
+    EXPECT_EQ(xgl->chkDeleteXGL->toolTip(), "Removes intermediate XGL file after compiling");
+    EXPECT_EQ(xgl->txtAltDir->text(), "/stored");
+    EXPECT_FALSE(xgl->txtAltDir->isEnabled());
+    const std::pair<QCheckBox*, const char*> boxes[] = {{xgl->chkAlternate, "XGLUseAltDir"},
+                                                        {xgl->chkViewWhenDone, "TessaroWhenDone"},
+                                                        {xgl->chkShowScript, "XGLShowScript"},
+                                                        {xgl->chkDeleteXGL, "XGLDelXGL"}};
+    for (const auto& [box, key] : boxes) {
+        SCOPED_TRACE(key);
+        const bool loaded = box->isChecked();
+        EXPECT_EQ(loaded, readSetting(kXglCompilerApplication, key) == "1");
+        box->click();
+        EXPECT_EQ(readSetting(kXglCompilerApplication, key), loaded ? "0" : "1");
+    }
+    EXPECT_TRUE(xgl->txtAltDir->isEnabled());
+    // Typed text is used, not stored; a chosen folder is stored and checks the box.
+    xgl->txtAltDir->setText("/typed");
+    xgl->chkAlternate->click();
+    EXPECT_EQ(readSetting(kXglCompilerApplication, "XGLAltDir"), "/stored");
+    setFolderPicker([](QWidget*, const QString&) { return QString("/chosen"); });
+    xgl->cmdBrowse->click();
+    EXPECT_EQ(readSetting(kXglCompilerApplication, "XGLAltDir"), "/chosen");
+    EXPECT_EQ(readSetting(kXglCompilerApplication, "XGLUseAltDir"), "1");
+    // The VRML dialog reads what the other stored.
+    XglCompilerDialog* vrml = openDialog(*host, kVrmlCommand);
+    EXPECT_EQ(vrml->txtAltDir->text(), "/chosen");
+    EXPECT_TRUE(vrml->chkAlternate->isChecked());
+    EXPECT_EQ(vrml->cmdCompile->text(), "Save VRML");
+}
+
+TEST_F(BuilderTest, UnsavedDocumentIsRefusedAndNothingIsWritten) {
+    auto host = startHost();
+    for (int command : {kCompiledXglCommand, kVrmlCommand}) {
+        pressCommand(*host, command);
+        EXPECT_EQ(messages,
+                  QStringList{"You must first save your file before you can Export to XGL"});
+    }
+    EXPECT_EQ(QDir(addin).entryList({"*.nsi"}, QDir::Files), QStringList{});
+}
+
+// A compiler in the add-in's folder that the test writes: it notes its arguments and
+// working folder, then does what the case says with the OutFile it was given ($out)
+// and the exported file the script packs ($zgl).
+void writeCompiler(const QString& addin, const QByteArray& body) {
+    QFile file(addin + "/MAKENSIS.EXE");
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(
+        "#!/bin/sh\nprintf '%s\\n' \"$@\" > args.txt; pwd >> args.txt\n"
+        "out=${3#-XOutFile \\\"}; out=${out%\\\"}\n"
+        "zgl=$(sed -n 's/^!define XGL_FILE \"\\(.*\\)\"\\r$/\\1/p' \"$2\")\n" +
+        body + "\n");
+    file.close();
+    file.setPermissions(file.permissions() | QFile::ExeOwner);
+}
+
+TEST_F(BuilderTest, ExecutableIsReplacedOnlyWhenTheCompilerSucceeds) {
+    const QByteArray failed = "Failed to compile the XGL to EXE";
+    struct Case {
+        const char* name;
+        QByteArray compiler;
+        bool built;
+        QString message;
+        std::chrono::milliseconds limit = std::chrono::seconds(20);
+    } cases[] = {
+        {"fails", "echo 'File: \"x\" -> no files found.' >&2; echo 'Error on line 4' >&2; exit 1",
+         false, failed + "\rError on line 4"},
+        {"crashes", "kill -SEGV $$", false, failed + "\rThe compiler ended with exit code 11."},
+        {"hangs", "exec sleep 20", false, failed + "\rThe compiler did not finish within 1 s.",
+         std::chrono::seconds(1)},
+        // Still reading the exported file a second after it started.
+        {"slow", "sleep 1; cat \"$zgl\" > \"$out\" || exit 4", true, {}},
+    };
+    auto host = hostWithGear();
+    storeXgl({{"TessaroWhenDone", "0"}, {"XGLDelXGL", "1"}, {"XGLShowScript", "1"}});
+    const QString exe = folder.filePath("m/Gear.exe");
+    const QString zgl = folder.filePath("m/Gear.zgl");
+    const QString reference = folder.filePath("reference.zgl");
+    ASSERT_TRUE(writeZglCopy(contentOf(gear), reference.toStdString()));
+    const QByteArray expectedZgl = contentOf(reference);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        writeCompiler(addin, c.compiler);
+        setCompilerTimeLimit(c.limit);
+        writeFile(exe, "the executable of an earlier build");
+        XglCompilerDialog* dialog = pressCommand(*host, kCompiledXglCommand);
+        // The scripted compiler packs the exported file as it is.
+        EXPECT_EQ(contentOf(exe),
+                  c.built ? expectedZgl : QByteArray("the executable of an earlier build"));
+        EXPECT_EQ(messages, c.message.isEmpty() ? QStringList{} : QStringList{c.message});
+        EXPECT_EQ(dialog->lblStatus->text(), c.built ? "Finished" : QString(failed));
+        // Deleted only after a compiler that finished with it; kept after a failure.
+        EXPECT_EQ(QFile::exists(zgl), !c.built);
+        EXPECT_EQ(leftovers(), QStringList{});
+        EXPECT_TRUE(dialog->cmdCompile->isEnabled());
+        const QStringList args = QString(contentOf(addin + "/args.txt")).split('\n');
+        ASSERT_GE(args.size(), 4);
+        EXPECT_EQ(args[0], "-XTarget amd64-unicode");
+        EXPECT_EQ(args[1], addin + "/XGLScript.nsi");
+        EXPECT_EQ(args[3], addin);
+        // "Show Script" shows the compiler's words in a window of its own.
+        EXPECT_NE(dialog->findChild<QWidget*>("compilerOutput"), nullptr);
+    }
+}
+
+TEST_F(BuilderTest, MissingCompilerIsNamedWithWhereItWasLookedFor) {
+    auto host = hostWithGear();
+    storeXgl({{"TessaroWhenDone", "0"}, {"XGLDelXGL", "1"}});
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", folder.filePath("m").toUtf8());
+    pressCommand(*host, kCompiledXglCommand);
+    qputenv("PATH", path);
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(
+        messages[0].startsWith("Failed to compile the XGL to EXE\rThe NSIS compiler was "
+                               "not found. Looked for " +
+                               addin + "/MAKENSIS.EXE and makensis on PATH"))
+        << messages[0].toStdString();
+    EXPECT_FALSE(QFile::exists(folder.filePath("m/Gear.exe")));
+    EXPECT_TRUE(QFile::exists(folder.filePath("m/Gear.zgl")));
+    EXPECT_EQ(leftovers(), QStringList{});
+}
+
+// A folder in the script's place cannot be opened as a file; the template is whole for
+// the next run.
+TEST_F(BuilderTest, ScriptThatCannotBeWrittenStopsBeforeCompiling) {
+    ASSERT_TRUE(QDir(addin).mkpath("XGLScript.nsi/kept"));
+    auto host = hostWithGear();
+    XglCompilerDialog* dialog = pressCommand(*host, kCompiledXglCommand);
+    EXPECT_EQ(messages, QStringList{"Failed to open: " + addin + "/XGLScript.nsi"});
+    EXPECT_EQ(dialog->templateText(), DefaultScriptTemplate());
+    EXPECT_FALSE(QFile::exists(folder.filePath("m/Gear.exe")));
+    EXPECT_EQ(dialog->lblStatus->text(), "Saving:" + folder.filePath("m/Gear.zgl"));
+}
+
+}  // namespace
+}  // namespace exportal::testing
