@@ -15,13 +15,28 @@
 
 namespace {
 
+constexpr int kEdgeSlack = 1;
+
 int channelDistance(QRgb a, QRgb b) {
     return std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
                      std::abs(qBlue(a) - qBlue(b))});
 }
 
-// Pixels further apart than the tolerance in any channel differ; at most MAX_PERCENT of
-// them may. The differing pixels are painted red on a faded copy for a person to see.
+// Two rasterisers put edges up to a pixel apart, so a pixel differs only when no pixel
+// next to it in the other picture is within the tolerance in every channel.
+bool matchesNearby(const QImage& other, int x, int y, QRgb colour, int tolerance) {
+    for (int dy = -kEdgeSlack; dy <= kEdgeSlack; ++dy) {
+        for (int dx = -kEdgeSlack; dx <= kEdgeSlack; ++dx) {
+            const int nx = x + dx, ny = y + dy;
+            if (nx < 0 || ny < 0 || nx >= other.width() || ny >= other.height()) continue;
+            if (channelDistance(other.pixel(nx, ny), colour) <= tolerance) return true;
+        }
+    }
+    return false;
+}
+
+// At most MAX_PERCENT of the pixels may differ, in either direction. The differing
+// pixels are painted red on a faded copy for a person to see.
 int compare(const QImage& a, const QImage& b, int tolerance, double maxPercent,
             const QString& diffPath) {
     if (a.isNull() || b.isNull() || a.size() != b.size()) {
@@ -32,7 +47,8 @@ int compare(const QImage& a, const QImage& b, int tolerance, double maxPercent,
     long differing = 0;
     for (int y = 0; y < a.height(); ++y) {
         for (int x = 0; x < a.width(); ++x) {
-            const bool differs = channelDistance(a.pixel(x, y), b.pixel(x, y)) > tolerance;
+            const bool differs = !matchesNearby(b, x, y, a.pixel(x, y), tolerance) ||
+                                 !matchesNearby(a, x, y, b.pixel(x, y), tolerance);
             differing += differs;
             const QRgb faded = qRgb(128 + qGray(a.pixel(x, y)) / 2, 128 + qGray(a.pixel(x, y)) / 2,
                                     128 + qGray(a.pixel(x, y)) / 2);
