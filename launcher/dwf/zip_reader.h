@@ -18,6 +18,7 @@ namespace plotwick::internal {
 
 class ZipReader {
   public:
+    // The reader keeps a view of `data`, which must outlive it.
     explicit ZipReader(std::span<const std::uint8_t> data);
 
     // False when no central directory was found or it is damaged.
