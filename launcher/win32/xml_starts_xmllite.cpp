@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <xmllite.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -75,6 +76,16 @@ void reportElement(IXmlReader& reader, const XmlStartHandler& handler) {
     handler(name, attributes);
 }
 
+// The wording of the Linux build's parser where the cause is the same: the text ended
+// before the document did (or held no element at all).
+std::string errorText(HRESULT status) {
+    constexpr HRESULT kInputEnded = static_cast<HRESULT>(0xC00CEE01);
+    if (SUCCEEDED(status) || status == kInputEnded) return "no element found";
+    char code[16];
+    std::snprintf(code, sizeof code, "%08lX", static_cast<unsigned long>(status));
+    return std::string("not well-formed (XmlLite error 0x") + code + ")";
+}
+
 }  // namespace
 
 bool readXmlStarts(std::string_view xml, const XmlStartHandler& handler, std::string& error) {
@@ -93,15 +104,9 @@ bool readXmlStarts(std::string_view xml, const XmlStartHandler& handler, std::st
         reportElement(*reader, handler);
     }
     if (SUCCEEDED(status) && sawElement) return true;
-    UINT line = 1;
+    UINT line = 0;
     reader->GetLineNumber(&line);
-    char code[16];
-    std::snprintf(code, sizeof code, "%08lX", static_cast<unsigned long>(status));
-    // The wording of the Linux build's parser where the cause is the same.
-    error = std::string(sawElement || FAILED(status)
-                            ? "not well-formed (XmlLite error 0x" + std::string(code) + ")"
-                            : "no element found") +
-            " at line " + std::to_string(line);
+    error = errorText(status) + " at line " + std::to_string(std::max(line, 1u));
     return false;
 }
 

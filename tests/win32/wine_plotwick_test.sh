@@ -2,21 +2,15 @@
 # RunPlotwick.exe under wine: its GDI drawing of sample DWF files matches the Linux
 # plotwick's picture of the same files (edges may lie a pixel apart; beyond that at most
 # 0.1% of the pixels, the size of the sample's text, may differ: the fonts are not the
-# same), and its window opens on the launcher's background with
-# the sheet drawn. Pictures, differences and the screenshot stay in WORK to look at.
+# same), and its window opens on the launcher's background with the sheet drawn. Pictures, differences and the screenshot stay in WORK to look at.
 # Usage: wine_plotwick_test.sh PLOTWICK PICTURE_TOOL TEST_DATA WINDOWS_BUILD WORK
 set -euo pipefail
 plotwick="$1" tool="$2" data="$3" windows_build="$4" work="$5"
 exe="$windows_build/launcher/win32/RunPlotwick.exe"
 
-skip() {
-    echo "SKIPPED: $*"
-    exit 77
-}
+# shellcheck source=wine_env.sh
+source "$(dirname "$0")/wine_env.sh"
 [ -f "$exe" ] || skip "no $exe (scripts/cross_build.sh makes it)"
-wine="$(command -v wine64 || command -v wine || true)"
-[ -z "$wine" ] && [ -x /usr/lib/wine/wine64 ] && wine=/usr/lib/wine/wine64
-[ -n "$wine" ] || skip "wine is not installed"
 command -v xvfb-run >/dev/null || skip "xvfb-run is not installed"
 
 # A display of our own, so that no other test's window is in the screenshot.
@@ -25,16 +19,7 @@ if [ -z "${PLOTWICK_WINE_DISPLAY:-}" ]; then
         bash "$0" "$@"
 fi
 
-mkdir -p "$work"
-export WINEPREFIX="$work/wineprefix" WINEDEBUG=-all
-wineserver="$(dirname "$wine")/wineserver"
-[ -x "$wineserver" ] || wineserver="$(command -v wineserver || echo "${wine%64}server64")"
-trap '"$wineserver" -k 2>/dev/null || true' EXIT
-if [ ! -d "$WINEPREFIX" ]; then
-    started=$(date +%s%N)
-    "$wine" wineboot -i >/dev/null 2>&1
-    echo "wine prefix made in $((($(date +%s%N) - started) / 1000000)) ms"
-fi
+wine_prepare "$work"
 
 # The fuzz corpus keeps whole files behind one mode byte.
 tail -c +2 "$data/dwf-fuzz-corpus/single-stream-dwf" >"$work/every.dwf"
