@@ -37,28 +37,57 @@ for name in every package; do
         "$work/${name}_difference.png" || failed=1
 done
 
-# The window: Form1 on the background colour, the sheet's blue triangle drawn in it.
-(cd "$work" && exec "$wine" "$exe" every.dwf) &
-shown=0
-for _ in $(seq 1 60); do
-    sleep 0.5
-    "$tool" grab "$work/window.png" 2>/dev/null || continue
-    background=$("$tool" count "$work/window.png" 237 237 214)
-    blue=$("$tool" count "$work/window.png" 0 0 255)
-    if [ "$background" -gt 50000 ] && [ "$blue" -gt 500 ]; then
-        shown=1
-        break
-    fi
-done
-if [ "$shown" = 1 ]; then
-    echo "window: $background background pixels, $blue blue pixels of the sheet"
-else
-    echo "window: no window with the drawn sheet appeared (screenshot in $work/window.png)"
+# Pixels of one colour in the screenshot $1.
+pixels() { "$tool" count "$work/$1.png" "$2" "$3" "$4"; }
+
+# Starts RunPlotwick.exe with the arguments after the screenshot's name, grabs the
+# screen until at least MIN pixels of R G B show (or 30 s passed) and ends the program.
+# Usage: screenshot NAME R G B MIN ARGUMENT...
+screenshot() {
+    local name="$1" r="$2" g="$3" b="$4" min="$5"
+    shift 5
+    (cd "$work" && exec "$wine" "$exe" "$@") &
+    local program=$! i
+    for i in $(seq 1 60); do
+        sleep 0.5
+        "$tool" grab "$work/$name.png" 2>/dev/null || continue
+        [ "$(pixels "$name" "$r" "$g" "$b")" -ge "$min" ] && break
+    done
+    kill "$program" 2>/dev/null || true
+    wait "$program" 2>/dev/null || true
+}
+
+# A name with a blank, in double quotes, is one argument: the sheet is drawn (its blue
+# triangle) on white paper, with the background beside it.
+cp "$work/every.dwf" "$work/My Part.dwf"
+screenshot window 0 0 255 500 "My Part.dwf"
+echo "window: $(pixels window 237 237 214) background, $(pixels window 255 255 255) paper," \
+    "$(pixels window 0 0 255) blue pixels"
+[ "$(pixels window 237 237 214)" -gt 50000 ] && [ "$(pixels window 0 0 255)" -ge 500 ] || {
+    echo "the window did not show the sheet of \"My Part.dwf\""
     failed=1
-fi
+}
 if command -v xwininfo >/dev/null; then
+    (cd "$work" && exec "$wine" "$exe") &
+    program=$!
+    sleep 3
     xwininfo -root -tree | grep -q '"Form1"' || { echo "no window captioned Form1"; failed=1; }
+    kill "$program" 2>/dev/null || true
+    wait "$program" 2>/dev/null || true
 else
     echo "xwininfo is not installed: the caption is not checked"
 fi
+
+# A file it cannot open is reported inside the window in dark red.
+screenshot missing 160 0 0 50 "Missing.dwf"
+echo "missing file: $(pixels missing 160 0 0) pixels of the message"
+[ "$(pixels missing 160 0 0)" -ge 50 ] || { echo "the missing file was not reported"; failed=1; }
+
+# Without an argument the component stays empty: background, no paper, no message.
+screenshot empty 237 237 214 390000
+[ "$(pixels empty 237 237 214)" -ge 390000 ] && [ "$(pixels empty 255 255 255)" = 0 ] &&
+    [ "$(pixels empty 160 0 0)" = 0 ] || {
+    echo "the window without an argument is not empty"
+    failed=1
+}
 exit "$failed"
