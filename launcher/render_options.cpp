@@ -26,11 +26,11 @@ const Sheet* sheetToRender(const DwfDocument& document, const RenderOptions& opt
     return &document.sheets[static_cast<std::size_t>(options.sheet - 1)];
 }
 
-int renderUsage(const char* problem) {
+int renderUsage(const char* problem, const char* program, const char* picture) {
     std::fprintf(stderr,
-                 "plotwick: %s\nusage: plotwick [FILE]\n"
-                 "       plotwick --render FILE -o OUT.png [--sheet N] [--size WxH]\n",
-                 problem);
+                 "%s: %s\nusage: %s [FILE]\n"
+                 "       %s --render FILE -o OUT.%s [--sheet N] [--size WxH]\n",
+                 program, problem, program, program, picture);
     return kRenderUsage;
 }
 

@@ -28,7 +28,8 @@ bool parseRenderOptions(const std::vector<std::string>& arguments, RenderOptions
 // has no such sheet.
 const Sheet* sheetToRender(const DwfDocument& document, const RenderOptions& options);
 
-// Prints the problem and the usage to standard error; returns kRenderUsage.
-int renderUsage(const char* problem);
+// Prints the problem and the usage of `program`, whose pictures are `picture` files, to
+// standard error; returns kRenderUsage.
+int renderUsage(const char* problem, const char* program = "plotwick", const char* picture = "png");
 
 }  // namespace plotwick

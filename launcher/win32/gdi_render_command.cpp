@@ -66,12 +66,13 @@ bool drawToBmp(const Sheet& sheet, const RenderOptions& options) {
 
 int runGdiRenderCommand(const std::vector<std::string>& arguments) {
     RenderOptions options;
-    if (!parseRenderOptions(arguments, options)) return renderUsage("bad arguments");
+    if (!parseRenderOptions(arguments, options))
+        return renderUsage("bad arguments", "RunPlotwick.exe", "bmp");
     const DwfDocument document = readDwfFile(options.input);
     const Sheet* sheet = sheetToRender(document, options);
     if (sheet == nullptr) return kRenderIncomplete;
     if (!drawToBmp(*sheet, options)) {
-        std::fprintf(stderr, "plotwick: cannot write %s\n", options.output.c_str());
+        std::fprintf(stderr, "RunPlotwick.exe: cannot write %s\n", options.output.c_str());
         return kRenderUsage;
     }
     // What was read is drawn, but a sheet that stopped early is not reported as whole.
