@@ -3,6 +3,7 @@
 //   picture_tool count IMAGE R G B                            pixels of one colour
 //   picture_tool grab OUT.png                                 screenshot of $DISPLAY
 //   picture_tool png IN OUT.png                               convert, to look at it
+//   picture_tool resize TITLE W H                             resize an X window by name
 #include <QGuiApplication>
 #include <QImage>
 #include <QPixmap>
@@ -12,6 +13,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+
+#include "x_window.h"
 
 namespace {
 
@@ -71,7 +74,7 @@ long count(const QImage& image, QRgb colour) {
 }
 
 int usage() {
-    std::fprintf(stderr, "usage: picture_tool compare|count|grab|png ...\n");
+    std::fprintf(stderr, "usage: picture_tool compare|count|grab|png|resize ...\n");
     return 2;
 }
 
@@ -93,6 +96,8 @@ int main(int argc, char** argv) {
                                                          std::atoi(argv[5]))));
         return 0;
     }
+    if (mode == "resize" && argc == 5)
+        return resizeWindowNamed(argv[2], std::atoi(argv[3]), std::atoi(argv[4])) ? 0 : 1;
     if (mode == "png" && argc == 4) return QImage(argv[2]).save(argv[3], "PNG") ? 0 : 1;
     return usage();
 }

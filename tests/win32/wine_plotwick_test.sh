@@ -53,18 +53,29 @@ screenshot() {
         "$tool" grab "$work/$name.png" 2>/dev/null || continue
         [ "$(pixels "$name" "$r" "$g" "$b")" -ge "$min" ] && break
     done
+    if [ -n "${resize_to:-}" ]; then
+        # shellcheck disable=SC2086  # width and height
+        "$tool" resize Form1 $resize_to && sleep 1 && "$tool" grab "$work/${name}_resized.png"
+    fi
     kill "$program" 2>/dev/null || true
     wait "$program" 2>/dev/null || true
 }
 
 # A name with a blank, in double quotes, is one argument: the sheet is drawn (its blue
 # triangle) on white paper, with the background beside it.
+# Resized to a client area of 1000 x 700, the component still fills it: the refitted
+# 700 x 700 paper between two 150-pixel strips of background.
 cp "$work/every.dwf" "$work/My Part.dwf"
-screenshot window 0 0 255 500 "My Part.dwf"
+resize_to="1000 700" screenshot window 0 0 255 500 "My Part.dwf"
 echo "window: $(pixels window 237 237 214) background, $(pixels window 255 255 255) paper," \
     "$(pixels window 0 0 255) blue pixels"
 [ "$(pixels window 237 237 214)" -gt 50000 ] && [ "$(pixels window 0 0 255)" -ge 500 ] || {
     echo "the window did not show the sheet of \"My Part.dwf\""
+    failed=1
+}
+echo "resized: $(pixels window_resized 237 237 214) background pixels (210000 when filled)"
+[ "$(pixels window_resized 237 237 214)" -ge 200000 ] || {
+    echo "the component did not follow the window's new size"
     failed=1
 }
 if command -v xwininfo >/dev/null; then
