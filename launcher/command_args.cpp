@@ -1,5 +1,7 @@
 #include "command_args.h"
 
+#include <algorithm>
+
 namespace plotwick {
 
 std::vector<std::string> GetCommandArgs(std::string_view commandLine, int maximum) {
@@ -25,6 +27,18 @@ std::vector<std::string> GetCommandArgs(std::string_view commandLine, int maximu
         }
     }
     return arguments;
+}
+
+std::string_view withoutProgramName(std::string_view commandLine) {
+    std::size_t end = 0;
+    if (commandLine.starts_with('"')) {
+        end = commandLine.find('"', 1);
+        end = end == std::string_view::npos ? commandLine.size() : end + 1;
+    } else {
+        end = std::min(commandLine.find_first_of(" \t"), commandLine.size());
+    }
+    const std::size_t rest = commandLine.find_first_not_of(" \t", end);
+    return rest == std::string_view::npos ? std::string_view() : commandLine.substr(rest);
 }
 
 std::string commandLineOf(const std::vector<std::string>& arguments) {

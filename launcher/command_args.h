@@ -15,6 +15,10 @@ inline constexpr int kDefaultMaximumArguments = 10;
 std::vector<std::string> GetCommandArgs(std::string_view commandLine,
                                         int maximum = kDefaultMaximumArguments);
 
+// A whole Windows command line without the program name in front of it (written in
+// double quotes or ending at the first blank), and without the blanks after it.
+std::string_view withoutProgramName(std::string_view commandLine);
+
 // The command-line text of already split arguments: those with blanks or nothing in
 // them are written in double quotes, so that GetCommandArgs gives them back whole.
 std::string commandLineOf(const std::vector<std::string>& arguments);

@@ -8,6 +8,8 @@ cd "$root"
 
 bash scripts/setup.sh
 
+# The Windows programs first, so that the suite's wine tests can run them.
+bash scripts/cross_build.sh build-win
 bash scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 # The window tests need a display: a virtual one serves the whole run. Without
 # -noreset the server restarts whenever its last client leaves, and a test that

@@ -1,52 +1,13 @@
 #include "dwf/package_xml.h"
 
-#include <expat.h>
-
 #include <cstdlib>
-#include <cstring>
-#include <functional>
-#include <map>
-#include <memory>
+
+#include "dwf/xml_starts.h"
 
 namespace plotwick::internal {
 namespace {
 
-using Attributes = std::map<std::string, std::string>;
-using StartHandler = std::function<void(const std::string&, const Attributes&)>;
-
-// Element and attribute names without their prefix: files write both "dwf:href" and
-// "href".
-std::string localName(const char* name) {
-    const char* colon = std::strrchr(name, ':');
-    return colon != nullptr ? colon + 1 : name;
-}
-
-void onStart(void* data, const XML_Char* name, const XML_Char** attributes) {
-    Attributes map;
-    for (int i = 0; attributes[i] != nullptr; i += 2) {
-        map[localName(attributes[i])] = attributes[i + 1];
-    }
-    (*static_cast<StartHandler*>(data))(localName(name), map);
-}
-
-bool parseXml(std::string_view xml, StartHandler handler, std::string& error) {
-    std::unique_ptr<XML_ParserStruct, decltype(&XML_ParserFree)> parser(XML_ParserCreate(nullptr),
-                                                                        &XML_ParserFree);
-    if (!parser) {
-        error = "out of memory";
-        return false;
-    }
-    XML_SetUserData(parser.get(), &handler);
-    XML_SetStartElementHandler(parser.get(), onStart);
-    if (xml.size() > static_cast<std::size_t>(INT32_MAX) ||
-        XML_Parse(parser.get(), xml.data(), static_cast<int>(xml.size()), XML_TRUE) !=
-            XML_STATUS_OK) {
-        error = std::string(XML_ErrorString(XML_GetErrorCode(parser.get()))) + " at line " +
-                std::to_string(XML_GetCurrentLineNumber(parser.get()));
-        return false;
-    }
-    return true;
-}
+using Attributes = XmlAttributes;
 
 std::string valueOf(const Attributes& attributes, const char* name) {
     const auto found = attributes.find(name);
@@ -92,7 +53,7 @@ std::optional<std::vector<ManifestSection>> parseManifest(std::string_view xml,
                 {valueOf(attributes, "role"), valueOf(attributes, "href")});
         }
     };
-    if (!parseXml(xml, handler, error)) return std::nullopt;
+    if (!readXmlStarts(xml, handler, error)) return std::nullopt;
     return sections;
 }
 
@@ -107,7 +68,7 @@ std::optional<Descriptor> parseDescriptor(std::string_view xml, std::string& err
             descriptor.transform = matrixOf(valueOf(attributes, "transform"));
         }
     };
-    if (!parseXml(xml, handler, error)) return std::nullopt;
+    if (!readXmlStarts(xml, handler, error)) return std::nullopt;
     return descriptor;
 }
 

@@ -43,6 +43,18 @@ TEST(GetCommandArgs, SplitsAtBlanksGroupsQuotesAndStopsAtTheMaximum) {
     }
 }
 
+TEST(GetCommandArgs, WindowsCommandLineLosesOnlyItsProgramName) {
+    const std::vector<std::pair<const char*, const char*>> cases = {
+        {"\"C:\\Program Files\\RunPlotwick.exe\"  \"My Part.dwf\" x", "\"My Part.dwf\" x"},
+        {"RunPlotwick.exe\tPart1.dwf", "Part1.dwf"},
+        {"RunPlotwick.exe", ""},
+        {"\"C:\\unterminated quote", ""},
+        {"", ""},
+    };
+    for (const auto& [line, arguments] : cases)
+        EXPECT_EQ(withoutProgramName(line), arguments) << line;
+}
+
 TEST(GetCommandArgs, ArgumentsFromTheShellComeBackWhole) {
     const Args split = {"/tmp/My Part.dwf", "second", ""};
     EXPECT_EQ(GetCommandArgs(commandLineOf(split)), (Args{"", "/tmp/My Part.dwf", "second", ""}));

@@ -1,15 +1,11 @@
 #include "scene/temp_record_file.h"
 
-#include <fcntl.h>
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <cstring>
 #include <utility>
+
+#include "scene/native_file.h"
 
 namespace tessaro {
 namespace {
@@ -21,11 +17,6 @@ constexpr std::uint64_t kMaxTransfer = std::uint64_t{1} << 30;
 constexpr std::int32_t kReserveFrom = 64;
 constexpr std::size_t kZeroBlock = 64 * 1024;
 
-std::string temporaryDirectory() {
-    const char* dir = std::getenv("TMPDIR");
-    return (dir != nullptr && *dir != '\0') ? std::string(dir) : std::string("/tmp");
-}
-
 }  // namespace
 
 TempRecordFile::~TempRecordFile() {
@@ -33,7 +24,7 @@ TempRecordFile::~TempRecordFile() {
 }
 
 TempRecordFile::TempRecordFile(TempRecordFile&& other) noexcept
-    : m_fd(std::exchange(other.m_fd, -1)),
+    : m_file(std::exchange(other.m_file, internal::kNoFile)),
       m_recordSize(std::exchange(other.m_recordSize, 0)),
       m_count(std::exchange(other.m_count, 0)),
       m_length(std::exchange(other.m_length, 0)),
@@ -44,7 +35,7 @@ TempRecordFile::TempRecordFile(TempRecordFile&& other) noexcept
 TempRecordFile& TempRecordFile::operator=(TempRecordFile&& other) noexcept {
     if (this != &other) {
         close();
-        m_fd = std::exchange(other.m_fd, -1);
+        m_file = std::exchange(other.m_file, internal::kNoFile);
         m_recordSize = std::exchange(other.m_recordSize, 0);
         m_count = std::exchange(other.m_count, 0);
         m_length = std::exchange(other.m_length, 0);
@@ -58,25 +49,19 @@ TempRecordFile& TempRecordFile::operator=(TempRecordFile&& other) noexcept {
 bool TempRecordFile::create(std::uint32_t recordSize, std::string_view prefix) {
     close();
     m_failureCause.clear();
-    m_directory = temporaryDirectory();
+    m_directory = internal::temporaryDirectory();
     if (recordSize == 0) {
         recordFailure("create", std::strerror(EINVAL));
         return false;
     }
-    std::string path = m_directory + "/" + std::string(prefix.substr(0, 3)) + "XXXXXX";
-    const int fd = mkostemp(path.data(), O_CLOEXEC);
-    if (fd < 0) {
-        recordFailure("create", std::strerror(errno));
+    std::string reason;
+    const internal::NativeFile file =
+        internal::createPrivateFile(m_directory, prefix.substr(0, 3), reason);
+    if (file == internal::kNoFile) {
+        recordFailure("create", reason.c_str());
         return false;
     }
-    // Unlinked at once: the file is private and the system reclaims it on any exit.
-    if (unlink(path.c_str()) != 0) {
-        const int error = errno;
-        ::close(fd);
-        recordFailure("create", std::strerror(error));
-        return false;
-    }
-    m_fd = fd;
+    m_file = file;
     m_recordSize = recordSize;
     m_count = 0;
     m_length = 0;
@@ -86,8 +71,8 @@ bool TempRecordFile::create(std::uint32_t recordSize, std::string_view prefix) {
 
 bool TempRecordFile::close() {
     bool closed = true;
-    if (m_fd >= 0) closed = ::close(m_fd) == 0;
-    m_fd = -1;
+    if (isOpen()) closed = internal::closeFile(m_file);
+    m_file = internal::kNoFile;
     m_recordSize = 0;
     m_count = 0;
     m_length = 0;
@@ -114,10 +99,7 @@ void TempRecordFile::growFile(std::int32_t n) {
         n < kReserveFrom ? std::uint64_t(n) : std::uint64_t(n) + std::uint64_t(n) / 32;
     const std::uint64_t length = records * m_recordSize;
     // A failure is left to the next write (which extends the file) or read (short read).
-    if (length <= static_cast<std::uint64_t>(LLONG_MAX) &&
-        ftruncate(m_fd, static_cast<off_t>(length)) == 0) {
-        m_length = length;
-    }
+    if (internal::setFileLength(m_file, length)) m_length = length;
 }
 
 bool TempRecordFile::zeroBytes(std::uint64_t from, std::uint64_t to) {
@@ -158,16 +140,15 @@ std::int32_t TempRecordFile::readRun(void* records, std::int32_t first, std::int
 bool TempRecordFile::writeBytes(const void* data, std::uint64_t size, std::uint64_t offset) {
     const char* bytes = static_cast<const char*>(data);
     std::uint64_t done = 0;
-    const char* failure = nullptr;
-    while (done < size && failure == nullptr) {
+    std::string failure;
+    while (done < size && failure.empty()) {
         const std::size_t piece = std::min(size - done, kMaxTransfer);
-        const ssize_t written = pwrite(m_fd, bytes + done, piece, off_t(offset + done));
+        const std::int64_t written =
+            internal::writeAt(m_file, bytes + done, piece, offset + done, failure);
         if (written > 0) {
             done += std::uint64_t(written);
         } else if (written == 0) {
             failure = "nothing was written";
-        } else if (errno != EINTR) {
-            failure = std::strerror(errno);
         }
     }
     // Also after a partial write, so that a later growth never truncates written bytes.
@@ -175,28 +156,27 @@ bool TempRecordFile::writeBytes(const void* data, std::uint64_t size, std::uint6
         m_length = std::max(m_length, offset + done);
         m_written = std::max(m_written, offset + done);
     }
-    if (failure != nullptr) recordFailure("write to", failure);
-    return failure == nullptr;
+    if (!failure.empty()) recordFailure("write to", failure.c_str());
+    return failure.empty();
 }
 
 bool TempRecordFile::readBytes(void* data, std::uint64_t size, std::uint64_t offset) const {
     char* bytes = static_cast<char*>(data);
     std::uint64_t done = 0;
-    const char* failure = nullptr;
-    while (done < size && failure == nullptr) {
+    std::string failure;
+    while (done < size && failure.empty()) {
         const std::size_t piece = std::min(size - done, kMaxTransfer);
-        const ssize_t got = pread(m_fd, bytes + done, piece, off_t(offset + done));
+        const std::int64_t got =
+            internal::readAt(m_file, bytes + done, piece, offset + done, failure);
         if (got > 0) {
             done += std::uint64_t(got);
         } else if (got == 0) {
             // A record inside the count that is not in the file was never stored.
             failure = "unexpected end of file";
-        } else if (errno != EINTR) {
-            failure = std::strerror(errno);
         }
     }
-    if (failure != nullptr) recordFailure("read from", failure);
-    return failure == nullptr;
+    if (!failure.empty()) recordFailure("read from", failure.c_str());
+    return failure.empty();
 }
 
 void TempRecordFile::recordFailure(const char* action, const char* reason) const {

@@ -1,8 +1,9 @@
 // TempRecordFile: an array of fixed-size raw records kept in a private temporary file.
 //
-// The file is made with mkostemp in $TMPDIR (else /tmp) from a name prefix of up to three
-// characters and unlinked at once, so no other process can find it and it vanishes when it
-// is closed or when the process ends, however it ends. Record i occupies the bytes from
+// The file is made in $TMPDIR (else /tmp; on Windows the user's temporary folder) from a
+// name prefix of up to three characters; it is private (unlinked at once, or opened
+// unshared and delete-on-close on Windows) and vanishes when it is closed or when the
+// process ends, however it ends. Record i occupies the bytes from
 // i * record size (computed in 64 bits) for one record; there is no header.
 //
 // Errors: every operation reports failure by its result (false, or 0 for runs). An index
@@ -34,7 +35,7 @@ class TempRecordFile {
     // Closes (and so deletes) the file; true when nothing was open.
     bool close();
 
-    bool isOpen() const { return m_fd >= 0; }
+    bool isOpen() const { return m_file != -1; }
     std::int32_t count() const { return m_count; }
     std::uint32_t recordSize() const { return m_recordSize; }
     // Bytes in the file, including the growth reserve beyond the last record.
@@ -73,7 +74,7 @@ class TempRecordFile {
     bool readBytes(void* data, std::uint64_t size, std::uint64_t offset) const;
     void recordFailure(const char* action, const char* reason) const;
 
-    int m_fd = -1;
+    std::intptr_t m_file = -1;  // a file descriptor, or a handle on Windows
     std::uint32_t m_recordSize = 0;
     std::int32_t m_count = 0;
     std::uint64_t m_length = 0;

@@ -1,0 +1,58 @@
+#include "render_options.h"
+
+#include <cstdio>
+
+namespace plotwick {
+namespace {
+
+bool parseSize(const std::string& text, int& width, int& height) {
+    char tail = 0;
+    return std::sscanf(text.c_str(), "%dx%d%c", &width, &height, &tail) == 2 && width > 0 &&
+           height > 0 && width <= 16384 && height <= 16384;
+}
+
+}  // namespace
+
+const Sheet* sheetToRender(const DwfDocument& document, const RenderOptions& options) {
+    if (document.sheets.empty()) {
+        std::printf("%s\n", document.message.c_str());
+        return nullptr;
+    }
+    if (options.sheet < 1 || options.sheet > static_cast<int>(document.sheets.size())) {
+        std::printf("The file has %zu sheet(s); there is no sheet %d\n", document.sheets.size(),
+                    options.sheet);
+        return nullptr;
+    }
+    return &document.sheets[static_cast<std::size_t>(options.sheet - 1)];
+}
+
+int renderUsage(const char* problem, const char* program, const char* picture) {
+    std::fprintf(stderr,
+                 "%s: %s\nusage: %s [FILE]\n"
+                 "       %s --render FILE -o OUT.%s [--sheet N] [--size WxH]\n",
+                 program, problem, program, program, picture);
+    return kRenderUsage;
+}
+
+bool parseRenderOptions(const std::vector<std::string>& arguments, RenderOptions& options) {
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& word = arguments[i];
+        const bool hasValue = i + 1 < arguments.size();
+        if (word == "-o" && hasValue) {
+            options.output = arguments[++i];
+        } else if (word == "--sheet" && hasValue) {
+            char tail = 0;
+            if (std::sscanf(arguments[++i].c_str(), "%d%c", &options.sheet, &tail) != 1)
+                return false;
+        } else if (word == "--size" && hasValue) {
+            if (!parseSize(arguments[++i], options.width, options.height)) return false;
+        } else if (options.input.empty() && !word.starts_with("-")) {
+            options.input = word;
+        } else {
+            return false;
+        }
+    }
+    return !options.input.empty() && !options.output.empty();
+}
+
+}  // namespace plotwick

@@ -1,0 +1,21 @@
+// The DWF display component as a child window: sized like any window, given a file
+// name, it shows one sheet of the file on its background colour; Page Up and Page Down
+// switch sheets. A file that cannot be shown is reported inside the component, as is a
+// sheet that could be read only in part.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace plotwick {
+
+HWND createDwfView(HWND parent, HINSTANCE instance);
+void setDwfViewBackground(HWND view, COLORREF colour);
+// Reads the file (a name in the system's code page) at once; an empty name empties the
+// component.
+void setDwfViewSource(HWND view, const std::string& path);
+// What the component reports instead of, or besides, the drawing; empty if nothing.
+std::string dwfViewMessage(HWND view);
+
+}  // namespace plotwick

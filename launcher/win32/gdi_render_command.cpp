@@ -1,0 +1,86 @@
+#include "win32/gdi_render_command.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <memory>
+
+#include "render_options.h"
+#include "win32/gdi_objects.h"
+#include "win32/gdi_sheet_painter.h"
+#include "win32/plotwick_form.h"
+
+namespace plotwick {
+namespace {
+
+struct DcDelete {
+    void operator()(HDC dc) const { DeleteDC(dc); }
+};
+
+// A 24-bit bottom-up DIB: its bits are already in the layout of a BMP file.
+BITMAPINFOHEADER headerFor(int width, int height) {
+    BITMAPINFOHEADER header{};
+    header.biSize = sizeof header;
+    header.biWidth = width;
+    header.biHeight = height;
+    header.biPlanes = 1;
+    header.biBitCount = 24;
+    header.biCompression = BI_RGB;
+    header.biSizeImage = static_cast<DWORD>(((width * 3 + 3) & ~3) * height);
+    return header;
+}
+
+bool writeBmp(const std::string& path, const BITMAPINFOHEADER& header, const void* bits) {
+    std::unique_ptr<std::FILE, decltype(&std::fclose)> file(std::fopen(path.c_str(), "wb"),
+                                                            &std::fclose);
+    if (!file) return false;
+    BITMAPFILEHEADER fileHeader{};
+    fileHeader.bfType = 0x4d42;  // "BM"
+    fileHeader.bfOffBits = sizeof fileHeader + sizeof header;
+    fileHeader.bfSize = fileHeader.bfOffBits + header.biSizeImage;
+    const bool written = std::fwrite(&fileHeader, sizeof fileHeader, 1, file.get()) == 1 &&
+                         std::fwrite(&header, sizeof header, 1, file.get()) == 1 &&
+                         std::fwrite(bits, header.biSizeImage, 1, file.get()) == 1;
+    return std::fclose(file.release()) == 0 && written;
+}
+
+bool drawToBmp(const Sheet& sheet, const RenderOptions& options) {
+    const std::unique_ptr<std::remove_pointer_t<HDC>, DcDelete> dc(CreateCompatibleDC(nullptr));
+    BITMAPINFO info{};
+    info.bmiHeader = headerFor(options.width, options.height);
+    void* bits = nullptr;
+    const GdiObject bitmap(CreateDIBSection(dc.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!dc || !bitmap || bits == nullptr) return false;
+    {
+        const Selection selected(dc.get(), bitmap.get());
+        const RECT area{0, 0, options.width, options.height};
+        const GdiObject background(CreateSolidBrush(kBackground));
+        FillRect(dc.get(), &area, background.get<HBRUSH>());
+        drawSheet(dc.get(), sheet, area);
+        GdiFlush();
+    }
+    return writeBmp(options.output, info.bmiHeader, bits);
+}
+
+}  // namespace
+
+int runGdiRenderCommand(const std::vector<std::string>& arguments) {
+    RenderOptions options;
+    if (!parseRenderOptions(arguments, options))
+        return renderUsage("bad arguments", "RunPlotwick.exe", "bmp");
+    const DwfDocument document = readDwfFile(options.input);
+    const Sheet* sheet = sheetToRender(document, options);
+    if (sheet == nullptr) return kRenderIncomplete;
+    if (!drawToBmp(*sheet, options)) {
+        std::fprintf(stderr, "RunPlotwick.exe: cannot write %s\n", options.output.c_str());
+        return kRenderUsage;
+    }
+    // What was read is drawn, but a sheet that stopped early is not reported as whole.
+    if (!sheet->graphics.message.empty()) {
+        std::printf("%s\n", sheet->graphics.message.c_str());
+        return kRenderIncomplete;
+    }
+    return kRenderDrawn;
+}
+
+}  // namespace plotwick

@@ -1,0 +1,344 @@
+#include "win32/gdi_sheet_painter.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <vector>
+
+#include "win32/gdi_objects.h"
+
+namespace plotwick {
+namespace {
+
+constexpr int kCurveSegmentsPerTurn = 128;
+constexpr int kDefaultTextPixels = 12;
+// GDI has no gradient pen: a Gouraud line is drawn in pieces about this long.
+constexpr double kGradientStepPixels = 4;
+constexpr int kGradientMaxPieces = 64;
+
+// A 2D affine map with row vectors, as the sheet's transform is written.
+struct Affine {
+    double m11 = 1, m12 = 0, m21 = 0, m22 = 1, dx = 0, dy = 0;
+
+    void map(double x, double y, double& outX, double& outY) const {
+        outX = x * m11 + y * m21 + dx;
+        outY = x * m12 + y * m22 + dy;
+    }
+    // This map followed by `next`.
+    Affine then(const Affine& next) const {
+        return {m11 * next.m11 + m12 * next.m21,         m11 * next.m12 + m12 * next.m22,
+                m21 * next.m11 + m22 * next.m21,         m21 * next.m12 + m22 * next.m22,
+                dx * next.m11 + dy * next.m21 + next.dx, dx * next.m12 + dy * next.m22 + next.dy};
+    }
+    double scale() const { return std::sqrt(std::abs(m11 * m22 - m12 * m21)); }
+};
+
+struct Box {
+    double left = 0, bottom = 0, width = 1, height = 1;
+};
+
+Box logicalPage(const Sheet& sheet) {
+    const auto box = sheet.graphics.view ? sheet.graphics.view : boundsOf(sheet.graphics);
+    if (!box) return {};
+    return {static_cast<double>(std::min(box->min.x, box->max.x)),
+            static_cast<double>(std::min(box->min.y, box->max.y)),
+            std::max<double>(1, std::abs(static_cast<double>(box->max.x - box->min.x))),
+            std::max<double>(1, std::abs(static_cast<double>(box->max.y - box->min.y)))};
+}
+
+// The page in its own units, and the map from logical units to them.
+Box pageOf(const Sheet& sheet, Affine& logicalToPage) {
+    if (!sheet.paper) {
+        logicalToPage = {};
+        return logicalPage(sheet);
+    }
+    const auto& m = sheet.transform;
+    logicalToPage = {m[0], m[1], m[4], m[5], m[12], m[13]};
+    return {0, 0, sheet.paper->width, sheet.paper->height};
+}
+
+// Fits the page into the target, y up on the page and down on the device.
+Affine pageToDevice(const Box& page, const RECT& target) {
+    const double width = target.right - target.left;
+    const double height = target.bottom - target.top;
+    const double scale = std::min(width / page.width, height / page.height);
+    const double centreX = target.left + width / 2;
+    const double centreY = target.top + height / 2;
+    return {scale,
+            0,
+            0,
+            -scale,
+            centreX - scale * (page.left + page.width / 2),
+            centreY + scale * (page.bottom + page.height / 2)};
+}
+
+class SheetDrawer {
+  public:
+    SheetDrawer(HDC dc, const W2dGraphics& graphics, const Affine& toDevice)
+        : m_dc(dc), m_graphics(graphics), m_toDevice(toDevice) {}
+
+    void draw(const DrawOp& op);
+    void clipTo(int clip, const RECT& paper);
+
+  private:
+    POINT device(double x, double y) const;
+    POINT device(const LogicalPoint& point) const;
+    std::vector<POINT> devicePoints(const std::vector<LogicalPoint>& points, std::size_t first,
+                                    std::size_t count) const;
+    int penWidth(const DrawOp& op) const;
+    void polyline(const std::vector<POINT>& points, COLORREF colour, int width);
+    void fill(const std::vector<POINT>& points, COLORREF colour, int mode);
+    void curve(const DrawOp& op, double major, double minor);
+    void gouraudTriangle(const DrawOp& op, std::size_t first);
+    void gouraudPolyline(const DrawOp& op);
+    void contourSet(const DrawOp& op);
+    void text(const DrawOp& op);
+
+    HDC m_dc;
+    const W2dGraphics& m_graphics;
+    Affine m_toDevice;
+};
+
+COLORREF colourOf(const Rgba& colour) {
+    return RGB(colour.r, colour.g, colour.b);
+}
+
+// Device coordinates are kept well inside GDI's range, so a zoomed-in or broken file
+// cannot wrap around.
+LONG clampedDevice(double value) {
+    constexpr double kLimit = 1 << 26;
+    return static_cast<LONG>(std::lround(std::clamp(value, -kLimit, kLimit)));
+}
+
+POINT SheetDrawer::device(double x, double y) const {
+    double deviceX = 0, deviceY = 0;
+    m_toDevice.map(x, y, deviceX, deviceY);
+    return {clampedDevice(deviceX), clampedDevice(deviceY)};
+}
+
+POINT SheetDrawer::device(const LogicalPoint& point) const {
+    return device(static_cast<double>(point.x), static_cast<double>(point.y));
+}
+
+std::vector<POINT> SheetDrawer::devicePoints(const std::vector<LogicalPoint>& points,
+                                             std::size_t first, std::size_t count) const {
+    std::vector<POINT> result;
+    result.reserve(count);
+    for (std::size_t i = first; i < first + count && i < points.size(); ++i)
+        result.push_back(device(points[i]));
+    return result;
+}
+
+int SheetDrawer::penWidth(const DrawOp& op) const {
+    if (op.lineWeight <= 0) return 1;  // one device pixel at any zoom
+    return std::max(1, static_cast<int>(std::lround(std::min(
+                           static_cast<double>(op.lineWeight) * m_toDevice.scale(), 1e6))));
+}
+
+void SheetDrawer::polyline(const std::vector<POINT>& points, COLORREF colour, int width) {
+    if (points.size() < 2) return;
+    // A one-pixel line is a cosmetic pen; wider ones get round caps and joins.
+    LOGBRUSH brush{BS_SOLID, colour, 0};
+    const GdiObject pen(
+        width <= 1 ? CreatePen(PS_SOLID, 1, colour)
+                   : ExtCreatePen(PS_GEOMETRIC | PS_SOLID | PS_ENDCAP_ROUND | PS_JOIN_ROUND,
+                                  static_cast<DWORD>(width), &brush, 0, nullptr));
+    const Selection selected(m_dc, pen.get());
+    Polyline(m_dc, points.data(), static_cast<int>(points.size()));
+}
+
+void SheetDrawer::fill(const std::vector<POINT>& points, COLORREF colour, int mode) {
+    if (points.size() < 3) return;
+    const GdiObject brush(CreateSolidBrush(colour));
+    const Selection withBrush(m_dc, brush.get());
+    const Selection withoutPen(m_dc, GetStockObject(NULL_PEN));
+    SetPolyFillMode(m_dc, mode);
+    Polygon(m_dc, points.data(), static_cast<int>(points.size()));
+}
+
+// An elliptical curve from the start to the end turn, counter-clockwise.
+void SheetDrawer::curve(const DrawOp& op, double major, double minor) {
+    const double centreX = static_cast<double>(op.points[0].x);
+    const double centreY = static_cast<double>(op.points[0].y);
+    const double tilt = 2 * std::numbers::pi * op.tiltTurns;
+    const double sweep = op.endTurns - op.startTurns;
+    const int segments = std::max(8, static_cast<int>(std::ceil(sweep * kCurveSegmentsPerTurn)));
+    std::vector<POINT> points;
+    for (int i = 0; i <= segments; ++i) {
+        const double angle = 2 * std::numbers::pi * (op.startTurns + sweep * i / segments);
+        const double x = major * std::cos(angle);
+        const double y = minor * std::sin(angle);
+        points.push_back(device(centreX + x * std::cos(tilt) - y * std::sin(tilt),
+                                centreY + x * std::sin(tilt) + y * std::cos(tilt)));
+    }
+    if (op.fill && sweep >= 1.0) {
+        fill(points, colourOf(op.colour), ALTERNATE);
+    } else {
+        polyline(points, colourOf(op.colour), penWidth(op));
+    }
+}
+
+TRIVERTEX vertexOf(POINT point, const Rgba& colour) {
+    // GDI's gradient colours are 16 bits per channel.
+    return {point.x,
+            point.y,
+            static_cast<COLOR16>(colour.r << 8),
+            static_cast<COLOR16>(colour.g << 8),
+            static_cast<COLOR16>(colour.b << 8),
+            static_cast<COLOR16>(colour.a << 8)};
+}
+
+void SheetDrawer::gouraudTriangle(const DrawOp& op, std::size_t first) {
+    TRIVERTEX vertices[3];
+    for (std::size_t i = 0; i < 3; ++i)
+        vertices[i] = vertexOf(device(op.points[first + i]), op.vertexColours[first + i]);
+    GRADIENT_TRIANGLE triangle{0, 1, 2};
+    GradientFill(m_dc, vertices, 3, &triangle, 1, GRADIENT_FILL_TRIANGLE);
+}
+
+void SheetDrawer::gouraudPolyline(const DrawOp& op) {
+    const int width = penWidth(op);
+    for (std::size_t i = 1; i < op.points.size(); ++i) {
+        const POINT from = device(op.points[i - 1]);
+        const POINT to = device(op.points[i]);
+        const double length = std::hypot(to.x - from.x, to.y - from.y);
+        const int pieces = std::clamp(static_cast<int>(std::ceil(length / kGradientStepPixels)), 1,
+                                      kGradientMaxPieces);
+        const Rgba& a = op.vertexColours[i - 1];
+        const Rgba& b = op.vertexColours[i];
+        for (int piece = 0; piece < pieces; ++piece) {
+            const double t0 = double(piece) / pieces, t1 = double(piece + 1) / pieces;
+            const double mid = (t0 + t1) / 2;
+            auto channel = [&](std::uint8_t Rgba::*c) {
+                return static_cast<BYTE>(std::lround(a.*c + (b.*c - a.*c) * mid));
+            };
+            auto at = [&](double t) {
+                return POINT{static_cast<LONG>(std::lround(from.x + (to.x - from.x) * t)),
+                             static_cast<LONG>(std::lround(from.y + (to.y - from.y) * t))};
+            };
+            polyline({at(t0), at(t1)}, RGB(channel(&Rgba::r), channel(&Rgba::g), channel(&Rgba::b)),
+                     width);
+        }
+    }
+}
+
+void SheetDrawer::contourSet(const DrawOp& op) {
+    std::vector<INT> counts;
+    std::size_t used = 0;
+    for (std::uint32_t size : op.contours) {
+        if (used + size > op.points.size()) break;
+        counts.push_back(static_cast<INT>(size));
+        used += size;
+    }
+    if (counts.empty()) return;
+    const std::vector<POINT> points = devicePoints(op.points, 0, used);
+    const GdiObject brush(CreateSolidBrush(colourOf(op.colour)));
+    const Selection withBrush(m_dc, brush.get());
+    const Selection withoutPen(m_dc, GetStockObject(NULL_PEN));
+    SetPolyFillMode(m_dc, ALTERNATE);
+    PolyPolygon(m_dc, points.data(), counts.data(), static_cast<int>(counts.size()));
+}
+
+void SheetDrawer::text(const DrawOp& op) {
+    const double scale = m_toDevice.scale();
+    const int pixels =
+        std::max(1, op.textHeight > 0 ? static_cast<int>(std::min(op.textHeight * scale, 1e5))
+                                      : kDefaultTextPixels);
+    // A negative height asks for the character height, as a pixel size does in Qt.
+    const GdiObject font(CreateFontW(-pixels, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                                     DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                     DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"Arial"));
+    const Selection selected(m_dc, font.get());
+    SetTextAlign(m_dc, TA_BASELINE | TA_LEFT | TA_NOUPDATECP);
+    SetBkMode(m_dc, TRANSPARENT);
+    SetTextColor(m_dc, colourOf(op.colour));
+    const POINT at = device(op.points[0]);
+    // std::u16string holds UTF-16, which is what WCHAR text is on Windows.
+    TextOutW(m_dc, at.x, at.y, reinterpret_cast<const WCHAR*>(op.text.data()),
+             static_cast<int>(op.text.size()));
+}
+
+void SheetDrawer::draw(const DrawOp& op) {
+    const COLORREF colour = colourOf(op.colour);
+    const auto& points = op.points;
+    switch (op.kind) {
+        case OpKind::line:
+        case OpKind::polyline:
+            polyline(devicePoints(points, 0, points.size()), colour, penWidth(op));
+            break;
+        case OpKind::polygon:
+            fill(devicePoints(points, 0, points.size()), colour, ALTERNATE);
+            break;
+        case OpKind::polytriangle:
+            for (std::size_t i = 2; i < points.size(); ++i)
+                fill(devicePoints(points, i - 2, 3), colour, WINDING);
+            break;
+        case OpKind::circle:
+        case OpKind::arc:
+            if (!points.empty()) curve(op, op.radius, op.radius);
+            break;
+        case OpKind::ellipse:
+            if (!points.empty()) curve(op, op.radius, op.minorRadius);
+            break;
+        case OpKind::gouraudTriangles:
+            for (std::size_t i = 2; i < points.size() && i < op.vertexColours.size(); ++i)
+                gouraudTriangle(op, i - 2);
+            break;
+        case OpKind::gouraudPolyline:
+            if (op.vertexColours.size() >= points.size()) gouraudPolyline(op);
+            break;
+        case OpKind::contourSet:
+            contourSet(op);
+            break;
+        case OpKind::text:
+            if (!points.empty()) text(op);
+            break;
+    }
+}
+
+// Everything is clipped to the paper; a viewport's clip narrows that further.
+void SheetDrawer::clipTo(int clip, const RECT& paper) {
+    const GdiObject region(CreateRectRgnIndirect(&paper));
+    if (clip >= 0 && clip < static_cast<int>(m_graphics.clips.size())) {
+        std::vector<POINT> points;
+        std::vector<INT> counts;
+        for (const auto& contour : m_graphics.clips[static_cast<std::size_t>(clip)].contours) {
+            if (contour.empty()) continue;
+            const std::vector<POINT> device = devicePoints(contour, 0, contour.size());
+            points.insert(points.end(), device.begin(), device.end());
+            counts.push_back(static_cast<INT>(device.size()));
+        }
+        const GdiObject viewport(
+            counts.empty() ? CreateRectRgn(0, 0, 0, 0)
+                           : CreatePolyPolygonRgn(points.data(), counts.data(),
+                                                  static_cast<int>(counts.size()), ALTERNATE));
+        CombineRgn(region.get<HRGN>(), region.get<HRGN>(), viewport.get<HRGN>(), RGN_AND);
+    }
+    SelectClipRgn(m_dc, region.get<HRGN>());
+}
+
+}  // namespace
+
+void drawSheet(HDC dc, const Sheet& sheet, const RECT& target) {
+    Affine logicalToPage;
+    const Box page = pageOf(sheet, logicalToPage);
+    const Affine toDevice = pageToDevice(page, target);
+    const SavedState saved(dc);
+    POINT corner[2];
+    double x = 0, y = 0;
+    toDevice.map(page.left, page.bottom + page.height, x, y);
+    corner[0] = {clampedDevice(x), clampedDevice(y)};
+    toDevice.map(page.left + page.width, page.bottom, x, y);
+    corner[1] = {clampedDevice(x), clampedDevice(y)};
+    const RECT paper{corner[0].x, corner[0].y, corner[1].x, corner[1].y};
+    FillRect(dc, &paper, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    SheetDrawer drawer(dc, sheet.graphics, logicalToPage.then(toDevice));
+    int clip = -1;
+    drawer.clipTo(clip, paper);
+    for (const DrawOp& op : sheet.graphics.ops) {
+        if (op.clip != clip) drawer.clipTo(clip = op.clip, paper);
+        drawer.draw(op);
+    }
+}
+
+}  // namespace plotwick

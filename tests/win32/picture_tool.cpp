@@ -1,0 +1,103 @@
+// Picture helpers for the wine tests, over Qt's image I/O (BMP and PNG):
+//   picture_tool compare A B TOLERANCE MAX_PERCENT DIFF.png   pictures agree?
+//   picture_tool count IMAGE R G B                            pixels of one colour
+//   picture_tool grab OUT.png                                 screenshot of $DISPLAY
+//   picture_tool png IN OUT.png                               convert, to look at it
+//   picture_tool resize TITLE W H                             resize an X window by name
+#include <QGuiApplication>
+#include <QImage>
+#include <QPixmap>
+#include <QScreen>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "x_window.h"
+
+namespace {
+
+constexpr int kEdgeSlack = 1;
+
+int channelDistance(QRgb a, QRgb b) {
+    return std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                     std::abs(qBlue(a) - qBlue(b))});
+}
+
+// Two rasterisers put edges up to a pixel apart, so a pixel differs only when no pixel
+// next to it in the other picture is within the tolerance in every channel.
+bool matchesNearby(const QImage& other, int x, int y, QRgb colour, int tolerance) {
+    for (int dy = -kEdgeSlack; dy <= kEdgeSlack; ++dy) {
+        for (int dx = -kEdgeSlack; dx <= kEdgeSlack; ++dx) {
+            const int nx = x + dx, ny = y + dy;
+            if (nx < 0 || ny < 0 || nx >= other.width() || ny >= other.height()) continue;
+            if (channelDistance(other.pixel(nx, ny), colour) <= tolerance) return true;
+        }
+    }
+    return false;
+}
+
+// At most MAX_PERCENT of the pixels may differ, in either direction. The differing
+// pixels are painted red on a faded copy for a person to see.
+int compare(const QImage& a, const QImage& b, int tolerance, double maxPercent,
+            const QString& diffPath) {
+    if (a.isNull() || b.isNull() || a.size() != b.size()) {
+        std::printf("pictures missing or of different sizes\n");
+        return 1;
+    }
+    QImage diff = a.convertToFormat(QImage::Format_RGB32);
+    long differing = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x) {
+            const bool differs = !matchesNearby(b, x, y, a.pixel(x, y), tolerance) ||
+                                 !matchesNearby(a, x, y, b.pixel(x, y), tolerance);
+            differing += differs;
+            const QRgb faded = qRgb(128 + qGray(a.pixel(x, y)) / 2, 128 + qGray(a.pixel(x, y)) / 2,
+                                    128 + qGray(a.pixel(x, y)) / 2);
+            diff.setPixel(x, y, differs ? qRgb(255, 0, 0) : faded);
+        }
+    }
+    const double percent = 100.0 * differing / (double(a.width()) * a.height());
+    diff.save(diffPath, "PNG");
+    std::printf("%.2f%% of the pixels differ by more than %d (at most %.2f%% allowed)\n", percent,
+                tolerance, maxPercent);
+    return percent <= maxPercent ? 0 : 1;
+}
+
+long count(const QImage& image, QRgb colour) {
+    long found = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            found += (image.pixel(x, y) & 0xffffff) == (colour & 0xffffff);
+    return found;
+}
+
+int usage() {
+    std::fprintf(stderr, "usage: picture_tool compare|count|grab|png|resize ...\n");
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (mode == "grab" && argc == 3) {
+        QGuiApplication application(argc, argv);
+        const QImage shot = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
+        return shot.save(argv[2], "PNG") ? 0 : 1;
+    }
+    if (mode == "compare" && argc == 7) {
+        return compare(QImage(argv[2]), QImage(argv[3]), std::atoi(argv[4]), std::atof(argv[5]),
+                       argv[6]);
+    }
+    if (mode == "count" && argc == 6) {
+        std::printf("%ld\n", count(QImage(argv[2]), qRgb(std::atoi(argv[3]), std::atoi(argv[4]),
+                                                         std::atoi(argv[5]))));
+        return 0;
+    }
+    if (mode == "resize" && argc == 5)
+        return resizeWindowNamed(argv[2], std::atoi(argv[3]), std::atoi(argv[4])) ? 0 : 1;
+    if (mode == "png" && argc == 4) return QImage(argv[2]).save(argv[3], "PNG") ? 0 : 1;
+    return usage();
+}
