@@ -9,7 +9,7 @@
 #include "addin_fixture.h"
 #include "addin_folder.h"
 #include "addin_state.h"
-#include "frm_to_xgl.h"
+#include "compiler_dialog.h"
 #include "image_settings.h"
 #include "viewer_builder.h"
 
@@ -52,14 +52,14 @@ class BuilderTest : public AddInTest {
         return host;
     }
 
-    XglCompilerDialog* openDialog(HostWindow& host, int commandId) {
+    CompilerDialog* openDialog(HostWindow& host, int commandId) {
         host.addInServer()->executeCommand(commandId);
-        return dynamic_cast<XglCompilerDialog*>(dialogInSlot(commandId));
+        return dynamic_cast<CompilerDialog*>(dialogInSlot(commandId));
     }
 
     // Opens the dialog (a missing template's message goes) and presses its command.
-    XglCompilerDialog* pressCommand(HostWindow& host, int commandId) {
-        XglCompilerDialog* dialog = openDialog(host, commandId);
+    CompilerDialog* pressCommand(HostWindow& host, int commandId) {
+        CompilerDialog* dialog = openDialog(host, commandId);
         messages.clear();
         dialog->cmdCompile->click();
         return dialog;

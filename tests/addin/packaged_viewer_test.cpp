@@ -104,7 +104,7 @@ TEST_F(PackagedViewer, CompiledXglPacksTheZglBesideTheDocumentOrInTheAlternateFo
         QFile::remove(m + "/Gear.exe");
         QFile::remove(dist + "/Gear.exe");
         storeXgl(c.settings);
-        XglCompilerDialog* dialog = pressCommand(*host, kCompiledXglCommand);
+        CompilerDialog* dialog = pressCommand(*host, kCompiledXglCommand);
         EXPECT_EQ(messages, c.messages);
         EXPECT_EQ(dialog->lblStatus->text(), "Finished");
         EXPECT_EQ(peMachine(contentOf(c.exe)), kAmd64);
@@ -158,7 +158,7 @@ TEST_F(BuilderTest, SaveVrmlWritesACopyThatVtkReadsWithTheDocumentsCounts) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.sample);
         auto host = hostWithGear(c.position, c.sample);
-        XglCompilerDialog* dialog = pressCommand(*host, kVrmlCommand);
+        CompilerDialog* dialog = pressCommand(*host, kVrmlCommand);
         EXPECT_EQ(dialog->windowTitle(), "Save VRML");
         EXPECT_EQ(messages, QStringList{});
         EXPECT_EQ(hostMessages, QStringList{});
