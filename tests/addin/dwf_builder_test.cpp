@@ -9,12 +9,10 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
-#include <QtEndian>
 
 #include "builder_fixture.h"
 #include "dwf_package.h"
 #include "frm_to_dwf.h"
-#include "shell_open.h"
 
 namespace exportal::testing {
 namespace {
@@ -201,14 +199,6 @@ TEST_F(DwfBuilderTest, DialogLoadsTheDefaultsAndStoresEachBoxOnItsKey) {
     EXPECT_EQ(dialog->txtAltDir->text(), "/chosen");
 }
 
-// The machine type of a Windows executable's PE header; 0 when it is none.
-std::uint16_t peMachine(const QByteArray& exe) {
-    if (exe.size() < 0x40 || !exe.startsWith("MZ")) return 0;
-    const auto header = qFromLittleEndian<std::uint32_t>(exe.constData() + 0x3c);
-    if (exe.size() < header + 6 || exe.mid(header, 4) != QByteArray("PE\0\0", 4)) return 0;
-    return qFromLittleEndian<std::uint16_t>(exe.constData() + header + 4);
-}
-
 class PackagedDwf : public DwfBuilderTest {
   protected:
     void SetUp() override {
@@ -233,7 +223,7 @@ TEST_F(PackagedDwf, CompiledDwfBuildsTheExecutableFromTheTwentyThreeLines) {
     EXPECT_EQ(messages, QStringList{});
     EXPECT_EQ(dialog->lblStatus->text(), "Finished");
     const QString exe = folder.filePath("m/Gear.exe");
-    EXPECT_EQ(peMachine(contentOf(exe)), 0x8664);
+    EXPECT_EQ(peMachine(contentOf(exe)), kAmd64);
     EXPECT_EQ(QString::fromLatin1(contentOf(addin + "/DWFScript.nsi")), script(exe));
     EXPECT_FALSE(QFile::exists(folder.filePath("m/Gear.DWF")));  // "Delete DWF"
     EXPECT_EQ(leftovers(), QStringList{});
@@ -258,22 +248,15 @@ class PackagedDwfUnderWine : public PackagedDwf {
     void SetUp() override {
         PackagedDwf::SetUp();
         if (IsSkipped()) return;
-        if (wineLoader().isEmpty()) GTEST_SKIP() << "wine (Debian's wine64) is not installed";
-        if (QByteArray(EXPORTAL_RECORDING_VIEWER).isEmpty())
-            GTEST_SKIP() << "no mingw-w64 cross compiler built the recording program";
+        if (const QString reason = wineSkipReason(); !reason.isEmpty())
+            GTEST_SKIP() << reason.toStdString();
         if (QStandardPaths::findExecutable("xdotool").isEmpty())
             GTEST_SKIP() << "xdotool is not installed: nobody could answer the question";
-        qputenv("WINEPREFIX", EXPORTAL_WINE_PREFIX);
-        qputenv("WINEDEBUG", "-all");
-        qputenv("WINEDLLOVERRIDES", "mscoree,mshtml=");
         record = folder.filePath("record.txt");
-        qputenv("TESSARO_START_RECORD", "Z:" + QString(record).replace('/', '\\').toUtf8());
+        prepareWine(record);
     }
     void TearDown() override {
-        if (!wineLoader().isEmpty()) {
-            const QString server = QFileInfo(wineLoader()).dir().filePath("wineserver");
-            QProcess::execute(QFile::exists(server) ? server : "wineserver", {"-k"});
-        }
+        stopWine();
         PackagedDwf::TearDown();
     }
     static QStringList windowsTitled(const QString& title) {
@@ -319,10 +302,13 @@ TEST_F(PackagedDwfUnderWine, WithoutTheViewerControlAsksAndUnpacksNothing) {
     QStringList prompt;
     const bool asked =
         QTest::qWaitFor([&] { return !(prompt = windowsTitled("DWF Viewer")).isEmpty(); }, 120000);
-    std::printf("The question appeared after %.1f s (windows: %s)\n", clock.elapsed() / 1000.0,
-                prompt.join(' ').toStdString().c_str());
     if (!asked) packaged.kill();
     ASSERT_TRUE(asked);
+    QProcess name;
+    name.start("xdotool", {"getwindowname", prompt.first()});
+    name.waitForFinished(5000);
+    std::printf("The question \"%s\" appeared after %.1f s\n",
+                name.readAllStandardOutput().trimmed().constData(), clock.elapsed() / 1000.0);
     // "No" by its accelerator: the installer ends without opening anything.
     QProcess::execute("xdotool", {"windowfocus", "--sync", prompt.first()});
     QProcess::execute("xdotool", {"key", "--window", prompt.first(), "n"});
