@@ -154,6 +154,58 @@ TEST_F(DwfBuilderTest, UnsavedDocumentOrFailedCopyStopsBeforeCompiling) {
     }
 }
 
+// The stand-in host without add-ins: what the add-in sees where the DWF translator is
+// not installed.
+class HostWithoutAddIns final : public CadHost {
+  public:
+    explicit HostWithoutAddIns(HostWindow& host) : m_host(host) {}
+    CadDocument* activeDocument() override { return m_host.activeDocument(); }
+    DocumentType activeDocumentType() override { return m_host.activeDocumentType(); }
+    CadView* activeView() override { return m_host.activeView(); }
+    Point2d createPoint2d(double x, double y) override { return {x, y}; }
+    void setStatusText(const std::string& text) override { m_host.setStatusText(text); }
+    void setSilentOperation(bool silent) override { m_host.setSilentOperation(silent); }
+    bool silentOperation() const override { return m_host.silentOperation(); }
+    QWidget* mainWindow() override { return m_host.mainWindow(); }
+    void postPrivateEvent(int type, const std::string& data) override {
+        m_host.postPrivateEvent(type, data);
+    }
+    bool startCommand(int id) override { return m_host.startCommand(id); }
+    int softwareVersionMajor() const override { return 11; }
+    int addInCount() const override { return 0; }
+    AddInEntry addIn(int) const override { return {}; }
+    TranslationContext createTranslationContext() override { return {}; }
+    NameValueMap createNameValueMap() override { return {}; }
+    DataMedium createDataMedium() override { return {}; }
+    bool evaluateLength(const std::string&, const std::string&, double&) const override {
+        return false;
+    }
+    bool ready() const override { return true; }
+    void subscribe(SaveEventSink*) override {}
+    void unsubscribe(SaveEventSink*) override {}
+    std::unique_ptr<CadCommand> createCommand(const std::string&, int, bool) override {
+        return nullptr;
+    }
+
+  private:
+    HostWindow& m_host;
+};
+
+TEST_F(DwfBuilderTest, MissingTranslatorIsReportedAndNothingIsCompiled) {
+    quickCompiler();
+    auto host = hostWithGear();
+    openDialog(*host, kCompiledDwfCommand);
+    HostWithoutAddIns withoutAddIns(*host);
+    setHostApplication(&withoutAddIns);
+    pressCompileDwf(*host);
+    setHostApplication(host.get());
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].startsWith("The host has no DWF translator"))
+        << messages[0].toStdString();
+    EXPECT_TRUE(host->dwfPublications().empty());
+    EXPECT_FALSE(QFile::exists(folder.filePath("m/Gear.exe")));
+}
+
 TEST_F(DwfBuilderTest, DialogLoadsTheDefaultsAndStoresEachBoxOnItsKey) {
     // A template file beside the add-in is never read, and never warned about.
     writeFile(addin + "/Plotwick.nsi", "Name \"Mine\"");
