@@ -8,6 +8,7 @@
 
 #include "addin_state.h"
 #include "frm_settings.h"
+#include "frm_to_dwf.h"
 #include "frm_to_jpeg.h"
 #include "frm_to_sterio.h"
 #include "frm_to_xgl.h"
@@ -23,8 +24,6 @@ std::array<QPointer<AddInDialog>, kCommandCount>& slots() {
     return instances;
 }
 
-// The export dialogs are built by their own modules; until a command has one, its
-// slot stays empty.
 AddInDialog* createDialog(int commandId) {
     switch (commandId) {
         case kSettingsCommand:
@@ -35,6 +34,8 @@ AddInDialog* createDialog(int commandId) {
             return new frmToSterio;
         case kCompiledXglCommand:
             return new frmToXGL;
+        case kCompiledDwfCommand:
+            return new frmToDWF;
         case kVrmlCommand:
             return new frmToVRML;
         default:

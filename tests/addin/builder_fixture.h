@@ -4,16 +4,52 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QtEndian>
 
 #include "addin_dialog.h"
 #include "addin_fixture.h"
 #include "addin_folder.h"
 #include "addin_state.h"
-#include "frm_to_xgl.h"
+#include "compiler_dialog.h"
 #include "image_settings.h"
+#include "shell_open.h"
 #include "viewer_builder.h"
 
 namespace exportal::testing {
+
+// The machine type of a Windows executable's PE header; 0 when it is none.
+inline std::uint16_t peMachine(const QByteArray& exe) {
+    if (exe.size() < 0x40 || !exe.startsWith("MZ")) return 0;
+    const auto header = qFromLittleEndian<std::uint32_t>(exe.constData() + 0x3c);
+    if (exe.size() < header + 6 || exe.mid(header, 4) != QByteArray("PE\0\0", 4)) return 0;
+    return qFromLittleEndian<std::uint16_t>(exe.constData() + header + 4);
+}
+
+constexpr std::uint16_t kAmd64 = 0x8664;
+
+// Why packaged executables cannot run under wine here; empty when they can.
+inline QString wineSkipReason() {
+    if (wineLoader().isEmpty()) return "wine (Debian's wine64) is not installed";
+    if (QByteArray(EXPORTAL_RECORDING_VIEWER).isEmpty())
+        return "no mingw-w64 cross compiler built the recording program";
+    return {};
+}
+
+// One prefix for every run: the first start of wine fills it, which is slow. The
+// recording program writes to `record`.
+inline void prepareWine(const QString& record) {
+    qputenv("WINEPREFIX", EXPORTAL_WINE_PREFIX);
+    qputenv("WINEDEBUG", "-all");
+    qputenv("WINEDLLOVERRIDES", "mscoree,mshtml=");
+    qputenv("TESSARO_START_RECORD", "Z:" + QString(record).replace('/', '\\').toUtf8());
+}
+
+inline void stopWine() {
+    if (wineLoader().isEmpty()) return;
+    const QString server = QFileInfo(wineLoader()).dir().filePath("wineserver");
+    QProcess::execute(QFile::exists(server) ? server : "wineserver", {"-k"});
+}
 
 class BuilderTest : public AddInTest {
   protected:
@@ -52,14 +88,14 @@ class BuilderTest : public AddInTest {
         return host;
     }
 
-    XglCompilerDialog* openDialog(HostWindow& host, int commandId) {
+    CompilerDialog* openDialog(HostWindow& host, int commandId) {
         host.addInServer()->executeCommand(commandId);
-        return dynamic_cast<XglCompilerDialog*>(dialogInSlot(commandId));
+        return dynamic_cast<CompilerDialog*>(dialogInSlot(commandId));
     }
 
     // Opens the dialog (a missing template's message goes) and presses its command.
-    XglCompilerDialog* pressCommand(HostWindow& host, int commandId) {
-        XglCompilerDialog* dialog = openDialog(host, commandId);
+    CompilerDialog* pressCommand(HostWindow& host, int commandId) {
+        CompilerDialog* dialog = openDialog(host, commandId);
         messages.clear();
         dialog->cmdCompile->click();
         return dialog;

@@ -9,10 +9,8 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
-#include <QtEndian>
 
 #include "builder_fixture.h"
-#include "shell_open.h"
 #include "xgl/document_info.h"
 
 namespace exportal::testing {
@@ -43,16 +41,6 @@ std::string withValues(const QString& exe, const QString& zgl, const QString& ad
     script.replace("#XGL_APP_PATH", addin);
     return script.toStdString();
 }
-
-// The machine type of a Windows executable's PE header; 0 when it is none.
-std::uint16_t peMachine(const QByteArray& exe) {
-    if (exe.size() < 0x40 || !exe.startsWith("MZ")) return 0;
-    const auto header = qFromLittleEndian<std::uint32_t>(exe.constData() + 0x3c);
-    if (exe.size() < header + 6 || exe.mid(header, 4) != QByteArray("PE\0\0", 4)) return 0;
-    return qFromLittleEndian<std::uint16_t>(exe.constData() + header + 4);
-}
-
-constexpr std::uint16_t kAmd64 = 0x8664;
 
 std::string counts(const tessaro::DocumentInfo& info) {
     return std::to_string(info.meshes) + " meshes " + std::to_string(info.objects) + " objects " +
@@ -104,7 +92,7 @@ TEST_F(PackagedViewer, CompiledXglPacksTheZglBesideTheDocumentOrInTheAlternateFo
         QFile::remove(m + "/Gear.exe");
         QFile::remove(dist + "/Gear.exe");
         storeXgl(c.settings);
-        XglCompilerDialog* dialog = pressCommand(*host, kCompiledXglCommand);
+        CompilerDialog* dialog = pressCommand(*host, kCompiledXglCommand);
         EXPECT_EQ(messages, c.messages);
         EXPECT_EQ(dialog->lblStatus->text(), "Finished");
         EXPECT_EQ(peMachine(contentOf(c.exe)), kAmd64);
@@ -158,7 +146,7 @@ TEST_F(BuilderTest, SaveVrmlWritesACopyThatVtkReadsWithTheDocumentsCounts) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.sample);
         auto host = hostWithGear(c.position, c.sample);
-        XglCompilerDialog* dialog = pressCommand(*host, kVrmlCommand);
+        CompilerDialog* dialog = pressCommand(*host, kVrmlCommand);
         EXPECT_EQ(dialog->windowTitle(), "Save VRML");
         EXPECT_EQ(messages, QStringList{});
         EXPECT_EQ(hostMessages, QStringList{});
@@ -255,21 +243,13 @@ class PackagedViewerUnderWine : public PackagedViewer {
     void SetUp() override {
         PackagedViewer::SetUp();
         if (IsSkipped()) return;
-        if (wineLoader().isEmpty()) GTEST_SKIP() << "wine (Debian's wine64) is not installed";
-        if (QByteArray(EXPORTAL_RECORDING_VIEWER).isEmpty())
-            GTEST_SKIP() << "no mingw-w64 cross compiler built the recording viewer";
-        // One prefix for every run: the first start of wine fills it, which is slow.
-        qputenv("WINEPREFIX", EXPORTAL_WINE_PREFIX);
-        qputenv("WINEDEBUG", "-all");
-        qputenv("WINEDLLOVERRIDES", "mscoree,mshtml=");
+        if (const QString reason = wineSkipReason(); !reason.isEmpty())
+            GTEST_SKIP() << reason.toStdString();
         record = folder.filePath("record.txt");
-        qputenv("TESSARO_START_RECORD", "Z:" + QString(record).replace('/', '\\').toUtf8());
+        prepareWine(record);
     }
     void TearDown() override {
-        if (!wineLoader().isEmpty()) {
-            const QString server = QFileInfo(wineLoader()).dir().filePath("wineserver");
-            QProcess::execute(QFile::exists(server) ? server : "wineserver", {"-k"});
-        }
+        stopWine();
         PackagedViewer::TearDown();
     }
     QString record;

@@ -49,7 +49,7 @@ TEST_F(BuilderTest, TemplateFileGivesTheTemplateOrTheDefaultWithItsMessage) {
         c.make();
         auto host = startHost();
         messages.clear();
-        XglCompilerDialog* dialog = openDialog(*host, kCompiledXglCommand);
+        CompilerDialog* dialog = openDialog(*host, kCompiledXglCommand);
         ASSERT_NE(dialog, nullptr);
         EXPECT_EQ(dialog->templateText(), c.expectedTemplate);
         // Loading the same instance again warns once more only for an unreadable file.
@@ -58,7 +58,7 @@ TEST_F(BuilderTest, TemplateFileGivesTheTemplateOrTheDefaultWithItsMessage) {
         EXPECT_EQ(messages, c.messagesPerInstance);
         // A new instance warns again.
         messages.clear();
-        XglCompilerDialog* vrml = openDialog(*host, kVrmlCommand);
+        CompilerDialog* vrml = openDialog(*host, kVrmlCommand);
         EXPECT_EQ(vrml->templateText(), c.expectedTemplate);
         EXPECT_EQ(messages.size(), std::min<qsizetype>(1, c.messagesPerInstance.size()));
     }
@@ -71,15 +71,15 @@ TEST_F(BuilderTest, DialogsLoadAndStoreTheSharedXglKeys) {
               {"XGLDelXGL", "1"},
               {"XGLAltDir", "/stored"}});
     auto host = startHost();
-    XglCompilerDialog* xgl = openDialog(*host, kCompiledXglCommand);
+    CompilerDialog* xgl = openDialog(*host, kCompiledXglCommand);
     EXPECT_EQ(xgl->windowTitle(), "Compiled XGL");
-    EXPECT_EQ(xgl->chkDeleteXGL->toolTip(), "Removes intermediate XGL file after compiling");
+    EXPECT_EQ(xgl->chkDelete->toolTip(), "Removes intermediate XGL file after compiling");
     EXPECT_EQ(xgl->txtAltDir->text(), "/stored");
     EXPECT_FALSE(xgl->txtAltDir->isEnabled());
     const std::pair<QCheckBox*, const char*> boxes[] = {{xgl->chkAlternate, "XGLUseAltDir"},
                                                         {xgl->chkViewWhenDone, "TessaroWhenDone"},
                                                         {xgl->chkShowScript, "XGLShowScript"},
-                                                        {xgl->chkDeleteXGL, "XGLDelXGL"}};
+                                                        {xgl->chkDelete, "XGLDelXGL"}};
     for (const auto& [box, key] : boxes) {
         SCOPED_TRACE(key);
         const bool loaded = box->isChecked();
@@ -97,7 +97,7 @@ TEST_F(BuilderTest, DialogsLoadAndStoreTheSharedXglKeys) {
     EXPECT_EQ(readSetting(kXglCompilerApplication, "XGLAltDir"), "/chosen");
     EXPECT_EQ(readSetting(kXglCompilerApplication, "XGLUseAltDir"), "1");
     // The VRML dialog reads what the other stored.
-    XglCompilerDialog* vrml = openDialog(*host, kVrmlCommand);
+    CompilerDialog* vrml = openDialog(*host, kVrmlCommand);
     EXPECT_EQ(vrml->txtAltDir->text(), "/chosen");
     EXPECT_TRUE(vrml->chkAlternate->isChecked());
     EXPECT_EQ(vrml->cmdCompile->text(), "Save VRML");
@@ -157,7 +157,7 @@ TEST_F(BuilderTest, ExecutableIsReplacedOnlyWhenTheCompilerSucceeds) {
         writeCompiler(addin, c.compiler);
         setCompilerTimeLimit(c.limit);
         writeFile(exe, "the executable of an earlier build");
-        XglCompilerDialog* dialog = pressCommand(*host, kCompiledXglCommand);
+        CompilerDialog* dialog = pressCommand(*host, kCompiledXglCommand);
         // The scripted compiler packs the exported file as it is.
         EXPECT_EQ(contentOf(exe),
                   c.built ? expectedZgl : QByteArray("the executable of an earlier build"));
@@ -200,7 +200,7 @@ TEST_F(BuilderTest, MissingCompilerIsNamedWithWhereItWasLookedFor) {
 TEST_F(BuilderTest, ScriptThatCannotBeWrittenStopsBeforeCompiling) {
     ASSERT_TRUE(QDir(addin).mkpath("XGLScript.nsi/kept"));
     auto host = hostWithGear();
-    XglCompilerDialog* dialog = pressCommand(*host, kCompiledXglCommand);
+    CompilerDialog* dialog = pressCommand(*host, kCompiledXglCommand);
     EXPECT_EQ(messages, QStringList{"Failed to open: " + addin + "/XGLScript.nsi"});
     EXPECT_EQ(dialog->templateText(), DefaultScriptTemplate());
     EXPECT_FALSE(QFile::exists(folder.filePath("m/Gear.exe")));

@@ -1,0 +1,377 @@
+// "Compiled DWF": what the host's translator or save-a-copy receives, the dialog's keys,
+// the script the real NSIS compiler builds from, and the packaged executable under wine
+// on a machine without the DWF viewer control.
+#include <QCheckBox>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QStandardPaths>
+
+#include "builder_fixture.h"
+#include "dwf_package.h"
+#include "frm_to_dwf.h"
+
+namespace exportal::testing {
+namespace {
+
+// The twenty-three lines as written, CR LF between them and none after the last.
+const char kDwfScript[] =
+    "Name \"DWF Viewer\"\r\n"
+    "OutFile \"#EXE_FILENAME\"\r\n"
+    "!define DWF_FILE \"#DWF_FILENAME\"\r\n"
+    "!define DWF_PATH \"#DWF_PATH_ONLY\"\r\n"
+    "!define APP_PATH \"#DWF_APP_PATH\"\r\n"
+    "InstallDir $TEMP\\Plotwick\r\n"
+    "SilentInstall silent\r\n"
+    "Section \"\"\r\n"
+    "SetOutPath $INSTDIR\r\n"
+    "ReadRegStr $0 HKCR \"AdView.AdViewer\" \"\"\r\n"
+    "StrCmp $0 \"Autodesk Dwf Viewer Control\" HasAD\r\n"
+    "MessageBox MB_YESNO \"Autodesk DWF Viewer Must be Installed to view this type of file, Do "
+    "you want to Install it?\" IDYES DoInst IDNO NoInst\r\n"
+    "DoInst:\r\n"
+    "messagebox MB_OK \"Try running this program again after Installing the DWF Viewer\"\r\n"
+    "ExecShell \"open\" \"https://www.autodesk.com/viewers\" SW_SHOWNORMAL\r\n"
+    "GoTo NoInst\r\n"
+    "HasAD:\r\n"
+    "File \"${APP_PATH}\\RunPlotwick.exe\"\r\n"
+    "File \"${DWF_PATH}\\${DWF_FILE}\"\r\n"
+    "ExecWait '\"$INSTDIR\\RunPlotwick.exe\" \"${DWF_FILE}\"'\r\n"
+    "Delete \"$INSTDIR\\*.*\"\r\n"
+    "NoInst:\r\n"
+    "SectionEnd";
+
+constexpr std::int32_t kFileBrowseContext = 13059;
+
+class DwfBuilderTest : public BuilderTest {
+  protected:
+    void SetUp() override {
+        BuilderTest::SetUp();
+        writeFile(addin + "/RunPlotwick.exe", "MZ a launcher stand-in");
+        storeDwf({{"PlotwickWhenDone", "0"}});
+    }
+    void storeDwf(const std::vector<std::pair<std::string, std::string>>& values) {
+        for (const auto& [key, value] : values)
+            ASSERT_TRUE(writeSetting(kDwfCompilerApplication, key, value));
+    }
+    frmToDWF* pressCompileDwf(HostWindow& host) {
+        return dynamic_cast<frmToDWF*>(pressCommand(host, kCompiledDwfCommand));
+    }
+    // A compiler that succeeds at once: these tests look at what came before it.
+    void quickCompiler() {
+        writeFile(addin + "/MAKENSIS.EXE", "#!/bin/sh\nexit 0\n");
+        QFile(addin + "/MAKENSIS.EXE").setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+    }
+};
+
+TEST_F(DwfBuilderTest, TranslatorReceivesTheOptionsOfTheTableInOrder) {
+    quickCompiler();
+    const NameValueMap common = {{"Launch_Viewer", std::int16_t{0}},
+                                 {"Publish_Component_Props", std::int16_t{1}},
+                                 {"Publish_Mass_Props", std::int16_t{1}}};
+    struct Case {
+        const char* name;
+        bool drawing;
+        const char* publish3D;
+        NameValueMap tail;
+    } cases[] = {
+        {"part, 3D clear", false, "0", {{"Publish_3D_Models", std::int16_t{2}}}},
+        {"part, 3D checked", false, "1", {{"Publish_3D_Models", true}}},
+        {"drawing",
+         true,
+         "0",
+         {{"Publish_3D_Models", std::int16_t{2}}, {"Publish_All_Sheets", true}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        storeDwf({{"DWFPublish3D", c.publish3D}});
+        std::unique_ptr<HostWindow> host;
+        QString stem = folder.filePath("m/Gear.");
+        if (c.drawing) {
+            host = startHost(11);
+            openAndWait(*host, drawing("m/Plan.idw"));
+            stem = folder.filePath("m/Plan.");
+        } else {
+            host = hostWithGear();
+        }
+        frmToDWF* dialog = pressCompileDwf(*host);
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(messages, QStringList{});
+        ASSERT_EQ(host->dwfPublications().size(), 1u);
+        const DwfPublication& received = host->dwfPublications().back();
+        EXPECT_TRUE(received.throughTranslator);
+        EXPECT_EQ(received.fileName, (stem + "DWF").toStdString());
+        EXPECT_EQ(received.context.type, kFileBrowseContext);
+        NameValueMap expected = common;
+        expected.insert(expected.end(), c.tail.begin(), c.tail.end());
+        EXPECT_EQ(received.options, expected);
+        EXPECT_GE(received.sheets, 1);
+        EXPECT_TRUE(QFile::exists(stem + "DWF"));
+        EXPECT_TRUE(QFile::exists(stem + "exe"));
+        EXPECT_EQ(dialog->lblStatus->text(), "Finished");
+    }
+}
+
+// The host is left silent on purpose: the add-in switches it off before the copy.
+TEST_F(DwfBuilderTest, OlderHostSavesACopyWithSilentOperationOff) {
+    quickCompiler();
+    auto host = startHost(10);
+    gear = document("m/Gear.ipt");
+    openAndWait(*host, gear);
+    host->setSilentOperation(true);
+    pressCompileDwf(*host);
+    EXPECT_EQ(messages, QStringList{});
+    ASSERT_EQ(host->dwfPublications().size(), 1u);
+    const DwfPublication& received = host->dwfPublications().back();
+    EXPECT_FALSE(received.throughTranslator);
+    EXPECT_FALSE(received.silent);
+    EXPECT_TRUE(received.options.empty());
+    EXPECT_EQ(received.fileName, folder.filePath("m/Gear.DWF").toStdString());
+    EXPECT_TRUE(QFile::exists(folder.filePath("m/Gear.exe")));
+}
+
+// Without a copy nothing is compiled, so an earlier DWF of that name is never packed.
+TEST_F(DwfBuilderTest, UnsavedDocumentOrFailedCopyStopsBeforeCompiling) {
+    quickCompiler();
+    auto unsaved = startHost(11);
+    pressCompileDwf(*unsaved);
+    EXPECT_EQ(messages, QStringList{"You must first save your file before you can Export to DWF"});
+    unsaved.reset();
+    for (int version : {10, 11}) {
+        SCOPED_TRACE(version);
+        auto host = startHost(version);
+        openAndWait(*host, document("m/Gear.ipt"));
+        ASSERT_TRUE(QDir(folder.filePath("m")).mkpath("Gear.DWF"));
+        hostMessages.clear();
+        pressCompileDwf(*host);
+        EXPECT_EQ(hostMessages.size(), 1);
+        EXPECT_EQ(messages, QStringList{});
+        EXPECT_FALSE(QFile::exists(addin + "/DWFScript.nsi"));
+        EXPECT_FALSE(QFile::exists(folder.filePath("m/Gear.exe")));
+    }
+}
+
+// The stand-in host without add-ins: what the add-in sees where the DWF translator is
+// not installed.
+class HostWithoutAddIns final : public CadHost {
+  public:
+    explicit HostWithoutAddIns(HostWindow& host) : m_host(host) {}
+    CadDocument* activeDocument() override { return m_host.activeDocument(); }
+    DocumentType activeDocumentType() override { return m_host.activeDocumentType(); }
+    CadView* activeView() override { return m_host.activeView(); }
+    Point2d createPoint2d(double x, double y) override { return {x, y}; }
+    void setStatusText(const std::string& text) override { m_host.setStatusText(text); }
+    void setSilentOperation(bool silent) override { m_host.setSilentOperation(silent); }
+    bool silentOperation() const override { return m_host.silentOperation(); }
+    QWidget* mainWindow() override { return m_host.mainWindow(); }
+    void postPrivateEvent(int type, const std::string& data) override {
+        m_host.postPrivateEvent(type, data);
+    }
+    bool startCommand(int id) override { return m_host.startCommand(id); }
+    int softwareVersionMajor() const override { return 11; }
+    int addInCount() const override { return 0; }
+    AddInEntry addIn(int) const override { return {}; }
+    TranslationContext createTranslationContext() override { return {}; }
+    NameValueMap createNameValueMap() override { return {}; }
+    DataMedium createDataMedium() override { return {}; }
+    bool evaluateLength(const std::string&, const std::string&, double&) const override {
+        return false;
+    }
+    bool ready() const override { return true; }
+    void subscribe(SaveEventSink*) override {}
+    void unsubscribe(SaveEventSink*) override {}
+    std::unique_ptr<CadCommand> createCommand(const std::string&, int, bool) override {
+        return nullptr;
+    }
+
+  private:
+    HostWindow& m_host;
+};
+
+TEST_F(DwfBuilderTest, MissingTranslatorIsReportedAndNothingIsCompiled) {
+    quickCompiler();
+    auto host = hostWithGear();
+    openDialog(*host, kCompiledDwfCommand);
+    HostWithoutAddIns withoutAddIns(*host);
+    setHostApplication(&withoutAddIns);
+    pressCompileDwf(*host);
+    setHostApplication(host.get());
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].startsWith("The host has no DWF translator"))
+        << messages[0].toStdString();
+    EXPECT_TRUE(host->dwfPublications().empty());
+    EXPECT_FALSE(QFile::exists(folder.filePath("m/Gear.exe")));
+}
+
+TEST_F(DwfBuilderTest, DialogLoadsTheDefaultsAndStoresEachBoxOnItsKey) {
+    // A template file beside the add-in is never read, and never warned about.
+    writeFile(addin + "/Plotwick.nsi", "Name \"Mine\"");
+    auto host = startHost(11);
+    ASSERT_TRUE(writeSetting(kDwfCompilerApplication, "PlotwickWhenDone", "1"));
+    auto* dialog = dynamic_cast<frmToDWF*>(openDialog(*host, kCompiledDwfCommand));
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(messages, QStringList{});
+    EXPECT_EQ(dialog->templateText(), dwf::DefaultScriptTemplate());
+    EXPECT_EQ(dialog->windowTitle(), "Compiled DWF");
+    EXPECT_EQ(dialog->cmdCompile->text(), "Compile DWF");
+    EXPECT_EQ(dialog->chkDelete->text(), "Delete DWF");
+    EXPECT_EQ(dialog->chkDelete->toolTip(), "Removes intermediate XGL file after compiling");
+    EXPECT_EQ(dialog->chkPublish3D->text(), "Publish 3D Models with IDW's");
+    EXPECT_EQ(dialog->txtAltDir->text(), addin);
+    EXPECT_FALSE(dialog->txtAltDir->isEnabled());
+    const struct {
+        QCheckBox* box;
+        const char* key;
+        bool byDefault;
+    } boxes[] = {{dialog->chkAlternate, "DWFUseAltDir", false},
+                 {dialog->chkViewWhenDone, "PlotwickWhenDone", true},
+                 {dialog->chkShowScript, "DWFShowScript", false},
+                 {dialog->chkDelete, "DWFDelDWF", false},
+                 {dialog->chkPublish3D, "DWFPublish3D", false}};
+    for (const auto& b : boxes) {
+        SCOPED_TRACE(b.key);
+        EXPECT_EQ(b.box->isChecked(), b.byDefault);
+        b.box->click();
+        EXPECT_EQ(readSetting(kDwfCompilerApplication, b.key), b.byDefault ? "0" : "1");
+        EXPECT_EQ(readSetting(kXglCompilerApplication, b.key), std::string());
+    }
+    EXPECT_TRUE(dialog->txtAltDir->isEnabled());
+    setFolderPicker([](QWidget*, const QString&) { return QString("/chosen"); });
+    dialog->cmdBrowse->click();
+    EXPECT_EQ(readSetting(kDwfCompilerApplication, "DWFAltDir"), "/chosen");
+    EXPECT_EQ(readSetting(kXglCompilerApplication, "XGLAltDir"), addin.toStdString());
+    // A fresh load reads what the clicks stored.
+    dialog->cmdDone->click();
+    openDialog(*host, kCompiledDwfCommand);
+    EXPECT_TRUE(dialog->chkPublish3D->isChecked());
+    EXPECT_FALSE(dialog->chkViewWhenDone->isChecked());
+    EXPECT_EQ(dialog->txtAltDir->text(), "/chosen");
+}
+
+class PackagedDwf : public DwfBuilderTest {
+  protected:
+    void SetUp() override {
+        DwfBuilderTest::SetUp();
+        if (QStandardPaths::findExecutable("makensis").isEmpty())
+            GTEST_SKIP() << "makensis (Debian's nsis package) is not installed";
+    }
+    QString script(const QString& exe) const {
+        QString text = kDwfScript;
+        text.replace("#EXE_FILENAME", exe);
+        text.replace("#DWF_PATH_ONLY", folder.filePath("m") + "/");
+        text.replace("#DWF_FILENAME", "Gear.DWF");
+        text.replace("#DWF_APP_PATH", addin);
+        return text;
+    }
+};
+
+TEST_F(PackagedDwf, CompiledDwfBuildsTheExecutableFromTheTwentyThreeLines) {
+    auto host = hostWithGear();
+    storeDwf({{"DWFDelDWF", "1"}});
+    frmToDWF* dialog = pressCompileDwf(*host);
+    EXPECT_EQ(messages, QStringList{});
+    EXPECT_EQ(dialog->lblStatus->text(), "Finished");
+    const QString exe = folder.filePath("m/Gear.exe");
+    EXPECT_EQ(peMachine(contentOf(exe)), kAmd64);
+    EXPECT_EQ(QString::fromLatin1(contentOf(addin + "/DWFScript.nsi")), script(exe));
+    EXPECT_FALSE(QFile::exists(folder.filePath("m/Gear.DWF")));  // "Delete DWF"
+    EXPECT_EQ(leftovers(), QStringList{});
+    QDir().mkpath(EXPORTAL_SCREENSHOT_OUT);
+    dialog->grab().save(EXPORTAL_SCREENSHOT_OUT "/frmToDWF.png");
+
+    // Without the launcher to pack, the message names it and the DWF stays.
+    QFile::remove(exe);
+    QFile::remove(addin + "/RunPlotwick.exe");
+    storeDwf({{"DWFDelDWF", "1"}});
+    pressCompileDwf(*host);
+    EXPECT_EQ(messages, QStringList{"Failed to compile the DWF to EXE\rThe program to pack is "
+                                    "missing: " +
+                                    addin + "/RunPlotwick.exe"});
+    EXPECT_FALSE(QFile::exists(exe));
+    EXPECT_TRUE(QFile::exists(folder.filePath("m/Gear.DWF")));
+}
+
+// Runs the packaged executable under wine, where no DWF viewer control is registered.
+class PackagedDwfUnderWine : public PackagedDwf {
+  protected:
+    void SetUp() override {
+        PackagedDwf::SetUp();
+        if (IsSkipped()) return;
+        if (const QString reason = wineSkipReason(); !reason.isEmpty())
+            GTEST_SKIP() << reason.toStdString();
+        if (QStandardPaths::findExecutable("xdotool").isEmpty())
+            GTEST_SKIP() << "xdotool is not installed: nobody could answer the question";
+        record = folder.filePath("record.txt");
+        prepareWine(record);
+    }
+    void TearDown() override {
+        stopWine();
+        PackagedDwf::TearDown();
+    }
+    static QStringList windowsTitled(const QString& title) {
+        QProcess search;
+        search.start("xdotool", {"search", "--name", title});
+        if (!search.waitForFinished(5000)) search.kill();
+        return QString(search.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    }
+    // Every file under the prefix's Plotwick folders of the user's temporary folder.
+    static QStringList unpackedFiles() {
+        QStringList found;
+        QDirIterator it(EXPORTAL_WINE_PREFIX "/drive_c/users", QDir::Files | QDir::NoDotAndDotDot,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString path = it.next();
+            if (path.contains("/Temp/Plotwick/", Qt::CaseInsensitive)) found << path;
+        }
+        return found;
+    }
+    QString record;
+};
+
+TEST_F(PackagedDwfUnderWine, WithoutTheViewerControlAsksAndUnpacksNothing) {
+    QElapsedTimer clock;
+    clock.start();
+    QFile program(EXPORTAL_RECORDING_VIEWER);
+    ASSERT_TRUE(program.open(QIODevice::ReadOnly));
+    writeFile(addin + "/RunPlotwick.exe", program.readAll());
+    auto host = hostWithGear();
+    pressCompileDwf(*host);
+    ASSERT_EQ(messages, QStringList{});
+    const QString exe = folder.filePath("m/Gear.exe");
+    ASSERT_TRUE(QFile::exists(exe));
+
+    QProcess query;
+    query.start(wineLoader(), {"reg", "query", "HKCR\\AdView.AdViewer"});
+    ASSERT_TRUE(query.waitForFinished(120000));
+    EXPECT_NE(query.exitCode(), 0) << "this wine prefix has the viewer control";
+
+    QProcess packaged;
+    packaged.start(wineLoader(), {exe});
+    ASSERT_TRUE(packaged.waitForStarted());
+    QStringList prompt;
+    const bool asked =
+        QTest::qWaitFor([&] { return !(prompt = windowsTitled("DWF Viewer")).isEmpty(); }, 120000);
+    if (!asked) packaged.kill();
+    ASSERT_TRUE(asked);
+    QProcess name;
+    name.start("xdotool", {"getwindowname", prompt.first()});
+    name.waitForFinished(5000);
+    std::printf("The question \"%s\" appeared after %.1f s\n",
+                name.readAllStandardOutput().trimmed().constData(), clock.elapsed() / 1000.0);
+    // "No" by its accelerator: the installer ends without opening anything.
+    QProcess::execute("xdotool", {"windowfocus", "--sync", prompt.first()});
+    QProcess::execute("xdotool", {"key", "--window", prompt.first(), "n"});
+    const bool ended = packaged.waitForFinished(30000);
+    if (!ended) packaged.kill();
+    EXPECT_TRUE(ended) << "the question was not answered";
+    EXPECT_EQ(packaged.exitCode(), 0);
+    EXPECT_EQ(unpackedFiles(), QStringList{});
+    EXPECT_FALSE(QFile::exists(record)) << "RunPlotwick.exe ran";
+    std::printf("The wine test took %.1f s\n", clock.elapsed() / 1000.0);
+}
+
+}  // namespace
+}  // namespace exportal::testing
