@@ -51,7 +51,7 @@ struct Load {
         context.parse(stream, nullptr);
     }
     std::string firstError() const { return consumer.errors.empty() ? "" : consumer.errors[0]; }
-    const AppearanceState& state() const { return AppearanceRules::state(context); }
+    const AppearanceState& state() const { return context.model().appearanceState; }
 
     Recorder consumer;
     SceneLoadContext context{consumer};
@@ -306,8 +306,8 @@ TEST(AppearanceRecords, HandOverBindsReferencesAndRegistersEachTextureOnce) {
     DefinitionScope* scope = DefinitionScope::createWorld();
     ASSERT_TRUE(scope->defineTexture(1, defined));
     PoolVector<TextureUse*> list;
-    list.append(AppearanceRules::textureReference(load.context, 1));
-    list.append(AppearanceRules::textureReference(load.context, 1));
+    list.append(AppearanceRules::textureReference(load.context.model(), 1));
+    list.append(AppearanceRules::textureReference(load.context.model(), 1));
     Recorder consumer;
     EXPECT_TRUE(resolveTextureUses(list, scope, consumer));
     EXPECT_EQ(list[0], defined);
@@ -318,7 +318,7 @@ TEST(AppearanceRecords, HandOverBindsReferencesAndRegistersEachTextureOnce) {
     EXPECT_TRUE(defined->registered());
 
     PoolVector<TextureUse*> unknown;
-    unknown.append(AppearanceRules::textureReference(load.context, 2));
+    unknown.append(AppearanceRules::textureReference(load.context.model(), 2));
     EXPECT_FALSE(resolveTextureUses(unknown, scope, consumer));
     EXPECT_TRUE(unknown[0]->isReference());
     scope->release();

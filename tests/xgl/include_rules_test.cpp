@@ -187,7 +187,7 @@ TEST(IncludeRecords, IncludedObjectIsAnInstanceWithItsReferenceAndTransform) {
     EXPECT_EQ(included.transform.position[0], 4.0);
     EXPECT_EQ(load.consumer.objects[1]->childHandles, std::vector<std::int32_t>{0});
 
-    const std::vector<IncludeReference>& kept = IncludeRules::state(load.context).includes;
+    const std::vector<IncludeReference>& kept = load.context.model().includeState.includes;
     ASSERT_EQ(kept.size(), 1u);
     EXPECT_EQ(kept[0].reference, "part.xgl");
     EXPECT_EQ(kept[0].referenceType, "xgl");

@@ -418,7 +418,8 @@ class UnusableTempFolder {
 TEST(StorageFailure, StopsTheParseWithOneMessageNamingTheCause) {
     RecordingConsumer consumer;
     SceneLoadContext context(consumer);
-    DefinitionScope* scope = DefinitionScope::createWorld(&context);
+    LoadModel model(consumer, context);  // the model's temporary files report to the parse
+    DefinitionScope* scope = DefinitionScope::createWorld(&model);
     {
         UnusableTempFolder folder;
         bool allDefined = true;
