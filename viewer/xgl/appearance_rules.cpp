@@ -13,7 +13,8 @@ namespace tessaro {
 namespace {
 
 using PC = ParseContext;
-using PrimitiveField = AppearanceRules::PrimitiveField;
+// The fields of a face, line or point that an inline element fills.
+enum class PrimitiveField { material, texture, lineStyle, pointStyle };
 
 constexpr const char* kNoMemoryForImage = "0: Not enough memory for a texture image";
 
@@ -317,10 +318,12 @@ bool passesCounts(ErrorReporter& reporter, std::initializer_list<CountRule> rule
     return true;
 }
 
+namespace {
+
 // ---- definitions and inline use ----
 
 template <typename Define>
-void AppearanceRules::define(LoadModel& model, ReferenceKind kind, std::int32_t id, Define define) {
+void define(LoadModel& model, ReferenceKind kind, std::int32_t id, Define define) {
     if (model.isStopped() || model.scope == nullptr) return;
     if (!define(*model.scope)) {
         model.reportError(kNotEnoughMemory);
@@ -330,21 +333,7 @@ void AppearanceRules::define(LoadModel& model, ReferenceKind kind, std::int32_t 
     model.builder.retryPending();
 }
 
-template <typename Add>
-void AppearanceRules::attach(LoadModel& model, ParseContext holder, PrimitiveField field, Add add) {
-    if (model.isStopped()) return;
-    std::int32_t* slot = openField(model, holder, field);
-    if (slot == nullptr) return;
-    const std::int32_t index = add();
-    if (index == kNone) {
-        model.reportError(kNotEnoughMemory);
-        return;
-    }
-    *slot = index;
-}
-
-std::int32_t* AppearanceRules::openField(LoadModel& model, ParseContext holder,
-                                         PrimitiveField field) {
+std::int32_t* openField(LoadModel& model, ParseContext holder, PrimitiveField field) {
     switch (holder) {
         case PC::face:
             return fieldOf(model.mesh.openFace(), field);
@@ -356,6 +345,252 @@ std::int32_t* AppearanceRules::openField(LoadModel& model, ParseContext holder,
             return nullptr;
     }
 }
+
+template <typename Add>
+void attach(LoadModel& model, ParseContext holder, PrimitiveField field, Add add) {
+    if (model.isStopped()) return;
+    std::int32_t* slot = openField(model, holder, field);
+    if (slot == nullptr) return;
+    const std::int32_t index = add();
+    if (index == kNone) {
+        model.reportError(kNotEnoughMemory);
+        return;
+    }
+    *slot = index;
+}
+
+// ---- images ----
+
+void startImage(LoadModel& model, const LoadEvent& event) {
+    ImageAttributes attrs;
+    if (!readImageAttributes(model, event.attributes, attrs)) return;
+    // A size below 1 is refused like a missing one, so nothing is sized from it.
+    if (attrs.width < 1) {
+        model.raise(Message::imageWidthMissing);
+        return;
+    }
+    if (attrs.height < 1) {
+        model.raise(Message::imageHeightMissing);
+        return;
+    }
+    if (const std::optional<Message> message = imageIdMessage(event.context, attrs.id)) {
+        model.raise(*message);
+        return;
+    }
+    auto image = std::make_unique<TextureImageRecord>();
+    image->id = attrs.id;
+    image->width = attrs.width;
+    image->height = attrs.height;
+    image->rgb = event.tag == TagId::texturergb;
+    model.appearanceState.image = std::move(image);
+}
+
+// The length of the text is checked against the size before anything is allocated,
+// so a large width and height cannot claim more memory than the text itself holds.
+void readImagePixels(LoadModel& model, TagId leaf, const char* text) {
+    TextureImageRecord* image = model.appearanceState.image.get();
+    if (image == nullptr) return;
+    const bool rgb = leaf == TagId::texturergb;
+    const std::uint64_t digitsPerPixel = rgb ? 6 : 8;
+    const std::uint64_t pixels =
+        static_cast<std::uint64_t>(image->width) * static_cast<std::uint64_t>(image->height);
+    const std::size_t length = std::strlen(text);
+    if (length % digitsPerPixel != 0 || length / digitsPerPixel != pixels) {
+        model.raise(rgb ? Message::rgbImageSizeMismatch : Message::rgbaImageSizeMismatch);
+        return;
+    }
+    image->pixels.reset(new (std::nothrow) std::uint8_t[pixels * 4]);
+    if (!image->pixels) {
+        model.reportError(kNoMemoryForImage);
+        return;
+    }
+    if (decodeHex(model, text, length, image->pixels.get()) && rgb) {
+        expandRgbToRgba(image->pixels.get(), pixels);
+    }
+}
+
+void defineImage(LoadModel& model, std::unique_ptr<TextureImageRecord> image) {
+    TextureImageRecord* kept = image.get();
+    model.appearanceState.imageDefinitions.push_back(std::move(image));
+    // No mesh waits for an image: a texture without one is drawn untextured.
+    define(model, ReferenceKind::none, kept->id, [kept](DefinitionScope& scope) {
+        return scope.defineTextureImage(static_cast<std::uint32_t>(kept->id), kept);
+    });
+}
+
+// ---- textures ----
+
+void setTextureMode(LoadModel& model, TagId tag) {
+    TextureRecord* texture = model.appearanceState.texture.get();
+    if (texture == nullptr) return;
+    switch (tag) {
+        case TagId::replace:
+            texture->function = kTextureReplace;
+            break;
+        case TagId::modulate:
+            texture->function = kTextureModulate;
+            break;
+        case TagId::decal:
+            texture->function = kTextureDecal;
+            break;
+        case TagId::repeat:
+            texture->wrap = kWrapRepeat;
+            break;
+        case TagId::clamp:
+            texture->wrap = kWrapClamp;
+            break;
+        default:
+            break;
+    }
+}
+
+void readTextureValue(LoadModel& model, TagId leaf, const char* text) {
+    TextureRecord* texture = model.appearanceState.texture.get();
+    if (texture == nullptr) return;
+    if (leaf == TagId::texturebordercolor) {
+        if (readFloat4(model, text, texture->borderColor)) texture->hasBorderColor = 1;
+    } else if (leaf == TagId::imageref) {
+        readInt(model, text, texture->imageId);
+    } else if (const int slot = coordTransformSlot(leaf); slot >= 0) {
+        readDouble(model, text, texture->coordTransform[slot]);
+    }
+}
+
+void endTcTransform(LoadModel& model) {
+    const PoolVector<std::int32_t>& tags = model.childTagsOf(PC::tcTransform);
+    const auto n = [&tags](TagId tag) { return countOf(tags, tag); };
+    passesCounts(model, {{n(TagId::ss), 1, 1, Message::tcTransformNeedsOneSs},
+                         {n(TagId::st), 1, 1, Message::tcTransformNeedsOneSt},
+                         {n(TagId::ts), 1, 1, Message::tcTransformNeedsOneTs},
+                         {n(TagId::tt), 1, 1, Message::tcTransformNeedsOneTt},
+                         {n(TagId::cs), 1, 1, Message::tcTransformNeedsOneCs},
+                         {n(TagId::ct), 1, 1, Message::tcTransformNeedsOneCt}});
+}
+
+// The finished texture becomes a texture-use record owned by the load. Its image is
+// looked up where the texture stands; one defined later is looked up again from
+// there when the texture is registered.
+TextureUse* keepTexture(LoadModel& model) {
+    AppearanceState& s = model.appearanceState;
+    if (!s.texture) return nullptr;
+    auto use = std::make_unique<TextureUse>();
+    use->pending = std::move(s.texture);
+    TextureRecord& texture = *use->pending;
+    if (texture.imageId != kNone && model.scope != nullptr) {
+        const TextureImageRecord* image =
+            model.scope->findTextureImage(static_cast<std::uint32_t>(texture.imageId));
+        if (image != nullptr) {
+            texture.imageHandle = image->handle;
+        } else {
+            use->imageScope = ScopeRef::share(model.scope);
+        }
+    }
+    s.textures.push_back(std::move(use));
+    return s.textures.back().get();
+}
+
+void endTexture(LoadModel& model, ParseContext holder) {
+    const PoolVector<std::int32_t>& tags = model.childTagsOf(PC::texture);
+    const auto n = [&tags](TagId tag) { return countOf(tags, tag); };
+    const std::uint32_t images = n(TagId::texturergb) + n(TagId::texturergba) +
+                                 n(TagId::includetexturebuffer) + n(TagId::imageref);
+    const std::uint32_t functions = n(TagId::replace) + n(TagId::modulate) + n(TagId::decal);
+    const std::uint32_t wraps = n(TagId::repeat) + n(TagId::clamp);
+    if (!passesCounts(
+            model, {{images, 1, 1, Message::textureNeedsOneImage},
+                    {functions, 1, 1, Message::textureNeedsOneFunction},
+                    {wraps, 1, 1, Message::textureNeedsOneWrap},
+                    {n(TagId::texturebordercolor), 0, 1, Message::textureAtMostOneBorderColor}})) {
+        return;
+    }
+    TextureUse* use = keepTexture(model);
+    if (use == nullptr) return;
+    const std::int32_t id = model.appearanceState.textureId;
+    if (id != kNone) {
+        define(model, ReferenceKind::texture, id, [id, use](DefinitionScope& scope) {
+            return scope.defineTexture(static_cast<std::uint32_t>(id), use);
+        });
+    }
+    attach(model, holder, PrimitiveField::texture,
+           [&model, use] { return model.mesh.addTexture(use); });
+}
+
+// ---- materials and styles ----
+
+void endMaterial(LoadModel& model, ParseContext holder) {
+    const PoolVector<std::int32_t>& tags = model.childTagsOf(PC::material);
+    const auto n = [&tags](TagId tag) { return countOf(tags, tag); };
+    if (!passesCounts(model, {{n(TagId::amb), 1, 1, Message::materialNeedsOneAmbient},
+                              {n(TagId::diff), 1, 1, Message::materialNeedsOneDiffuse},
+                              {n(TagId::emiss), 0, 1, Message::materialAtMostOneEmissive},
+                              {n(TagId::specularColour), 0, 1, Message::materialAtMostOneSpecular},
+                              {n(TagId::alpha), 0, 1, Message::materialAtMostOneAlpha},
+                              {n(TagId::shine), 0, 1, Message::materialAtMostOneShininess}})) {
+        return;
+    }
+    const MaterialRecord& material = model.appearanceState.material;
+    if (material.id != kNone) {
+        define(model, ReferenceKind::material, material.id, [&material](DefinitionScope& scope) {
+            return scope.defineMaterial(static_cast<std::uint32_t>(material.id), material);
+        });
+    }
+    attach(model, holder, PrimitiveField::material,
+           [&model, &material] { return model.mesh.addMaterial(material); });
+}
+
+void endLineStyle(LoadModel& model, ParseContext holder) {
+    const PoolVector<std::int32_t>& tags = model.childTagsOf(PC::lineStyle);
+    const auto n = [&tags](TagId tag) { return countOf(tags, tag); };
+    if (!passesCounts(model,
+                      {{n(TagId::linewidth), 1, 1, Message::lineStyleNeedsOneWidth},
+                       {n(TagId::linepattern), 0, 1, Message::lineStyleAtMostOnePattern},
+                       {n(TagId::linepatternfactor), 0, 1, Message::lineStyleAtMostOneFactor}})) {
+        return;
+    }
+    const LineStyleRecord& style = model.appearanceState.lineStyle;
+    if (style.id != kNone) {
+        define(model, ReferenceKind::lineStyle, style.id, [&style](DefinitionScope& scope) {
+            return scope.defineLineStyle(static_cast<std::uint32_t>(style.id), style);
+        });
+    }
+    attach(model, holder, PrimitiveField::lineStyle,
+           [&model, &style] { return model.mesh.addLineStyle(style); });
+}
+
+void endPointStyle(LoadModel& model, ParseContext holder) {
+    const PoolVector<std::int32_t>& tags = model.childTagsOf(PC::pointStyle);
+    if (!passesCounts(model,
+                      {{countOf(tags, TagId::pointsize), 1, 1, Message::pointStyleNeedsOneSize}}))
+        return;
+    const PointStyleRecord& style = model.appearanceState.pointStyle;
+    if (style.id != kNone) {
+        define(model, ReferenceKind::pointStyle, style.id, [&style](DefinitionScope& scope) {
+            return scope.definePointStyle(static_cast<std::uint32_t>(style.id), style);
+        });
+    }
+    attach(model, holder, PrimitiveField::pointStyle,
+           [&model, &style] { return model.mesh.addPointStyle(style); });
+}
+
+// ---- transforms ----
+
+void endTransform(LoadModel& model) {
+    const PoolVector<std::int32_t>& tags = model.childTagsOf(PC::transform);
+    const auto n = [&tags](TagId tag) { return countOf(tags, tag); };
+    if (!passesCounts(model, {{n(TagId::forward), 1, 1, Message::transformNeedsOneForward},
+                              {n(TagId::up), 1, 1, Message::transformNeedsOneUp},
+                              {n(TagId::position), 1, 1, Message::transformNeedsOnePosition},
+                              {n(TagId::scale), 0, 1, Message::transformAtMostOneScale}})) {
+        return;
+    }
+    Transform& transform = model.appearanceState.transform;
+    if (!normalizeTransform(model, transform)) return;
+    if (!model.objectFrames.empty() && model.objectFrames.back().node) {
+        model.objectFrames.back().node->transform = transform;
+    }
+}
+
+}  // namespace
 
 // ---- events ----
 
@@ -476,56 +711,6 @@ void AppearanceRules::leave(LoadModel& model, const LoadEvent& event) {
     }
 }
 
-// ---- images ----
-
-void AppearanceRules::startImage(LoadModel& model, const LoadEvent& event) {
-    ImageAttributes attrs;
-    if (!readImageAttributes(model, event.attributes, attrs)) return;
-    // A size below 1 is refused like a missing one, so nothing is sized from it.
-    if (attrs.width < 1) {
-        model.raise(Message::imageWidthMissing);
-        return;
-    }
-    if (attrs.height < 1) {
-        model.raise(Message::imageHeightMissing);
-        return;
-    }
-    if (const std::optional<Message> message = imageIdMessage(event.context, attrs.id)) {
-        model.raise(*message);
-        return;
-    }
-    auto image = std::make_unique<TextureImageRecord>();
-    image->id = attrs.id;
-    image->width = attrs.width;
-    image->height = attrs.height;
-    image->rgb = event.tag == TagId::texturergb;
-    model.appearanceState.image = std::move(image);
-}
-
-// The length of the text is checked against the size before anything is allocated,
-// so a large width and height cannot claim more memory than the text itself holds.
-void AppearanceRules::readImagePixels(LoadModel& model, TagId leaf, const char* text) {
-    TextureImageRecord* image = model.appearanceState.image.get();
-    if (image == nullptr) return;
-    const bool rgb = leaf == TagId::texturergb;
-    const std::uint64_t digitsPerPixel = rgb ? 6 : 8;
-    const std::uint64_t pixels =
-        static_cast<std::uint64_t>(image->width) * static_cast<std::uint64_t>(image->height);
-    const std::size_t length = std::strlen(text);
-    if (length % digitsPerPixel != 0 || length / digitsPerPixel != pixels) {
-        model.raise(rgb ? Message::rgbImageSizeMismatch : Message::rgbaImageSizeMismatch);
-        return;
-    }
-    image->pixels.reset(new (std::nothrow) std::uint8_t[pixels * 4]);
-    if (!image->pixels) {
-        model.reportError(kNoMemoryForImage);
-        return;
-    }
-    if (decodeHex(model, text, length, image->pixels.get()) && rgb) {
-        expandRgbToRgba(image->pixels.get(), pixels);
-    }
-}
-
 void AppearanceRules::finishImage(LoadModel& model, ParseContext owner,
                                   std::unique_ptr<TextureImageRecord> image) {
     if (!image) return;
@@ -542,112 +727,6 @@ void AppearanceRules::finishImage(LoadModel& model, ParseContext owner,
         definition->handle = handle;
         defineImage(model, std::move(definition));
     }
-}
-
-void AppearanceRules::defineImage(LoadModel& model, std::unique_ptr<TextureImageRecord> image) {
-    TextureImageRecord* kept = image.get();
-    model.appearanceState.imageDefinitions.push_back(std::move(image));
-    // No mesh waits for an image: a texture without one is drawn untextured.
-    define(model, ReferenceKind::none, kept->id, [kept](DefinitionScope& scope) {
-        return scope.defineTextureImage(static_cast<std::uint32_t>(kept->id), kept);
-    });
-}
-
-// ---- textures ----
-
-void AppearanceRules::setTextureMode(LoadModel& model, TagId tag) {
-    TextureRecord* texture = model.appearanceState.texture.get();
-    if (texture == nullptr) return;
-    switch (tag) {
-        case TagId::replace:
-            texture->function = kTextureReplace;
-            break;
-        case TagId::modulate:
-            texture->function = kTextureModulate;
-            break;
-        case TagId::decal:
-            texture->function = kTextureDecal;
-            break;
-        case TagId::repeat:
-            texture->wrap = kWrapRepeat;
-            break;
-        case TagId::clamp:
-            texture->wrap = kWrapClamp;
-            break;
-        default:
-            break;
-    }
-}
-
-void AppearanceRules::readTextureValue(LoadModel& model, TagId leaf, const char* text) {
-    TextureRecord* texture = model.appearanceState.texture.get();
-    if (texture == nullptr) return;
-    if (leaf == TagId::texturebordercolor) {
-        if (readFloat4(model, text, texture->borderColor)) texture->hasBorderColor = 1;
-    } else if (leaf == TagId::imageref) {
-        readInt(model, text, texture->imageId);
-    } else if (const int slot = coordTransformSlot(leaf); slot >= 0) {
-        readDouble(model, text, texture->coordTransform[slot]);
-    }
-}
-
-void AppearanceRules::endTcTransform(LoadModel& model) {
-    const PoolVector<std::int32_t>& tags = model.childTagsOf(PC::tcTransform);
-    const auto n = [&tags](TagId tag) { return countOf(tags, tag); };
-    passesCounts(model, {{n(TagId::ss), 1, 1, Message::tcTransformNeedsOneSs},
-                         {n(TagId::st), 1, 1, Message::tcTransformNeedsOneSt},
-                         {n(TagId::ts), 1, 1, Message::tcTransformNeedsOneTs},
-                         {n(TagId::tt), 1, 1, Message::tcTransformNeedsOneTt},
-                         {n(TagId::cs), 1, 1, Message::tcTransformNeedsOneCs},
-                         {n(TagId::ct), 1, 1, Message::tcTransformNeedsOneCt}});
-}
-
-void AppearanceRules::endTexture(LoadModel& model, ParseContext holder) {
-    const PoolVector<std::int32_t>& tags = model.childTagsOf(PC::texture);
-    const auto n = [&tags](TagId tag) { return countOf(tags, tag); };
-    const std::uint32_t images = n(TagId::texturergb) + n(TagId::texturergba) +
-                                 n(TagId::includetexturebuffer) + n(TagId::imageref);
-    const std::uint32_t functions = n(TagId::replace) + n(TagId::modulate) + n(TagId::decal);
-    const std::uint32_t wraps = n(TagId::repeat) + n(TagId::clamp);
-    if (!passesCounts(
-            model, {{images, 1, 1, Message::textureNeedsOneImage},
-                    {functions, 1, 1, Message::textureNeedsOneFunction},
-                    {wraps, 1, 1, Message::textureNeedsOneWrap},
-                    {n(TagId::texturebordercolor), 0, 1, Message::textureAtMostOneBorderColor}})) {
-        return;
-    }
-    TextureUse* use = keepTexture(model);
-    if (use == nullptr) return;
-    const std::int32_t id = model.appearanceState.textureId;
-    if (id != kNone) {
-        define(model, ReferenceKind::texture, id, [id, use](DefinitionScope& scope) {
-            return scope.defineTexture(static_cast<std::uint32_t>(id), use);
-        });
-    }
-    attach(model, holder, PrimitiveField::texture,
-           [&model, use] { return model.mesh.addTexture(use); });
-}
-
-// The finished texture becomes a texture-use record owned by the load. Its image is
-// looked up where the texture stands; one defined later is looked up again from
-// there when the texture is registered.
-TextureUse* AppearanceRules::keepTexture(LoadModel& model) {
-    AppearanceState& s = model.appearanceState;
-    if (!s.texture) return nullptr;
-    auto use = std::make_unique<TextureUse>();
-    use->pending = std::move(s.texture);
-    TextureRecord& texture = *use->pending;
-    if (texture.imageId != kNone && model.scope != nullptr) {
-        const TextureImageRecord* image =
-            model.scope->findTextureImage(static_cast<std::uint32_t>(texture.imageId));
-        if (image != nullptr) {
-            texture.imageHandle = image->handle;
-        } else {
-            use->imageScope = ScopeRef::share(model.scope);
-        }
-    }
-    s.textures.push_back(std::move(use));
-    return s.textures.back().get();
 }
 
 TextureUse* AppearanceRules::textureReference(LoadModel& model, std::uint32_t id) {
@@ -667,81 +746,6 @@ bool resolveTextureUses(PoolVector<TextureUse*>& textures, DefinitionScope* scop
         if (use->pending) registerTexture(*use, consumer);
     }
     return true;
-}
-
-// ---- materials and styles ----
-
-void AppearanceRules::endMaterial(LoadModel& model, ParseContext holder) {
-    const PoolVector<std::int32_t>& tags = model.childTagsOf(PC::material);
-    const auto n = [&tags](TagId tag) { return countOf(tags, tag); };
-    if (!passesCounts(model, {{n(TagId::amb), 1, 1, Message::materialNeedsOneAmbient},
-                              {n(TagId::diff), 1, 1, Message::materialNeedsOneDiffuse},
-                              {n(TagId::emiss), 0, 1, Message::materialAtMostOneEmissive},
-                              {n(TagId::specularColour), 0, 1, Message::materialAtMostOneSpecular},
-                              {n(TagId::alpha), 0, 1, Message::materialAtMostOneAlpha},
-                              {n(TagId::shine), 0, 1, Message::materialAtMostOneShininess}})) {
-        return;
-    }
-    const MaterialRecord& material = model.appearanceState.material;
-    if (material.id != kNone) {
-        define(model, ReferenceKind::material, material.id, [&material](DefinitionScope& scope) {
-            return scope.defineMaterial(static_cast<std::uint32_t>(material.id), material);
-        });
-    }
-    attach(model, holder, PrimitiveField::material,
-           [&model, &material] { return model.mesh.addMaterial(material); });
-}
-
-void AppearanceRules::endLineStyle(LoadModel& model, ParseContext holder) {
-    const PoolVector<std::int32_t>& tags = model.childTagsOf(PC::lineStyle);
-    const auto n = [&tags](TagId tag) { return countOf(tags, tag); };
-    if (!passesCounts(model,
-                      {{n(TagId::linewidth), 1, 1, Message::lineStyleNeedsOneWidth},
-                       {n(TagId::linepattern), 0, 1, Message::lineStyleAtMostOnePattern},
-                       {n(TagId::linepatternfactor), 0, 1, Message::lineStyleAtMostOneFactor}})) {
-        return;
-    }
-    const LineStyleRecord& style = model.appearanceState.lineStyle;
-    if (style.id != kNone) {
-        define(model, ReferenceKind::lineStyle, style.id, [&style](DefinitionScope& scope) {
-            return scope.defineLineStyle(static_cast<std::uint32_t>(style.id), style);
-        });
-    }
-    attach(model, holder, PrimitiveField::lineStyle,
-           [&model, &style] { return model.mesh.addLineStyle(style); });
-}
-
-void AppearanceRules::endPointStyle(LoadModel& model, ParseContext holder) {
-    const PoolVector<std::int32_t>& tags = model.childTagsOf(PC::pointStyle);
-    if (!passesCounts(model,
-                      {{countOf(tags, TagId::pointsize), 1, 1, Message::pointStyleNeedsOneSize}}))
-        return;
-    const PointStyleRecord& style = model.appearanceState.pointStyle;
-    if (style.id != kNone) {
-        define(model, ReferenceKind::pointStyle, style.id, [&style](DefinitionScope& scope) {
-            return scope.definePointStyle(static_cast<std::uint32_t>(style.id), style);
-        });
-    }
-    attach(model, holder, PrimitiveField::pointStyle,
-           [&model, &style] { return model.mesh.addPointStyle(style); });
-}
-
-// ---- transforms ----
-
-void AppearanceRules::endTransform(LoadModel& model) {
-    const PoolVector<std::int32_t>& tags = model.childTagsOf(PC::transform);
-    const auto n = [&tags](TagId tag) { return countOf(tags, tag); };
-    if (!passesCounts(model, {{n(TagId::forward), 1, 1, Message::transformNeedsOneForward},
-                              {n(TagId::up), 1, 1, Message::transformNeedsOneUp},
-                              {n(TagId::position), 1, 1, Message::transformNeedsOnePosition},
-                              {n(TagId::scale), 0, 1, Message::transformAtMostOneScale}})) {
-        return;
-    }
-    Transform& transform = model.appearanceState.transform;
-    if (!normalizeTransform(model, transform)) return;
-    if (!model.objectFrames.empty() && model.objectFrames.back().node) {
-        model.objectFrames.back().node->transform = transform;
-    }
 }
 
 }  // namespace tessaro

@@ -62,33 +62,6 @@ class AppearanceRules {
     // filed under the image's ID.
     static void finishImage(LoadModel& model, ParseContext owner,
                             std::unique_ptr<TextureImageRecord> image);
-
-    // The fields of a face, line or point that an inline element fills.
-    enum class PrimitiveField { material, texture, lineStyle, pointStyle };
-
-  private:
-    static void startImage(LoadModel& model, const LoadEvent& event);
-    static void readImagePixels(LoadModel& model, TagId leaf, const char* text);
-    static void setTextureMode(LoadModel& model, TagId tag);
-    static void readTextureValue(LoadModel& model, TagId leaf, const char* text);
-
-    static void endMaterial(LoadModel& model, ParseContext holder);
-    static void endLineStyle(LoadModel& model, ParseContext holder);
-    static void endPointStyle(LoadModel& model, ParseContext holder);
-    static void endTexture(LoadModel& model, ParseContext holder);
-    static void endTcTransform(LoadModel& model);
-    static void endTransform(LoadModel& model);
-
-    static TextureUse* keepTexture(LoadModel& model);
-    static void defineImage(LoadModel& model, std::unique_ptr<TextureImageRecord> image);
-    // Files a definition through define(scope) and retries what waited for it.
-    template <typename Define>
-    static void define(LoadModel& model, ReferenceKind kind, std::int32_t id, Define define);
-    // Stores the index that add() returns in the open face, line or point the element
-    // stands in; nothing when it stands elsewhere.
-    template <typename Add>
-    static void attach(LoadModel& model, ParseContext holder, PrimitiveField field, Add add);
-    static std::int32_t* openField(LoadModel& model, ParseContext holder, PrimitiveField field);
 };
 
 // How often a container's child may occur, and the message when it does not.

@@ -60,6 +60,220 @@ bool readElementData(ErrorReporter& reporter, const char* text, std::vector<std:
     return true;
 }
 
+// ---- included objects ----
+
+void startInclude(LoadModel& model, TagId tag, AttributeList attributes) {
+    if (!model.enterScope()) return;
+    const std::int32_t pathId = readPathIdAttribute(model, attributes);
+    if (model.isStopped()) return;
+    IncludeReference& include = model.includeState.include;
+    include = IncludeReference{};
+    include.pathId = pathId;
+    include.isStatic = tag == TagId::includestatic;
+    auto node = std::make_unique<ObjectRecord>();
+    node->pathId = pathId;
+    node->included = true;
+    node->includeStatic = include.isStatic;
+    model.objectFrames.back().node = std::move(node);
+}
+
+void readIncludeValue(LoadModel& model, TagId leaf, const char* text) {
+    IncludeReference& include = model.includeState.include;
+    switch (leaf) {
+        case TagId::ref:
+            keepFirst(include.reference, text);
+            break;
+        case TagId::reftype:
+            keepFirst(include.referenceType, text);
+            break;
+        case TagId::extents:
+            readExtents(model, text, include.extents);
+            break;
+        default:
+            break;
+    }
+}
+
+// The included object becomes an instance under its parent, as an object without "id".
+void attachInclude(LoadModel& model, ParseContext holder) {
+    std::unique_ptr<ObjectRecord>& node = model.objectFrames.back().node;
+    if (!node) return;
+    if (holder == PC::world) {
+        WorldRecord* world = model.world.get();
+        if (world == nullptr) return;
+        if (world->mesh != nullptr) {
+            model.raise(Message::worldWithMeshAndChildren);
+            return;
+        }
+        world->children.push_back(model.builder.objectInstance(std::move(node), model.scope));
+        ++world->topLevelCount;
+        return;
+    }
+    const std::size_t frames = model.objectFrames.size();
+    ObjectRecord* parent = frames >= 2 ? model.objectFrames[frames - 2].node.get() : nullptr;
+    if (parent == nullptr) return;
+    if (parent->mesh != nullptr) {
+        model.raise(Message::objectWithMeshAndChildren);
+        return;
+    }
+    parent->children.push_back(model.builder.objectInstance(std::move(node), model.scope));
+    ++parent->subObjectCount;
+}
+
+void endInclude(LoadModel& model, ParseContext holder) {
+    const PoolVector<std::int32_t>& tags = model.childTagsOf(PC::include);
+    const auto n = [&tags](TagId tag) { return countOf(tags, tag); };
+    if (!passesCounts(model, {{n(TagId::extents), 1, 1, Message::includeNeedsOneExtents},
+                              {n(TagId::ref), 1, 1, Message::includeNeedsOneRef},
+                              {n(TagId::reftype), 1, 1, Message::includeNeedsOneRefType},
+                              {n(TagId::transform), 0, 1, Message::includeAtMostOneTransform}})) {
+        return;
+    }
+    IncludeState& s = model.includeState;
+    if (!model.claimSiblingPathId(s.include.pathId)) {
+        model.raise(Message::siblingPathIdTwice);
+        return;
+    }
+    attachInclude(model, holder);
+    if (model.isStopped()) return;
+    s.includes.push_back(s.include);
+    model.leaveScope();
+}
+
+// ---- external texture buffers ----
+
+void startExternalImage(LoadModel& model, ParseContext owner, AttributeList attributes) {
+    std::int32_t id = kNone;
+    if (owner != PC::sphereMap) {
+        id = readIdAttribute(model, attributes);
+        if (model.isStopped()) return;
+        // In the world the image is named by its ID; inside a texture it is that texture's own.
+        const bool refused = owner == PC::world ? id == kNone : id != kNone;
+        if (refused) {
+            model.raise(Message::imageWithoutIdInWorld);
+            return;
+        }
+    }
+    auto image = std::make_unique<TextureImageRecord>();
+    image->id = id;
+    image->included = true;
+    model.includeState.externalImage = std::move(image);
+}
+
+void endExternalImage(LoadModel& model, ParseContext owner) {
+    std::unique_ptr<TextureImageRecord>& image = model.includeState.externalImage;
+    if (!image) return;
+    if (image->reference.empty()) {
+        model.raise(Message::textureRefNeedsRef);
+        return;
+    }
+    if (image->referenceType.empty()) {
+        model.raise(Message::textureRefNeedsType);
+        return;
+    }
+    AppearanceRules::finishImage(model, owner, std::move(image));
+}
+
+// ---- external geometry ----
+
+void startExtGeom(LoadModel& model, AttributeList attributes) {
+    if (!hasAttributes(attributes)) {
+        model.raise(Message::extGeomOrgMissing);
+        return;
+    }
+    auto block = std::make_unique<ExtGeomRecord>();
+    for (AttributeList a = attributes; a[0] != nullptr; a += 2) {
+        if (!sameName(a[0], "org")) {
+            model.raise(Message::extGeomAttributeUnknown);
+            return;
+        }
+        block->org = a[1];
+    }
+    IncludeState& s = model.includeState;
+    s.extGeom = std::move(block);
+    s.element.reset();
+}
+
+void startExtGeomElement(LoadModel& model, AttributeList attributes) {
+    if (!hasAttributes(attributes)) {
+        model.raise(Message::extGeomElemTypeMissing);
+        return;
+    }
+    IncludeState& s = model.includeState;
+    for (AttributeList a = attributes; a[0] != nullptr; a += 2) {
+        if (!sameName(a[0], "type")) {
+            model.raise(Message::extGeomElemAttributeUnknown);
+            return;
+        }
+        s.element.emplace();
+        s.element->type = a[1];
+        s.elementHasData = false;
+        s.elementHasExtents = false;
+    }
+}
+
+void readExtGeomValue(LoadModel& model, TagId leaf, const char* text) {
+    IncludeState& s = model.includeState;
+    if (!s.element) {
+        // Data, extents and priority describe an element; outside one they have no owner.
+        model.raise(Message::tagInappropriate);
+        return;
+    }
+    ExtGeomElement& element = *s.element;
+    if (leaf == TagId::extgeomelemdata) {
+        if (s.elementHasData) {
+            model.raise(Message::extGeomElemDataTwice);
+        } else {
+            s.elementHasData = readElementData(model, text, element.data);
+        }
+    } else if (leaf == TagId::extgeomelemextents) {
+        if (s.elementHasExtents) {
+            model.raise(Message::extGeomElemExtentsTwice);
+        } else {
+            s.elementHasExtents = readVector6(model, text, element.extents);
+        }
+    } else if (leaf == TagId::extgeomelempriority) {
+        float priority = 0;
+        if (element.priority != -1.0f) {
+            model.raise(Message::extGeomElemPriorityTwice);
+        } else if (readFloat(model, text, priority)) {
+            if (priority < 0 || priority > 1) {
+                model.raise(Message::extGeomElemPriorityOutOfRange);
+            } else {
+                element.priority = priority;
+            }
+        }
+    }
+}
+
+void endExtGeomElement(LoadModel& model) {
+    IncludeState& s = model.includeState;
+    if (!s.element || !s.elementHasData || !s.elementHasExtents) {
+        model.raise(Message::extGeomElemEmpty);
+        return;
+    }
+    if (s.element->priority == -1.0f) s.element->priority = 1.0f;
+    if (s.extGeom) s.extGeom->elements.push_back(std::move(*s.element));
+    s.element.reset();
+}
+
+// The block goes to the consumer; its handle belongs to the innermost open object
+// (for a block in a mesh, the object that holds the mesh).
+void endExtGeom(LoadModel& model) {
+    std::unique_ptr<ExtGeomRecord>& block = model.includeState.extGeom;
+    if (!block) return;
+    if (block->elements.empty()) {
+        model.raise(Message::extGeomWithoutElements);
+        return;
+    }
+    const std::int32_t handle = model.consumer.addExtGeom(std::move(block));
+    block.reset();
+    if (model.objectFrames.empty() || !model.objectFrames.back().node) return;
+    PoolVector<std::int32_t>& handles = model.objectFrames.back().node->extGeomHandles;
+    if (handles.append(handle) == PoolVector<std::int32_t>::kFailed)
+        model.reportError(kNotEnoughMemory);
+}
+
 }  // namespace
 
 // ---- events ----
@@ -123,221 +337,6 @@ void IncludeRules::leave(LoadModel& model, const LoadEvent& event) {
         default:
             break;
     }
-}
-
-// ---- included objects ----
-
-void IncludeRules::startInclude(LoadModel& model, TagId tag, AttributeList attributes) {
-    if (!model.enterScope()) return;
-    const std::int32_t pathId = readPathIdAttribute(model, attributes);
-    if (model.isStopped()) return;
-    IncludeReference& include = model.includeState.include;
-    include = IncludeReference{};
-    include.pathId = pathId;
-    include.isStatic = tag == TagId::includestatic;
-    auto node = std::make_unique<ObjectRecord>();
-    node->pathId = pathId;
-    node->included = true;
-    node->includeStatic = include.isStatic;
-    model.objectFrames.back().node = std::move(node);
-}
-
-void IncludeRules::readIncludeValue(LoadModel& model, TagId leaf, const char* text) {
-    IncludeReference& include = model.includeState.include;
-    switch (leaf) {
-        case TagId::ref:
-            keepFirst(include.reference, text);
-            break;
-        case TagId::reftype:
-            keepFirst(include.referenceType, text);
-            break;
-        case TagId::extents:
-            readExtents(model, text, include.extents);
-            break;
-        default:
-            break;
-    }
-}
-
-void IncludeRules::endInclude(LoadModel& model, ParseContext holder) {
-    const PoolVector<std::int32_t>& tags = model.childTagsOf(PC::include);
-    const auto n = [&tags](TagId tag) { return countOf(tags, tag); };
-    if (!passesCounts(model, {{n(TagId::extents), 1, 1, Message::includeNeedsOneExtents},
-                              {n(TagId::ref), 1, 1, Message::includeNeedsOneRef},
-                              {n(TagId::reftype), 1, 1, Message::includeNeedsOneRefType},
-                              {n(TagId::transform), 0, 1, Message::includeAtMostOneTransform}})) {
-        return;
-    }
-    IncludeState& s = model.includeState;
-    if (!model.claimSiblingPathId(s.include.pathId)) {
-        model.raise(Message::siblingPathIdTwice);
-        return;
-    }
-    attachInclude(model, holder);
-    if (model.isStopped()) return;
-    s.includes.push_back(s.include);
-    model.leaveScope();
-}
-
-// The included object becomes an instance under its parent, as an object without "id".
-void IncludeRules::attachInclude(LoadModel& model, ParseContext holder) {
-    std::unique_ptr<ObjectRecord>& node = model.objectFrames.back().node;
-    if (!node) return;
-    if (holder == PC::world) {
-        WorldRecord* world = model.world.get();
-        if (world == nullptr) return;
-        if (world->mesh != nullptr) {
-            model.raise(Message::worldWithMeshAndChildren);
-            return;
-        }
-        world->children.push_back(model.builder.objectInstance(std::move(node), model.scope));
-        ++world->topLevelCount;
-        return;
-    }
-    const std::size_t frames = model.objectFrames.size();
-    ObjectRecord* parent = frames >= 2 ? model.objectFrames[frames - 2].node.get() : nullptr;
-    if (parent == nullptr) return;
-    if (parent->mesh != nullptr) {
-        model.raise(Message::objectWithMeshAndChildren);
-        return;
-    }
-    parent->children.push_back(model.builder.objectInstance(std::move(node), model.scope));
-    ++parent->subObjectCount;
-}
-
-// ---- external texture buffers ----
-
-void IncludeRules::startExternalImage(LoadModel& model, ParseContext owner,
-                                      AttributeList attributes) {
-    std::int32_t id = kNone;
-    if (owner != PC::sphereMap) {
-        id = readIdAttribute(model, attributes);
-        if (model.isStopped()) return;
-        // In the world the image is named by its ID; inside a texture it is that texture's own.
-        const bool refused = owner == PC::world ? id == kNone : id != kNone;
-        if (refused) {
-            model.raise(Message::imageWithoutIdInWorld);
-            return;
-        }
-    }
-    auto image = std::make_unique<TextureImageRecord>();
-    image->id = id;
-    image->included = true;
-    model.includeState.externalImage = std::move(image);
-}
-
-void IncludeRules::endExternalImage(LoadModel& model, ParseContext owner) {
-    std::unique_ptr<TextureImageRecord>& image = model.includeState.externalImage;
-    if (!image) return;
-    if (image->reference.empty()) {
-        model.raise(Message::textureRefNeedsRef);
-        return;
-    }
-    if (image->referenceType.empty()) {
-        model.raise(Message::textureRefNeedsType);
-        return;
-    }
-    AppearanceRules::finishImage(model, owner, std::move(image));
-}
-
-// ---- external geometry ----
-
-void IncludeRules::startExtGeom(LoadModel& model, AttributeList attributes) {
-    if (!hasAttributes(attributes)) {
-        model.raise(Message::extGeomOrgMissing);
-        return;
-    }
-    auto block = std::make_unique<ExtGeomRecord>();
-    for (AttributeList a = attributes; a[0] != nullptr; a += 2) {
-        if (!sameName(a[0], "org")) {
-            model.raise(Message::extGeomAttributeUnknown);
-            return;
-        }
-        block->org = a[1];
-    }
-    IncludeState& s = model.includeState;
-    s.extGeom = std::move(block);
-    s.element.reset();
-}
-
-void IncludeRules::startExtGeomElement(LoadModel& model, AttributeList attributes) {
-    if (!hasAttributes(attributes)) {
-        model.raise(Message::extGeomElemTypeMissing);
-        return;
-    }
-    IncludeState& s = model.includeState;
-    for (AttributeList a = attributes; a[0] != nullptr; a += 2) {
-        if (!sameName(a[0], "type")) {
-            model.raise(Message::extGeomElemAttributeUnknown);
-            return;
-        }
-        s.element.emplace();
-        s.element->type = a[1];
-        s.elementHasData = false;
-        s.elementHasExtents = false;
-    }
-}
-
-void IncludeRules::readExtGeomValue(LoadModel& model, TagId leaf, const char* text) {
-    IncludeState& s = model.includeState;
-    if (!s.element) {
-        // Data, extents and priority describe an element; outside one they have no owner.
-        model.raise(Message::tagInappropriate);
-        return;
-    }
-    ExtGeomElement& element = *s.element;
-    if (leaf == TagId::extgeomelemdata) {
-        if (s.elementHasData) {
-            model.raise(Message::extGeomElemDataTwice);
-        } else {
-            s.elementHasData = readElementData(model, text, element.data);
-        }
-    } else if (leaf == TagId::extgeomelemextents) {
-        if (s.elementHasExtents) {
-            model.raise(Message::extGeomElemExtentsTwice);
-        } else {
-            s.elementHasExtents = readVector6(model, text, element.extents);
-        }
-    } else if (leaf == TagId::extgeomelempriority) {
-        float priority = 0;
-        if (element.priority != -1.0f) {
-            model.raise(Message::extGeomElemPriorityTwice);
-        } else if (readFloat(model, text, priority)) {
-            if (priority < 0 || priority > 1) {
-                model.raise(Message::extGeomElemPriorityOutOfRange);
-            } else {
-                element.priority = priority;
-            }
-        }
-    }
-}
-
-void IncludeRules::endExtGeomElement(LoadModel& model) {
-    IncludeState& s = model.includeState;
-    if (!s.element || !s.elementHasData || !s.elementHasExtents) {
-        model.raise(Message::extGeomElemEmpty);
-        return;
-    }
-    if (s.element->priority == -1.0f) s.element->priority = 1.0f;
-    if (s.extGeom) s.extGeom->elements.push_back(std::move(*s.element));
-    s.element.reset();
-}
-
-// The block goes to the consumer; its handle belongs to the innermost open object
-// (for a block in a mesh, the object that holds the mesh).
-void IncludeRules::endExtGeom(LoadModel& model) {
-    std::unique_ptr<ExtGeomRecord>& block = model.includeState.extGeom;
-    if (!block) return;
-    if (block->elements.empty()) {
-        model.raise(Message::extGeomWithoutElements);
-        return;
-    }
-    const std::int32_t handle = model.consumer.addExtGeom(std::move(block));
-    block.reset();
-    if (model.objectFrames.empty() || !model.objectFrames.back().node) return;
-    PoolVector<std::int32_t>& handles = model.objectFrames.back().node->extGeomHandles;
-    if (handles.append(handle) == PoolVector<std::int32_t>::kFailed)
-        model.reportError(kNotEnoughMemory);
 }
 
 }  // namespace tessaro

@@ -43,21 +43,6 @@ class IncludeRules {
     static void text(LoadModel& model, const LoadEvent& event);
     static void leafEnd(LoadModel& model, const LoadEvent& event);
     static void leave(LoadModel& model, const LoadEvent& event);
-
-  private:
-    static void startInclude(LoadModel& model, TagId tag, AttributeList attributes);
-    static void readIncludeValue(LoadModel& model, TagId leaf, const char* text);
-    static void endInclude(LoadModel& model, ParseContext holder);
-    static void attachInclude(LoadModel& model, ParseContext holder);
-
-    static void startExternalImage(LoadModel& model, ParseContext owner, AttributeList attributes);
-    static void endExternalImage(LoadModel& model, ParseContext owner);
-
-    static void startExtGeom(LoadModel& model, AttributeList attributes);
-    static void startExtGeomElement(LoadModel& model, AttributeList attributes);
-    static void readExtGeomValue(LoadModel& model, TagId leaf, const char* text);
-    static void endExtGeomElement(LoadModel& model);
-    static void endExtGeom(LoadModel& model);
 };
 
 }  // namespace tessaro
