@@ -32,6 +32,9 @@ struct RecordingConsumer : ValidatingConsumer {
     std::int32_t addExtGeom(std::unique_ptr<ExtGeomRecord> block) override {
         return keep(extGeoms, std::move(block), extGeomBase);
     }
+    std::int32_t addData(std::unique_ptr<DataRecord> block) override {
+        return keep(dataBlocks, std::move(block), dataBase);
+    }
     void setLighting(std::unique_ptr<LightingRecord> record) override {
         lighting = std::move(record);
     }
@@ -41,6 +44,7 @@ struct RecordingConsumer : ValidatingConsumer {
     std::int32_t imageBase = 100;
     std::int32_t textureBase = 200;
     std::int32_t extGeomBase = 300;
+    std::int32_t dataBase = 400;
 
     std::vector<std::string> errors;
     std::vector<std::unique_ptr<DrawableMesh>> meshes;
@@ -48,6 +52,7 @@ struct RecordingConsumer : ValidatingConsumer {
     std::vector<std::unique_ptr<TextureImageRecord>> images;
     std::vector<std::unique_ptr<TextureRecord>> textures;
     std::vector<std::unique_ptr<ExtGeomRecord>> extGeoms;
+    std::vector<std::unique_ptr<DataRecord>> dataBlocks;
     std::unique_ptr<LightingRecord> lighting;
 
   private:
