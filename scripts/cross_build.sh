@@ -7,21 +7,7 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 dir="${1:-$root/build-win}"
 shift || true
 
-packages=(mingw-w64 g++-mingw-w64-x86-64-posix libz-mingw-w64-dev)
-missing=()
-for p in "${packages[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
-        missing+=("$p")
-    fi
-done
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "Installing: ${missing[*]}"
-    sudo_cmd=""
-    [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
-    export DEBIAN_FRONTEND=noninteractive
-    $sudo_cmd apt-get -o DPkg::Lock::Timeout=900 update -q
-    $sudo_cmd apt-get -o DPkg::Lock::Timeout=900 install -y -q --no-install-recommends "${missing[@]}"
-fi
+bash "$root/scripts/setup.sh" mingw-w64 g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
 
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and testing need; skips what is present.
+# Usage: scripts/setup.sh [PACKAGE...]   (with names, installs only those)
 set -euo pipefail
 
 packages=(
@@ -18,6 +19,8 @@ packages=(
     # An outside VRML 97 reader (VTK's importer) checks the host's VRML copies.
     python3-vtk9
 )
+
+[ $# -gt 0 ] && packages=("$@")
 
 missing=()
 for p in "${packages[@]}"; do
