@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -369,15 +371,23 @@ TEST(LoadDocument, ReadsPlainAndCompressedFilesFromDisk) {
 TEST(LoadDocument, SaysWhyAFileCannotBeOpened) {
     testing::TempDir dir;
     testing::writeFile(dir.file("model.txt"), kWorld + "</world>");
-    const std::pair<std::string, const char*> cases[] = {
-        {dir.file("model.txt"), "not an XGL document (expected .xgl or .zgl)"},
-        {dir.file("missing.xgl"), "cannot open: No such file or directory"},
+    std::filesystem::create_directory(dir.file("folder.xgl"));
+    struct Case {
+        std::string path;
+        const char* message;
+        int systemError;
     };
-    for (const auto& [path, message] : cases) {
+    const Case cases[] = {
+        {dir.file("model.txt"), "not an XGL document (expected .xgl or .zgl)", 0},
+        {dir.file("missing.xgl"), "cannot open: No such file or directory", ENOENT},
+        {dir.file("folder.xgl"), "cannot open: Is a directory", EISDIR},
+    };
+    for (const Case& c : cases) {
         RecordingConsumer consumer;
-        const LoadResult result = loadDocument(path.c_str(), consumer);
-        EXPECT_EQ(result.status, LoadStatus::cannotOpen) << path;
-        EXPECT_EQ(result.message, message);
+        const LoadResult result = loadDocument(c.path.c_str(), consumer);
+        EXPECT_EQ(result.status, LoadStatus::cannotOpen) << c.path;
+        EXPECT_EQ(result.message, c.message);
+        EXPECT_EQ(result.systemError, c.systemError) << c.path;
         EXPECT_TRUE(consumer.errors.empty());
     }
 }

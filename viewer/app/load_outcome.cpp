@@ -1,10 +1,5 @@
 #include "app/load_outcome.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstring>
 
 #include "app/shell_texts.h"
@@ -13,24 +8,19 @@ namespace tessaro {
 
 namespace {
 
-// The reason the file does not open, or 0. A folder opens on POSIX but holds no
-// document, so it counts as one that does not.
-int openError(const char* fileName) {
-    const int fd = ::open(fileName, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return errno;
-    struct stat info {};
-    const int error = ::fstat(fd, &info) != 0 ? errno : S_ISDIR(info.st_mode) ? EISDIR : 0;
-    ::close(fd);
-    return error;
+std::string cannotOpen(const char* fileName) {
+    return "Cannot open " + std::string(fileName) + ": ";
 }
 
 }  // namespace
 
-std::string openProblem(const char* fileName) {
-    const std::string cannotOpen = "Cannot open " + std::string(fileName) + ": ";
-    if (!isSceneFileName(fileName)) return cannotOpen + "not an XGL or ZGL document";
-    const int error = openError(fileName);
-    return error == 0 ? std::string() : cannotOpen + std::strerror(error);
+std::string nameProblem(const char* fileName) {
+    if (isSceneFileName(fileName)) return {};
+    return cannotOpen(fileName) + "not an XGL or ZGL document";
+}
+
+std::string openFailure(const char* fileName, const LoadResult& result) {
+    return cannotOpen(fileName) + std::strerror(result.systemError);
 }
 
 void NotingSink::showMessage(const char* text) {

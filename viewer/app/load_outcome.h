@@ -8,9 +8,12 @@
 
 namespace tessaro {
 
-// The message for a name the viewer cannot load, or empty when it can try: the
-// name must end in .xgl or .zgl and name a file that opens for reading.
-std::string openProblem(const char* fileName);
+// The message for a name the viewer will not try to load, or empty when it will:
+// only names ending in .xgl or .zgl are read.
+std::string nameProblem(const char* fileName);
+
+// The message for a document whose load says it could not be opened.
+std::string openFailure(const char* fileName, const LoadResult& result);
 
 // Forwards messages to another sink and remembers that one was shown.
 class NotingSink final : public MessageSink {

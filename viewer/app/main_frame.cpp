@@ -206,20 +206,27 @@ void CMainFrame::openFile(const QString& fileName) {
 // True when the document was drawn; every failure has shown its message.
 bool CMainFrame::loadScene(const QString& fileName) {
     const QByteArray name = QFile::encodeName(fileName);
-    const std::string problem = openProblem(name.constData());
     m_messages.forget();
-    if (!problem.empty()) {
-        m_view->clearPicture();
-        m_messages.showMessage(problem.c_str());
-        return false;
+    if (const std::string problem = nameProblem(name.constData()); !problem.empty()) {
+        return refuseScene(problem);
     }
+    LoadResult result;
     {
         WaitCursor wait;
         const LoadProgress progress(statusBar(), QFileInfo(fileName).fileName(),
                                     [this] { m_view->makeCurrent(); });
-        m_document.load(name.constData());
+        result = m_document.load(name.constData());
+    }
+    if (result.status == LoadStatus::cannotOpen) {
+        return refuseScene(openFailure(name.constData(), result));
     }
     return !m_messages.shown();
+}
+
+bool CMainFrame::refuseScene(const std::string& message) {
+    m_view->clearPicture();
+    m_messages.showMessage(message.c_str());
+    return false;
 }
 
 void CMainFrame::chooseAndOpen() {

@@ -53,6 +53,7 @@ class CMainFrame final : public QMainWindow {
     void createStatusBar();
     void connectCommands();
     bool loadScene(const QString& fileName);
+    bool refuseScene(const std::string& message);
     void chooseAndOpen();
     void closeDocument();
     void toggleTool(NavigationMode tool);

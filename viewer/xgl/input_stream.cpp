@@ -69,6 +69,8 @@ bool FileInputStream::attach(int handle, StreamErrorSink* sink) {
 }
 
 bool FileInputStream::attachFailed(int error, StreamErrorSink* sink) {
+    // Callers without a sink read the reason from errno; a folder sets none by itself.
+    errno = error;
     if (sink == nullptr) return false;
     if (error == EBUSY) {
         sink->sharingViolation();

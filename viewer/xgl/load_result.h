@@ -20,6 +20,8 @@ struct LoadResult {
     std::string message;
     // The document line the parser was on when the message was raised; 0 for none.
     int line = 0;
+    // Why the file could not be opened (an errno value) when the status says so.
+    int systemError = 0;
 
     bool loaded() const { return status == LoadStatus::loaded; }
 };

@@ -417,7 +417,8 @@ std::unique_ptr<InputStream> openDocument(const char* fileName, LoadResult& resu
     std::unique_ptr<InputStream> stream = openDocumentStream(fileName, nullptr);
     if (!stream) {
         result.status = LoadStatus::cannotOpen;
-        result.message = std::string("cannot open: ") + std::strerror(errno);
+        result.systemError = errno;
+        result.message = std::string("cannot open: ") + std::strerror(result.systemError);
     }
     return stream;
 }
