@@ -204,7 +204,7 @@ INSTANTIATE_TEST_SUITE_P(
         ToolCase{"Pan", {kPanCommand}, NavigationMode::pan},
         ToolCase{"PanAgain", {kPanCommand, kPanCommand}, NavigationMode::none},
         ToolCase{"ZoomThenExamine", {kZoomCommand, kExamineCommand}, NavigationMode::examine},
-        ToolCase{"DefaultViewKeepsTool", {kPanCommand, 32780}, NavigationMode::pan},
+        ToolCase{"DefaultViewKeepsTool", {kPanCommand, kDefaultViewCommand}, NavigationMode::pan},
         ToolCase{"Zoom", {kZoomCommand}, NavigationMode::zoom}),
     [](const auto& info) { return std::string(info.param.name); });
 

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "recording_consumer.h"
 #include "test_files.h"
 #include "xgl/scene_load_context.h"
 
@@ -14,35 +15,7 @@ using testing::inWorld;
 using testing::TextStream;
 using testing::validWorld;
 
-// Keeps what it receives and hands out increasing handles for images and textures.
-struct Recorder : ValidatingConsumer {
-    void showError(const char* text) override { errors.emplace_back(text); }
-    std::int32_t addTextureImage(std::unique_ptr<TextureImageRecord> image) override {
-        images.push_back(std::move(image));
-        return 100 + static_cast<std::int32_t>(images.size()) - 1;
-    }
-    std::int32_t addTexture(std::unique_ptr<TextureRecord> texture) override {
-        textures.push_back(std::move(texture));
-        return 200 + static_cast<std::int32_t>(textures.size()) - 1;
-    }
-    std::int32_t addMesh(std::unique_ptr<DrawableMesh> mesh) override {
-        meshes.push_back(std::move(mesh));
-        return static_cast<std::int32_t>(meshes.size()) - 1;
-    }
-    std::int32_t addObject(std::unique_ptr<ObjectRecord> object) override {
-        objects.push_back(std::move(object));
-        return static_cast<std::int32_t>(objects.size()) - 1;
-    }
-    void setLighting(std::unique_ptr<LightingRecord> record) override {
-        lighting = std::move(record);
-    }
-    std::vector<std::string> errors;
-    std::vector<std::unique_ptr<TextureImageRecord>> images;
-    std::vector<std::unique_ptr<TextureRecord>> textures;
-    std::vector<std::unique_ptr<DrawableMesh>> meshes;
-    std::vector<std::unique_ptr<ObjectRecord>> objects;
-    std::unique_ptr<LightingRecord> lighting;
-};
+using testing::RecordingConsumer;
 
 // One parse; the context stays for a look at the rules' state afterwards.
 struct Load {
@@ -51,9 +24,9 @@ struct Load {
         context.parse(stream, nullptr);
     }
     std::string firstError() const { return consumer.errors.empty() ? "" : consumer.errors[0]; }
-    const AppearanceState& state() const { return AppearanceRules::state(context); }
+    const AppearanceState& state() const { return context.model().appearanceState; }
 
-    Recorder consumer;
+    RecordingConsumer consumer;
     SceneLoadContext context{consumer};
 };
 
@@ -306,9 +279,9 @@ TEST(AppearanceRecords, HandOverBindsReferencesAndRegistersEachTextureOnce) {
     DefinitionScope* scope = DefinitionScope::createWorld();
     ASSERT_TRUE(scope->defineTexture(1, defined));
     PoolVector<TextureUse*> list;
-    list.append(AppearanceRules::textureReference(load.context, 1));
-    list.append(AppearanceRules::textureReference(load.context, 1));
-    Recorder consumer;
+    list.append(AppearanceRules::textureReference(load.context.model(), 1));
+    list.append(AppearanceRules::textureReference(load.context.model(), 1));
+    RecordingConsumer consumer;
     EXPECT_TRUE(resolveTextureUses(list, scope, consumer));
     EXPECT_EQ(list[0], defined);
     EXPECT_EQ(list[1], defined);
@@ -318,7 +291,7 @@ TEST(AppearanceRecords, HandOverBindsReferencesAndRegistersEachTextureOnce) {
     EXPECT_TRUE(defined->registered());
 
     PoolVector<TextureUse*> unknown;
-    unknown.append(AppearanceRules::textureReference(load.context, 2));
+    unknown.append(AppearanceRules::textureReference(load.context.model(), 2));
     EXPECT_FALSE(resolveTextureUses(unknown, scope, consumer));
     EXPECT_TRUE(unknown[0]->isReference());
     scope->release();

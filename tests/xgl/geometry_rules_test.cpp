@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "recording_consumer.h"
 #include "test_files.h"
 #include "xgl/scene_load_context.h"
 
@@ -11,26 +12,10 @@ namespace {
 
 using testing::TextStream;
 
-struct Recorder : ValidatingConsumer {
-    void showError(const char* text) override {
-        errors.emplace_back(text);
-        ValidatingConsumer::showError(text);
-    }
-    std::int32_t addMesh(std::unique_ptr<DrawableMesh> mesh) override {
-        meshes.push_back(std::move(mesh));
-        return ValidatingConsumer::addMesh(nullptr);
-    }
-    std::int32_t addObject(std::unique_ptr<ObjectRecord> object) override {
-        objects.push_back(std::move(object));
-        return ValidatingConsumer::addObject(nullptr);
-    }
-    std::vector<std::string> errors;
-    std::vector<std::unique_ptr<DrawableMesh>> meshes;
-    std::vector<std::unique_ptr<ObjectRecord>> objects;
-};
+using testing::RecordingConsumer;
 
-Recorder parse(const std::string& body) {
-    Recorder recorder;
+RecordingConsumer parse(const std::string& body) {
+    RecordingConsumer recorder;
     SceneLoadContext context(recorder);
     TextStream stream(
         "<world><lighting><ambient>0 0 0</ambient></lighting>"
@@ -60,7 +45,7 @@ struct MessageCase {
 class GeometryMessages : public ::testing::TestWithParam<MessageCase> {};
 
 TEST_P(GeometryMessages, RaiseTheirNumberedMessage) {
-    const Recorder r = parse(GetParam().body);
+    const RecordingConsumer r = parse(GetParam().body);
     if (GetParam().message.empty()) {
         EXPECT_TRUE(r.errors.empty()) << r.errors.front();
     } else {
@@ -177,20 +162,20 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(GeometryRecords, AWorldMeshNamingAnUndefinedMaterialIsReported) {
-    const Recorder r = parse(mesh(face("", "<matref>3</matref>")));
+    const RecordingConsumer r = parse(mesh(face("", "<matref>3</matref>")));
     EXPECT_TRUE(r.meshes.empty());
     EXPECT_EQ(r.errors,
               std::vector<std::string>{"176: The mesh at the world level could not be resolved"});
 }
 
 TEST(GeometryRecords, AMeshReachesTheConsumerWithResolvedDefinitions) {
-    const Recorder r = parse("<mat id='3'><amb>0 0 0</amb><diff>1 0 0</diff></mat>" +
-                             mesh("<p id='7'>5 6 7</p><n id='1'>0 0 2</n><patch>" +
-                                  face("<s>0</s><s>1</s>", "<matref>3</matref>") +
-                                  "</patch><patch patchid='0'/>"
-                                  "<f><matref>3</matref><fv1><pref>7</pref></fv1>"
-                                  "<fv2><pref>7</pref><nref>1</nref></fv2>"
-                                  "<fv3><p id='9'>1 1 1</p></fv3></f>"));
+    const RecordingConsumer r = parse("<mat id='3'><amb>0 0 0</amb><diff>1 0 0</diff></mat>" +
+                                      mesh("<p id='7'>5 6 7</p><n id='1'>0 0 2</n><patch>" +
+                                           face("<s>0</s><s>1</s>", "<matref>3</matref>") +
+                                           "</patch><patch patchid='0'/>"
+                                           "<f><matref>3</matref><fv1><pref>7</pref></fv1>"
+                                           "<fv2><pref>7</pref><nref>1</nref></fv2>"
+                                           "<fv3><p id='9'>1 1 1</p></fv3></f>"));
     ASSERT_TRUE(r.errors.empty()) << r.errors.front();
     ASSERT_EQ(r.meshes.size(), 1u);
     const DrawableMesh& d = *r.meshes[0];
@@ -213,7 +198,7 @@ TEST(GeometryRecords, AMeshReachesTheConsumerWithResolvedDefinitions) {
 }
 
 TEST(GeometryRecords, ALineWithoutStyleGetsTheDefaultStyle) {
-    const Recorder r =
+    const RecordingConsumer r =
         parse(mesh("<l><mat><amb>0 0 0</amb><diff>1 1 1</diff></mat>"
                    "<lv1><p>0 0 0</p></lv1><lv2><p>1 0 0</p></lv2></l>"));
     ASSERT_TRUE(r.errors.empty()) << r.errors.front();
@@ -228,7 +213,7 @@ TEST(GeometryRecords, ALineWithoutStyleGetsTheDefaultStyle) {
 }
 
 TEST(GeometryRecords, PatchesWithoutIdentifiersCountUp) {
-    const Recorder r = parse(mesh("<patch/><patch/><patch id='7'/><patch/>"));
+    const RecordingConsumer r = parse(mesh("<patch/><patch/><patch id='7'/><patch/>"));
     ASSERT_TRUE(r.errors.empty()) << r.errors.front();
     ASSERT_EQ(r.meshes.size(), 1u);
     std::vector<std::uint32_t> ids;
@@ -238,7 +223,7 @@ TEST(GeometryRecords, PatchesWithoutIdentifiersCountUp) {
 }
 
 TEST(GeometryRecords, ObjectsWithIdsReachTheConsumerWithTheirChildren) {
-    const Recorder r = parse(
+    const RecordingConsumer r = parse(
         "<object id='4' pathid='2'><object pathid='1'/></object>"
         "<object><objectref>4</objectref></object>");
     ASSERT_TRUE(r.errors.empty()) << r.errors.front();

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "recording_consumer.h"
 #include "test_files.h"
 #include "xgl/scene_load_context.h"
 
@@ -14,26 +15,7 @@ using testing::inWorld;
 using testing::TextStream;
 using testing::validWorld;
 
-struct Recorder : ValidatingConsumer {
-    void showError(const char* text) override { errors.emplace_back(text); }
-    std::int32_t addTextureImage(std::unique_ptr<TextureImageRecord> image) override {
-        images.push_back(std::move(image));
-        return 100 + static_cast<std::int32_t>(images.size()) - 1;
-    }
-    std::int32_t addExtGeom(std::unique_ptr<ExtGeomRecord> block) override {
-        extGeoms.push_back(std::move(block));
-        return 300 + static_cast<std::int32_t>(extGeoms.size()) - 1;
-    }
-    std::int32_t addObject(std::unique_ptr<ObjectRecord> object) override {
-        objects.push_back(std::move(object));
-        return static_cast<std::int32_t>(objects.size()) - 1;
-    }
-    std::int32_t addMesh(std::unique_ptr<DrawableMesh>) override { return 0; }
-    std::vector<std::string> errors;
-    std::vector<std::unique_ptr<TextureImageRecord>> images;
-    std::vector<std::unique_ptr<ExtGeomRecord>> extGeoms;
-    std::vector<std::unique_ptr<ObjectRecord>> objects;
-};
+using testing::RecordingConsumer;
 
 struct Load {
     explicit Load(const std::string& document) {
@@ -42,7 +24,7 @@ struct Load {
     }
     std::string firstError() const { return consumer.errors.empty() ? "" : consumer.errors[0]; }
 
-    Recorder consumer;
+    RecordingConsumer consumer;
     SceneLoadContext context{consumer};
 };
 
@@ -187,7 +169,7 @@ TEST(IncludeRecords, IncludedObjectIsAnInstanceWithItsReferenceAndTransform) {
     EXPECT_EQ(included.transform.position[0], 4.0);
     EXPECT_EQ(load.consumer.objects[1]->childHandles, std::vector<std::int32_t>{0});
 
-    const std::vector<IncludeReference>& kept = IncludeRules::state(load.context).includes;
+    const std::vector<IncludeReference>& kept = load.context.model().includeState.includes;
     ASSERT_EQ(kept.size(), 1u);
     EXPECT_EQ(kept[0].reference, "part.xgl");
     EXPECT_EQ(kept[0].referenceType, "xgl");

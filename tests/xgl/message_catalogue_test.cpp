@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "recording_consumer.h"
 #include "test_files.h"
 #include "xgl/document_info.h"
 #include "xgl/messages.h"
@@ -16,14 +17,7 @@ namespace {
 
 using testing::TextStream;
 
-// Keeps every text that reaches showError, so that a second message shows up.
-struct MessageRecorder : ValidatingConsumer {
-    void showError(const char* text) override {
-        texts.emplace_back(text);
-        ValidatingConsumer::showError(text);
-    }
-    std::vector<std::string> texts;
-};
+using testing::RecordingConsumer;
 
 std::string world(const std::string& body) {
     return "<WORLD>" + body + "</WORLD>";
@@ -576,11 +570,11 @@ class MessageCatalogue : public ::testing::TestWithParam<CatalogueRow> {};
 
 TEST_P(MessageCatalogue, TheDocumentRaisesExactlyThisText) {
     const CatalogueRow& row = GetParam();
-    MessageRecorder consumer;
+    RecordingConsumer consumer;
     SceneLoadContext context(consumer);
     TextStream stream(row.document);
     EXPECT_FALSE(context.parse(stream, nullptr).loaded());
-    EXPECT_EQ(consumer.texts, std::vector<std::string>{row.text});
+    EXPECT_EQ(consumer.errors, std::vector<std::string>{row.text});
 }
 
 // The same document as a file, through the consumer that keeps the viewer's boxes and
@@ -647,9 +641,9 @@ TEST(MessageCatalogue, ACompressedFileThatIsNotZlibDataCannotBeRead) {
     EXPECT_EQ(info.load.message, "Error Reading File\n");
     EXPECT_FALSE(info.bbox.has_value());
 
-    MessageRecorder consumer;
+    RecordingConsumer consumer;
     EXPECT_FALSE(loadDocument(path.c_str(), consumer).loaded());
-    EXPECT_EQ(consumer.texts, std::vector<std::string>{"Error Reading File\n"});
+    EXPECT_EQ(consumer.errors, std::vector<std::string>{"Error Reading File\n"});
 }
 
 }  // namespace

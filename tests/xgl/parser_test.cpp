@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "recording_consumer.h"
 #include "test_files.h"
 
 namespace tessaro {
@@ -37,13 +38,7 @@ class StringStream : public InputStream {
     int m_blocks = 0;
 };
 
-struct RecordingConsumer : ValidatingConsumer {
-    void showError(const char* text) override {
-        errors.emplace_back(text);
-        ValidatingConsumer::showError(text);
-    }
-    std::vector<std::string> errors;
-};
+using testing::RecordingConsumer;
 
 struct ParseResult {
     bool clean;
@@ -418,7 +413,8 @@ class UnusableTempFolder {
 TEST(StorageFailure, StopsTheParseWithOneMessageNamingTheCause) {
     RecordingConsumer consumer;
     SceneLoadContext context(consumer);
-    DefinitionScope* scope = DefinitionScope::createWorld(&context);
+    LoadModel model(consumer, context);  // the model's temporary files report to the parse
+    DefinitionScope* scope = DefinitionScope::createWorld(&model);
     {
         UnusableTempFolder folder;
         bool allDefined = true;

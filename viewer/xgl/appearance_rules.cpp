@@ -6,14 +6,15 @@
 #include <optional>
 #include <type_traits>
 
-#include "xgl/scene_load_context.h"
+#include "xgl/load_model.h"
 
 namespace tessaro {
 
 namespace {
 
 using PC = ParseContext;
-using PrimitiveField = AppearanceRules::PrimitiveField;
+// The fields of a face, line or point that an inline element fills.
+enum class PrimitiveField { material, texture, lineStyle, pointStyle };
 
 constexpr const char* kNoMemoryForImage = "0: Not enough memory for a texture image";
 
@@ -26,19 +27,19 @@ struct MissingIdMessages {
 
 // Reads "id"; directly in world, object or mesh one is required, inside a face, line
 // or point the element is inline and needs none.
-std::int32_t readDefinitionId(SceneLoadContext& load, AttributeList attributes,
+std::int32_t readDefinitionId(LoadModel& model, const LoadEvent& event,
                               const MissingIdMessages& missing) {
-    const std::int32_t id = readIdAttribute(load, attributes);
-    if (load.isStopped() || id != kNone) return id;
-    switch (load.parentContext()) {
+    const std::int32_t id = readIdAttribute(model, event.attributes);
+    if (model.isStopped() || id != kNone) return id;
+    switch (event.parent) {
         case PC::world:
-            load.raise(missing.world);
+            model.raise(missing.world);
             break;
         case PC::object:
-            load.raise(missing.object);
+            model.raise(missing.object);
             break;
         case PC::mesh:
-            load.raise(missing.mesh);
+            model.raise(missing.mesh);
             break;
         default:
             break;
@@ -166,11 +167,11 @@ void readTransformValue(ErrorReporter& reporter, Transform& transform, TagId lea
     }
 }
 
-void readSphereMapValue(SceneLoadContext& load, TagId leaf, const char* text) {
-    SphereMapRecord* sphereMap = WorldRules::openSphereMap(load);
+void readSphereMapValue(LoadModel& model, TagId leaf, const char* text) {
+    SphereMapRecord* sphereMap = WorldRules::openSphereMap(model);
     if (sphereMap == nullptr) return;
-    if (leaf == TagId::radius) readDouble(load, text, sphereMap->radius);
-    if (leaf == TagId::center) readVector3(load, text, sphereMap->center);
+    if (leaf == TagId::radius) readDouble(model, text, sphereMap->radius);
+    if (leaf == TagId::center) readVector3(model, text, sphereMap->center);
 }
 
 // Where a "tctransform" leaf goes in the texture's six coordinate-transform values.
@@ -317,197 +318,77 @@ bool passesCounts(ErrorReporter& reporter, std::initializer_list<CountRule> rule
     return true;
 }
 
+namespace {
+
 // ---- definitions and inline use ----
 
 template <typename Define>
-void AppearanceRules::define(SceneLoadContext& load, ReferenceKind kind, std::int32_t id,
-                             Define define) {
-    if (load.isStopped() || load.m_scope == nullptr) return;
-    if (!define(*load.m_scope)) {
-        load.reportError(kNotEnoughMemory);
+void define(LoadModel& model, ReferenceKind kind, std::int32_t id, Define define) {
+    if (model.isStopped() || model.scope == nullptr) return;
+    if (!define(*model.scope)) {
+        model.reportError(kNotEnoughMemory);
         return;
     }
-    load.m_builder.noteDefinition(kind, static_cast<std::uint32_t>(id));
-    load.m_builder.retryPending();
+    model.builder.noteDefinition(kind, static_cast<std::uint32_t>(id));
+    model.builder.retryPending();
 }
 
-template <typename Add>
-void AppearanceRules::attach(SceneLoadContext& load, PrimitiveField field, Add add) {
-    if (load.isStopped()) return;
-    std::int32_t* slot = openField(load, field);
-    if (slot == nullptr) return;
-    const std::int32_t index = add();
-    if (index == kNone) {
-        load.reportError(kNotEnoughMemory);
-        return;
-    }
-    *slot = index;
-}
-
-std::int32_t* AppearanceRules::openField(SceneLoadContext& load, PrimitiveField field) {
-    switch (load.parentContext()) {
+std::int32_t* openField(LoadModel& model, ParseContext holder, PrimitiveField field) {
+    switch (holder) {
         case PC::face:
-            return fieldOf(load.m_mesh.openFace(), field);
+            return fieldOf(model.mesh.openFace(), field);
         case PC::line:
-            return fieldOf(load.m_mesh.openLine(), field);
+            return fieldOf(model.mesh.openLine(), field);
         case PC::point:
-            return fieldOf(load.m_mesh.openPoint(), field);
+            return fieldOf(model.mesh.openPoint(), field);
         default:
             return nullptr;
     }
 }
 
-// ---- events ----
-
-void AppearanceRules::enter(SceneLoadContext& load, TagId tag, AttributeList attributes) {
-    AppearanceState& s = load.m_appearanceState;
-    switch (tag) {
-        case TagId::mat:
-            s.material = MaterialRecord{};
-            s.material.id = readDefinitionId(
-                load, attributes,
-                {Message::materialWithoutIdInWorld, Message::materialWithoutIdInObject,
-                 Message::materialWithoutIdInMesh});
-            break;
-        case TagId::linestyle:
-            s.lineStyle = LineStyleRecord{};
-            s.lineStyle.id = readDefinitionId(
-                load, attributes,
-                {Message::lineStyleWithoutIdInWorld, Message::lineStyleWithoutIdInObject,
-                 Message::lineStyleWithoutIdInMesh});
-            break;
-        case TagId::pointstyle:
-            s.pointStyle = PointStyleRecord{};
-            s.pointStyle.id = readDefinitionId(
-                load, attributes,
-                {Message::pointStyleWithoutIdInWorld, Message::pointStyleWithoutIdInObject,
-                 Message::pointStyleWithoutIdInMesh});
-            break;
-        case TagId::texture:
-            s.texture = std::make_unique<TextureRecord>();
-            s.textureId = readDefinitionId(
-                load, attributes,
-                {Message::textureWithoutIdInWorld, Message::textureWithoutIdInObject,
-                 Message::textureWithoutIdInMesh});
-            break;
-        case TagId::transform:
-            s.transform = Transform{};
-            break;
-        case TagId::spheremap:
-            if (SphereMapRecord* sphereMap = WorldRules::openSphereMap(load)) {
-                *sphereMap = SphereMapRecord{};
-                sphereMap->given = true;
-            }
-            break;
-        default:
-            break;  // "tctransform" fills the open texture
-    }
-}
-
-void AppearanceRules::leafStart(SceneLoadContext& load, TagId tag, AttributeList attributes) {
-    if (tag == TagId::texturergb || tag == TagId::texturergba) {
-        startImage(load, tag, attributes);
-    } else if (load.context() == PC::texture) {
-        setTextureMode(load, tag);
-    }
-}
-
-void AppearanceRules::text(SceneLoadContext& load, TagId leaf, const char* text) {
-    AppearanceState& s = load.m_appearanceState;
-    if (leaf == TagId::texturergb || leaf == TagId::texturergba) {
-        readImagePixels(load, leaf, text);
+template <typename Add>
+void attach(LoadModel& model, ParseContext holder, PrimitiveField field, Add add) {
+    if (model.isStopped()) return;
+    std::int32_t* slot = openField(model, holder, field);
+    if (slot == nullptr) return;
+    const std::int32_t index = add();
+    if (index == kNone) {
+        model.reportError(kNotEnoughMemory);
         return;
     }
-    switch (load.context()) {
-        case PC::material:
-            readMaterialValue(load, s.material, leaf, text);
-            break;
-        case PC::lineStyle:
-            readLineStyleValue(load, s.lineStyle, leaf, text);
-            break;
-        case PC::pointStyle:
-            readPointSize(load, s.pointStyle, text);
-            break;
-        case PC::transform:
-            readTransformValue(load, s.transform, leaf, text);
-            break;
-        case PC::texture:
-        case PC::tcTransform:
-            readTextureValue(load, leaf, text);
-            break;
-        case PC::sphereMap:
-            readSphereMapValue(load, leaf, text);
-            break;
-        default:
-            break;
-    }
-}
-
-void AppearanceRules::leafEnd(SceneLoadContext& load, TagId tag) {
-    if (tag != TagId::texturergb && tag != TagId::texturergba) return;
-    std::unique_ptr<TextureImageRecord>& image = load.m_appearanceState.image;
-    if (image && image->pixels) finishImage(load, load.context(), std::move(image));
-}
-
-void AppearanceRules::leave(SceneLoadContext& load, TagId /*tag*/) {
-    switch (load.context()) {
-        case PC::material:
-            endMaterial(load);
-            break;
-        case PC::lineStyle:
-            endLineStyle(load);
-            break;
-        case PC::pointStyle:
-            endPointStyle(load);
-            break;
-        case PC::texture:
-            endTexture(load);
-            break;
-        case PC::tcTransform:
-            endTcTransform(load);
-            break;
-        case PC::transform:
-            endTransform(load);
-            break;
-        default:
-            break;  // a sphere map's image was handed over when it ended
-    }
-}
-
-const AppearanceState& AppearanceRules::state(const SceneLoadContext& load) {
-    return load.m_appearanceState;
+    *slot = index;
 }
 
 // ---- images ----
 
-void AppearanceRules::startImage(SceneLoadContext& load, TagId tag, AttributeList attributes) {
+void startImage(LoadModel& model, const LoadEvent& event) {
     ImageAttributes attrs;
-    if (!readImageAttributes(load, attributes, attrs)) return;
+    if (!readImageAttributes(model, event.attributes, attrs)) return;
     // A size below 1 is refused like a missing one, so nothing is sized from it.
     if (attrs.width < 1) {
-        load.raise(Message::imageWidthMissing);
+        model.raise(Message::imageWidthMissing);
         return;
     }
     if (attrs.height < 1) {
-        load.raise(Message::imageHeightMissing);
+        model.raise(Message::imageHeightMissing);
         return;
     }
-    if (const std::optional<Message> message = imageIdMessage(load.context(), attrs.id)) {
-        load.raise(*message);
+    if (const std::optional<Message> message = imageIdMessage(event.context, attrs.id)) {
+        model.raise(*message);
         return;
     }
     auto image = std::make_unique<TextureImageRecord>();
     image->id = attrs.id;
     image->width = attrs.width;
     image->height = attrs.height;
-    image->rgb = tag == TagId::texturergb;
-    load.m_appearanceState.image = std::move(image);
+    image->rgb = event.tag == TagId::texturergb;
+    model.appearanceState.image = std::move(image);
 }
 
 // The length of the text is checked against the size before anything is allocated,
 // so a large width and height cannot claim more memory than the text itself holds.
-void AppearanceRules::readImagePixels(SceneLoadContext& load, TagId leaf, const char* text) {
-    TextureImageRecord* image = load.m_appearanceState.image.get();
+void readImagePixels(LoadModel& model, TagId leaf, const char* text) {
+    TextureImageRecord* image = model.appearanceState.image.get();
     if (image == nullptr) return;
     const bool rgb = leaf == TagId::texturergb;
     const std::uint64_t digitsPerPixel = rgb ? 6 : 8;
@@ -515,50 +396,32 @@ void AppearanceRules::readImagePixels(SceneLoadContext& load, TagId leaf, const 
         static_cast<std::uint64_t>(image->width) * static_cast<std::uint64_t>(image->height);
     const std::size_t length = std::strlen(text);
     if (length % digitsPerPixel != 0 || length / digitsPerPixel != pixels) {
-        load.raise(rgb ? Message::rgbImageSizeMismatch : Message::rgbaImageSizeMismatch);
+        model.raise(rgb ? Message::rgbImageSizeMismatch : Message::rgbaImageSizeMismatch);
         return;
     }
     image->pixels.reset(new (std::nothrow) std::uint8_t[pixels * 4]);
     if (!image->pixels) {
-        load.reportError(kNoMemoryForImage);
+        model.reportError(kNoMemoryForImage);
         return;
     }
-    if (decodeHex(load, text, length, image->pixels.get()) && rgb) {
+    if (decodeHex(model, text, length, image->pixels.get()) && rgb) {
         expandRgbToRgba(image->pixels.get(), pixels);
     }
 }
 
-void AppearanceRules::finishImage(SceneLoadContext& load, ParseContext owner,
-                                  std::unique_ptr<TextureImageRecord> image) {
-    if (!image) return;
-    AppearanceState& s = load.m_appearanceState;
-    const bool named = owner != PC::texture && owner != PC::sphereMap;
-    std::unique_ptr<TextureImageRecord> definition = named ? copyWithoutPixels(*image) : nullptr;
-    const std::int32_t handle = load.m_consumer.addTextureImage(std::move(image));
-    if (owner == PC::texture) {
-        if (s.texture) s.texture->imageHandle = handle;
-    } else if (owner == PC::sphereMap) {
-        if (SphereMapRecord* sphereMap = WorldRules::openSphereMap(load)) sphereMap->image = handle;
-    } else {
-        definition->handle = handle;
-        defineImage(load, std::move(definition));
-    }
-}
-
-void AppearanceRules::defineImage(SceneLoadContext& load,
-                                  std::unique_ptr<TextureImageRecord> image) {
+void defineImage(LoadModel& model, std::unique_ptr<TextureImageRecord> image) {
     TextureImageRecord* kept = image.get();
-    load.m_appearanceState.imageDefinitions.push_back(std::move(image));
+    model.appearanceState.imageDefinitions.push_back(std::move(image));
     // No mesh waits for an image: a texture without one is drawn untextured.
-    define(load, ReferenceKind::none, kept->id, [kept](DefinitionScope& scope) {
+    define(model, ReferenceKind::none, kept->id, [kept](DefinitionScope& scope) {
         return scope.defineTextureImage(static_cast<std::uint32_t>(kept->id), kept);
     });
 }
 
 // ---- textures ----
 
-void AppearanceRules::setTextureMode(SceneLoadContext& load, TagId tag) {
-    TextureRecord* texture = load.m_appearanceState.texture.get();
+void setTextureMode(LoadModel& model, TagId tag) {
+    TextureRecord* texture = model.appearanceState.texture.get();
     if (texture == nullptr) return;
     switch (tag) {
         case TagId::replace:
@@ -581,78 +444,293 @@ void AppearanceRules::setTextureMode(SceneLoadContext& load, TagId tag) {
     }
 }
 
-void AppearanceRules::readTextureValue(SceneLoadContext& load, TagId leaf, const char* text) {
-    TextureRecord* texture = load.m_appearanceState.texture.get();
+void readTextureValue(LoadModel& model, TagId leaf, const char* text) {
+    TextureRecord* texture = model.appearanceState.texture.get();
     if (texture == nullptr) return;
     if (leaf == TagId::texturebordercolor) {
-        if (readFloat4(load, text, texture->borderColor)) texture->hasBorderColor = 1;
+        if (readFloat4(model, text, texture->borderColor)) texture->hasBorderColor = 1;
     } else if (leaf == TagId::imageref) {
-        readInt(load, text, texture->imageId);
+        readInt(model, text, texture->imageId);
     } else if (const int slot = coordTransformSlot(leaf); slot >= 0) {
-        readDouble(load, text, texture->coordTransform[slot]);
+        readDouble(model, text, texture->coordTransform[slot]);
     }
 }
 
-void AppearanceRules::endTcTransform(SceneLoadContext& load) {
-    const PoolVector<std::int32_t>& tags = load.childTagsOf(PC::tcTransform);
+void endTcTransform(LoadModel& model) {
+    const PoolVector<std::int32_t>& tags = model.childTagsOf(PC::tcTransform);
     const auto n = [&tags](TagId tag) { return countOf(tags, tag); };
-    passesCounts(load, {{n(TagId::ss), 1, 1, Message::tcTransformNeedsOneSs},
-                        {n(TagId::st), 1, 1, Message::tcTransformNeedsOneSt},
-                        {n(TagId::ts), 1, 1, Message::tcTransformNeedsOneTs},
-                        {n(TagId::tt), 1, 1, Message::tcTransformNeedsOneTt},
-                        {n(TagId::cs), 1, 1, Message::tcTransformNeedsOneCs},
-                        {n(TagId::ct), 1, 1, Message::tcTransformNeedsOneCt}});
-}
-
-void AppearanceRules::endTexture(SceneLoadContext& load) {
-    const PoolVector<std::int32_t>& tags = load.childTagsOf(PC::texture);
-    const auto n = [&tags](TagId tag) { return countOf(tags, tag); };
-    const std::uint32_t images = n(TagId::texturergb) + n(TagId::texturergba) +
-                                 n(TagId::includetexturebuffer) + n(TagId::imageref);
-    const std::uint32_t functions = n(TagId::replace) + n(TagId::modulate) + n(TagId::decal);
-    const std::uint32_t wraps = n(TagId::repeat) + n(TagId::clamp);
-    if (!passesCounts(
-            load, {{images, 1, 1, Message::textureNeedsOneImage},
-                   {functions, 1, 1, Message::textureNeedsOneFunction},
-                   {wraps, 1, 1, Message::textureNeedsOneWrap},
-                   {n(TagId::texturebordercolor), 0, 1, Message::textureAtMostOneBorderColor}})) {
-        return;
-    }
-    TextureUse* use = keepTexture(load);
-    if (use == nullptr) return;
-    const std::int32_t id = load.m_appearanceState.textureId;
-    if (id != kNone) {
-        define(load, ReferenceKind::texture, id, [id, use](DefinitionScope& scope) {
-            return scope.defineTexture(static_cast<std::uint32_t>(id), use);
-        });
-    }
-    attach(load, PrimitiveField::texture, [&load, use] { return load.m_mesh.addTexture(use); });
+    passesCounts(model, {{n(TagId::ss), 1, 1, Message::tcTransformNeedsOneSs},
+                         {n(TagId::st), 1, 1, Message::tcTransformNeedsOneSt},
+                         {n(TagId::ts), 1, 1, Message::tcTransformNeedsOneTs},
+                         {n(TagId::tt), 1, 1, Message::tcTransformNeedsOneTt},
+                         {n(TagId::cs), 1, 1, Message::tcTransformNeedsOneCs},
+                         {n(TagId::ct), 1, 1, Message::tcTransformNeedsOneCt}});
 }
 
 // The finished texture becomes a texture-use record owned by the load. Its image is
 // looked up where the texture stands; one defined later is looked up again from
 // there when the texture is registered.
-TextureUse* AppearanceRules::keepTexture(SceneLoadContext& load) {
-    AppearanceState& s = load.m_appearanceState;
+TextureUse* keepTexture(LoadModel& model) {
+    AppearanceState& s = model.appearanceState;
     if (!s.texture) return nullptr;
     auto use = std::make_unique<TextureUse>();
     use->pending = std::move(s.texture);
     TextureRecord& texture = *use->pending;
-    if (texture.imageId != kNone && load.m_scope != nullptr) {
+    if (texture.imageId != kNone && model.scope != nullptr) {
         const TextureImageRecord* image =
-            load.m_scope->findTextureImage(static_cast<std::uint32_t>(texture.imageId));
+            model.scope->findTextureImage(static_cast<std::uint32_t>(texture.imageId));
         if (image != nullptr) {
             texture.imageHandle = image->handle;
         } else {
-            use->imageScope = ScopeRef::share(load.m_scope);
+            use->imageScope = ScopeRef::share(model.scope);
         }
     }
     s.textures.push_back(std::move(use));
     return s.textures.back().get();
 }
 
-TextureUse* AppearanceRules::textureReference(SceneLoadContext& load, std::uint32_t id) {
-    std::unique_ptr<TextureUse>& use = load.m_appearanceState.textureReferences[id];
+void endTexture(LoadModel& model, ParseContext holder) {
+    const PoolVector<std::int32_t>& tags = model.childTagsOf(PC::texture);
+    const auto n = [&tags](TagId tag) { return countOf(tags, tag); };
+    const std::uint32_t images = n(TagId::texturergb) + n(TagId::texturergba) +
+                                 n(TagId::includetexturebuffer) + n(TagId::imageref);
+    const std::uint32_t functions = n(TagId::replace) + n(TagId::modulate) + n(TagId::decal);
+    const std::uint32_t wraps = n(TagId::repeat) + n(TagId::clamp);
+    if (!passesCounts(
+            model, {{images, 1, 1, Message::textureNeedsOneImage},
+                    {functions, 1, 1, Message::textureNeedsOneFunction},
+                    {wraps, 1, 1, Message::textureNeedsOneWrap},
+                    {n(TagId::texturebordercolor), 0, 1, Message::textureAtMostOneBorderColor}})) {
+        return;
+    }
+    TextureUse* use = keepTexture(model);
+    if (use == nullptr) return;
+    const std::int32_t id = model.appearanceState.textureId;
+    if (id != kNone) {
+        define(model, ReferenceKind::texture, id, [id, use](DefinitionScope& scope) {
+            return scope.defineTexture(static_cast<std::uint32_t>(id), use);
+        });
+    }
+    attach(model, holder, PrimitiveField::texture,
+           [&model, use] { return model.mesh.addTexture(use); });
+}
+
+// ---- materials and styles ----
+
+void endMaterial(LoadModel& model, ParseContext holder) {
+    const PoolVector<std::int32_t>& tags = model.childTagsOf(PC::material);
+    const auto n = [&tags](TagId tag) { return countOf(tags, tag); };
+    if (!passesCounts(model, {{n(TagId::amb), 1, 1, Message::materialNeedsOneAmbient},
+                              {n(TagId::diff), 1, 1, Message::materialNeedsOneDiffuse},
+                              {n(TagId::emiss), 0, 1, Message::materialAtMostOneEmissive},
+                              {n(TagId::specularColour), 0, 1, Message::materialAtMostOneSpecular},
+                              {n(TagId::alpha), 0, 1, Message::materialAtMostOneAlpha},
+                              {n(TagId::shine), 0, 1, Message::materialAtMostOneShininess}})) {
+        return;
+    }
+    const MaterialRecord& material = model.appearanceState.material;
+    if (material.id != kNone) {
+        define(model, ReferenceKind::material, material.id, [&material](DefinitionScope& scope) {
+            return scope.defineMaterial(static_cast<std::uint32_t>(material.id), material);
+        });
+    }
+    attach(model, holder, PrimitiveField::material,
+           [&model, &material] { return model.mesh.addMaterial(material); });
+}
+
+void endLineStyle(LoadModel& model, ParseContext holder) {
+    const PoolVector<std::int32_t>& tags = model.childTagsOf(PC::lineStyle);
+    const auto n = [&tags](TagId tag) { return countOf(tags, tag); };
+    if (!passesCounts(model,
+                      {{n(TagId::linewidth), 1, 1, Message::lineStyleNeedsOneWidth},
+                       {n(TagId::linepattern), 0, 1, Message::lineStyleAtMostOnePattern},
+                       {n(TagId::linepatternfactor), 0, 1, Message::lineStyleAtMostOneFactor}})) {
+        return;
+    }
+    const LineStyleRecord& style = model.appearanceState.lineStyle;
+    if (style.id != kNone) {
+        define(model, ReferenceKind::lineStyle, style.id, [&style](DefinitionScope& scope) {
+            return scope.defineLineStyle(static_cast<std::uint32_t>(style.id), style);
+        });
+    }
+    attach(model, holder, PrimitiveField::lineStyle,
+           [&model, &style] { return model.mesh.addLineStyle(style); });
+}
+
+void endPointStyle(LoadModel& model, ParseContext holder) {
+    const PoolVector<std::int32_t>& tags = model.childTagsOf(PC::pointStyle);
+    if (!passesCounts(model,
+                      {{countOf(tags, TagId::pointsize), 1, 1, Message::pointStyleNeedsOneSize}}))
+        return;
+    const PointStyleRecord& style = model.appearanceState.pointStyle;
+    if (style.id != kNone) {
+        define(model, ReferenceKind::pointStyle, style.id, [&style](DefinitionScope& scope) {
+            return scope.definePointStyle(static_cast<std::uint32_t>(style.id), style);
+        });
+    }
+    attach(model, holder, PrimitiveField::pointStyle,
+           [&model, &style] { return model.mesh.addPointStyle(style); });
+}
+
+// ---- transforms ----
+
+void endTransform(LoadModel& model) {
+    const PoolVector<std::int32_t>& tags = model.childTagsOf(PC::transform);
+    const auto n = [&tags](TagId tag) { return countOf(tags, tag); };
+    if (!passesCounts(model, {{n(TagId::forward), 1, 1, Message::transformNeedsOneForward},
+                              {n(TagId::up), 1, 1, Message::transformNeedsOneUp},
+                              {n(TagId::position), 1, 1, Message::transformNeedsOnePosition},
+                              {n(TagId::scale), 0, 1, Message::transformAtMostOneScale}})) {
+        return;
+    }
+    Transform& transform = model.appearanceState.transform;
+    if (!normalizeTransform(model, transform)) return;
+    if (!model.objectFrames.empty() && model.objectFrames.back().node) {
+        model.objectFrames.back().node->transform = transform;
+    }
+}
+
+}  // namespace
+
+// ---- events ----
+
+void AppearanceRules::enter(LoadModel& model, const LoadEvent& event) {
+    AppearanceState& s = model.appearanceState;
+    switch (event.tag) {
+        case TagId::mat:
+            s.material = MaterialRecord{};
+            s.material.id = readDefinitionId(
+                model, event,
+                {Message::materialWithoutIdInWorld, Message::materialWithoutIdInObject,
+                 Message::materialWithoutIdInMesh});
+            break;
+        case TagId::linestyle:
+            s.lineStyle = LineStyleRecord{};
+            s.lineStyle.id = readDefinitionId(
+                model, event,
+                {Message::lineStyleWithoutIdInWorld, Message::lineStyleWithoutIdInObject,
+                 Message::lineStyleWithoutIdInMesh});
+            break;
+        case TagId::pointstyle:
+            s.pointStyle = PointStyleRecord{};
+            s.pointStyle.id = readDefinitionId(
+                model, event,
+                {Message::pointStyleWithoutIdInWorld, Message::pointStyleWithoutIdInObject,
+                 Message::pointStyleWithoutIdInMesh});
+            break;
+        case TagId::texture:
+            s.texture = std::make_unique<TextureRecord>();
+            s.textureId = readDefinitionId(
+                model, event,
+                {Message::textureWithoutIdInWorld, Message::textureWithoutIdInObject,
+                 Message::textureWithoutIdInMesh});
+            break;
+        case TagId::transform:
+            s.transform = Transform{};
+            break;
+        case TagId::spheremap:
+            if (SphereMapRecord* sphereMap = WorldRules::openSphereMap(model)) {
+                *sphereMap = SphereMapRecord{};
+                sphereMap->given = true;
+            }
+            break;
+        default:
+            break;  // "tctransform" fills the open texture
+    }
+}
+
+void AppearanceRules::leafStart(LoadModel& model, const LoadEvent& event) {
+    if (event.tag == TagId::texturergb || event.tag == TagId::texturergba) {
+        startImage(model, event);
+    } else if (event.context == PC::texture) {
+        setTextureMode(model, event.tag);
+    }
+}
+
+void AppearanceRules::text(LoadModel& model, const LoadEvent& event) {
+    AppearanceState& s = model.appearanceState;
+    const TagId leaf = event.tag;
+    const char* text = event.text;
+    if (leaf == TagId::texturergb || leaf == TagId::texturergba) {
+        readImagePixels(model, leaf, text);
+        return;
+    }
+    switch (event.context) {
+        case PC::material:
+            readMaterialValue(model, s.material, leaf, text);
+            break;
+        case PC::lineStyle:
+            readLineStyleValue(model, s.lineStyle, leaf, text);
+            break;
+        case PC::pointStyle:
+            readPointSize(model, s.pointStyle, text);
+            break;
+        case PC::transform:
+            readTransformValue(model, s.transform, leaf, text);
+            break;
+        case PC::texture:
+        case PC::tcTransform:
+            readTextureValue(model, leaf, text);
+            break;
+        case PC::sphereMap:
+            readSphereMapValue(model, leaf, text);
+            break;
+        default:
+            break;
+    }
+}
+
+void AppearanceRules::leafEnd(LoadModel& model, const LoadEvent& event) {
+    if (event.tag != TagId::texturergb && event.tag != TagId::texturergba) return;
+    std::unique_ptr<TextureImageRecord>& image = model.appearanceState.image;
+    if (image && image->pixels) finishImage(model, event.context, std::move(image));
+}
+
+void AppearanceRules::leave(LoadModel& model, const LoadEvent& event) {
+    switch (event.context) {
+        case PC::material:
+            endMaterial(model, event.parent);
+            break;
+        case PC::lineStyle:
+            endLineStyle(model, event.parent);
+            break;
+        case PC::pointStyle:
+            endPointStyle(model, event.parent);
+            break;
+        case PC::texture:
+            endTexture(model, event.parent);
+            break;
+        case PC::tcTransform:
+            endTcTransform(model);
+            break;
+        case PC::transform:
+            endTransform(model);
+            break;
+        default:
+            break;  // a sphere map's image was handed over when it ended
+    }
+}
+
+void AppearanceRules::finishImage(LoadModel& model, ParseContext owner,
+                                  std::unique_ptr<TextureImageRecord> image) {
+    if (!image) return;
+    AppearanceState& s = model.appearanceState;
+    const bool named = owner != PC::texture && owner != PC::sphereMap;
+    std::unique_ptr<TextureImageRecord> definition = named ? copyWithoutPixels(*image) : nullptr;
+    const std::int32_t handle = model.consumer.addTextureImage(std::move(image));
+    if (owner == PC::texture) {
+        if (s.texture) s.texture->imageHandle = handle;
+    } else if (owner == PC::sphereMap) {
+        if (SphereMapRecord* sphereMap = WorldRules::openSphereMap(model))
+            sphereMap->image = handle;
+    } else {
+        definition->handle = handle;
+        defineImage(model, std::move(definition));
+    }
+}
+
+TextureUse* AppearanceRules::textureReference(LoadModel& model, std::uint32_t id) {
+    std::unique_ptr<TextureUse>& use = model.appearanceState.textureReferences[id];
     if (!use) {
         use = std::make_unique<TextureUse>();
         use->textureId = static_cast<std::int32_t>(id);
@@ -668,81 +746,6 @@ bool resolveTextureUses(PoolVector<TextureUse*>& textures, DefinitionScope* scop
         if (use->pending) registerTexture(*use, consumer);
     }
     return true;
-}
-
-// ---- materials and styles ----
-
-void AppearanceRules::endMaterial(SceneLoadContext& load) {
-    const PoolVector<std::int32_t>& tags = load.childTagsOf(PC::material);
-    const auto n = [&tags](TagId tag) { return countOf(tags, tag); };
-    if (!passesCounts(load, {{n(TagId::amb), 1, 1, Message::materialNeedsOneAmbient},
-                             {n(TagId::diff), 1, 1, Message::materialNeedsOneDiffuse},
-                             {n(TagId::emiss), 0, 1, Message::materialAtMostOneEmissive},
-                             {n(TagId::specularColour), 0, 1, Message::materialAtMostOneSpecular},
-                             {n(TagId::alpha), 0, 1, Message::materialAtMostOneAlpha},
-                             {n(TagId::shine), 0, 1, Message::materialAtMostOneShininess}})) {
-        return;
-    }
-    const MaterialRecord& material = load.m_appearanceState.material;
-    if (material.id != kNone) {
-        define(load, ReferenceKind::material, material.id, [&material](DefinitionScope& scope) {
-            return scope.defineMaterial(static_cast<std::uint32_t>(material.id), material);
-        });
-    }
-    attach(load, PrimitiveField::material,
-           [&load, &material] { return load.m_mesh.addMaterial(material); });
-}
-
-void AppearanceRules::endLineStyle(SceneLoadContext& load) {
-    const PoolVector<std::int32_t>& tags = load.childTagsOf(PC::lineStyle);
-    const auto n = [&tags](TagId tag) { return countOf(tags, tag); };
-    if (!passesCounts(load,
-                      {{n(TagId::linewidth), 1, 1, Message::lineStyleNeedsOneWidth},
-                       {n(TagId::linepattern), 0, 1, Message::lineStyleAtMostOnePattern},
-                       {n(TagId::linepatternfactor), 0, 1, Message::lineStyleAtMostOneFactor}})) {
-        return;
-    }
-    const LineStyleRecord& style = load.m_appearanceState.lineStyle;
-    if (style.id != kNone) {
-        define(load, ReferenceKind::lineStyle, style.id, [&style](DefinitionScope& scope) {
-            return scope.defineLineStyle(static_cast<std::uint32_t>(style.id), style);
-        });
-    }
-    attach(load, PrimitiveField::lineStyle,
-           [&load, &style] { return load.m_mesh.addLineStyle(style); });
-}
-
-void AppearanceRules::endPointStyle(SceneLoadContext& load) {
-    const PoolVector<std::int32_t>& tags = load.childTagsOf(PC::pointStyle);
-    if (!passesCounts(load,
-                      {{countOf(tags, TagId::pointsize), 1, 1, Message::pointStyleNeedsOneSize}}))
-        return;
-    const PointStyleRecord& style = load.m_appearanceState.pointStyle;
-    if (style.id != kNone) {
-        define(load, ReferenceKind::pointStyle, style.id, [&style](DefinitionScope& scope) {
-            return scope.definePointStyle(static_cast<std::uint32_t>(style.id), style);
-        });
-    }
-    attach(load, PrimitiveField::pointStyle,
-           [&load, &style] { return load.m_mesh.addPointStyle(style); });
-}
-
-// ---- transforms ----
-
-void AppearanceRules::endTransform(SceneLoadContext& load) {
-    const PoolVector<std::int32_t>& tags = load.childTagsOf(PC::transform);
-    const auto n = [&tags](TagId tag) { return countOf(tags, tag); };
-    if (!passesCounts(load, {{n(TagId::forward), 1, 1, Message::transformNeedsOneForward},
-                             {n(TagId::up), 1, 1, Message::transformNeedsOneUp},
-                             {n(TagId::position), 1, 1, Message::transformNeedsOnePosition},
-                             {n(TagId::scale), 0, 1, Message::transformAtMostOneScale}})) {
-        return;
-    }
-    Transform& transform = load.m_appearanceState.transform;
-    if (!normalizeTransform(load, transform)) return;
-    if (!load.m_objectFrames.empty() && load.m_objectFrames.back().node) {
-        load.m_objectFrames.back().node->transform = transform;
-    }
 }
 
 }  // namespace tessaro

@@ -21,10 +21,11 @@
 
 namespace tessaro {
 
-class SceneLoadContext;
+class LoadModel;
+struct LoadEvent;
 class SceneConsumer;
 
-// State that these rules keep while a document is read; one per SceneLoadContext.
+// State that these rules keep while a document is read; one per load.
 struct AppearanceState {
     // The element being read (materials, styles and textures do not nest).
     MaterialRecord material;
@@ -41,56 +42,26 @@ struct AppearanceState {
     std::vector<std::unique_ptr<TextureImageRecord>> imageDefinitions;
 };
 
-// Called by the parser core for the contexts these rules own. `enter` runs after the
-// container's context was entered (the parent is SceneLoadContext::parentContext()),
-// `leave` before it is left; leaf and marker events run in the leaf's context.
+// Called by the parser core for the contexts these rules own: `enter` when a container
+// started, `leafStart` and `leafEnd` around a leaf or marker, `text` with an open leaf's
+// text just before its end, `leave` when the container's own element ends.
 class AppearanceRules {
   public:
-    static void enter(SceneLoadContext& load, TagId tag, AttributeList attributes);
-    static void leafStart(SceneLoadContext& load, TagId tag, AttributeList attributes);
-    static void text(SceneLoadContext& load, TagId leaf, const char* text);
-    static void leafEnd(SceneLoadContext& load, TagId tag);
-    static void leave(SceneLoadContext& load, TagId tag);
+    static void enter(LoadModel& model, const LoadEvent& event);
+    static void leafStart(LoadModel& model, const LoadEvent& event);
+    static void text(LoadModel& model, const LoadEvent& event);
+    static void leafEnd(LoadModel& model, const LoadEvent& event);
+    static void leave(LoadModel& model, const LoadEvent& event);
 
     // The record that stands for "textureref" id in a mesh's texture list until the
     // hand-over binds it; owned by the load, one per ID.
-    static TextureUse* textureReference(SceneLoadContext& load, std::uint32_t id);
+    static TextureUse* textureReference(LoadModel& model, std::uint32_t id);
 
     // Hands a finished image to the consumer and gives its handle to its owner: the open
     // texture, the lighting's sphere map, or (in world, object or mesh) a definition
     // filed under the image's ID.
-    static void finishImage(SceneLoadContext& load, ParseContext owner,
+    static void finishImage(LoadModel& model, ParseContext owner,
                             std::unique_ptr<TextureImageRecord> image);
-
-    // Read access for tests.
-    static const AppearanceState& state(const SceneLoadContext& load);
-
-    // The fields of a face, line or point that an inline element fills.
-    enum class PrimitiveField { material, texture, lineStyle, pointStyle };
-
-  private:
-    static void startImage(SceneLoadContext& load, TagId tag, AttributeList attributes);
-    static void readImagePixels(SceneLoadContext& load, TagId leaf, const char* text);
-    static void setTextureMode(SceneLoadContext& load, TagId tag);
-    static void readTextureValue(SceneLoadContext& load, TagId leaf, const char* text);
-
-    static void endMaterial(SceneLoadContext& load);
-    static void endLineStyle(SceneLoadContext& load);
-    static void endPointStyle(SceneLoadContext& load);
-    static void endTexture(SceneLoadContext& load);
-    static void endTcTransform(SceneLoadContext& load);
-    static void endTransform(SceneLoadContext& load);
-
-    static TextureUse* keepTexture(SceneLoadContext& load);
-    static void defineImage(SceneLoadContext& load, std::unique_ptr<TextureImageRecord> image);
-    // Files a definition through define(scope) and retries what waited for it.
-    template <typename Define>
-    static void define(SceneLoadContext& load, ReferenceKind kind, std::int32_t id, Define define);
-    // Stores the index that add() returns in the open face, line or point the element
-    // stands in; nothing when it stands elsewhere.
-    template <typename Add>
-    static void attach(SceneLoadContext& load, PrimitiveField field, Add add);
-    static std::int32_t* openField(SceneLoadContext& load, PrimitiveField field);
 };
 
 // How often a container's child may occur, and the message when it does not.

@@ -12,9 +12,10 @@
 
 namespace tessaro {
 
-class SceneLoadContext;
+class LoadModel;
+struct LoadEvent;
 
-// State that these rules keep while a document is read; one per SceneLoadContext.
+// State that these rules keep while a document is read; one per load.
 struct GeometryState {
     std::int32_t leafId = -1;        // the "id" of the open definition leaf
     std::uint32_t vertexNumber = 0;  // which vertex slot the open vertex fills
@@ -22,19 +23,19 @@ struct GeometryState {
     std::unique_ptr<MeshHandOver> handOver;
 };
 
-// Called by the parser core for the contexts these rules own. `enter` runs after the
-// container's context was entered (the parent is SceneLoadContext::parentContext()),
-// `leave` before it is left; leaf and marker events run in the leaf's context.
+// Called by the parser core for the contexts these rules own: `enter` when a container
+// started, `leafStart` and `leafEnd` around a leaf or marker, `text` with an open leaf's
+// text just before its end, `leave` when the container's own element ends.
 class GeometryRules {
   public:
-    static void enter(SceneLoadContext& load, TagId tag, AttributeList attributes);
-    static void leafStart(SceneLoadContext& load, TagId tag, AttributeList attributes);
-    static void text(SceneLoadContext& load, TagId leaf, const char* text);
-    static void leafEnd(SceneLoadContext& load, TagId tag);
-    static void leave(SceneLoadContext& load, TagId tag);
+    static void enter(LoadModel& model, const LoadEvent& event);
+    static void leafStart(LoadModel& model, const LoadEvent& event);
+    static void text(LoadModel& model, const LoadEvent& event);
+    static void leafEnd(LoadModel& model, const LoadEvent& event);
+    static void leave(LoadModel& model, const LoadEvent& event);
 
     // Resolves a mesh that waited for its references and hands it over.
-    static bool handOverPending(SceneLoadContext& load, MeshEntry& entry);
+    static bool handOverPending(LoadModel& model, MeshEntry& entry);
 };
 
 }  // namespace tessaro

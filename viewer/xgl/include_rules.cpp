@@ -5,7 +5,7 @@
 #include <string>
 
 #include "xgl/appearance_rules.h"
-#include "xgl/scene_load_context.h"
+#include "xgl/load_model.h"
 
 namespace tessaro {
 
@@ -60,82 +60,13 @@ bool readElementData(ErrorReporter& reporter, const char* text, std::vector<std:
     return true;
 }
 
-}  // namespace
-
-// ---- events ----
-
-void IncludeRules::enter(SceneLoadContext& load, TagId tag, AttributeList attributes) {
-    switch (load.context()) {
-        case PC::include:
-            startInclude(load, tag, attributes);
-            break;
-        case PC::textureBufferRef:
-            startExternalImage(load, attributes);
-            break;
-        case PC::extGeom:
-            startExtGeom(load, attributes);
-            break;
-        default:
-            break;
-    }
-}
-
-void IncludeRules::leafStart(SceneLoadContext& load, TagId tag, AttributeList attributes) {
-    if (load.context() == PC::extGeom && tag == TagId::extgeomelem) {
-        startExtGeomElement(load, attributes);
-    }
-}
-
-void IncludeRules::text(SceneLoadContext& load, TagId leaf, const char* text) {
-    switch (load.context()) {
-        case PC::include:
-            readIncludeValue(load, leaf, text);
-            break;
-        case PC::textureBufferRef:
-            if (TextureImageRecord* image = load.m_includeState.externalImage.get()) {
-                if (leaf == TagId::ref) keepFirst(image->reference, text);
-                if (leaf == TagId::reftype) keepFirst(image->referenceType, text);
-            }
-            break;
-        case PC::extGeom:
-            readExtGeomValue(load, leaf, text);
-            break;
-        default:
-            break;
-    }
-}
-
-void IncludeRules::leafEnd(SceneLoadContext& load, TagId tag) {
-    if (load.context() == PC::extGeom && tag == TagId::extgeomelem) endExtGeomElement(load);
-}
-
-void IncludeRules::leave(SceneLoadContext& load, TagId /*tag*/) {
-    switch (load.context()) {
-        case PC::include:
-            endInclude(load);
-            break;
-        case PC::textureBufferRef:
-            endExternalImage(load);
-            break;
-        case PC::extGeom:
-            endExtGeom(load);
-            break;
-        default:
-            break;
-    }
-}
-
-const IncludeState& IncludeRules::state(const SceneLoadContext& load) {
-    return load.m_includeState;
-}
-
 // ---- included objects ----
 
-void IncludeRules::startInclude(SceneLoadContext& load, TagId tag, AttributeList attributes) {
-    if (!load.enterScope()) return;
-    const std::int32_t pathId = readPathIdAttribute(load, attributes);
-    if (load.isStopped()) return;
-    IncludeReference& include = load.m_includeState.include;
+void startInclude(LoadModel& model, TagId tag, AttributeList attributes) {
+    if (!model.enterScope()) return;
+    const std::int32_t pathId = readPathIdAttribute(model, attributes);
+    if (model.isStopped()) return;
+    IncludeReference& include = model.includeState.include;
     include = IncludeReference{};
     include.pathId = pathId;
     include.isStatic = tag == TagId::includestatic;
@@ -143,11 +74,11 @@ void IncludeRules::startInclude(SceneLoadContext& load, TagId tag, AttributeList
     node->pathId = pathId;
     node->included = true;
     node->includeStatic = include.isStatic;
-    load.m_objectFrames.back().node = std::move(node);
+    model.objectFrames.back().node = std::move(node);
 }
 
-void IncludeRules::readIncludeValue(SceneLoadContext& load, TagId leaf, const char* text) {
-    IncludeReference& include = load.m_includeState.include;
+void readIncludeValue(LoadModel& model, TagId leaf, const char* text) {
+    IncludeReference& include = model.includeState.include;
     switch (leaf) {
         case TagId::ref:
             keepFirst(include.reference, text);
@@ -156,123 +87,122 @@ void IncludeRules::readIncludeValue(SceneLoadContext& load, TagId leaf, const ch
             keepFirst(include.referenceType, text);
             break;
         case TagId::extents:
-            readExtents(load, text, include.extents);
+            readExtents(model, text, include.extents);
             break;
         default:
             break;
     }
 }
 
-void IncludeRules::endInclude(SceneLoadContext& load) {
-    const PoolVector<std::int32_t>& tags = load.childTagsOf(PC::include);
-    const auto n = [&tags](TagId tag) { return countOf(tags, tag); };
-    if (!passesCounts(load, {{n(TagId::extents), 1, 1, Message::includeNeedsOneExtents},
-                             {n(TagId::ref), 1, 1, Message::includeNeedsOneRef},
-                             {n(TagId::reftype), 1, 1, Message::includeNeedsOneRefType},
-                             {n(TagId::transform), 0, 1, Message::includeAtMostOneTransform}})) {
-        return;
-    }
-    IncludeState& s = load.m_includeState;
-    if (!load.claimSiblingPathId(s.include.pathId)) {
-        load.raise(Message::siblingPathIdTwice);
-        return;
-    }
-    attachInclude(load);
-    if (load.isStopped()) return;
-    s.includes.push_back(s.include);
-    load.leaveScope();
-}
-
 // The included object becomes an instance under its parent, as an object without "id".
-void IncludeRules::attachInclude(SceneLoadContext& load) {
-    std::unique_ptr<ObjectRecord>& node = load.m_objectFrames.back().node;
+void attachInclude(LoadModel& model, ParseContext holder) {
+    std::unique_ptr<ObjectRecord>& node = model.objectFrames.back().node;
     if (!node) return;
-    if (load.parentContext() == PC::world) {
-        WorldRecord* world = load.m_world.get();
+    if (holder == PC::world) {
+        WorldRecord* world = model.world.get();
         if (world == nullptr) return;
         if (world->mesh != nullptr) {
-            load.raise(Message::worldWithMeshAndChildren);
+            model.raise(Message::worldWithMeshAndChildren);
             return;
         }
-        world->children.push_back(load.m_builder.objectInstance(std::move(node), load.m_scope));
+        world->children.push_back(model.builder.objectInstance(std::move(node), model.scope));
         ++world->topLevelCount;
         return;
     }
-    const std::size_t frames = load.m_objectFrames.size();
-    ObjectRecord* parent = frames >= 2 ? load.m_objectFrames[frames - 2].node.get() : nullptr;
+    const std::size_t frames = model.objectFrames.size();
+    ObjectRecord* parent = frames >= 2 ? model.objectFrames[frames - 2].node.get() : nullptr;
     if (parent == nullptr) return;
     if (parent->mesh != nullptr) {
-        load.raise(Message::objectWithMeshAndChildren);
+        model.raise(Message::objectWithMeshAndChildren);
         return;
     }
-    parent->children.push_back(load.m_builder.objectInstance(std::move(node), load.m_scope));
+    parent->children.push_back(model.builder.objectInstance(std::move(node), model.scope));
     ++parent->subObjectCount;
+}
+
+void endInclude(LoadModel& model, ParseContext holder) {
+    const PoolVector<std::int32_t>& tags = model.childTagsOf(PC::include);
+    const auto n = [&tags](TagId tag) { return countOf(tags, tag); };
+    if (!passesCounts(model, {{n(TagId::extents), 1, 1, Message::includeNeedsOneExtents},
+                              {n(TagId::ref), 1, 1, Message::includeNeedsOneRef},
+                              {n(TagId::reftype), 1, 1, Message::includeNeedsOneRefType},
+                              {n(TagId::transform), 0, 1, Message::includeAtMostOneTransform}})) {
+        return;
+    }
+    IncludeState& s = model.includeState;
+    if (!model.claimSiblingPathId(s.include.pathId)) {
+        model.raise(Message::siblingPathIdTwice);
+        return;
+    }
+    attachInclude(model, holder);
+    if (model.isStopped()) return;
+    s.includes.push_back(s.include);
+    model.leaveScope();
 }
 
 // ---- external texture buffers ----
 
-void IncludeRules::startExternalImage(SceneLoadContext& load, AttributeList attributes) {
-    const ParseContext owner = load.parentContext();
+void startExternalImage(LoadModel& model, ParseContext owner, AttributeList attributes) {
     std::int32_t id = kNone;
     if (owner != PC::sphereMap) {
-        id = readIdAttribute(load, attributes);
-        if (load.isStopped()) return;
+        id = readIdAttribute(model, attributes);
+        if (model.isStopped()) return;
         // In the world the image is named by its ID; inside a texture it is that texture's own.
         const bool refused = owner == PC::world ? id == kNone : id != kNone;
         if (refused) {
-            load.raise(Message::imageWithoutIdInWorld);
+            model.raise(Message::imageWithoutIdInWorld);
             return;
         }
     }
     auto image = std::make_unique<TextureImageRecord>();
     image->id = id;
     image->included = true;
-    load.m_includeState.externalImage = std::move(image);
+    model.includeState.externalImage = std::move(image);
 }
 
-void IncludeRules::endExternalImage(SceneLoadContext& load) {
-    std::unique_ptr<TextureImageRecord>& image = load.m_includeState.externalImage;
+void endExternalImage(LoadModel& model, ParseContext owner) {
+    std::unique_ptr<TextureImageRecord>& image = model.includeState.externalImage;
     if (!image) return;
     if (image->reference.empty()) {
-        load.raise(Message::textureRefNeedsRef);
+        model.raise(Message::textureRefNeedsRef);
         return;
     }
     if (image->referenceType.empty()) {
-        load.raise(Message::textureRefNeedsType);
+        model.raise(Message::textureRefNeedsType);
         return;
     }
-    AppearanceRules::finishImage(load, load.parentContext(), std::move(image));
+    AppearanceRules::finishImage(model, owner, std::move(image));
 }
 
 // ---- external geometry ----
 
-void IncludeRules::startExtGeom(SceneLoadContext& load, AttributeList attributes) {
+void startExtGeom(LoadModel& model, AttributeList attributes) {
     if (!hasAttributes(attributes)) {
-        load.raise(Message::extGeomOrgMissing);
+        model.raise(Message::extGeomOrgMissing);
         return;
     }
     auto block = std::make_unique<ExtGeomRecord>();
     for (AttributeList a = attributes; a[0] != nullptr; a += 2) {
         if (!sameName(a[0], "org")) {
-            load.raise(Message::extGeomAttributeUnknown);
+            model.raise(Message::extGeomAttributeUnknown);
             return;
         }
         block->org = a[1];
     }
-    IncludeState& s = load.m_includeState;
+    IncludeState& s = model.includeState;
     s.extGeom = std::move(block);
     s.element.reset();
 }
 
-void IncludeRules::startExtGeomElement(SceneLoadContext& load, AttributeList attributes) {
+void startExtGeomElement(LoadModel& model, AttributeList attributes) {
     if (!hasAttributes(attributes)) {
-        load.raise(Message::extGeomElemTypeMissing);
+        model.raise(Message::extGeomElemTypeMissing);
         return;
     }
-    IncludeState& s = load.m_includeState;
+    IncludeState& s = model.includeState;
     for (AttributeList a = attributes; a[0] != nullptr; a += 2) {
         if (!sameName(a[0], "type")) {
-            load.raise(Message::extGeomElemAttributeUnknown);
+            model.raise(Message::extGeomElemAttributeUnknown);
             return;
         }
         s.element.emplace();
@@ -282,33 +212,33 @@ void IncludeRules::startExtGeomElement(SceneLoadContext& load, AttributeList att
     }
 }
 
-void IncludeRules::readExtGeomValue(SceneLoadContext& load, TagId leaf, const char* text) {
-    IncludeState& s = load.m_includeState;
+void readExtGeomValue(LoadModel& model, TagId leaf, const char* text) {
+    IncludeState& s = model.includeState;
     if (!s.element) {
         // Data, extents and priority describe an element; outside one they have no owner.
-        load.raise(Message::tagInappropriate);
+        model.raise(Message::tagInappropriate);
         return;
     }
     ExtGeomElement& element = *s.element;
     if (leaf == TagId::extgeomelemdata) {
         if (s.elementHasData) {
-            load.raise(Message::extGeomElemDataTwice);
+            model.raise(Message::extGeomElemDataTwice);
         } else {
-            s.elementHasData = readElementData(load, text, element.data);
+            s.elementHasData = readElementData(model, text, element.data);
         }
     } else if (leaf == TagId::extgeomelemextents) {
         if (s.elementHasExtents) {
-            load.raise(Message::extGeomElemExtentsTwice);
+            model.raise(Message::extGeomElemExtentsTwice);
         } else {
-            s.elementHasExtents = readVector6(load, text, element.extents);
+            s.elementHasExtents = readVector6(model, text, element.extents);
         }
     } else if (leaf == TagId::extgeomelempriority) {
         float priority = 0;
         if (element.priority != -1.0f) {
-            load.raise(Message::extGeomElemPriorityTwice);
-        } else if (readFloat(load, text, priority)) {
+            model.raise(Message::extGeomElemPriorityTwice);
+        } else if (readFloat(model, text, priority)) {
             if (priority < 0 || priority > 1) {
-                load.raise(Message::extGeomElemPriorityOutOfRange);
+                model.raise(Message::extGeomElemPriorityOutOfRange);
             } else {
                 element.priority = priority;
             }
@@ -316,10 +246,10 @@ void IncludeRules::readExtGeomValue(SceneLoadContext& load, TagId leaf, const ch
     }
 }
 
-void IncludeRules::endExtGeomElement(SceneLoadContext& load) {
-    IncludeState& s = load.m_includeState;
+void endExtGeomElement(LoadModel& model) {
+    IncludeState& s = model.includeState;
     if (!s.element || !s.elementHasData || !s.elementHasExtents) {
-        load.raise(Message::extGeomElemEmpty);
+        model.raise(Message::extGeomElemEmpty);
         return;
     }
     if (s.element->priority == -1.0f) s.element->priority = 1.0f;
@@ -329,19 +259,84 @@ void IncludeRules::endExtGeomElement(SceneLoadContext& load) {
 
 // The block goes to the consumer; its handle belongs to the innermost open object
 // (for a block in a mesh, the object that holds the mesh).
-void IncludeRules::endExtGeom(SceneLoadContext& load) {
-    std::unique_ptr<ExtGeomRecord>& block = load.m_includeState.extGeom;
+void endExtGeom(LoadModel& model) {
+    std::unique_ptr<ExtGeomRecord>& block = model.includeState.extGeom;
     if (!block) return;
     if (block->elements.empty()) {
-        load.raise(Message::extGeomWithoutElements);
+        model.raise(Message::extGeomWithoutElements);
         return;
     }
-    const std::int32_t handle = load.m_consumer.addExtGeom(std::move(block));
+    const std::int32_t handle = model.consumer.addExtGeom(std::move(block));
     block.reset();
-    if (load.m_objectFrames.empty() || !load.m_objectFrames.back().node) return;
-    PoolVector<std::int32_t>& handles = load.m_objectFrames.back().node->extGeomHandles;
+    if (model.objectFrames.empty() || !model.objectFrames.back().node) return;
+    PoolVector<std::int32_t>& handles = model.objectFrames.back().node->extGeomHandles;
     if (handles.append(handle) == PoolVector<std::int32_t>::kFailed)
-        load.reportError(kNotEnoughMemory);
+        model.reportError(kNotEnoughMemory);
+}
+
+}  // namespace
+
+// ---- events ----
+
+void IncludeRules::enter(LoadModel& model, const LoadEvent& event) {
+    switch (event.context) {
+        case PC::include:
+            startInclude(model, event.tag, event.attributes);
+            break;
+        case PC::textureBufferRef:
+            startExternalImage(model, event.parent, event.attributes);
+            break;
+        case PC::extGeom:
+            startExtGeom(model, event.attributes);
+            break;
+        default:
+            break;
+    }
+}
+
+void IncludeRules::leafStart(LoadModel& model, const LoadEvent& event) {
+    if (event.context == PC::extGeom && event.tag == TagId::extgeomelem) {
+        startExtGeomElement(model, event.attributes);
+    }
+}
+
+void IncludeRules::text(LoadModel& model, const LoadEvent& event) {
+    switch (event.context) {
+        case PC::include:
+            readIncludeValue(model, event.tag, event.text);
+            break;
+        case PC::textureBufferRef:
+            if (TextureImageRecord* image = model.includeState.externalImage.get()) {
+                if (event.tag == TagId::ref) keepFirst(image->reference, event.text);
+                if (event.tag == TagId::reftype) keepFirst(image->referenceType, event.text);
+            }
+            break;
+        case PC::extGeom:
+            readExtGeomValue(model, event.tag, event.text);
+            break;
+        default:
+            break;
+    }
+}
+
+void IncludeRules::leafEnd(LoadModel& model, const LoadEvent& event) {
+    if (event.context == PC::extGeom && event.tag == TagId::extgeomelem) endExtGeomElement(model);
+}
+
+void IncludeRules::leave(LoadModel& model, const LoadEvent& event) {
+    switch (event.context) {
+        case PC::include:
+            endInclude(model, event.parent);
+            break;
+        case PC::textureBufferRef:
+            endExternalImage(model, event.parent);
+            break;
+        case PC::extGeom:
+            endExtGeom(model);
+            break;
+        default:
+            break;
+    }
 }
 
 }  // namespace tessaro

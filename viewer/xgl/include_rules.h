@@ -19,9 +19,10 @@
 
 namespace tessaro {
 
-class SceneLoadContext;
+class LoadModel;
+struct LoadEvent;
 
-// State that these rules keep while a document is read; one per SceneLoadContext.
+// State that these rules keep while a document is read; one per load.
 struct IncludeState {
     IncludeReference include;                // the include being read (includes do not nest)
     std::vector<IncludeReference> includes;  // every finished include, in document order
@@ -32,34 +33,16 @@ struct IncludeState {
     bool elementHasExtents = false;
 };
 
-// Called by the parser core for the contexts these rules own. `enter` runs after the
-// container's context was entered (the parent is SceneLoadContext::parentContext()),
-// `leave` before it is left; leaf and marker events run in the leaf's context.
+// Called by the parser core for the contexts these rules own: `enter` when a container
+// started, `leafStart` and `leafEnd` around a leaf or marker, `text` with an open leaf's
+// text just before its end, `leave` when the container's own element ends.
 class IncludeRules {
   public:
-    static void enter(SceneLoadContext& load, TagId tag, AttributeList attributes);
-    static void leafStart(SceneLoadContext& load, TagId tag, AttributeList attributes);
-    static void text(SceneLoadContext& load, TagId leaf, const char* text);
-    static void leafEnd(SceneLoadContext& load, TagId tag);
-    static void leave(SceneLoadContext& load, TagId tag);
-
-    // Read access for tests.
-    static const IncludeState& state(const SceneLoadContext& load);
-
-  private:
-    static void startInclude(SceneLoadContext& load, TagId tag, AttributeList attributes);
-    static void readIncludeValue(SceneLoadContext& load, TagId leaf, const char* text);
-    static void endInclude(SceneLoadContext& load);
-    static void attachInclude(SceneLoadContext& load);
-
-    static void startExternalImage(SceneLoadContext& load, AttributeList attributes);
-    static void endExternalImage(SceneLoadContext& load);
-
-    static void startExtGeom(SceneLoadContext& load, AttributeList attributes);
-    static void startExtGeomElement(SceneLoadContext& load, AttributeList attributes);
-    static void readExtGeomValue(SceneLoadContext& load, TagId leaf, const char* text);
-    static void endExtGeomElement(SceneLoadContext& load);
-    static void endExtGeom(SceneLoadContext& load);
+    static void enter(LoadModel& model, const LoadEvent& event);
+    static void leafStart(LoadModel& model, const LoadEvent& event);
+    static void text(LoadModel& model, const LoadEvent& event);
+    static void leafEnd(LoadModel& model, const LoadEvent& event);
+    static void leave(LoadModel& model, const LoadEvent& event);
 };
 
 }  // namespace tessaro

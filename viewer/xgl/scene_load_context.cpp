@@ -58,19 +58,11 @@ struct ParserDeleter {
 }  // namespace
 
 SceneLoadContext::SceneLoadContext(SceneConsumer& consumer)
-    : m_consumer(consumer), m_builder(consumer) {
+    : m_consumer(consumer), m_model(consumer, *this) {
     m_leafKind.fill(kNoLeaf);
-    m_mesh.setErrorSink(this);
-    m_builder.setMeshHandOver(
-        [this](MeshEntry& entry) { return GeometryRules::handOverPending(*this, entry); });
 }
 
-// Frames and pending entries hold scopes; they go before the scope chain itself.
-SceneLoadContext::~SceneLoadContext() {
-    m_objectFrames.clear();
-    m_world.reset();
-    releaseScopes();
-}
+SceneLoadContext::~SceneLoadContext() = default;
 
 // ---- parse and error path ----
 
@@ -131,7 +123,7 @@ void SceneLoadContext::resetParserState() {
     m_skipDepth = 0;
     m_needsData = false;
     m_leafKind.fill(kNoLeaf);
-    m_objectFrames.clear();
+    m_model.objectFrames.clear();
 }
 
 // Feeds the stream to expat block by block. After a validation message the rest is
@@ -154,11 +146,13 @@ bool SceneLoadContext::feedBlocks(InputStream& stream, XML_Parser parser) {
     return true;
 }
 
+// Composed in the model's message buffer, which every composed message shares.
 void SceneLoadContext::reportSyntaxError(XML_Parser parser) {
-    std::snprintf(m_errorText, sizeof m_errorText, kSyntaxErrorFormat,
+    char* text = m_model.errorText;
+    std::snprintf(text, sizeof m_model.errorText, kSyntaxErrorFormat,
                   messageText(Message::parseError), XML_ErrorString(XML_GetErrorCode(parser)),
                   static_cast<int>(XML_GetCurrentLineNumber(parser)));
-    reportError(m_errorText);
+    reportError(text);
 }
 
 // The load is stopped before the consumer sees the text, so that a consumer that
@@ -172,44 +166,9 @@ void SceneLoadContext::reportError(const char* text) {
     m_consumer.showError(text);
 }
 
-void SceneLoadContext::storageFailed(const std::string& cause) {
-    std::snprintf(m_errorText, sizeof m_errorText, kStorageErrorFormat, cause.c_str());
-    reportError(m_errorText);
-}
-
 ParseContext SceneLoadContext::parentContext() const {
     return m_contextStack.empty() ? ParseContext::document
                                   : static_cast<ParseContext>(m_contextStack.top());
-}
-
-bool SceneLoadContext::claimSiblingPathId(std::int32_t pathId) {
-    if (pathId == kNone) return true;
-    auto& siblings = m_objectFrames.size() >= 2
-                         ? m_objectFrames[m_objectFrames.size() - 2].childPathIds
-                         : m_worldChildPathIds;
-    return siblings.insert(pathId).second;
-}
-
-// ---- scope levels ----
-
-bool SceneLoadContext::enterScope() {
-    DefinitionScope* next = m_scope == nullptr ? DefinitionScope::createWorld(this)
-                                               : DefinitionScope::createChild(m_scope);
-    if (next == nullptr) {
-        reportError("0: Not enough memory for a definition scope");
-        return false;
-    }
-    m_scope = next;
-    return true;
-}
-
-void SceneLoadContext::leaveScope() {
-    if (m_scope != nullptr) m_scope = m_scope->releaseAndGetParent();
-}
-
-void SceneLoadContext::releaseScopes() {
-    while (m_scope != nullptr)
-        leaveScope();
 }
 
 // ---- element starts ----
@@ -257,7 +216,7 @@ void SceneLoadContext::startChild(TagId tag, ChildRule rule, const char** attrib
             leafKind() = static_cast<std::int32_t>(tag);
             break;
         case ChildKind::marker:
-            if (tag == TagId::directionallight) m_lightChildTags.clear();
+            if (tag == TagId::directionallight) m_model.lightChildTags.clear();
             break;
         default:
             break;
@@ -274,16 +233,16 @@ void SceneLoadContext::enterContext(ParseContext next, TagId /*tag*/) {
     m_context = next;
     if (next == ParseContext::skip) return;
     if (next == ParseContext::object || next == ParseContext::include) {
-        m_objectFrames.emplace_back();
+        m_model.objectFrames.emplace_back();
     } else {
-        childTagsOf(next).clear();
+        m_model.childTagsOf(next).clear();
     }
     leafKind() = kNoLeaf;
 }
 
 void SceneLoadContext::leaveContext() {
     if (m_context == ParseContext::object || m_context == ParseContext::include) {
-        m_objectFrames.pop_back();
+        m_model.objectFrames.pop_back();
     }
     m_context = static_cast<ParseContext>(m_contextStack.pop());
 }
@@ -292,15 +251,9 @@ void SceneLoadContext::recordChildTag(TagId tag) {
     const bool lightChild =
         m_context == ParseContext::lighting &&
         (tag == TagId::direction || tag == TagId::diffuse || tag == TagId::specular);
-    PoolVector<std::int32_t>& list = lightChild ? m_lightChildTags : childTagsOf(m_context);
+    PoolVector<std::int32_t>& list =
+        lightChild ? m_model.lightChildTags : m_model.childTagsOf(m_context);
     list.append(static_cast<std::int32_t>(tag));
-}
-
-PoolVector<std::int32_t>& SceneLoadContext::childTagsOf(ParseContext context) {
-    if (context == ParseContext::object || context == ParseContext::include) {
-        return m_objectFrames.back().childTags;
-    }
-    return m_childTags[contextSlot(context)];
 }
 
 // ---- text ----
@@ -416,25 +369,40 @@ void dispatchTo(RuleGroup group, Call call) {
 
 }  // namespace
 
+LoadEvent SceneLoadContext::eventAt(TagId tag) const {
+    LoadEvent event;
+    event.context = m_context;
+    event.parent = parentContext();
+    event.tag = tag;
+    return event;
+}
+
 void SceneLoadContext::ruleEnter(TagId tag, const char** attributes) {
-    dispatchTo(ruleGroupOf(m_context), [&](auto rules) { rules.enter(*this, tag, attributes); });
+    LoadEvent event = eventAt(tag);
+    event.attributes = attributes;
+    dispatchTo(ruleGroupOf(m_context), [&](auto rules) { rules.enter(m_model, event); });
 }
 
 void SceneLoadContext::ruleLeafStart(TagId tag, const char** attributes) {
-    dispatchTo(leafGroupOf(m_context, tag),
-               [&](auto rules) { rules.leafStart(*this, tag, attributes); });
+    LoadEvent event = eventAt(tag);
+    event.attributes = attributes;
+    dispatchTo(leafGroupOf(m_context, tag), [&](auto rules) { rules.leafStart(m_model, event); });
 }
 
 void SceneLoadContext::ruleText(TagId leaf, const char* text) {
-    dispatchTo(leafGroupOf(m_context, leaf), [&](auto rules) { rules.text(*this, leaf, text); });
+    LoadEvent event = eventAt(leaf);
+    event.text = text;
+    dispatchTo(leafGroupOf(m_context, leaf), [&](auto rules) { rules.text(m_model, event); });
 }
 
 void SceneLoadContext::ruleLeafEnd(TagId tag) {
-    dispatchTo(leafGroupOf(m_context, tag), [&](auto rules) { rules.leafEnd(*this, tag); });
+    const LoadEvent event = eventAt(tag);
+    dispatchTo(leafGroupOf(m_context, tag), [&](auto rules) { rules.leafEnd(m_model, event); });
 }
 
 void SceneLoadContext::ruleLeave(TagId tag) {
-    dispatchTo(ruleGroupOf(m_context), [&](auto rules) { rules.leave(*this, tag); });
+    const LoadEvent event = eventAt(tag);
+    dispatchTo(ruleGroupOf(m_context), [&](auto rules) { rules.leave(m_model, event); });
 }
 
 // ---- loading a named document ----

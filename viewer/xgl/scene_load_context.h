@@ -1,62 +1,29 @@
-// The state of one load: the XML-driven parser with its context state machine,
-// and (with the element rules) the scene model it fills. One context reads one
-// document through one call of parse().
-//
-// How element rules are called. The core maps names to tags, decides with the
-// tables of parse_contexts.h which child is allowed where (61 otherwise, unknown
-// names skipped), joins leaf text, raises the needs-data messages and hands every
-// event to the rule group that owns the context, through its static functions:
-//  - enter(load, tag, attrs): a container started and its context was entered
-//    (m_context is the new one, parentContext() the one it was entered from);
-//  - leafStart(load, tag, attrs): a leaf or marker ("patch", "directionallight",
-//    "extgeomelem") started in the current context;
-//  - text(load, leaf, text): the open leaf's joined, NUL-terminated text, just
-//    before its end, when it has any;
-//  - leafEnd(load, tag): a leaf or marker ended (a missing text was already
-//    reported by the core);
-//  - leave(load, tag): the container's own element ends; the core pops the
-//    context afterwards unless the parse stopped.
-// Each context's row in parse_contexts.cpp names its group. The leaves "texturergb" and
-// "texturergba" go to AppearanceRules in every context, "tc" in the world to
-// GeometryRules. The rule classes are friends and use the members below directly:
-// childTagsOf(context) (for object and include, the current frame's list),
-// m_lightChildTags, m_scope with enterScope()/leaveScope(), m_builder, m_world,
-// m_objectFrames (pushed and popped by the core; the rules create `node`),
-// m_mesh, m_consumer, m_errorText, and raise()/reportError().
+// The parser core of one load: expat, the context stack and the leaf text. It maps
+// names to tags, decides with the tables of parse_contexts.h which child is allowed
+// where (61 otherwise, unknown names skipped), joins leaf text, raises the needs-data
+// messages and hands every event, as a LoadEvent, to the rule group that owns the
+// context, which fills the LoadModel. One context reads one document through one call
+// of parse().
 #pragma once
 
 #include <array>
 #include <cstdint>
-#include <unordered_set>
-#include <vector>
+#include <memory>
 
-#include "scene/definition_scope.h"
-#include "scene/mesh_build.h"
 #include "scene/pool_vector.h"
-#include "scene/scene_builder.h"
 #include "scene/scene_consumer.h"
-#include "xgl/appearance_rules.h"
-#include "xgl/geometry_rules.h"
-#include "xgl/include_rules.h"
 #include "xgl/input_stream.h"
+#include "xgl/load_model.h"
 #include "xgl/load_result.h"
 #include "xgl/messages.h"
 #include "xgl/parse_contexts.h"
 #include "xgl/tags.h"
-#include "xgl/world_rules.h"
 
 struct XML_ParserStruct;  // expat
 
 namespace tessaro {
 
-// What the parser keeps for each open object or included object.
-struct ObjectFrame {
-    PoolVector<std::int32_t> childTags;
-    std::unique_ptr<ObjectRecord> node;
-    std::unordered_set<std::int32_t> childPathIds;  // of the objects and includes inside it
-};
-
-class SceneLoadContext final : public ErrorReporter, public StorageErrorSink {
+class SceneLoadContext final : public ErrorReporter {
   public:
     explicit SceneLoadContext(SceneConsumer& consumer);
     ~SceneLoadContext();
@@ -70,20 +37,16 @@ class SceneLoadContext final : public ErrorReporter, public StorageErrorSink {
     // Passes the first text of a parse to the consumer and stops the parse.
     void reportError(const char* text) override;
     bool isStopped() const override { return m_stopped; }
-    // A temporary file failed: the parse stops with "0: " and the cause.
-    void storageFailed(const std::string& cause) override;
     // Memory ran out below a callback: the parse stops with kNotEnoughMemory.
     void outOfMemory() noexcept;
 
-    // Parser state, for the element rules and for tests.
+    // Parser state and the model it fills, for tests.
     ParseContext context() const { return m_context; }
     std::uint32_t contextDepth() const { return m_contextStack.count(); }
     std::uint32_t skipDepth() const { return m_skipDepth; }
     const PoolVector<char>& textBuffer() const { return m_textBuffer; }
-    // The context a container was entered from (document at the bottom).
-    ParseContext parentContext() const;
-    // The innermost definition scope; null outside the world.
-    DefinitionScope* scope() const { return m_scope; }
+    const LoadModel& model() const { return m_model; }
+    LoadModel& model() { return m_model; }
 
     // Raw expat callbacks forward here.
     void startElement(const char* name, const char** attributes);
@@ -106,7 +69,8 @@ class SceneLoadContext final : public ErrorReporter, public StorageErrorSink {
     void recordChildTag(TagId tag);
     bool collectsText() const;
 
-    PoolVector<std::int32_t>& childTagsOf(ParseContext context);
+    // The context a container was entered from (document at the bottom).
+    ParseContext parentContext() const;
     std::int32_t& leafKind() { return m_leafKind[contextSlot(m_context)]; }
 
     // Hand each event to the rules that own the context it happens in.
@@ -115,21 +79,7 @@ class SceneLoadContext final : public ErrorReporter, public StorageErrorSink {
     void ruleText(TagId leaf, const char* text);
     void ruleLeafEnd(TagId tag);
     void ruleLeave(TagId tag);
-
-    // Records the path ID of the object or include that is ending with its parent
-    // (the frame below it, or the world); false when a sibling already has it.
-    bool claimSiblingPathId(std::int32_t pathId);
-
-    // Scope levels: a child of the current scope becomes current / the current one is left.
-    bool enterScope();
-    void leaveScope();
-    void releaseScopes();
-
-    friend class WorldRules;
-    friend class GeometryRules;
-    friend class GeometryAccess;
-    friend class AppearanceRules;
-    friend class IncludeRules;
+    LoadEvent eventAt(TagId tag) const;
 
     SceneConsumer& m_consumer;
     StreamErrorSink* m_sink = nullptr;
@@ -146,22 +96,9 @@ class SceneLoadContext final : public ErrorReporter, public StorageErrorSink {
     PoolVector<char> m_textBuffer;
     bool m_needsData = false;
     std::array<std::int32_t, kContextSlots> m_leafKind{};
-    std::array<PoolVector<std::int32_t>, kContextSlots> m_childTags;
-    PoolVector<std::int32_t> m_lightChildTags;
-    std::vector<ObjectFrame> m_objectFrames;
     bool m_stopped = false;
-    char m_errorText[1000] = {};
 
-    // The scene model that the element rules fill.
-    SceneBuilder m_builder;
-    DefinitionScope* m_scope = nullptr;  // holds one counted reference
-    std::unique_ptr<WorldRecord> m_world;
-    std::unordered_set<std::int32_t> m_worldChildPathIds;
-    MeshBuild m_mesh;  // the mesh being read
-    WorldState m_worldState;
-    GeometryState m_geometryState;
-    AppearanceState m_appearanceState;
-    IncludeState m_includeState;
+    LoadModel m_model;  // what the element rules fill
 };
 
 // Opens the document `fileName` with the stream chain its extension selects; null,

@@ -12,9 +12,10 @@
 
 namespace tessaro {
 
-class SceneLoadContext;
+class LoadModel;
+struct LoadEvent;
 
-// State that these rules keep while a document is read; one per SceneLoadContext.
+// State that these rules keep while a document is read; one per load.
 struct WorldState {
     std::unique_ptr<LightingRecord> lighting;      // the open "lighting"
     std::unique_ptr<BackgroundRecord> background;  // the open "background"
@@ -23,28 +24,25 @@ struct WorldState {
     bool lightOpen = false;          // the current light has not ended yet
 };
 
-// Called by the parser core for the contexts these rules own. `enter` runs after the
-// container's context was entered (the parent is SceneLoadContext::parentContext()),
-// `leave` before it is left; leaf and marker events run in the leaf's context.
+// Called by the parser core for the contexts these rules own: `enter` when a container
+// started, `leafStart` and `leafEnd` around a leaf or marker, `text` with an open leaf's
+// text just before its end, `leave` when the container's own element ends.
 // "data" is handled here whichever element holds it.
 class WorldRules {
   public:
-    static void enter(SceneLoadContext& load, TagId tag, AttributeList attributes);
-    static void leafStart(SceneLoadContext& load, TagId tag, AttributeList attributes);
-    static void text(SceneLoadContext& load, TagId leaf, const char* text);
-    static void leafEnd(SceneLoadContext& load, TagId tag);
-    static void leave(SceneLoadContext& load, TagId tag);
+    static void enter(LoadModel& model, const LoadEvent& event);
+    static void leafStart(LoadModel& model, const LoadEvent& event);
+    static void text(LoadModel& model, const LoadEvent& event);
+    static void leafEnd(LoadModel& model, const LoadEvent& event);
+    static void leave(LoadModel& model, const LoadEvent& event);
 
     // The sphere map of the lighting being read; null outside "lighting".
-    static SphereMapRecord* openSphereMap(SceneLoadContext& load);
+    static SphereMapRecord* openSphereMap(LoadModel& model);
 
     // The check at the end of the world: binds what the builder can bind, then every
     // top-level object reference and the world's mesh must have a target. False after
     // reporting "32: ... : <index>" (the last unresolved reference) or worldMeshUnresolved.
-    static bool resolveWorld(SceneLoadContext& load);
-
-  private:
-    struct Access;  // the rules themselves, with the load context's internals
+    static bool resolveWorld(LoadModel& model);
 };
 
 }  // namespace tessaro
