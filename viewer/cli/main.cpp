@@ -4,10 +4,17 @@
 #include <cstring>
 #include <string>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#else
+// Drawing needs EGL and OpenGL, which the Windows build does not have.
+#define TESSARO_CLI_RENDER 1
 #include "app/navigation.h"
 #include "document/headless_render.h"
-#include "progress_bar.h"
 #include "render/renderer.h"
+#endif
+#include "progress_bar.h"
 #include "scene/scene_consumer.h"
 #include "xgl/document_info.h"
 #include "xgl/scene_load_context.h"
@@ -22,20 +29,18 @@ void printUsage() {
     std::fputs(
         "usage: tessaro-cli check FILE\n"
         "       tessaro-cli info FILE [--json]\n"
+#ifdef TESSARO_CLI_RENDER
         "       tessaro-cli render FILE -o OUT.png [--size WxH] [--headlight] [--turn X,Y]\n"
+#endif
         "  check   validate an .xgl or .zgl document; prints the first message.\n"
         "  info    also counts what the document holds, with load time and peak memory.\n"
+#ifdef TESSARO_CLI_RENDER
         "  render  writes the picture the viewer shows after loading (default 800x600);\n"
         "          --headlight adds a white light from the viewer, --turn X,Y turns the\n"
         "          model as a drag of X and Y pixels with the Examine tool would.\n"
+#endif
         "  exit 0 valid, 1 invalid (the message is printed), 2 cannot open\n",
         stderr);
-}
-
-int usageError(const char* what) {
-    std::fprintf(stderr, "tessaro-cli: %s\n", what);
-    printUsage();
-    return kCannotOpen;
 }
 
 void printMessage(const std::string& text) {
@@ -75,6 +80,13 @@ int info(const char* fileName, bool json) {
         std::fputs(tessaro::toText(info).c_str(), stdout);
     }
     return info.load.loaded() ? kValid : kInvalid;
+}
+
+#ifdef TESSARO_CLI_RENDER
+int usageError(const char* what) {
+    std::fprintf(stderr, "tessaro-cli: %s\n", what);
+    printUsage();
+    return kCannotOpen;
 }
 
 bool parseSize(const char* text, int& width, int& height) {
@@ -142,12 +154,19 @@ int render(int argc, char** argv) {
     }
     return kValid;
 }
+#endif
 
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+    // The messages end in a bare line feed, byte for byte as on Linux, for scripts.
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
     if (argc == 3 && std::strcmp(argv[1], "check") == 0) return check(argv[2]);
+#ifdef TESSARO_CLI_RENDER
     if (argc >= 2 && std::strcmp(argv[1], "render") == 0) return render(argc, argv);
+#endif
     if ((argc == 3 || argc == 4) && std::strcmp(argv[1], "info") == 0) {
         const bool json = argc == 4 && std::strcmp(argv[3], "--json") == 0;
         if (argc == 3 || json) return info(argv[2], json);

@@ -20,8 +20,13 @@ std::string progressBar(std::uint64_t done, std::uint64_t total, int width) {
     const auto marks = static_cast<int>(percent * static_cast<std::uint64_t>(width) / 100);
     char number[8];
     std::snprintf(number, sizeof number, "%3d %%", static_cast<int>(percent));
-    return "[" + std::string(static_cast<std::size_t>(marks), '#') +
-           std::string(static_cast<std::size_t>(width - marks), '.') + "] " + number;
+    // Appended in place: GCC 12 warns falsely (-Wrestrict) on the chain of operator+.
+    std::string bar = "[";
+    bar.append(static_cast<std::size_t>(marks), '#');
+    bar.append(static_cast<std::size_t>(width - marks), '.');
+    bar += "] ";
+    bar += number;
+    return bar;
 }
 
 TerminalProgress::TerminalProgress()

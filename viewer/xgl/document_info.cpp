@@ -1,6 +1,12 @@
 #include "xgl/document_info.h"
 
+#ifdef _WIN32
+#include <windows.h>
+// psapi after windows.h, which it needs.
+#include <psapi.h>
+#else
 #include <sys/resource.h>
+#endif
 
 #include <chrono>
 #include <cstdio>
@@ -57,9 +63,15 @@ class InfoConsumer : public ValidatingConsumer {
 };
 
 std::uint64_t peakRssBytes() {
+#ifdef _WIN32
+    PROCESS_MEMORY_COUNTERS counters{};
+    GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
+    return counters.PeakWorkingSetSize;
+#else
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return static_cast<std::uint64_t>(usage.ru_maxrss) * 1024;
+#endif
 }
 
 void appendJsonString(std::string& out, const std::string& text) {

@@ -48,8 +48,13 @@ FileInputStream::~FileInputStream() {
 
 bool FileInputStream::open(const char* fileName, StreamErrorSink* sink) {
     m_ownsHandle = true;
+#ifdef _WIN32
+    // Without binary mode Windows would translate line ends and stop at a ^Z byte.
+    const int fd = ::open(fileName, O_RDONLY | O_BINARY);
+#else
     const int fd = ::open(fileName, O_RDONLY | O_CLOEXEC);
     if (fd >= 0) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+#endif
     return attach(fd, sink);
 }
 
@@ -106,7 +111,11 @@ bool FileInputStream::read(bool& more, std::uint32_t& length, const std::uint8_t
 bool FileInputStream::lastWriteTime(std::int64_t& time) {
     struct stat info {};
     if (m_handle < 0 || ::fstat(m_handle, &info) != 0) return false;
+#ifdef _WIN32
+    time = std::int64_t{info.st_mtime} * 1000000000;  // whole seconds only there
+#else
     time = std::int64_t{info.st_mtim.tv_sec} * 1000000000 + info.st_mtim.tv_nsec;
+#endif
     return true;
 }
 

@@ -1,6 +1,6 @@
 // The scene model that one load fills, apart from the parser that reads the document.
 //
-// The parser core owns expat, the context stack and the leaf text; it hands each
+// The parser core owns the XML events, the context stack and the leaf text; it hands each
 // event, with where it happened, to the rule group that owns the context. The rule
 // groups read and change only this model: the builder, the definition scopes, the
 // world, the mesh being read, the open objects and each group's element state.

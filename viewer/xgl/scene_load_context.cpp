@@ -1,7 +1,5 @@
 #include "xgl/scene_load_context.h"
 
-#include <expat.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -13,30 +11,6 @@ namespace tessaro {
 namespace {
 
 constexpr std::int32_t kNoLeaf = -1;
-
-// An exception must not unwind through expat's C frames: running out of memory
-// anywhere below a callback ends the load with kNotEnoughMemory instead.
-template <typename Event>
-void guarded(void* user, Event event) noexcept {
-    auto& load = *static_cast<SceneLoadContext*>(user);
-    try {
-        event(load);
-    } catch (const std::bad_alloc&) {
-        load.outOfMemory();
-    }
-}
-
-void XMLCALL onStart(void* user, const XML_Char* name, const XML_Char** attributes) {
-    guarded(user, [&](SceneLoadContext& load) { load.startElement(name, attributes); });
-}
-
-void XMLCALL onEnd(void* user, const XML_Char* name) {
-    guarded(user, [&](SceneLoadContext& load) { load.endElement(name); });
-}
-
-void XMLCALL onText(void* user, const XML_Char* text, int length) {
-    guarded(user, [&](SceneLoadContext& load) { load.characterData(text, length); });
-}
 
 // A load that ran out of memory before it could parse; the consumer is told as
 // it would be of any other first message.
@@ -50,10 +24,6 @@ LoadResult notEnoughMemory(SceneConsumer& consumer) noexcept {
     }
     return result;
 }
-
-struct ParserDeleter {
-    void operator()(XML_Parser parser) const { XML_ParserFree(parser); }
-};
 
 }  // namespace
 
@@ -71,21 +41,18 @@ LoadResult SceneLoadContext::parse(InputStream& stream, StreamErrorSink* sink) {
     m_stopped = false;
     m_firstMessage = nullptr;
     m_firstMessageLine = 0;
-    std::unique_ptr<::XML_ParserStruct, ParserDeleter> parser(XML_ParserCreate(nullptr));
+    const std::unique_ptr<XmlEventParser> parser = createXmlEventParser(*this);
     if (parser) {
         m_parser = parser.get();
-        XML_SetUserData(parser.get(), this);
-        XML_SetElementHandler(parser.get(), onStart, onEnd);
-        XML_SetCharacterDataHandler(parser.get(), onText);
         resetParserState();
         try {
-            feedBlocks(stream, parser.get());  // the streams allocate between callbacks
+            feedBlocks(stream, *parser);  // the streams allocate between events
         } catch (const std::bad_alloc&) {
             outOfMemory();
         }
         m_parser = nullptr;
     } else {
-        reportError(kErrorReadingFile);
+        reportError(kNotEnoughMemory);
     }
     m_stopped = true;
     return result();
@@ -126,9 +93,9 @@ void SceneLoadContext::resetParserState() {
     m_model.objectFrames.clear();
 }
 
-// Feeds the stream to expat block by block. After a validation message the rest is
-// still read and syntax-checked, but the callbacks ignore it.
-bool SceneLoadContext::feedBlocks(InputStream& stream, XML_Parser parser) {
+// Feeds the stream to the XML parser block by block. After a validation message the
+// rest is still read and syntax-checked, but the events are ignored.
+bool SceneLoadContext::feedBlocks(InputStream& stream, XmlEventParser& parser) {
     bool more = true;
     while (more) {
         std::uint32_t length = 0;
@@ -138,7 +105,7 @@ bool SceneLoadContext::feedBlocks(InputStream& stream, XML_Parser parser) {
             return false;
         }
         const auto* bytes = reinterpret_cast<const char*>(data);
-        if (XML_Parse(parser, bytes, static_cast<int>(length), more ? 0 : 1) == XML_STATUS_ERROR) {
+        if (!parser.feed(bytes, length, !more)) {
             reportSyntaxError(parser);
             return false;
         }
@@ -147,11 +114,10 @@ bool SceneLoadContext::feedBlocks(InputStream& stream, XML_Parser parser) {
 }
 
 // Composed in the model's message buffer, which every composed message shares.
-void SceneLoadContext::reportSyntaxError(XML_Parser parser) {
+void SceneLoadContext::reportSyntaxError(const XmlEventParser& parser) {
     char* text = m_model.errorText;
     std::snprintf(text, sizeof m_model.errorText, kSyntaxErrorFormat,
-                  messageText(Message::parseError), XML_ErrorString(XML_GetErrorCode(parser)),
-                  static_cast<int>(XML_GetCurrentLineNumber(parser)));
+                  messageText(Message::parseError), parser.errorText(), parser.currentLine());
     reportError(text);
 }
 
@@ -161,8 +127,7 @@ void SceneLoadContext::reportError(const char* text) {
     if (m_stopped) return;
     m_stopped = true;
     m_firstMessage = text;
-    if (m_parser != nullptr)
-        m_firstMessageLine = static_cast<int>(XML_GetCurrentLineNumber(m_parser));
+    if (m_parser != nullptr) m_firstMessageLine = m_parser->currentLine();
     m_consumer.showError(text);
 }
 
@@ -289,7 +254,7 @@ void SceneLoadContext::dispatchText() {
 
 void SceneLoadContext::endElement(const char* name) {
     // An end that follows its own start (every leaf) closes the element that start
-    // opened, as expat accepts only well-formed documents; its name need not be
+    // opened, as the XML parser accepts only well-formed documents; its name need not be
     // looked up a second time.
     const TagId tag = m_endClosesLastStart ? m_lastStartTag : lookupTag(name);
     m_endClosesLastStart = false;

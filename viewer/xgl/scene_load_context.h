@@ -1,4 +1,4 @@
-// The parser core of one load: expat, the context stack and the leaf text. It maps
+// The parser core of one load: the XML events, the context stack and the leaf text. It maps
 // names to tags, decides with the tables of parse_contexts.h which child is allowed
 // where (61 otherwise, unknown names skipped), joins leaf text, raises the needs-data
 // messages and hands every event, as a LoadEvent, to the rule group that owns the
@@ -18,12 +18,11 @@
 #include "xgl/messages.h"
 #include "xgl/parse_contexts.h"
 #include "xgl/tags.h"
-
-struct XML_ParserStruct;  // expat
+#include "xgl/xml_events.h"
 
 namespace tessaro {
 
-class SceneLoadContext final : public ErrorReporter {
+class SceneLoadContext final : public ErrorReporter, public XmlEventHandler {
   public:
     explicit SceneLoadContext(SceneConsumer& consumer);
     ~SceneLoadContext();
@@ -38,7 +37,7 @@ class SceneLoadContext final : public ErrorReporter {
     void reportError(const char* text) override;
     bool isStopped() const override { return m_stopped; }
     // Memory ran out below a callback: the parse stops with kNotEnoughMemory.
-    void outOfMemory() noexcept;
+    void outOfMemory() noexcept override;
 
     // Parser state and the model it fills, for tests.
     ParseContext context() const { return m_context; }
@@ -48,16 +47,16 @@ class SceneLoadContext final : public ErrorReporter {
     const LoadModel& model() const { return m_model; }
     LoadModel& model() { return m_model; }
 
-    // Raw expat callbacks forward here.
-    void startElement(const char* name, const char** attributes);
-    void endElement(const char* name);
-    void characterData(const char* text, int length);
+    // The XML parser's events.
+    void startElement(const char* name, const char** attributes) override;
+    void endElement(const char* name) override;
+    void characterData(const char* text, int length) override;
 
   private:
     void resetParserState();
     LoadResult result() const noexcept;
-    bool feedBlocks(InputStream& stream, XML_ParserStruct* parser);
-    void reportSyntaxError(XML_ParserStruct* parser);
+    bool feedBlocks(InputStream& stream, XmlEventParser& parser);
+    void reportSyntaxError(const XmlEventParser& parser);
 
     void startInContext(TagId tag, const char** attributes);
     void startChild(TagId tag, ChildRule rule, const char** attributes);
@@ -83,7 +82,7 @@ class SceneLoadContext final : public ErrorReporter {
 
     SceneConsumer& m_consumer;
     StreamErrorSink* m_sink = nullptr;
-    XML_ParserStruct* m_parser = nullptr;  // during parse(), for the line of a message
+    XmlEventParser* m_parser = nullptr;    // during parse(), for the line of a message
     const char* m_firstMessage = nullptr;  // stays valid until parse() returns
     int m_firstMessageLine = 0;
 
