@@ -7,6 +7,11 @@
 #include <cerrno>
 #include <cstring>
 
+// Windows names the promise that a child process gets no copy of the handle otherwise.
+#if defined(_WIN32) && !defined(O_CLOEXEC)
+#define O_CLOEXEC _O_NOINHERIT
+#endif
+
 #include "app/shell_texts.h"
 
 namespace tessaro {
