@@ -1,0 +1,91 @@
+// The Win32 shell's own parts: the Open dialog's filter, the tool toggle, and the
+// view window that routes mouse messages into the shared navigation and shows the
+// tool cursors from the program's resources.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "render/renderer.h"
+#include "win32/frame_rules.h"
+#include "win32/scene_view.h"
+#include "win32/tessaro_resources.h"
+
+namespace tessaro {
+namespace {
+
+TEST(OpenDialogFilter, IsTheFrameworkFilterWithEachBarAsANul) {
+    static const char kExpected[] =
+        "XGL Files (*.xgl; *.zgl)\0*.xgl; *.zgl\0All Files (*.*)\0*.*\0\0";
+    const std::string expected(kExpected, sizeof kExpected - 1);
+    EXPECT_EQ(openDialogFilter(), expected);
+}
+
+TEST(ToolToggle, ChoosingTheActiveToolLeavesNoneAndAnotherSwitches) {
+    EXPECT_EQ(toggledTool(NavigationMode::examine, NavigationMode::examine), NavigationMode::none);
+    EXPECT_EQ(toggledTool(NavigationMode::examine, NavigationMode::pan), NavigationMode::pan);
+    EXPECT_EQ(toggledTool(NavigationMode::none, NavigationMode::zoom), NavigationMode::zoom);
+}
+
+class ViewWindow : public testing::Test {
+  protected:
+    void SetUp() override {
+        m_parent = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 200, 100, nullptr, nullptr,
+                                   GetModuleHandleW(nullptr), nullptr);
+        ASSERT_NE(m_parent, nullptr);
+        std::string error;
+        m_view = std::make_unique<SceneView>();
+        if (!m_view->create(m_parent, &error)) GTEST_SKIP() << "no OpenGL view: " << error;
+        const double centre[3] = {0, 0, 0}, size[3] = {2, 2, 2};
+        viewState().setViewBox(centre, size);
+    }
+    void TearDown() override {
+        m_view.reset();
+        DestroyWindow(m_parent);
+    }
+    static double boxWidth() {
+        double centre[3], size[3];
+        viewState().getViewBox(centre, size);
+        return size[0];
+    }
+    HCURSOR classCursor() const {
+        return reinterpret_cast<HCURSOR>(GetClassLongPtrW(m_view->window(), GCLP_HCURSOR));
+    }
+
+    HWND m_parent = nullptr;
+    std::unique_ptr<SceneView> m_view;
+};
+
+TEST_F(ViewWindow, EachToolShowsItsOwnCursorAndNoToolNone) {
+    const HINSTANCE program = GetModuleHandleW(nullptr);
+    m_view->setMode(NavigationMode::examine);
+    EXPECT_EQ(classCursor(), LoadCursorW(program, MAKEINTRESOURCEW(TESSARO_EXAMINE_CURSOR)));
+    m_view->setMode(NavigationMode::pan);
+    EXPECT_EQ(classCursor(), LoadCursorW(program, MAKEINTRESOURCEW(TESSARO_PAN_CURSOR)));
+    m_view->setMode(NavigationMode::zoom);
+    EXPECT_EQ(classCursor(), LoadCursorW(program, MAKEINTRESOURCEW(TESSARO_ZOOM_CURSOR)));
+    EXPECT_NE(classCursor(), nullptr);
+    m_view->setMode(NavigationMode::none);
+    EXPECT_EQ(classCursor(), nullptr);
+}
+
+TEST_F(ViewWindow, AWheelNotchAwayFromTheUserWidensTheBox) {
+    SendMessageW(m_view->window(), WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), 0);
+    EXPECT_NEAR(boxWidth(), 2 * 1.36, 1e-9);
+}
+
+TEST_F(ViewWindow, ADragDownWithTheZoomToolNarrowsTheBox) {
+    m_view->setMode(NavigationMode::zoom);
+    RECT client{};
+    GetClientRect(m_view->window(), &client);
+    SendMessageW(m_view->window(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 0));
+    SendMessageW(m_view->window(), WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(10, client.bottom / 4));
+    SendMessageW(m_view->window(), WM_LBUTTONUP, 0, MAKELPARAM(10, client.bottom / 4));
+    EXPECT_NEAR(boxWidth(), 2 * (1 - 2 * (client.bottom / 4) / double(client.bottom)), 1e-9);
+    EXPECT_EQ(GetCapture(), nullptr);
+}
+
+}  // namespace
+}  // namespace tessaro

@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# Tessaro.exe under wine: started with a sample, its window is titled after the file
+# and shows the model on the sample's background; asked to close, the process ends.
+# The screenshot stays in WORK to look at.
+# Usage: wine_tessaro_test.sh PICTURE_TOOL SAMPLES WINDOWS_BUILD WORK
+set -euo pipefail
+tool="$1" samples="$2" windows_build="$3" work="$4"
+exe="$windows_build/viewer/win32/Tessaro.exe"
+
+# shellcheck source=wine_env.sh
+source "$(dirname "$0")/wine_env.sh"
+[ -f "$exe" ] || skip "no $exe (scripts/cross_build.sh makes it)"
+command -v xvfb-run >/dev/null || skip "xvfb-run is not installed"
+command -v xwininfo >/dev/null || skip "xwininfo is not installed"
+
+# A display of our own, so that no other test's window is in the screenshot.
+if [ -z "${TESSARO_WINE_DISPLAY:-}" ]; then
+    TESSARO_WINE_DISPLAY=1 exec env -u DISPLAY xvfb-run -a -s "-screen 0 1024x768x24" \
+        bash "$0" "$@"
+fi
+
+wine_prepare "$work"
+cp "$samples/house.xgl" "$work/house.xgl"
+failed=0
+
+started=$(date +%s%N)
+(cd "$work" && exec "$wine" "$exe" house.xgl) &
+program=$!
+titled=0
+for _ in $(seq 1 60); do
+    sleep 0.5
+    xwininfo -root -tree | grep -q '"house.xgl - Tessaro"' && titled=1 && break
+done
+echo "window titled after $((($(date +%s%N) - started) / 1000000)) ms"
+[ "$titled" = 1 ] || { echo "no window titled \"house.xgl - Tessaro\""; failed=1; }
+
+# The house stands on a background of (0.72, 0.84, 0.96): the view shows much of that
+# colour, and the model hides part of it.
+sleep 2
+"$tool" grab "$work/house.png"
+background=$("$tool" count "$work/house.png" 184 214 245)
+echo "screenshot: $background background pixels"
+[ "$background" -ge 50000 ] && [ "$background" -le 380000 ] || {
+    echo "the view does not show the house on its background"
+    failed=1
+}
+
+# Closing the window (WM_CLOSE, as its close box sends) ends the process.
+"$wine" taskkill /im Tessaro.exe >/dev/null 2>&1 || true
+ended=0
+for _ in $(seq 1 20); do
+    sleep 0.5
+    kill -0 "$program" 2>/dev/null || { ended=1 && break; }
+done
+if [ "$ended" = 1 ]; then
+    wait "$program" || true
+    echo "ended $((($(date +%s%N) - started) / 1000000)) ms after the start"
+else
+    echo "the process did not end after its window was closed"
+    kill "$program" 2>/dev/null || true
+    failed=1
+fi
+exit "$failed"

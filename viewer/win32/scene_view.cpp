@@ -1,0 +1,172 @@
+#include "win32/scene_view.h"
+
+#include <windowsx.h>
+
+#include "app/shell_texts.h"
+#include "render/renderer.h"
+#include "render/wgl_surface.h"
+
+namespace tessaro {
+
+namespace {
+
+const wchar_t kViewClass[] = L"TessaroSceneView";
+
+Camera currentCamera() {
+    Camera camera;
+    viewState().getOrientation(camera.forward, camera.up);
+    viewState().getViewBox(camera.centre, camera.size);
+    return camera;
+}
+
+void storeCamera(const Camera& camera) {
+    viewState().setOrientation(camera.forward, camera.up);
+    viewState().setViewBox(camera.centre, camera.size);
+}
+
+ClientPoint pointOf(LPARAM lParam) {
+    return {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+}
+
+// Double clicks and redraw on any resize; the cursor is the tool's, set later.
+void registerViewClass() {
+    static const bool registered = [] {
+        WNDCLASSEXW viewClass{};
+        viewClass.cbSize = sizeof(viewClass);
+        viewClass.style = CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW | CS_OWNDC;
+        viewClass.lpfnWndProc = DefWindowProcW;
+        viewClass.hInstance = GetModuleHandleW(nullptr);
+        viewClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+        viewClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+        viewClass.lpszClassName = kViewClass;
+        return RegisterClassExW(&viewClass) != 0;
+    }();
+    (void)registered;
+}
+
+}  // namespace
+
+SceneView::~SceneView() {
+    if (m_window != nullptr) DestroyWindow(m_window);
+}
+
+bool SceneView::create(HWND parent, std::string* error) {
+    registerViewClass();
+    RECT client{};
+    GetClientRect(parent, &client);
+    m_window = CreateWindowExW(WS_EX_CLIENTEDGE, kViewClass, L"",
+                               WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0,
+                               client.right, client.bottom, parent,
+                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(kViewChildId)),
+                               GetModuleHandleW(nullptr), nullptr);
+    if (m_window == nullptr) {
+        *error = "the view window cannot be created";
+        return false;
+    }
+    m_surface = createWindowSurface(m_window, error);
+    if (!m_surface) return false;
+    createContext(m_surface.get());
+    const double forward[3] = {0, 0, 1}, up[3] = {0, 1, 0};
+    viewState().setOrientation(forward, up);
+    m_navigation = NavigationState{};
+    SetWindowLongPtrW(m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    SetWindowLongPtrW(m_window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&windowProc));
+    return true;
+}
+
+void SceneView::setMode(NavigationMode mode) {
+    m_navigation.mode = mode;
+    const CursorShape shape = cursorFor(mode);
+    HCURSOR cursor = shape.resource == 0
+                         ? nullptr
+                         : LoadCursorW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(shape.resource));
+    SetClassLongPtrW(m_window, GCLP_HCURSOR, reinterpret_cast<LONG_PTR>(cursor));
+}
+
+void SceneView::defaultView() {
+    storeCamera(tessaro::defaultView(currentCamera()));
+    repaint();
+}
+
+void SceneView::clearPicture() {
+    clearDisplay();
+}
+
+void SceneView::repaint() {
+    viewState().redraw();
+}
+
+LRESULT CALLBACK SceneView::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* view = reinterpret_cast<SceneView*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (view == nullptr) return DefWindowProcW(window, message, wParam, lParam);
+    return view->handle(message, wParam, lParam);
+}
+
+LRESULT SceneView::handle(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_PAINT: {
+            PAINTSTRUCT paint;
+            BeginPaint(m_window, &paint);
+            EndPaint(m_window, &paint);
+            repaint();
+            return 0;
+        }
+        case WM_ERASEBKGND:
+            return 1;  // OpenGL paints every pixel; erasing would only flicker
+        case WM_SIZE:
+            resized(LOWORD(lParam), HIWORD(lParam));
+            return 0;
+        case WM_LBUTTONDOWN:
+            apply(leftDown(m_navigation, currentCamera(), pointOf(lParam)));
+            return 0;
+        case WM_MBUTTONDOWN:
+            apply(middleDown(m_navigation, currentCamera(), pointOf(lParam)));
+            return 0;
+        case WM_LBUTTONUP:
+            apply(leftUp(m_navigation, currentCamera()));
+            return 0;
+        case WM_MBUTTONUP:
+            apply(middleUp(m_navigation, currentCamera()));
+            return 0;
+        case WM_MOUSEMOVE:
+            apply(mouseMove(m_navigation, currentCamera(), pointOf(lParam), clientHeight()));
+            return 0;
+        case WM_MOUSEWHEEL:
+            apply(wheel(m_navigation, currentCamera(), GET_WHEEL_DELTA_WPARAM(wParam)));
+            return 0;
+        case WM_DESTROY:
+            destroyContext();
+            m_surface.reset();
+            m_window = nullptr;
+            return 0;
+        default:
+            return DefWindowProcW(m_window, message, wParam, lParam);
+    }
+}
+
+void SceneView::resized(int width, int height) {
+    if (width == 0 || height == 0) return;
+    setViewport(width, height);
+    double centre[3], size[3];
+    viewState().getViewBox(centre, size);
+    // Setting the box again lets the projection follow the new aspect.
+    if (size[0] > 0 && size[1] > 0) viewState().setViewBox(centre, size);
+    repaint();
+}
+
+void SceneView::apply(const NavigationStep& step) {
+    m_navigation = step.state;
+    if (step.capture == MouseCapture::take) SetCapture(m_window);
+    if (step.capture == MouseCapture::release) ReleaseCapture();
+    if (!step.redraw) return;
+    storeCamera(step.camera);
+    repaint();
+}
+
+int SceneView::clientHeight() const {
+    RECT client{};
+    GetClientRect(m_window, &client);
+    return client.bottom;
+}
+
+}  // namespace tessaro
