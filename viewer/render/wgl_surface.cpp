@@ -2,6 +2,8 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <utility>
 #include <vector>
 
@@ -40,8 +42,10 @@ HPALETTE createPalette332() {
 
 class WglSurface final : public RenderSurface {
   public:
-    // `ownedWindow` is destroyed with the surface (the off-screen case).
-    WglSurface(HWND window, bool ownedWindow) : m_window(window), m_ownsWindow(ownedWindow) {}
+    // OpenGL draws into `drawing`, a window that is never shown and is destroyed with
+    // the surface. With a `view`, every finished frame is copied to the view by GDI;
+    // without one the surface is off-screen.
+    WglSurface(HWND drawing, HWND view) : m_drawing(drawing), m_view(view) {}
     WglSurface(const WglSurface&) = delete;
     WglSurface& operator=(const WglSurface&) = delete;
     ~WglSurface() override { release(); }
@@ -49,27 +53,86 @@ class WglSurface final : public RenderSurface {
     // Empty on success, else the reason.
     std::string open();
 
-    bool makeCurrent() override { return wglMakeCurrent(m_dc, m_context) != FALSE; }
-    void swapBuffers() override { SwapBuffers(m_dc); }
-    int width() const override { return clientSize().right; }
-    int height() const override { return clientSize().bottom; }
+    bool makeCurrent() override;
+    void swapBuffers() override;
+    int width() const override { return clientSize(shownWindow()).right; }
+    int height() const override { return clientSize(shownWindow()).bottom; }
     bool indexed() const override { return m_palette != nullptr; }
 
   private:
-    RECT clientSize() const {
+    static RECT clientSize(HWND window) {
         RECT client{};
-        GetClientRect(m_window, &client);
+        GetClientRect(window, &client);
         return client;
     }
+    HWND shownWindow() const { return m_view != nullptr ? m_view : m_drawing; }
     std::string choosePixelFormat();
+    void growDrawingWindow();
+    void copyFrameToView();
     void release();
 
-    HWND m_window;
-    bool m_ownsWindow;
+    HWND m_drawing;
+    HWND m_view;
     HDC m_dc = nullptr;
     HGLRC m_context = nullptr;
     HPALETTE m_palette = nullptr;
+    std::vector<std::uint8_t> m_frame;
 };
+
+bool WglSurface::makeCurrent() {
+    if (wglMakeCurrent(m_dc, m_context) == FALSE) return false;
+    growDrawingWindow();
+    return true;
+}
+
+// The drawing window must hold the whole view; it only ever grows, so that shrinking
+// and growing the frame again does not reallocate its buffers.
+void WglSurface::growDrawingWindow() {
+    if (m_view == nullptr) return;
+    const RECT view = clientSize(m_view), drawing = clientSize(m_drawing);
+    if (view.right <= drawing.right && view.bottom <= drawing.bottom) return;
+    SetWindowPos(m_drawing, nullptr, 0, 0, std::max(view.right, drawing.right),
+                 std::max(view.bottom, drawing.bottom),
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
+}
+
+void WglSurface::swapBuffers() {
+    if (m_view == nullptr) return;
+    copyFrameToView();
+}
+
+// Copies the back buffer's lower left view-sized corner (where the viewport is) to
+// the view. A bottom-up DIB has OpenGL's row order, so the rows go across unchanged.
+// Showing the frame through GDI rather than SwapBuffers on the view itself works
+// where OpenGL in a child window never reaches the screen (wine on X servers).
+void WglSurface::copyFrameToView() {
+    const RECT view = clientSize(m_view);
+    const int w = view.right, h = view.bottom;
+    if (w <= 0 || h <= 0) return;
+    growDrawingWindow();
+    m_frame.resize(static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 4);
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    glReadBuffer(GL_BACK);
+    glReadPixels(0, 0, w, h, GL_BGRA_EXT, GL_UNSIGNED_BYTE, m_frame.data());
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = w;
+    info.bmiHeader.biHeight = h;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    HDC viewDc = GetDC(m_view);
+    if (viewDc == nullptr) return;
+    HPALETTE previous = nullptr;
+    if (m_palette != nullptr) {
+        previous = SelectPalette(viewDc, m_palette, FALSE);
+        RealizePalette(viewDc);
+    }
+    SetDIBitsToDevice(viewDc, 0, 0, static_cast<DWORD>(w), static_cast<DWORD>(h), 0, 0, 0,
+                      static_cast<UINT>(h), m_frame.data(), &info, DIB_RGB_COLORS);
+    if (previous != nullptr) SelectPalette(viewDc, previous, FALSE);
+    ReleaseDC(m_view, viewDc);
+}
 
 std::string WglSurface::choosePixelFormat() {
     const PIXELFORMATDESCRIPTOR request = requestedFormat();
@@ -88,7 +151,7 @@ std::string WglSurface::choosePixelFormat() {
 }
 
 std::string WglSurface::open() {
-    m_dc = GetDC(m_window);
+    m_dc = GetDC(m_drawing);
     if (m_dc == nullptr) return "the window has no device context";
     std::string reason = choosePixelFormat();
     if (!reason.empty()) return reason;
@@ -104,21 +167,13 @@ void WglSurface::release() {
         wglDeleteContext(m_context);
     }
     if (m_palette != nullptr) DeleteObject(m_palette);
-    if (m_dc != nullptr) ReleaseDC(m_window, m_dc);
-    if (m_ownsWindow) DestroyWindow(m_window);
+    if (m_dc != nullptr) ReleaseDC(m_drawing, m_dc);
+    DestroyWindow(m_drawing);
 }
 
-std::unique_ptr<RenderSurface> openSurface(HWND window, bool ownsWindow, std::string* error) {
-    auto surface = std::make_unique<WglSurface>(window, ownsWindow);
-    std::string reason = surface->open();
-    if (reason.empty()) return surface;
-    if (error != nullptr) *error = std::move(reason);
-    return nullptr;
-}
-
-// The off-screen surface is a window that is never shown; its class keeps its own
-// device context, which OpenGL on Windows expects of the windows it draws into.
-const wchar_t* offscreenClass() {
+// The drawing window is never shown; its class keeps its own device context, which
+// OpenGL on Windows expects of the windows it draws into.
+const wchar_t* drawingClass() {
     static const wchar_t* name = [] {
         WNDCLASSW windowClass{};
         windowClass.style = CS_OWNDC;
@@ -131,10 +186,27 @@ const wchar_t* offscreenClass() {
     return name;
 }
 
+std::unique_ptr<RenderSurface> openSurface(int width, int height, HWND view, std::string* error) {
+    // A popup window's client area is exactly its size.
+    HWND drawing = CreateWindowExW(0, drawingClass(), L"", WS_POPUP, 0, 0, width, height, nullptr,
+                                   nullptr, GetModuleHandleW(nullptr), nullptr);
+    if (drawing == nullptr) {
+        if (error != nullptr) *error = "no window for the OpenGL drawing";
+        return nullptr;
+    }
+    auto surface = std::make_unique<WglSurface>(drawing, view);
+    std::string reason = surface->open();
+    if (reason.empty()) return surface;
+    if (error != nullptr) *error = std::move(reason);
+    return nullptr;
+}
+
 }  // namespace
 
 std::unique_ptr<RenderSurface> createWindowSurface(HWND window, std::string* error) {
-    return openSurface(window, false, error);
+    RECT client{};
+    GetClientRect(window, &client);
+    return openSurface(std::max(1L, client.right), std::max(1L, client.bottom), window, error);
 }
 
 std::unique_ptr<RenderSurface> createHeadlessSurface(int width, int height, std::string* error) {
@@ -142,14 +214,7 @@ std::unique_ptr<RenderSurface> createHeadlessSurface(int width, int height, std:
         if (error != nullptr) *error = "the surface needs a width and a height of at least 1";
         return nullptr;
     }
-    // A popup window's client area is exactly its size.
-    HWND window = CreateWindowExW(0, offscreenClass(), L"", WS_POPUP, 0, 0, width, height, nullptr,
-                                  nullptr, GetModuleHandleW(nullptr), nullptr);
-    if (window == nullptr) {
-        if (error != nullptr) *error = "no window for the off-screen surface";
-        return nullptr;
-    }
-    auto surface = openSurface(window, true, error);
+    auto surface = openSurface(width, height, nullptr, error);
     if (surface) glViewport(0, 0, width, height);
     return surface;
 }

@@ -1,5 +1,4 @@
-// The Windows side of the surface seam: an OpenGL context on a window's device
-// context through WGL.
+// The Windows side of the surface seam: an OpenGL context through WGL.
 #pragma once
 
 #include <windows.h>
@@ -11,9 +10,10 @@
 
 namespace tessaro {
 
-// A double-buffered RGBA surface with a depth buffer on the window's device context;
-// when the chosen pixel format needs a palette, the 3-3-2 palette is realised on it.
-// Null (with the reason in `error`) when the window gets no OpenGL context.
+// A double-buffered RGBA surface with a depth buffer for `window`. OpenGL draws into a
+// hidden window of the same pixel format, and each finished frame is copied to
+// `window` by GDI; when the chosen format needs a palette, the 3-3-2 palette is
+// realised for both. Null (with the reason in `error`) when no OpenGL context can be had.
 std::unique_ptr<RenderSurface> createWindowSurface(HWND window, std::string* error);
 
 }  // namespace tessaro
