@@ -3,8 +3,13 @@
 #pragma once
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPixmap>
 #include <QProcess>
+#include <QScreen>
 #include <QtEndian>
 
 #include "addin_dialog.h"
@@ -49,6 +54,52 @@ inline void stopWine() {
     if (wineLoader().isEmpty()) return;
     const QString server = QFileInfo(wineLoader()).dir().filePath("wineserver");
     QProcess::execute(QFile::exists(server) ? server : "wineserver", {"-k"});
+}
+
+// X windows whose name contains `title`, found by xdotool.
+inline QStringList windowsTitled(const QString& title) {
+    QProcess search;
+    search.start("xdotool", {"search", "--name", title});
+    if (!search.waitForFinished(5000)) search.kill();
+    return QString(search.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+}
+
+// What an X window of another program shows, raised first so nothing covers it.
+inline QImage grabXWindow(const QString& window) {
+    QProcess::execute("xdotool", {"windowraise", window});
+    QProcess::execute("xdotool", {"sleep", "0.5"});
+    return QGuiApplication::primaryScreen()->grabWindow(window.toULongLong()).toImage();
+}
+
+// Pixels within `tolerance` of `colour` in every channel.
+inline long pixelsNear(const QImage& image, QRgb colour, int tolerance) {
+    long found = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb p = image.pixel(x, y);
+            found += std::abs(qRed(p) - qRed(colour)) <= tolerance &&
+                     std::abs(qGreen(p) - qGreen(colour)) <= tolerance &&
+                     std::abs(qBlue(p) - qBlue(colour)) <= tolerance;
+        }
+    }
+    return found;
+}
+
+// Every file a package unpacked into `folderName` of the prefix user's Temp folder.
+inline QStringList unpackedFiles(const QString& folderName) {
+    QStringList found;
+    QDirIterator it(EXPORTAL_WINE_PREFIX "/drive_c/users", QDir::Files | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        if (path.contains("/Temp/" + folderName + "/", Qt::CaseInsensitive)) found << path;
+    }
+    return found;
+}
+
+// Asks a program in the prefix to close its windows, as their close boxes do.
+inline void closeWindowsProgram(const QString& image) {
+    QProcess::execute(wineLoader(), {"taskkill", "/im", image});
 }
 
 class BuilderTest : public AddInTest {

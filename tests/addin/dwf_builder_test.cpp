@@ -1,6 +1,6 @@
 // "Compiled DWF": what the host's translator or save-a-copy receives, the dialog's keys,
 // the script the real NSIS compiler builds from, and the packaged executable under wine
-// on a machine without the DWF viewer control.
+// on a machine without the DWF viewer control and on one with it.
 #include <QCheckBox>
 #include <QDirIterator>
 #include <QElapsedTimer>
@@ -311,23 +311,6 @@ class PackagedDwfUnderWine : public PackagedDwf {
         stopWine();
         PackagedDwf::TearDown();
     }
-    static QStringList windowsTitled(const QString& title) {
-        QProcess search;
-        search.start("xdotool", {"search", "--name", title});
-        if (!search.waitForFinished(5000)) search.kill();
-        return QString(search.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
-    }
-    // Every file under the prefix's Plotwick folders of the user's temporary folder.
-    static QStringList unpackedFiles() {
-        QStringList found;
-        QDirIterator it(EXPORTAL_WINE_PREFIX "/drive_c/users", QDir::Files | QDir::NoDotAndDotDot,
-                        QDirIterator::Subdirectories);
-        while (it.hasNext()) {
-            const QString path = it.next();
-            if (path.contains("/Temp/Plotwick/", Qt::CaseInsensitive)) found << path;
-        }
-        return found;
-    }
     QString record;
 };
 
@@ -368,9 +351,72 @@ TEST_F(PackagedDwfUnderWine, WithoutTheViewerControlAsksAndUnpacksNothing) {
     if (!ended) packaged.kill();
     EXPECT_TRUE(ended) << "the question was not answered";
     EXPECT_EQ(packaged.exitCode(), 0);
-    EXPECT_EQ(unpackedFiles(), QStringList{});
+    EXPECT_EQ(unpackedFiles("Plotwick"), QStringList{});
     EXPECT_FALSE(QFile::exists(record)) << "RunPlotwick.exe ran";
     std::printf("The wine test took %.1f s\n", clock.elapsed() / 1000.0);
+}
+
+// Registers the DWF viewer control in the prefix, as a machine that has it does, for
+// the life of the object.
+class RegisteredViewerControl {
+  public:
+    RegisteredViewerControl() {
+        m_added = QProcess::execute(wineLoader(), {"reg", "add", kKey, "/ve", "/d",
+                                                   "Autodesk Dwf Viewer Control", "/f"}) == 0;
+    }
+    RegisteredViewerControl(const RegisteredViewerControl&) = delete;
+    RegisteredViewerControl& operator=(const RegisteredViewerControl&) = delete;
+    ~RegisteredViewerControl() { QProcess::execute(wineLoader(), {"reg", "delete", kKey, "/f"}); }
+    bool added() const { return m_added; }
+
+  private:
+    static constexpr const char* kKey = "HKCR\\AdView.AdViewer";
+    bool m_added = false;
+};
+
+// The house's roof as the launcher draws the DWF copy.
+constexpr QRgb kHouseRoof = qRgb(181, 55, 45);
+
+// With the control registered, the package unpacks the Windows launcher of the cross
+// build, which shows the DWF; once it closes, the package deletes what it unpacked.
+TEST_F(PackagedDwfUnderWine, WithTheViewerControlTheLauncherShowsTheDwf) {
+    const QString launcher = EXPORTAL_WINDOWS_BUILD "/launcher/win32/RunPlotwick.exe";
+    if (!QFile::exists(launcher))
+        GTEST_SKIP() << launcher.toStdString() << " is missing (scripts/cross_build.sh makes it)";
+    writeFile(addin + "/RunPlotwick.exe", contentOf(launcher));
+    auto host = hostWithGear({}, "house.xgl");
+    pressCompileDwf(*host);
+    ASSERT_EQ(messages, QStringList{});
+    const RegisteredViewerControl control;
+    ASSERT_TRUE(control.added());
+
+    QElapsedTimer clock;
+    clock.start();
+    QProcess packaged;
+    packaged.start(wineLoader(), {folder.filePath("m/Gear.exe")});
+    ASSERT_TRUE(packaged.waitForStarted());
+    QStringList windows;
+    const bool shown =
+        QTest::qWaitFor([&] { return !(windows = windowsTitled("^Form1$")).isEmpty(); }, 120000);
+    if (!shown) packaged.kill();
+    ASSERT_TRUE(shown);
+    std::printf("The launcher's window appeared after %.1f s\n", clock.elapsed() / 1000.0);
+    QTest::qWait(2000);  // the first drawing
+    const QImage shot = grabXWindow(windows.first());
+    QDir().mkpath(EXPORTAL_SCREENSHOT_OUT);
+    shot.save(EXPORTAL_SCREENSHOT_OUT "/packaged-plotwick.png");
+    const double roof = pixelsNear(shot, kHouseRoof, 6) / (double(shot.width()) * shot.height());
+    std::printf("Screenshot %dx%d: roof %.3f of the window\n", shot.width(), shot.height(), roof);
+    EXPECT_GT(roof, 0.005);
+    EXPECT_EQ(unpackedFiles("Plotwick").size(), 2)
+        << unpackedFiles("Plotwick").join(", ").toStdString();
+
+    closeWindowsProgram("RunPlotwick.exe");
+    const bool ended = packaged.waitForFinished(60000);
+    if (!ended) packaged.kill();
+    EXPECT_TRUE(ended);
+    EXPECT_EQ(packaged.exitCode(), 0);
+    EXPECT_EQ(unpackedFiles("Plotwick"), QStringList{});
 }
 
 }  // namespace

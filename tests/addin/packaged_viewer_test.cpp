@@ -1,5 +1,6 @@
 // The packaged viewer built by the real NSIS compiler, the VRML copy read by VTK, and
-// the packaged executable run under wine with a recording stand-in for Tessaro.
+// the packaged executable run under wine, with a recording stand-in for Tessaro and with
+// the real Tessaro.exe of the Windows build.
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QJsonArray>
@@ -284,6 +285,52 @@ TEST_F(PackagedViewerUnderWine, UnpacksStartsTheViewerInTempWaitsAndDeletes) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return QDir(unpacked).isEmpty(); }, 60000))
         << QDir(unpacked).entryList().join(", ").toStdString();
     EXPECT_TRUE(QDir(unpacked).exists()) << unpacked.toStdString();
+}
+
+// The house's sky and roof, as the viewer draws them.
+constexpr QRgb kHouseBackground = qRgb(184, 214, 245);
+constexpr QRgb kHouseRoof = qRgb(181, 55, 45);
+
+// The Windows viewer from the cross build, packed by "Compiled XGL" and started by
+// "View When Done": it shows the house, and once it closes the package deletes what it
+// unpacked.
+TEST_F(PackagedViewerUnderWine, RealViewerShowsTheModelAndItsFilesGoWhenItCloses) {
+    const QString viewer = EXPORTAL_WINDOWS_BUILD "/viewer/win32/Tessaro.exe";
+    if (!QFile::exists(viewer))
+        GTEST_SKIP() << viewer.toStdString() << " is missing (scripts/cross_build.sh makes it)";
+    if (QStandardPaths::findExecutable("xdotool").isEmpty())
+        GTEST_SKIP() << "xdotool is not installed: the viewer's window cannot be found";
+    packViewer(contentOf(viewer));
+    auto host = hostWithGear({}, "house.xgl");
+    storeXgl({{"TessaroWhenDone", "1"}});
+    QElapsedTimer clock;
+    clock.start();
+    pressCommand(*host, kCompiledXglCommand);
+    ASSERT_EQ(messages, QStringList{});
+
+    QStringList windows;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return !(windows = windowsTitled("Gear.zgl - Tessaro")).isEmpty(); }, 300000));
+    std::printf("The viewer's window appeared after %.1f s\n", clock.elapsed() / 1000.0);
+    QTest::qWait(2000);  // the first frame
+    const QImage shot = grabXWindow(windows.first());
+    QDir().mkpath(EXPORTAL_SCREENSHOT_OUT);
+    shot.save(EXPORTAL_SCREENSHOT_OUT "/packaged-tessaro.png");
+    const double pixels = double(shot.width()) * shot.height();
+    const double sky = pixelsNear(shot, kHouseBackground, 2) / pixels;
+    const double roof = pixelsNear(shot, kHouseRoof, 6) / pixels;
+    std::printf("Screenshot %dx%d: sky %.3f, roof %.3f of the window\n", shot.width(),
+                shot.height(), sky, roof);
+    // The view fills most of the window; the house stands in its middle.
+    EXPECT_GT(sky, 0.5);
+    EXPECT_LT(sky, 0.95);
+    EXPECT_GT(roof, 0.005);
+    EXPECT_EQ(unpackedFiles("Tessaro").size(), 2)
+        << unpackedFiles("Tessaro").join(", ").toStdString();
+
+    closeWindowsProgram("Tessaro.exe");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return unpackedFiles("Tessaro").isEmpty(); }, 60000))
+        << unpackedFiles("Tessaro").join(", ").toStdString();
 }
 
 }  // namespace
