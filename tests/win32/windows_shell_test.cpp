@@ -5,11 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "render/renderer.h"
 #include "win32/frame_rules.h"
+#include "win32/profile_settings.h"
 #include "win32/scene_view.h"
 #include "win32/tessaro_resources.h"
 
@@ -85,6 +88,36 @@ TEST_F(ViewWindow, ADragDownWithTheZoomToolNarrowsTheBox) {
     SendMessageW(m_view->window(), WM_LBUTTONUP, 0, MAKELPARAM(10, client.bottom / 4));
     EXPECT_NEAR(boxWidth(), 2 * (1 - 2 * (client.bottom / 4) / double(client.bottom)), 1e-9);
     EXPECT_EQ(GetCapture(), nullptr);
+}
+
+// A name of its own keeps the test away from the real program's settings.
+TEST(ProfileSettings, MakesTheKeyAndLoadsTheTextEntriesOfTheRecentFileList) {
+    const char* application = "TessaroProfileTest";
+    const std::string key =
+        std::string("Software\\Local AppWizard-Generated Applications\\") + application;
+    RegDeleteTreeA(HKEY_CURRENT_USER, key.c_str());
+    ProfileSettings first = loadProfileSettings(application);
+    EXPECT_TRUE(first.stored);
+    EXPECT_TRUE(first.recentFiles.empty());
+
+    HKEY recent = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, (key + "\\Recent File List").c_str(), 0, KEY_WRITE,
+                            &recent),
+              ERROR_SUCCESS);
+    const auto setText = [recent](const char* name, const char* text) {
+        RegSetValueExA(recent, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                       static_cast<DWORD>(std::strlen(text) + 1));
+    };
+    setText("File1", "C:\\models\\house.xgl");
+    const DWORD number = 7;
+    RegSetValueExA(recent, "File2", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
+                   sizeof(number));
+    setText("File4", "gear.zgl");
+    setText("File5", "beyond the four.xgl");
+    RegCloseKey(recent);
+    EXPECT_EQ(loadProfileSettings(application).recentFiles,
+              (std::vector<std::string>{"C:\\models\\house.xgl", "gear.zgl"}));
+    RegDeleteTreeA(HKEY_CURRENT_USER, key.c_str());
 }
 
 }  // namespace

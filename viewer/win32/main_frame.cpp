@@ -95,6 +95,7 @@ bool CMainFrame::create(const char* fileName, int show, std::string* error) {
     SetWindowLongPtrW(m_window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&windowProc));
     m_messageBox.setOwner(m_window);
     if (!createParts(error)) return false;
+    m_profile = loadProfileSettings(kAppName);
     ShowWindow(m_window, show);
     UpdateWindow(m_window);
     if (fileName != nullptr) openFile(fileName);

@@ -10,6 +10,7 @@
 
 #include "app/load_outcome.h"
 #include "document/scene_document.h"
+#include "win32/profile_settings.h"
 #include "win32/scene_view.h"
 
 namespace tessaro {
@@ -66,6 +67,7 @@ class CMainFrame {
     SceneDocument m_document{&m_messages};
     NavigationMode m_mode = NavigationMode::examine;
     bool m_loaded = false;
+    ProfileSettings m_profile;
     std::string m_tip;  // the text a tool tip shows until it asks again
 };
 
