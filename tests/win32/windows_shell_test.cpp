@@ -11,7 +11,9 @@
 #include <vector>
 
 #include "render/renderer.h"
+#include "win32/dock_bar.h"
 #include "win32/frame_rules.h"
+#include "win32/main_frame.h"
 #include "win32/profile_settings.h"
 #include "win32/scene_view.h"
 #include "win32/tessaro_resources.h"
@@ -118,6 +120,85 @@ TEST(ProfileSettings, MakesTheKeyAndLoadsTheTextEntriesOfTheRecentFileList) {
     EXPECT_EQ(loadProfileSettings(application).recentFiles,
               (std::vector<std::string>{"C:\\models\\house.xgl", "gear.zgl"}));
     RegDeleteTreeA(HKEY_CURRENT_USER, key.c_str());
+}
+
+TEST(DockSide, TheNearestEdgeWinsInsideAndOutsideTheArea) {
+    const RECT area{0, 0, 400, 300};
+    const struct {
+        POINT point;
+        DockSide side;
+    } cases[] = {{{200, 5}, DockSide::top},    {{200, 290}, DockSide::bottom},
+                 {{3, 150}, DockSide::left},   {{398, 150}, DockSide::right},
+                 {{-60, 150}, DockSide::left}, {{200, 420}, DockSide::bottom}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(nearestSide(c.point, area), c.side) << c.point.x << "," << c.point.y;
+    }
+}
+
+RECT rectIn(HWND window, HWND frame) {
+    RECT r{};
+    GetWindowRect(window, &r);
+    MapWindowPoints(HWND_DESKTOP, frame, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+void pumpMessages() {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+        DispatchMessageW(&message);
+}
+
+// A press on the gripper and a release near a side of the frame: the toolbar docks
+// there, and the view takes exactly what the bar leaves.
+TEST(ToolBarDocking, DroppingTheGripperNearASideDocksTheBarThere) {
+    CMainFrame frame;
+    std::string error;
+    if (!frame.create(nullptr, SW_HIDE, &error)) GTEST_SKIP() << "no main window: " << error;
+    const HWND window = frame.window();
+    RECT client{};
+    GetClientRect(window, &client);
+    const struct {
+        POINT drop;  // in the frame's client area
+        DockSide side;
+    } cases[] = {{{5, client.bottom / 2}, DockSide::left},
+                 {{client.right / 2, client.bottom - 30}, DockSide::bottom},
+                 {{client.right - 5, client.bottom / 2}, DockSide::right},
+                 {{client.right / 2, 5}, DockSide::top}};
+    for (const auto& c : cases) {
+        POINT drop = c.drop;
+        MapWindowPoints(window, frame.dockBar(), &drop, 1);
+        SendMessageW(frame.dockBar(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+        SendMessageW(frame.dockBar(), WM_LBUTTONUP, 0, MAKELPARAM(drop.x, drop.y));
+        pumpMessages();
+        ASSERT_EQ(frame.toolBarSide(), c.side);
+        const RECT bar = rectIn(frame.dockBar(), window), view = rectIn(frame.view(), window);
+        switch (c.side) {
+            case DockSide::left:
+                EXPECT_EQ(bar.left, 0);
+                EXPECT_EQ(view.left, bar.right);
+                EXPECT_GT(bar.bottom - bar.top, bar.right - bar.left);
+                break;
+            case DockSide::right:
+                EXPECT_EQ(bar.right, client.right);
+                EXPECT_EQ(view.right, bar.left);
+                break;
+            case DockSide::bottom:
+                EXPECT_EQ(view.bottom, bar.top);
+                break;
+            case DockSide::top:
+                EXPECT_EQ(bar.top, 0);
+                EXPECT_EQ(view.top, bar.bottom);
+                EXPECT_GT(bar.right - bar.left, bar.bottom - bar.top);
+                break;
+        }
+    }
+    // A press beside the gripper is no drag.
+    SendMessageW(frame.dockBar(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(60, 2));
+    SendMessageW(frame.dockBar(), WM_LBUTTONUP, 0, MAKELPARAM(5, client.bottom / 2));
+    pumpMessages();
+    EXPECT_EQ(frame.toolBarSide(), DockSide::top);
+    DestroyWindow(window);
+    pumpMessages();
 }
 
 }  // namespace

@@ -52,6 +52,11 @@ void registerFrameClass() {
     RegisterClassExW(&frameClass);
 }
 
+// A bar's own visible style, whether or not the frame is shown yet.
+bool shown(HWND bar) {
+    return (GetWindowLongW(bar, GWL_STYLE) & WS_VISIBLE) != 0;
+}
+
 class WaitCursor {
   public:
     WaitCursor() : m_previous(SetCursor(LoadCursorA(nullptr, IDC_WAIT))) {}
@@ -107,7 +112,7 @@ bool CMainFrame::createParts(std::string* error) {
     auto* icon = LoadImageW(instance(), MAKEINTRESOURCEW(kAppIcon), IMAGE_ICON, 0, 0, 0);
     SendMessageW(m_window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
     if (!m_view.create(m_window, error)) return false;
-    if (!createToolBar())
+    if (!m_dock.create(m_window, DockSide::top) || !createToolBar())
         *error = "the toolbar cannot be created";
     else if (!createStatusBar())
         *error = "the status bar cannot be created";
@@ -122,11 +127,15 @@ bool CMainFrame::createParts(std::string* error) {
     return true;
 }
 
+// Flat buttons with tool tips in the dock bar; on the left or right they stand in a column.
 bool CMainFrame::createToolBar() {
-    m_toolBar = CreateWindowExW(
-        0, TOOLBARCLASSNAMEW, L"",
-        WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_TOP, 0, 0, 0, 0, m_window,
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kToolBarCommand)), instance(), nullptr);
+    const bool vertical = isVertical(m_dock.side());
+    const DWORD style = WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_NORESIZE |
+                        CCS_NOPARENTALIGN | CCS_NODIVIDER |
+                        (vertical ? CCS_VERT | TBSTYLE_WRAPABLE : 0);
+    m_toolBar = CreateWindowExW(0, TOOLBARCLASSNAMEW, L"", style, 0, 0, 0, 0, m_dock.window(),
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(kToolBarCommand)),
+                                instance(), nullptr);
     if (m_toolBar == nullptr) return false;
     SendMessageW(m_toolBar, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
     SendMessageW(m_toolBar, TB_SETBITMAPSIZE, 0,
@@ -140,11 +149,27 @@ bool CMainFrame::createToolBar() {
     for (int i = 0; i < kToolbarButtons; ++i) {
         buttons[i].iBitmap = i;
         buttons[i].idCommand = kToolbarCommands[i];
-        buttons[i].fsState = TBSTATE_ENABLED;
+        buttons[i].fsState = TBSTATE_ENABLED | (vertical ? TBSTATE_WRAP : 0);
         buttons[i].fsStyle = BTNS_BUTTON;
     }
     return SendMessageW(m_toolBar, TB_ADDBUTTONS, buttons.size(),
                         reinterpret_cast<LPARAM>(buttons.data())) != FALSE;
+}
+
+// The buttons' extent: the last button's far corner.
+SIZE CMainFrame::toolBarSize() const {
+    RECT last{};
+    SendMessageW(m_toolBar, TB_GETITEMRECT, kToolbarButtons - 1, reinterpret_cast<LPARAM>(&last));
+    return {last.right, last.bottom};
+}
+
+void CMainFrame::redock(DockSide side) {
+    m_dock.setSide(side);
+    DestroyWindow(m_toolBar);
+    if (!createToolBar()) return;
+    layout();
+    refreshCommandStates();
+    InvalidateRect(m_dock.window(), nullptr, TRUE);
 }
 
 bool CMainFrame::createStatusBar() {
@@ -156,28 +181,25 @@ bool CMainFrame::createStatusBar() {
     return true;
 }
 
-// The message line takes what the three key indicators leave.
+// The status bar takes the bottom, the dock bar its side of the rest, the view the
+// remainder; the message line takes what the three key indicators leave.
 void CMainFrame::layout() {
     RECT client{};
     GetClientRect(m_window, &client);
-    int top = 0, bottom = client.bottom;
-    if (IsWindowVisible(m_toolBar)) {
-        SendMessageW(m_toolBar, TB_AUTOSIZE, 0, 0);
-        RECT bar{};
-        GetWindowRect(m_toolBar, &bar);
-        top = bar.bottom - bar.top;
-    }
-    if (IsWindowVisible(m_statusBar)) {
+    RECT area = client;
+    if (shown(m_statusBar)) {
         SendMessageW(m_statusBar, WM_SIZE, 0, 0);
         RECT bar{};
         GetWindowRect(m_statusBar, &bar);
-        bottom -= bar.bottom - bar.top;
+        area.bottom -= bar.bottom - bar.top;
         const int indicator = 40;
         int edges[4] = {client.right - 3 * indicator - 20, client.right - 2 * indicator - 20,
                         client.right - indicator - 20, -1};
         SendMessageW(m_statusBar, SB_SETPARTS, 4, reinterpret_cast<LPARAM>(edges));
     }
-    MoveWindow(m_view.window(), 0, top, client.right, std::max(0, bottom - top), TRUE);
+    if (shown(m_dock.window())) area = m_dock.place(area, m_toolBar, toolBarSize());
+    MoveWindow(m_view.window(), area.left, area.top, std::max(0L, area.right - area.left),
+               std::max(0L, area.bottom - area.top), TRUE);
 }
 
 LRESULT CALLBACK CMainFrame::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -209,6 +231,9 @@ LRESULT CMainFrame::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_NOTIFY:
             return onNotify(reinterpret_cast<NMHDR*>(lParam));
+        case kRedockMessage:
+            redock(static_cast<DockSide>(wParam));
+            return 0;
         case WM_DESTROY:
             KillTimer(m_window, kRefreshTimerId);
             PostQuitMessage(0);
@@ -249,7 +274,7 @@ void CMainFrame::onCommand(int command) {
             SendMessageW(m_window, WM_CLOSE, 0, 0);
             break;
         case kToolBarCommand:
-            toggleBar(m_toolBar);
+            toggleBar(m_dock.window());
             break;
         case kStatusBarCommand:
             toggleBar(m_statusBar);
@@ -300,8 +325,8 @@ void CMainFrame::refreshMenu(HMENU menu) {
     check(kExamineCommand, m_mode == NavigationMode::examine);
     check(kPanCommand, m_mode == NavigationMode::pan);
     check(kZoomCommand, m_mode == NavigationMode::zoom);
-    check(kToolBarCommand, IsWindowVisible(m_toolBar) != FALSE);
-    check(kStatusBarCommand, IsWindowVisible(m_statusBar) != FALSE);
+    check(kToolBarCommand, shown(m_dock.window()));
+    check(kStatusBarCommand, shown(m_statusBar));
     EnableMenuItem(menu, kCloseCommand, MF_BYCOMMAND | (m_loaded ? MF_ENABLED : MF_GRAYED));
 }
 
@@ -311,7 +336,7 @@ void CMainFrame::toggleTool(NavigationMode tool) {
 }
 
 void CMainFrame::toggleBar(HWND bar) {
-    ShowWindow(bar, IsWindowVisible(bar) ? SW_HIDE : SW_SHOW);
+    ShowWindow(bar, shown(bar) ? SW_HIDE : SW_SHOW);
     layout();
 }
 

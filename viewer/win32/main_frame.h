@@ -10,6 +10,7 @@
 
 #include "app/load_outcome.h"
 #include "document/scene_document.h"
+#include "win32/dock_bar.h"
 #include "win32/profile_settings.h"
 #include "win32/scene_view.h"
 
@@ -36,12 +37,18 @@ class CMainFrame {
     bool create(const char* fileName, int show, std::string* error);
     HWND window() const { return m_window; }
     HACCEL accelerators() const { return m_accelerators; }
+    // Where the toolbar is docked, and the windows that share the client area.
+    DockSide toolBarSide() const { return m_dock.side(); }
+    HWND dockBar() const { return m_dock.window(); }
+    HWND view() const { return m_view.window(); }
 
   private:
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
     bool createParts(std::string* error);
     bool createToolBar();
+    SIZE toolBarSize() const;
+    void redock(DockSide side);
     bool createStatusBar();
     void layout();
     LRESULT onNotify(NMHDR* header);
@@ -58,6 +65,7 @@ class CMainFrame {
     void closeDocument();
 
     HWND m_window = nullptr;
+    DockBar m_dock;
     HWND m_toolBar = nullptr;
     HWND m_statusBar = nullptr;
     HACCEL m_accelerators = nullptr;
