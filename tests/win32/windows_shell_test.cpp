@@ -2,6 +2,8 @@
 // view window that routes mouse messages into the shared navigation and shows the
 // tool cursors from the program's resources.
 #include <windows.h>
+// commctrl.h needs the types of windows.h.
+#include <commctrl.h>
 
 #include <gtest/gtest.h>
 
@@ -13,6 +15,7 @@
 #include "render/renderer.h"
 #include "win32/dock_bar.h"
 #include "win32/frame_rules.h"
+#include "win32/load_progress.h"
 #include "win32/main_frame.h"
 #include "win32/profile_settings.h"
 #include "win32/scene_view.h"
@@ -199,6 +202,41 @@ TEST(ToolBarDocking, DroppingTheGripperNearASideDocksTheBarThere) {
     EXPECT_EQ(frame.toolBarSide(), DockSide::top);
     DestroyWindow(window);
     pumpMessages();
+}
+
+std::string statusText(HWND statusBar) {
+    char text[256] = "";
+    SendMessageA(statusBar, SB_GETTEXTA, 0, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+// A long load's percentage in the message line, then "Ready" again; a quick one
+// leaves the line alone. The observer is only installed while the progress lives.
+TEST(StatusProgress, ShowsThePercentageOfALongLoadThenReady) {
+    const HWND parent = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 300, 100, nullptr,
+                                        nullptr, GetModuleHandleW(nullptr), nullptr);
+    const HWND bar = CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0,
+                                     parent, nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(bar, nullptr);
+    SendMessageA(bar, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>("Ready"));
+    {
+        const StatusProgress progress(bar, fileNameOf("C:\\models/big.xgl"), 0);
+        ReadObserver* observer = setReadObserver(nullptr);
+        EXPECT_EQ(observer, &progress);
+        setReadObserver(observer);
+        observer->bytesRead(65536, 5 * 65536);
+        EXPECT_EQ(statusText(bar), "Loading big.xgl: 20 %");
+        observer->bytesRead(5 * 65536, 5 * 65536);
+        EXPECT_EQ(statusText(bar), "Loading big.xgl: 100 %");
+    }
+    EXPECT_EQ(statusText(bar), "Ready");
+    EXPECT_EQ(setReadObserver(nullptr), nullptr);
+    {
+        StatusProgress quick(bar, "small.xgl");
+        quick.bytesRead(100, 100);
+    }
+    EXPECT_EQ(statusText(bar), "Ready");
+    DestroyWindow(parent);
 }
 
 }  // namespace

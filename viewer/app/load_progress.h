@@ -3,21 +3,16 @@
 // until it ends, so nothing can start a second load inside the first.
 #pragma once
 
-#include <QElapsedTimer>
 #include <QString>
 
 #include <functional>
 
+#include "app/progress_pacing.h"
 #include "xgl/input_stream.h"
 
 class QStatusBar;
 
 namespace tessaro {
-
-// A load quicker than this shows no progress message.
-inline constexpr int kProgressDelayMs = 500;
-// How often a load lets the window repaint.
-inline constexpr int kProgressPaintMs = 100;
 
 // "Loading NAME: N %"
 QString progressMessage(const QString& name, int percent);
@@ -38,10 +33,7 @@ class LoadProgress final : public ReadObserver {
     QStatusBar* m_bar;
     QString m_name;
     std::function<void()> m_resume;
-    int m_delayMs;
-    QElapsedTimer m_sinceStart;
-    QElapsedTimer m_sincePaint;
-    int m_percent = -1;  // the percentage shown; -1 while none is
+    ProgressPacing m_pacing;
     ReadObserver* m_previous;
 };
 

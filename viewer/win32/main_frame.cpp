@@ -8,6 +8,7 @@
 
 #include "app/shell_texts.h"
 #include "win32/frame_rules.h"
+#include "win32/load_progress.h"
 #include "win32/tessaro_resources.h"
 
 namespace tessaro {
@@ -370,6 +371,7 @@ bool CMainFrame::loadScene(const std::string& fileName) {
     LoadResult result;
     {
         const WaitCursor wait;
+        const StatusProgress progress(m_statusBar, fileNameOf(fileName));
         result = m_document.load(fileName.c_str());
     }
     if (result.status == LoadStatus::cannotOpen) {
