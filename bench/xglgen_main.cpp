@@ -21,7 +21,8 @@ int writeShowcase(const char* path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
+    // An option in the output's place is a mistake ("--help"), not a file to create.
+    if (argc < 2 || argv[1][0] == '-') {
         std::fputs(
             "usage: xglgen OUT.xgl|OUT.zgl [--size BYTES] [--grid N] [--seed N] [--normals 0|1]\n"
             "       xglgen OUT.xgl --showcase   (the bundled house sample)\n",
