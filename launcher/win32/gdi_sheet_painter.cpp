@@ -33,11 +33,7 @@ struct Affine {
     double scale() const { return std::sqrt(std::abs(m11 * m22 - m12 * m21)); }
 };
 
-struct Box {
-    double left = 0, bottom = 0, width = 1, height = 1;
-};
-
-Box logicalPage(const Sheet& sheet) {
+PageBox logicalPage(const Sheet& sheet) {
     const auto box = sheet.graphics.view ? sheet.graphics.view : boundsOf(sheet.graphics);
     if (!box) return {};
     return {static_cast<double>(std::min(box->min.x, box->max.x)),
@@ -47,7 +43,7 @@ Box logicalPage(const Sheet& sheet) {
 }
 
 // The page in its own units, and the map from logical units to them.
-Box pageOf(const Sheet& sheet, Affine& logicalToPage) {
+PageBox pageOf(const Sheet& sheet, Affine& logicalToPage) {
     if (!sheet.paper) {
         logicalToPage = {};
         return logicalPage(sheet);
@@ -58,18 +54,14 @@ Box pageOf(const Sheet& sheet, Affine& logicalToPage) {
 }
 
 // Fits the page into the target, y up on the page and down on the device.
-Affine pageToDevice(const Box& page, const RECT& target) {
-    const double width = target.right - target.left;
-    const double height = target.bottom - target.top;
-    const double scale = std::min(width / page.width, height / page.height);
-    const double centreX = target.left + width / 2;
-    const double centreY = target.top + height / 2;
-    return {scale,
-            0,
-            0,
-            -scale,
-            centreX - scale * (page.left + page.width / 2),
-            centreY + scale * (page.bottom + page.height / 2)};
+Affine pageToDevice(const PageBox& page, const RECT& target, const ViewAdjustment& adjustment) {
+    const PageToDevice fit =
+        fitPage(page,
+                {static_cast<double>(target.left), static_cast<double>(target.top),
+                 static_cast<double>(target.right - target.left),
+                 static_cast<double>(target.bottom - target.top)},
+                adjustment);
+    return {fit.scale, 0, 0, -fit.scale, fit.dx, fit.dy};
 }
 
 class SheetDrawer {
@@ -319,10 +311,10 @@ void SheetDrawer::clipTo(int clip, const RECT& paper) {
 
 }  // namespace
 
-void drawSheet(HDC dc, const Sheet& sheet, const RECT& target) {
+void drawSheet(HDC dc, const Sheet& sheet, const RECT& target, const ViewAdjustment& adjustment) {
     Affine logicalToPage;
-    const Box page = pageOf(sheet, logicalToPage);
-    const Affine toDevice = pageToDevice(page, target);
+    const PageBox page = pageOf(sheet, logicalToPage);
+    const Affine toDevice = pageToDevice(page, target, adjustment);
     const SavedState saved(dc);
     POINT corner[2];
     double x = 0, y = 0;
