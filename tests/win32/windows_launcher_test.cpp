@@ -1,5 +1,6 @@
-// RunPlotwick.exe's display component: wheel and drag messages sent to the child window
-// zoom about the cursor and pan the picture it draws.
+// RunPlotwick.exe's display component and GDI drawing: wheel and drag messages sent to
+// the child window zoom about the cursor and pan the picture it draws, and translucent
+// shapes are blended over what lies under them, inside the paper's clip.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -10,8 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "dwf/dwf_document.h"
 #include "win32/dwf_view_control.h"
 #include "win32/gdi_objects.h"
+#include "win32/gdi_sheet_painter.h"
 
 namespace plotwick {
 namespace {
@@ -195,6 +198,45 @@ TEST_F(DwfViewControl, WheelZoomsAboutTheCursorAndDragPans) {
     }
     setDwfViewSource(m_view, writeStream("plotwick-square.w2d", ""));
     EXPECT_EQ(dwfViewAdjustment(m_view), ViewAdjustment{}) << "a new file is shown fitted";
+}
+
+struct Probe {
+    const char* what;
+    POINT at;
+    Colour expected;
+};
+
+// In a 600 x 400 target the page is 400 pixels square from x = 100: blue on its left
+// half, under a half-transparent red square, a transparent green band and a
+// quarter-opaque black line; a red square half off the paper is cut at its edge.
+TEST(GdiSheetPainter, TranslucentShapesAreBlendedInsideTheClip) {
+    const DwfDocument document =
+        readDwfFile(writeStream("plotwick-translucent.w2d",
+                                "(Color 0,0,255,255)F P 4 0,0 500,0 500,1000 0,1000 "
+                                "(Color 255,0,0,128)P 4 250,250 750,250 750,750 250,750 "
+                                "P 4 900,400 1400,400 1400,600 900,600 "
+                                "(Color 0,255,0,0)P 4 0,800 1000,800 1000,1000 0,1000 "
+                                "(Color 0,0,0,64)f(LineWeight 40)L 100,100 900,100 "));
+    ASSERT_EQ(document.sheets.size(), 1u) << document.message;
+    const Picture drawn(600, 400, [&](HDC dc) {
+        drawSheet(dc, document.sheets[0], RECT{0, 0, 600, 400});
+    });
+    const Probe probes[] = {
+        {"opaque blue", {140, 200}, {0, 0, 255}},
+        {"red over blue", {260, 200}, {128, 0, 127}},
+        {"red over white paper", {340, 200}, {255, 127, 127}},
+        {"a transparent shape leaves the paper", {380, 40}, {255, 255, 255}},
+        {"a quarter-opaque line over blue", {160, 360}, {0, 0, 191}},
+        {"a quarter-opaque line over paper", {420, 360}, {191, 191, 191}},
+        {"beside the line", {420, 330}, {255, 255, 255}},
+        {"red at the paper's edge", {480, 200}, {255, 127, 127}},
+        {"nothing blended beyond the paper", {560, 200}, kBackground},
+    };
+    for (const Probe& probe : probes) {
+        EXPECT_TRUE(similar(drawn.at(probe.at.x, probe.at.y), probe.expected))
+            << probe.what << ": " << text(drawn.at(probe.at.x, probe.at.y)) << " instead of "
+            << text(probe.expected);
+    }
 }
 
 }  // namespace
