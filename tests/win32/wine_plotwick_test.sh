@@ -26,7 +26,8 @@ wine_prepare "$work"
 # The fuzz corpus keeps whole files behind one mode byte.
 tail -c +2 "$data/dwf-fuzz-corpus/single-stream-dwf" >"$work/every.dwf"
 tail -c +2 "$data/dwf-fuzz-corpus/small-package" >"$work/package.dwf"
-# Half-transparent shapes over opaque ones, and a transparent one over everything.
+# Half-transparent shapes over opaque ones and past the paper's edge, and a transparent
+# one over everything.
 cp "$data/translucent-shapes.w2d" "$work/translucent.w2d"
 
 failed=0
