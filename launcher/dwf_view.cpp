@@ -5,19 +5,7 @@
 #include <QPainter>
 #include <QWheelEvent>
 
-#include <cmath>
-
 namespace plotwick {
-namespace {
-
-// One wheel notch zooms by a quarter; the limits keep the page findable.
-constexpr double kZoomPerNotch = 1.25;
-constexpr double kMinimumZoom = 0.05;
-constexpr double kMaximumZoom = 10000;
-constexpr double kWheelNotch = 120;
-
-}  // namespace
-
 DwfView::DwfView(QWidget* parent) : QWidget(parent) {
     setFocusPolicy(Qt::StrongFocus);
     setAutoFillBackground(true);
@@ -85,13 +73,9 @@ void DwfView::keyPressEvent(QKeyEvent* event) {
 
 // Zooms about the cursor: the page point under it stays under it.
 void DwfView::wheelEvent(QWheelEvent* event) {
-    const double notches = event->angleDelta().y() / kWheelNotch;
-    const double zoom = std::clamp(m_adjustment.zoom * std::pow(kZoomPerNotch, notches),
-                                   kMinimumZoom, kMaximumZoom);
-    const double factor = zoom / m_adjustment.zoom;
     const QPointF fromCentre = event->position() - QRectF(rect()).center();
-    m_adjustment.pan = fromCentre - factor * (fromCentre - m_adjustment.pan);
-    m_adjustment.zoom = zoom;
+    m_adjustment =
+        zoomedAbout(m_adjustment, event->angleDelta().y(), {fromCentre.x(), fromCentre.y()});
     update();
 }
 
@@ -104,7 +88,9 @@ void DwfView::mousePressEvent(QMouseEvent* event) {
 void DwfView::mouseMoveEvent(QMouseEvent* event) {
     if (!m_dragging) return;
     const QPoint now = event->position().toPoint();
-    m_adjustment.pan += now - m_lastDrag;
+    const QPoint drag = now - m_lastDrag;
+    m_adjustment =
+        pannedBy(m_adjustment, {static_cast<double>(drag.x()), static_cast<double>(drag.y())});
     m_lastDrag = now;
     update();
 }

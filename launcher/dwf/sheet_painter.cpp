@@ -55,11 +55,11 @@ QRectF pageOf(const Sheet& sheet, QTransform& logicalToPage) {
 // Fits the page into the target, y up on the page and down on the device.
 QTransform pageToDevice(const QRectF& page, const QRectF& target,
                         const ViewAdjustment& adjustment) {
-    const double scale =
-        std::min(target.width() / page.width(), target.height() / page.height()) * adjustment.zoom;
-    const QPointF centre = target.center() + adjustment.pan;
-    return QTransform(scale, 0, 0, -scale, centre.x() - scale * page.center().x(),
-                      centre.y() + scale * page.center().y());
+    // The page rectangle holds its bottom edge where QRectF keeps its top.
+    const PageToDevice fit =
+        fitPage({page.left(), page.top(), page.width(), page.height()},
+                {target.left(), target.top(), target.width(), target.height()}, adjustment);
+    return QTransform(fit.scale, 0, 0, -fit.scale, fit.dx, fit.dy);
 }
 
 QPolygonF polygonOf(const std::vector<LogicalPoint>& points, std::size_t first, std::size_t count) {

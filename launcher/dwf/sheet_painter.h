@@ -4,18 +4,13 @@
 #pragma once
 
 #include <QPainter>
-#include <QPointF>
 #include <QRectF>
 #include <QTransform>
 
 #include "dwf/dwf_document.h"
+#include "dwf/view_adjustment.h"
 
 namespace plotwick {
-
-struct ViewAdjustment {
-    double zoom = 1.0;  // 1 fits the page into the target
-    QPointF pan;        // device pixels
-};
 
 // Maps the sheet's logical units to device coordinates.
 QTransform sheetToDevice(const Sheet& sheet, const QRectF& target,

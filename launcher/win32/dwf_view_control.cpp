@@ -1,5 +1,7 @@
 #include "win32/dwf_view_control.h"
 
+#include <windowsx.h>
+
 #include <algorithm>
 #include <memory>
 
@@ -18,6 +20,9 @@ struct ViewState {
     std::string path;
     int sheet = 0;
     COLORREF background = RGB(255, 255, 255);
+    ViewAdjustment adjustment;
+    bool dragging = false;
+    POINT lastDrag{};
 };
 
 ViewState* stateOf(HWND view) {
@@ -61,7 +66,8 @@ void paintInto(HDC dc, const RECT& client, const ViewState& state) {
     const GdiObject background(CreateSolidBrush(state.background));
     FillRect(dc, &client, background.get<HBRUSH>());
     if (state.sheet < static_cast<int>(state.document.sheets.size()))
-        drawSheet(dc, state.document.sheets[static_cast<std::size_t>(state.sheet)], client);
+        drawSheet(dc, state.document.sheets[static_cast<std::size_t>(state.sheet)], client,
+                  state.adjustment);
     if (const std::string message = messageOf(state); !message.empty())
         drawMessage(dc, client, state, message);
 }
@@ -85,9 +91,68 @@ void paint(HWND view, const ViewState& state) {
 }
 
 void showSheet(HWND view, ViewState& state, int index) {
-    if (index < 0 || index >= static_cast<int>(state.document.sheets.size())) return;
+    if (index < 0 || index >= static_cast<int>(state.document.sheets.size()) ||
+        index == state.sheet)
+        return;
     state.sheet = index;
+    state.adjustment = {};
     InvalidateRect(view, nullptr, FALSE);
+}
+
+// The wheel message gives the cursor on the screen.
+void zoomAtCursor(HWND view, ViewState& state, WPARAM wParam, LPARAM lParam) {
+    POINT cursor{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    ScreenToClient(view, &cursor);
+    RECT client{};
+    GetClientRect(view, &client);
+    const DeviceOffset fromCentre{cursor.x - client.right / 2.0, cursor.y - client.bottom / 2.0};
+    state.adjustment = zoomedAbout(state.adjustment, GET_WHEEL_DELTA_WPARAM(wParam), fromCentre);
+    InvalidateRect(view, nullptr, FALSE);
+}
+
+// The mouse is captured for the drag, so that it goes on outside the window.
+void startDrag(HWND view, ViewState& state, LPARAM lParam) {
+    SetFocus(view);
+    SetCapture(view);
+    state.dragging = true;
+    state.lastDrag = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+}
+
+void drag(HWND view, ViewState& state, LPARAM lParam) {
+    if (!state.dragging) return;
+    const POINT now{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    state.adjustment = pannedBy(state.adjustment, {static_cast<double>(now.x - state.lastDrag.x),
+                                                   static_cast<double>(now.y - state.lastDrag.y)});
+    state.lastDrag = now;
+    InvalidateRect(view, nullptr, FALSE);
+}
+
+LRESULT handleInput(HWND view, ViewState& state, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_MOUSEWHEEL:
+            zoomAtCursor(view, state, wParam, lParam);
+            break;
+        case WM_LBUTTONDOWN:
+            startDrag(view, state, lParam);
+            break;
+        case WM_MOUSEMOVE:
+            drag(view, state, lParam);
+            break;
+        case WM_LBUTTONUP:
+            if (state.dragging) {
+                state.dragging = false;  // also when the capture could not be had
+                ReleaseCapture();
+            }
+            break;
+        case WM_CAPTURECHANGED:
+            state.dragging = false;  // the drag ends however the capture went
+            break;
+        case WM_KEYDOWN:
+            if (wParam == VK_NEXT) showSheet(view, state, state.sheet + 1);
+            if (wParam == VK_PRIOR) showSheet(view, state, state.sheet - 1);
+            break;
+    }
+    return 0;
 }
 
 LRESULT CALLBACK viewProcedure(HWND view, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -108,13 +173,21 @@ LRESULT CALLBACK viewProcedure(HWND view, UINT message, WPARAM wParam, LPARAM lP
         case WM_SIZE:
             InvalidateRect(view, nullptr, FALSE);
             return 0;
+        case WM_PRINTCLIENT:
+            if (state != nullptr) {
+                RECT client{};
+                GetClientRect(view, &client);
+                paintInto(reinterpret_cast<HDC>(wParam), client, *state);
+            }
+            return 0;
+        case WM_MOUSEWHEEL:
         case WM_LBUTTONDOWN:
-            SetFocus(view);
-            return 0;
+        case WM_MOUSEMOVE:
+        case WM_LBUTTONUP:
+        case WM_CAPTURECHANGED:
         case WM_KEYDOWN:
-            if (state != nullptr && wParam == VK_NEXT) showSheet(view, *state, state->sheet + 1);
-            if (state != nullptr && wParam == VK_PRIOR) showSheet(view, *state, state->sheet - 1);
-            return 0;
+            if (state != nullptr) return handleInput(view, *state, message, wParam, lParam);
+            break;
     }
     return DefWindowProcW(view, message, wParam, lParam);
 }
@@ -145,12 +218,18 @@ void setDwfViewSource(HWND view, const std::string& path) {
     state->path = path;
     state->document = path.empty() ? DwfDocument{} : readDwfFile(path);
     state->sheet = 0;
+    state->adjustment = {};
     InvalidateRect(view, nullptr, FALSE);
 }
 
 std::string dwfViewMessage(HWND view) {
     const ViewState* state = stateOf(view);
     return state != nullptr ? messageOf(*state) : std::string();
+}
+
+ViewAdjustment dwfViewAdjustment(HWND view) {
+    const ViewState* state = stateOf(view);
+    return state != nullptr ? state->adjustment : ViewAdjustment{};
 }
 
 }  // namespace plotwick

@@ -1,12 +1,15 @@
 // The DWF display component as a child window: sized like any window, given a file
-// name, it shows one sheet of the file on its background colour; Page Up and Page Down
-// switch sheets. A file that cannot be shown is reported inside the component, as is a
-// sheet that could be read only in part.
+// name, it shows one sheet of the file on its background colour. Page Up and Page Down
+// switch sheets, the wheel zooms about the cursor and a left drag pans. A file that
+// cannot be shown is reported inside the component, as is a sheet that could be read
+// only in part. WM_PRINTCLIENT draws it into the given device context.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
+
+#include "dwf/view_adjustment.h"
 
 namespace plotwick {
 
@@ -17,5 +20,7 @@ void setDwfViewBackground(HWND view, COLORREF colour);
 void setDwfViewSource(HWND view, const std::string& path);
 // What the component reports instead of, or besides, the drawing; empty if nothing.
 std::string dwfViewMessage(HWND view);
+// How far the shown sheet is zoomed and panned from its fitted place.
+ViewAdjustment dwfViewAdjustment(HWND view);
 
 }  // namespace plotwick

@@ -1,5 +1,5 @@
-// Owners for GDI resources, so that every pen, brush, font, region and selection is
-// given back on every path.
+// Owners for GDI resources, so that every pen, brush, font, region, memory device
+// context and selection is given back on every path.
 #pragma once
 
 #include <windows.h>
@@ -12,6 +12,13 @@ namespace plotwick {
 struct GdiDelete {
     void operator()(HGDIOBJ object) const { DeleteObject(object); }
 };
+
+struct DcDelete {
+    void operator()(HDC dc) const { DeleteDC(dc); }
+};
+
+// A memory device context made with CreateCompatibleDC.
+using MemoryDc = std::unique_ptr<std::remove_pointer_t<HDC>, DcDelete>;
 
 // A created pen, brush, font, bitmap or region.
 class GdiObject {

@@ -13,10 +13,6 @@
 namespace plotwick {
 namespace {
 
-struct DcDelete {
-    void operator()(HDC dc) const { DeleteDC(dc); }
-};
-
 // A 24-bit bottom-up DIB: its bits are already in the layout of a BMP file.
 BITMAPINFOHEADER headerFor(int width, int height) {
     BITMAPINFOHEADER header{};
@@ -45,7 +41,7 @@ bool writeBmp(const std::string& path, const BITMAPINFOHEADER& header, const voi
 }
 
 bool drawToBmp(const Sheet& sheet, const RenderOptions& options) {
-    const std::unique_ptr<std::remove_pointer_t<HDC>, DcDelete> dc(CreateCompatibleDC(nullptr));
+    const MemoryDc dc(CreateCompatibleDC(nullptr));
     BITMAPINFO info{};
     info.bmiHeader = headerFor(options.width, options.height);
     void* bits = nullptr;

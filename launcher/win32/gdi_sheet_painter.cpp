@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <numbers>
+#include <span>
 #include <vector>
 
 #include "win32/gdi_objects.h"
@@ -33,11 +35,7 @@ struct Affine {
     double scale() const { return std::sqrt(std::abs(m11 * m22 - m12 * m21)); }
 };
 
-struct Box {
-    double left = 0, bottom = 0, width = 1, height = 1;
-};
-
-Box logicalPage(const Sheet& sheet) {
+PageBox logicalPage(const Sheet& sheet) {
     const auto box = sheet.graphics.view ? sheet.graphics.view : boundsOf(sheet.graphics);
     if (!box) return {};
     return {static_cast<double>(std::min(box->min.x, box->max.x)),
@@ -47,7 +45,7 @@ Box logicalPage(const Sheet& sheet) {
 }
 
 // The page in its own units, and the map from logical units to them.
-Box pageOf(const Sheet& sheet, Affine& logicalToPage) {
+PageBox pageOf(const Sheet& sheet, Affine& logicalToPage) {
     if (!sheet.paper) {
         logicalToPage = {};
         return logicalPage(sheet);
@@ -58,19 +56,61 @@ Box pageOf(const Sheet& sheet, Affine& logicalToPage) {
 }
 
 // Fits the page into the target, y up on the page and down on the device.
-Affine pageToDevice(const Box& page, const RECT& target) {
-    const double width = target.right - target.left;
-    const double height = target.bottom - target.top;
-    const double scale = std::min(width / page.width, height / page.height);
-    const double centreX = target.left + width / 2;
-    const double centreY = target.top + height / 2;
-    return {scale,
-            0,
-            0,
-            -scale,
-            centreX - scale * (page.left + page.width / 2),
-            centreY + scale * (page.bottom + page.height / 2)};
+Affine pageToDevice(const PageBox& page, const RECT& target, const ViewAdjustment& adjustment) {
+    const PageToDevice fit =
+        fitPage(page,
+                {static_cast<double>(target.left), static_cast<double>(target.top),
+                 static_cast<double>(target.right - target.left),
+                 static_cast<double>(target.bottom - target.top)},
+                adjustment);
+    return {fit.scale, 0, 0, -fit.scale, fit.dx, fit.dy};
 }
+
+// A white-on-black picture of one shape, turned into the shape's premultiplied colour
+// for AlphaBlend.
+class BlendMask {
+  public:
+    BlendMask(HDC like, int width, int height)
+        : m_dc(CreateCompatibleDC(like)),
+          m_bitmap(dibOf(m_dc.get(), width, height, m_bits)),
+          m_selected(m_dc.get(), m_bitmap.get()),
+          m_size(static_cast<std::size_t>(width) * static_cast<std::size_t>(height)) {}
+
+    explicit operator bool() const { return m_dc && m_bitmap && m_bits != nullptr; }
+    HDC dc() const { return m_dc.get(); }
+
+    void colourIn(const Rgba& colour) {
+        GdiFlush();  // the mask's drawing must have reached the bits
+        auto premultiplied = [&](std::uint8_t channel) {
+            return static_cast<std::uint32_t>((channel * colour.a + 127) / 255);
+        };
+        const std::uint32_t shape = static_cast<std::uint32_t>(colour.a) << 24 |
+                                    premultiplied(colour.r) << 16 | premultiplied(colour.g) << 8 |
+                                    premultiplied(colour.b);
+        for (std::uint32_t& pixel : std::span(m_bits, m_size))
+            pixel = (pixel & 0xffffffu) != 0 ? shape : 0;
+    }
+
+  private:
+    // A 32-bit top-down DIB, cleared to black.
+    static HGDIOBJ dibOf(HDC dc, int width, int height, std::uint32_t*& bits) {
+        BITMAPINFO info{};
+        info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        void* memory = nullptr;
+        const HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &memory, nullptr, 0);
+        bits = static_cast<std::uint32_t*>(memory);
+        if (bits != nullptr)
+            std::fill_n(bits, static_cast<std::size_t>(width) * static_cast<std::size_t>(height),
+                        0u);
+        return bitmap;
+    }
+
+    MemoryDc m_dc;
+    std::uint32_t* m_bits = nullptr;
+    GdiObject m_bitmap;
+    Selection m_selected;
+    std::size_t m_size;
+};
 
 class SheetDrawer {
   public:
@@ -86,8 +126,12 @@ class SheetDrawer {
     std::vector<POINT> devicePoints(const std::vector<LogicalPoint>& points, std::size_t first,
                                     std::size_t count) const;
     int penWidth(const DrawOp& op) const;
-    void polyline(const std::vector<POINT>& points, COLORREF colour, int width);
-    void fill(const std::vector<POINT>& points, COLORREF colour, int mode);
+    void polyline(const std::vector<POINT>& points, const Rgba& colour, int width);
+    void fill(const std::vector<POINT>& points, const Rgba& colour, int mode);
+    void fill(const std::vector<POINT>& points, const std::vector<INT>& counts, const Rgba& colour,
+              int mode);
+    template <typename DrawMask>
+    void blend(RECT bounds, const Rgba& colour, DrawMask drawMask);
     void curve(const DrawOp& op, double major, double minor);
     void gouraudTriangle(const DrawOp& op, std::size_t first);
     void gouraudPolyline(const DrawOp& op);
@@ -135,25 +179,76 @@ int SheetDrawer::penWidth(const DrawOp& op) const {
                            static_cast<double>(op.lineWeight) * m_toDevice.scale(), 1e6))));
 }
 
-void SheetDrawer::polyline(const std::vector<POINT>& points, COLORREF colour, int width) {
-    if (points.size() < 2) return;
+void strokePolyline(HDC dc, const std::vector<POINT>& points, COLORREF colour, int width) {
     // A one-pixel line is a cosmetic pen; wider ones get round caps and joins.
     LOGBRUSH brush{BS_SOLID, colour, 0};
     const GdiObject pen(
         width <= 1 ? CreatePen(PS_SOLID, 1, colour)
                    : ExtCreatePen(PS_GEOMETRIC | PS_SOLID | PS_ENDCAP_ROUND | PS_JOIN_ROUND,
                                   static_cast<DWORD>(width), &brush, 0, nullptr));
-    const Selection selected(m_dc, pen.get());
-    Polyline(m_dc, points.data(), static_cast<int>(points.size()));
+    const Selection selected(dc, pen.get());
+    Polyline(dc, points.data(), static_cast<int>(points.size()));
 }
 
-void SheetDrawer::fill(const std::vector<POINT>& points, COLORREF colour, int mode) {
-    if (points.size() < 3) return;
+void fillPolygons(HDC dc, const std::vector<POINT>& points, const std::vector<INT>& counts,
+                  COLORREF colour, int mode) {
     const GdiObject brush(CreateSolidBrush(colour));
-    const Selection withBrush(m_dc, brush.get());
-    const Selection withoutPen(m_dc, GetStockObject(NULL_PEN));
-    SetPolyFillMode(m_dc, mode);
-    Polygon(m_dc, points.data(), static_cast<int>(points.size()));
+    const Selection withBrush(dc, brush.get());
+    const Selection withoutPen(dc, GetStockObject(NULL_PEN));
+    SetPolyFillMode(dc, mode);
+    PolyPolygon(dc, points.data(), counts.data(), static_cast<int>(counts.size()));
+}
+
+// The device rectangle around the points, widened by `margin` on every side.
+RECT deviceBounds(const std::vector<POINT>& points, int margin) {
+    RECT bounds{points[0].x, points[0].y, points[0].x, points[0].y};
+    for (const POINT& point : points) {
+        bounds.left = std::min(bounds.left, point.x);
+        bounds.top = std::min(bounds.top, point.y);
+        bounds.right = std::max(bounds.right, point.x);
+        bounds.bottom = std::max(bounds.bottom, point.y);
+    }
+    // One more pixel on the far sides: GDI fills up to the last pixel before them.
+    return {bounds.left - margin, bounds.top - margin, bounds.right + margin + 1,
+            bounds.bottom + margin + 1};
+}
+
+void SheetDrawer::polyline(const std::vector<POINT>& points, const Rgba& colour, int width) {
+    if (points.size() < 2 || colour.a == 0) return;
+    if (colour.a == 255) return strokePolyline(m_dc, points, colourOf(colour), width);
+    blend(deviceBounds(points, width / 2 + 1), colour,
+          [&](HDC mask) { strokePolyline(mask, points, RGB(255, 255, 255), width); });
+}
+
+void SheetDrawer::fill(const std::vector<POINT>& points, const Rgba& colour, int mode) {
+    if (points.size() >= 3) fill(points, {static_cast<INT>(points.size())}, colour, mode);
+}
+
+void SheetDrawer::fill(const std::vector<POINT>& points, const std::vector<INT>& counts,
+                       const Rgba& colour, int mode) {
+    if (colour.a == 0) return;
+    if (colour.a == 255) return fillPolygons(m_dc, points, counts, colourOf(colour), mode);
+    blend(deviceBounds(points, 0), colour,
+          [&](HDC mask) { fillPolygons(mask, points, counts, RGB(255, 255, 255), mode); });
+}
+
+// GDI draws every colour opaque. A translucent shape is drawn white on black into a
+// mask over its bounds, the mask becomes the shape in its colour and alpha, and that is
+// laid over the picture, which keeps its clip.
+template <typename DrawMask>
+void SheetDrawer::blend(RECT bounds, const Rgba& colour, DrawMask drawMask) {
+    RECT visible{};
+    if (GetClipBox(m_dc, &visible) == ERROR || !IntersectRect(&bounds, &bounds, &visible)) return;
+    const int width = bounds.right - bounds.left;
+    const int height = bounds.bottom - bounds.top;
+    BlendMask mask(m_dc, width, height);
+    if (!mask) return;
+    SetViewportOrgEx(mask.dc(), -bounds.left, -bounds.top, nullptr);
+    drawMask(mask.dc());
+    SetViewportOrgEx(mask.dc(), 0, 0, nullptr);
+    mask.colourIn(colour);
+    const BLENDFUNCTION over{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    AlphaBlend(m_dc, bounds.left, bounds.top, width, height, mask.dc(), 0, 0, width, height, over);
 }
 
 // An elliptical curve from the start to the end turn, counter-clockwise.
@@ -172,9 +267,9 @@ void SheetDrawer::curve(const DrawOp& op, double major, double minor) {
                                 centreY + x * std::sin(tilt) + y * std::cos(tilt)));
     }
     if (op.fill && sweep >= 1.0) {
-        fill(points, colourOf(op.colour), ALTERNATE);
+        fill(points, op.colour, ALTERNATE);
     } else {
-        polyline(points, colourOf(op.colour), penWidth(op));
+        polyline(points, op.colour, penWidth(op));
     }
 }
 
@@ -216,7 +311,8 @@ void SheetDrawer::gouraudPolyline(const DrawOp& op) {
                 return POINT{static_cast<LONG>(std::lround(from.x + (to.x - from.x) * t)),
                              static_cast<LONG>(std::lround(from.y + (to.y - from.y) * t))};
             };
-            polyline({at(t0), at(t1)}, RGB(channel(&Rgba::r), channel(&Rgba::g), channel(&Rgba::b)),
+            // Opaque: translucent pieces would darken where their round ends overlap.
+            polyline({at(t0), at(t1)}, {channel(&Rgba::r), channel(&Rgba::g), channel(&Rgba::b)},
                      width);
         }
     }
@@ -231,12 +327,7 @@ void SheetDrawer::contourSet(const DrawOp& op) {
         used += size;
     }
     if (counts.empty()) return;
-    const std::vector<POINT> points = devicePoints(op.points, 0, used);
-    const GdiObject brush(CreateSolidBrush(colourOf(op.colour)));
-    const Selection withBrush(m_dc, brush.get());
-    const Selection withoutPen(m_dc, GetStockObject(NULL_PEN));
-    SetPolyFillMode(m_dc, ALTERNATE);
-    PolyPolygon(m_dc, points.data(), counts.data(), static_cast<int>(counts.size()));
+    fill(devicePoints(op.points, 0, used), counts, op.colour, ALTERNATE);
 }
 
 void SheetDrawer::text(const DrawOp& op) {
@@ -259,7 +350,7 @@ void SheetDrawer::text(const DrawOp& op) {
 }
 
 void SheetDrawer::draw(const DrawOp& op) {
-    const COLORREF colour = colourOf(op.colour);
+    const Rgba& colour = op.colour;
     const auto& points = op.points;
     switch (op.kind) {
         case OpKind::line:
@@ -291,7 +382,8 @@ void SheetDrawer::draw(const DrawOp& op) {
             contourSet(op);
             break;
         case OpKind::text:
-            if (!points.empty()) text(op);
+            // GDI text cannot be blended; only invisible text is left out.
+            if (!points.empty() && colour.a != 0) text(op);
             break;
     }
 }
@@ -319,10 +411,10 @@ void SheetDrawer::clipTo(int clip, const RECT& paper) {
 
 }  // namespace
 
-void drawSheet(HDC dc, const Sheet& sheet, const RECT& target) {
+void drawSheet(HDC dc, const Sheet& sheet, const RECT& target, const ViewAdjustment& adjustment) {
     Affine logicalToPage;
-    const Box page = pageOf(sheet, logicalToPage);
-    const Affine toDevice = pageToDevice(page, target);
+    const PageBox page = pageOf(sheet, logicalToPage);
+    const Affine toDevice = pageToDevice(page, target, adjustment);
     const SavedState saved(dc);
     POINT corner[2];
     double x = 0, y = 0;

@@ -150,13 +150,15 @@ TEST(PlotwickWindow, WheelZoomsAboutTheCursorAndDragPans) {
                       Qt::NoScrollPhase, false);
     QApplication::sendEvent(&view, &wheel);
     EXPECT_DOUBLE_EQ(view.adjustment().zoom, 1.25);
-    EXPECT_EQ(view.adjustment().pan, QPointF(0, 0)) << "the point under the cursor stays";
+    EXPECT_EQ(view.adjustment().pan, (DeviceOffset{0, 0})) << "the point under the cursor stays";
     QTest::mousePress(&view, Qt::LeftButton, {}, QPoint(100, 100));
     QMouseEvent move(QEvent::MouseMove, QPointF(130, 80), view.mapToGlobal(QPointF(130, 80)),
                      Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&view, &move);
     QTest::mouseRelease(&view, Qt::LeftButton, {}, QPoint(130, 80));
-    EXPECT_EQ(view.adjustment().pan, QPointF(30, -20));
+    EXPECT_EQ(view.adjustment().pan, (DeviceOffset{30, -20}));
+    QTest::keyClick(&view, Qt::Key_PageDown);
+    EXPECT_EQ(view.adjustment(), ViewAdjustment{}) << "the next sheet is shown fitted";
 }
 
 TEST(RenderCommand, DrawsTheChosenSheetAtTheChosenSizeAndReportsFailures) {

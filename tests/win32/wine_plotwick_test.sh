@@ -2,7 +2,9 @@
 # RunPlotwick.exe under wine: its GDI drawing of sample DWF files matches the Linux
 # plotwick's picture of the same files (edges may lie a pixel apart; beyond that at most
 # 0.1% of the pixels, the size of the sample's text, may differ: the fonts are not the
-# same), and its window opens on the launcher's background with the sheet drawn. Pictures, differences and the screenshot stay in WORK to look at.
+# same); shapes in colours with alpha are blended as on Linux, to within a few levels
+# per channel; and its window opens on the launcher's background with the sheet drawn.
+# Pictures, differences and the screenshot stay in WORK to look at.
 # Usage: wine_plotwick_test.sh PLOTWICK PICTURE_TOOL TEST_DATA WINDOWS_BUILD WORK
 set -euo pipefail
 plotwick="$1" tool="$2" data="$3" windows_build="$4" work="$5"
@@ -24,16 +26,23 @@ wine_prepare "$work"
 # The fuzz corpus keeps whole files behind one mode byte.
 tail -c +2 "$data/dwf-fuzz-corpus/single-stream-dwf" >"$work/every.dwf"
 tail -c +2 "$data/dwf-fuzz-corpus/small-package" >"$work/package.dwf"
+# Half-transparent shapes over opaque ones and past the paper's edge, and a transparent
+# one over everything.
+cp "$data/translucent-shapes.w2d" "$work/translucent.w2d"
 
 failed=0
-for name in every package; do
-    "$plotwick" --render "$work/$name.dwf" -o "$work/${name}_linux.png" --size 400x300
+# Each file with the channel tolerance it is compared at: the translucent shapes at a
+# few levels, so that a wrong alpha shows and not only a missing shape.
+for compared in "every.dwf 48" "package.dwf 48" "translucent.w2d 8"; do
+    read -r file tolerance <<<"$compared"
+    name="${file%.*}"
+    "$plotwick" --render "$work/$file" -o "$work/${name}_linux.png" --size 400x300
     started=$(date +%s%N)
-    (cd "$work" && "$wine" "$exe" --render "$name.dwf" -o "${name}_windows.bmp" --size 400x300)
+    (cd "$work" && "$wine" "$exe" --render "$file" -o "${name}_windows.bmp" --size 400x300)
     echo "$name: drawn under wine in $((($(date +%s%N) - started) / 1000000)) ms"
     "$tool" png "$work/${name}_windows.bmp" "$work/${name}_windows.png"
     echo -n "$name: "
-    "$tool" compare "$work/${name}_linux.png" "$work/${name}_windows.bmp" 48 0.1 \
+    "$tool" compare "$work/${name}_linux.png" "$work/${name}_windows.bmp" "$tolerance" 0.1 \
         "$work/${name}_difference.png" || failed=1
 done
 
