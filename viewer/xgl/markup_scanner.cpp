@@ -1,10 +1,48 @@
 #include "xgl/markup_scanner.h"
 
+#include <cstring>
+
 namespace tessaro {
 namespace {
 
 constexpr char kDotLead = '\xC2';  // U+00B7, a name character, in UTF-8
 constexpr char kDotTrail = '\xB7';
+constexpr const char* kInvalidToken = "not well-formed (invalid token)";
+
+bool isSpace(char byte) {
+    return byte == ' ' || byte == '\t' || byte == '\n' || byte == '\r';
+}
+
+bool isNameByte(char byte) {
+    const auto c = static_cast<unsigned char>(byte);
+    return c >= 0x80 || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+           (c >= '0' && c <= '9') || c == '_' || c == '-' || c == '.' || c == ':';
+}
+
+bool isXmlCharacter(unsigned long c) {
+    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) ||
+           (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
+}
+
+// expat's verdict on the text between '&' and ';', or null when it is sound.
+const char* referenceFault(const std::string& name) {
+    if (name.empty()) return kInvalidToken;
+    if (name[0] != '#') {
+        for (const char* known : {"lt", "gt", "amp", "apos", "quot"})
+            if (name == known) return nullptr;
+        return "undefined entity";
+    }
+    const bool hex = name.size() > 1 && name[1] == 'x';
+    const char* digits = name.c_str() + (hex ? 2 : 1);
+    if (*digits == '\0' ||
+        std::strspn(digits, hex ? "0123456789abcdefABCDEF" : "0123456789") != std::strlen(digits))
+        return kInvalidToken;
+    unsigned long value = 0;
+    for (const char* d = digits; *d != '\0' && value <= 0x10FFFF; ++d)
+        value = value * (hex ? 16 : 10) +
+                static_cast<unsigned long>(*d <= '9' ? *d - '0' : (*d | 0x20) - 'a' + 10);
+    return isXmlCharacter(value) ? nullptr : "reference to invalid character number";
+}
 
 }  // namespace
 
@@ -32,17 +70,20 @@ OpenMarkup MarkupScanner::openMarkup() const {
     }
 }
 
+int MarkupScanner::endOfInputLine() const {
+    return openMarkup() == OpenMarkup::token ? m_openLine : m_place.line;
+}
+
 void MarkupScanner::step(char byte) {
-    countLine(byte);
+    count(byte);
+    const auto c = static_cast<unsigned char>(byte);
+    if (c < 0x20 && !isSpace(byte)) setFault(m_place, kInvalidToken);
     switch (m_state) {
         case State::text:
+            stepText(byte);
+            break;
         case State::reference:
-            if (byte == '<' || (byte == '&' && m_state == State::text)) {
-                m_state = byte == '<' ? State::lessThan : State::reference;
-                m_openLine = m_line;
-            } else if (byte == ';' && m_state == State::reference) {
-                m_state = State::text;
-            }
+            stepReference(byte);
             break;
         case State::comment:
         case State::cdata:
@@ -55,18 +96,54 @@ void MarkupScanner::step(char byte) {
     }
 }
 
+void MarkupScanner::stepText(char byte) {
+    if (byte == '<') {
+        m_state = State::lessThan;
+        m_openLine = m_place.line;
+    } else if (byte == '&') {
+        m_state = State::reference;
+        m_openLine = m_place.line;
+        m_reference.clear();
+        m_referencePlace = m_place;
+    }
+    if (m_rootClosed && m_junkLine == 0 && !isSpace(byte) && byte != '<') m_junkLine = m_place.line;
+}
+
+// A reference, in text or in an attribute value, up to its ';'.
+void MarkupScanner::stepReference(char byte) {
+    const State outer = m_quote != 0 ? State::quoted : State::text;
+    if (byte == ';') {
+        if (const char* fault = referenceFault(m_reference)) setFault(m_referencePlace, fault);
+        m_state = outer;
+    } else if (isNameByte(byte) || (byte == '#' && m_reference.empty())) {
+        if (m_reference.size() < 16) m_reference += byte;
+    } else {
+        setFault(m_referencePlace, kInvalidToken);
+        m_state = outer;
+        if (outer == State::text) {
+            stepText(byte);
+        } else {
+            stepMarkup(byte);
+        }
+    }
+}
+
 // Inside '<' ... '>' of a tag, declaration or the opening of a comment or CDATA.
 void MarkupScanner::stepMarkup(char byte) {
     switch (m_state) {
         case State::lessThan:
             m_state = byte == '!' ? State::bang : byte == '?' ? State::instruction : State::tag;
             m_closing = 0;
-            if (m_state == State::tag && byte == '>') m_state = State::text;
+            m_endTag = byte == '/';
+            m_lastTagByte = 0;
+            if (m_rootClosed && m_junkLine == 0 && m_state == State::tag) m_junkLine = m_openLine;
+            if (m_state == State::tag) stepTag(byte);
             break;
         case State::bang:
             m_state = byte == '-'   ? State::bangDash
                       : byte == '[' ? State::cdataStart
                                     : State::declaration;
+            if (m_rootClosed && m_junkLine == 0 && byte != '-') m_junkLine = m_openLine;
             if (byte == '>') m_state = State::text;
             break;
         case State::bangDash:
@@ -75,18 +152,46 @@ void MarkupScanner::stepMarkup(char byte) {
         case State::cdataStart:
             if (byte == '[' || byte == '>') m_state = byte == '[' ? State::cdata : State::text;
             break;
-        case State::tag:
-            if (byte == '"' || byte == '\'') m_quote = byte;
-            if (byte == '"' || byte == '\'' || byte == '>')
-                m_state = byte == '>' ? State::text : State::quoted;
-            break;
         case State::quoted:
-            if (byte == m_quote) m_state = State::tag;
+            if (byte == m_quote) {
+                m_quote = 0;
+                m_state = State::tag;
+            } else if (byte == '&') {
+                m_state = State::reference;
+                m_reference.clear();
+                m_referencePlace = m_place;
+            }
+            break;
+        case State::tag:
+            stepTag(byte);
             break;
         default:  // declaration
             if (byte == '>') m_state = State::text;
             break;
     }
+}
+
+void MarkupScanner::stepTag(char byte) {
+    if (byte == '"' || byte == '\'') {
+        m_quote = byte;
+        m_state = State::quoted;
+    } else if (byte == '>') {
+        closeTag();
+    } else if (!isSpace(byte)) {
+        m_lastTagByte = byte;
+    }
+}
+
+// Counts the tag's element ends and notes when the root element has closed.
+void MarkupScanner::closeTag() {
+    m_state = State::text;
+    if (m_endTag || m_lastTagByte == '/') {
+        ++m_elementEnds;
+        if (m_endTag) --m_depth;
+    } else {
+        ++m_depth;
+    }
+    if (m_depth <= 0) m_rootClosed = true;
 }
 
 // Inside a comment, CDATA section or processing instruction, until its "-->", "]]>"
@@ -103,10 +208,21 @@ void MarkupScanner::stepClosing(char byte) {
     }
 }
 
-// Line breaks as expat counts them: CR LF, CR and LF each end one line.
-void MarkupScanner::countLine(char byte) {
-    if (byte == '\r' || (byte == '\n' && !m_afterCarriageReturn)) ++m_line;
+// Lines as expat counts them (CR LF, CR and LF each end one), columns in UTF-16 units
+// as XmlLite counts them.
+void MarkupScanner::count(char byte) {
+    const auto c = static_cast<unsigned char>(byte);
+    if (byte == '\r' || (byte == '\n' && !m_afterCarriageReturn)) {
+        ++m_place.line;
+        m_place.column = 0;
+    } else if ((c & 0xC0) != 0x80 && byte != '\n') {
+        m_place.column += (c & 0xF8) == 0xF0 ? 2 : 1;
+    }
     m_afterCarriageReturn = byte == '\r';
+}
+
+void MarkupScanner::setFault(TextPlace place, const char* text) {
+    if (m_fault.text == nullptr) m_fault = {place, text};
 }
 
 void unescapeName(std::string& name, std::size_t from) {

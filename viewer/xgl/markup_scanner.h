@@ -1,7 +1,9 @@
-// A light pass over the bytes the XmlLite seam hands its reader, for the two things
-// XmlLite does differently from expat run without namespace processing: it treats a
-// colon in a name as a namespace prefix, and it words the end of input its own way.
-// The scanner tracks only where markup opens and closes, never whether it is valid.
+// A light pass over the bytes the XmlLite seam hands its reader, for what XmlLite
+// (wine's above all) does differently from expat run without namespace processing: it
+// treats a colon in a name as a namespace prefix, words the end of input its own way,
+// closes elements left open at the end, and lets bad references and control characters
+// in text pass. The scanner tracks where markup opens and closes and checks only the
+// few things listed; XmlLite checks the rest.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +15,19 @@ namespace tessaro {
 // reference ("unclosed token"), or inside a CDATA section.
 enum class OpenMarkup { none, token, cdata };
 
+// A place in the text: line from 1, column from 1 in UTF-16 units, as XmlLite counts.
+struct TextPlace {
+    int line = 0;
+    int column = 0;
+    auto operator<=>(const TextPlace&) const = default;
+};
+
+// A fault XmlLite may let pass, in expat's words; no text when there is none.
+struct ScannedFault {
+    TextPlace place;
+    const char* text = nullptr;
+};
+
 class MarkupScanner {
   public:
     // Appends `byte` to `out` as the reader should see it: a colon in a tag's names
@@ -21,8 +36,15 @@ class MarkupScanner {
     void pass(char byte, std::string& out);
 
     OpenMarkup openMarkup() const;
-    // The line (from 1) the open markup began on, or the last line when none is open.
-    int endOfInputLine() const { return openMarkup() == OpenMarkup::none ? m_line : m_openLine; }
+    // The line expat names for the end of the input: where open markup began (the last
+    // line for a CDATA section or when nothing is open).
+    int endOfInputLine() const;
+    // Element ends the input holds: end tags and empty-element tags.
+    int elementEnds() const { return m_elementEnds; }
+    // The line of the first thing after the root element other than white space,
+    // comments and processing instructions; 0 when there is none.
+    int junkLine() const { return m_junkLine; }
+    const ScannedFault& fault() const { return m_fault; }
 
   private:
     enum class State {
@@ -40,17 +62,31 @@ class MarkupScanner {
         declaration
     };
     void step(char byte);
+    void stepText(char byte);
+    void stepReference(char byte);
     void stepMarkup(char byte);
+    void stepTag(char byte);
+    void closeTag();
     void stepClosing(char byte);
-    void countLine(char byte);
+    void count(char byte);
+    void setFault(TextPlace place, const char* text);
 
     State m_state = State::text;
     char m_quote = 0;
     int m_closing = 0;  // how much of a closing "-->", "]]>" or "?>" was just seen
-    int m_line = 1;
+    TextPlace m_place{1, 0};
     int m_openLine = 1;
     bool m_afterCarriageReturn = false;
     bool m_afterLeadByte = false;  // the previous byte in a tag was 0xC2
+    bool m_endTag = false;
+    char m_lastTagByte = 0;
+    int m_depth = 0;
+    bool m_rootClosed = false;
+    int m_elementEnds = 0;
+    int m_junkLine = 0;
+    std::string m_reference;  // the text of the reference being read
+    TextPlace m_referencePlace;
+    ScannedFault m_fault;
 };
 
 // Undoes the scanner's escapes in a name from the reader, from `from` to the end.

@@ -132,7 +132,9 @@ ULONG BlockStream::takeEscaped(char* out, ULONG size) {
 // array's bounds; kept out of line so that the warning stays silenced.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Warray-bounds"
-[[gnu::noinline]] void* currentFiber() { return GetCurrentFiber(); }
+[[gnu::noinline]] void* currentFiber() {
+    return GetCurrentFiber();
+}
 #pragma GCC diagnostic pop
 
 // Where the document stands, for choosing expat's words for an error.
@@ -156,7 +158,10 @@ class XmlLiteEventParser final : public XmlEventParser {
     static void waitForBlock(void* self);
     bool runReader();
     bool readNodes();
-    bool sameNodeAgain();
+    TextPlace nodePlace() const;
+    bool endOfInputInDisguise(XmlNodeType type, TextPlace place) const;
+    bool faultReached(TextPlace place) const;
+    bool failAtFault();
     void deliverNode(XmlNodeType type);
     void deliverStart();
     void deliverEndNode();
@@ -177,8 +182,9 @@ class XmlLiteEventParser final : public XmlEventParser {
     bool m_ok = true;
     Progress m_progress = Progress::beforeRoot;
     int m_depth = 0;
-    UINT m_nodeLine = 0;
-    UINT m_nodeColumn = 0;
+    int m_elementEnds = 0;  // end events delivered
+    XmlNodeType m_lastType = XmlNodeType_None;
+    TextPlace m_lastPlace;
     const char* m_errorText = "";
     int m_errorLine = 0;
 
@@ -247,10 +253,13 @@ bool XmlLiteEventParser::readNodes() {
     XmlNodeType type = XmlNodeType_None;
     for (;;) {
         const HRESULT status = m_reader->Read(&type);
-        // At the end of its input wine's reader answers S_OK with no node, or with the
-        // node it gave last, again and again.
-        if (status == S_OK && (type == XmlNodeType_None || sameNodeAgain())) return fail(S_FALSE);
+        if (status == S_OK && type == XmlNodeType_None) return fail(S_FALSE);
         if (status == S_OK) {
+            const TextPlace place = nodePlace();
+            if (endOfInputInDisguise(type, place)) return fail(S_FALSE);
+            if (faultReached(place)) return failAtFault();
+            m_lastType = type;
+            m_lastPlace = place;
             deliverNode(type);
             continue;
         }
@@ -259,17 +268,35 @@ bool XmlLiteEventParser::readNodes() {
     }
 }
 
-// Two nodes never begin at the same place, so a node there again once the input is
-// used up is a reader that has nothing more.
-bool XmlLiteEventParser::sameNodeAgain() {
+TextPlace XmlLiteEventParser::nodePlace() const {
     UINT line = 0;
     UINT column = 0;
     m_reader->GetLineNumber(&line);
     m_reader->GetLinePosition(&column);
-    const bool same = line == m_nodeLine && column == m_nodeColumn;
-    m_nodeLine = line;
-    m_nodeColumn = column;
-    return same && m_stream.usedUp();
+    return {static_cast<int>(line), static_cast<int>(column)};
+}
+
+// What wine's reader gives at the end of its input inside the root element: no node,
+// the node it gave last again and again (two nodes never begin at the same place), or
+// an end for an element the input never closed.
+bool XmlLiteEventParser::endOfInputInDisguise(XmlNodeType type, TextPlace place) const {
+    if (m_progress != Progress::inRoot || !m_stream.usedUp()) return false;
+    if (type == m_lastType && place == m_lastPlace) return true;
+    return type == XmlNodeType_EndElement && m_elementEnds >= m_stream.scanner().elementEnds();
+}
+
+// A fault XmlLite let pass is reported where expat would: before any node that begins
+// at or after it.
+bool XmlLiteEventParser::faultReached(TextPlace place) const {
+    const ScannedFault& fault = m_stream.scanner().fault();
+    return fault.text != nullptr && place >= fault.place;
+}
+
+bool XmlLiteEventParser::failAtFault() {
+    const ScannedFault& fault = m_stream.scanner().fault();
+    m_errorText = fault.text;
+    m_errorLine = fault.place.line;
+    return false;
 }
 
 void XmlLiteEventParser::deliverNode(XmlNodeType type) {
@@ -346,6 +373,7 @@ void XmlLiteEventParser::deliverEndNode() {
 }
 
 void XmlLiteEventParser::deliverEnd() {
+    ++m_elementEnds;
     if (--m_depth == 0) m_progress = Progress::afterRoot;
     m_handler.endElement(m_name.c_str());
 }
@@ -359,18 +387,23 @@ void XmlLiteEventParser::deliverText() {
     m_handler.characterData(m_attributeText.data(), static_cast<int>(m_attributeText.size()));
 }
 
-// expat's words for the same faults; the codes are XmlLite's (MX_E_*, WC_E_*).
+// expat's words for the same faults; the codes are XmlLite's (MX_E_*, WC_E_*). A fault
+// the scanner found comes first unless XmlLite stopped on an earlier line.
 bool XmlLiteEventParser::fail(HRESULT status) {
     const auto code = static_cast<std::uint32_t>(status);
-    UINT line = 0;
-    m_reader->GetLineNumber(&line);
-    m_errorLine = static_cast<int>(line);
+    const TextPlace place = nodePlace();
+    m_errorLine = place.line;
+    const bool endOfInput = status == S_FALSE || code == MX_E_INPUTEND;
+    const ScannedFault& fault = m_stream.scanner().fault();
     if (status == E_OUTOFMEMORY) {
         m_handler.outOfMemory();
         m_errorText = "out of memory";
+    } else if (fault.text != nullptr && (endOfInput || fault.place.line <= place.line)) {
+        failAtFault();
     } else if (m_progress == Progress::afterRoot) {
         m_errorText = "junk after document element";
-    } else if (status == S_FALSE || status == E_PENDING || code == MX_E_INPUTEND ||
+        if (m_stream.scanner().junkLine() > 0) m_errorLine = m_stream.scanner().junkLine();
+    } else if (endOfInput ||
                (m_stream.usedUp() && m_stream.scanner().openMarkup() != OpenMarkup::none &&
                 m_errorLine >= m_stream.scanner().endOfInputLine())) {
         failAtEndOfInput();
