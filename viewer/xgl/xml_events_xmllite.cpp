@@ -33,6 +33,7 @@ class BlockStream final : public IStream {
     }
     // Makes every later read fail, so that a reader waiting for input unwinds.
     void abort() { m_aborted = true; }
+    bool aborted() const { return m_aborted; }
     // The last block is fed and the reader has taken all of it.
     bool usedUp() const { return m_last && m_left == 0 && m_taken == m_escaped.size(); }
     const MarkupScanner& scanner() const { return m_scanner; }
@@ -253,6 +254,8 @@ bool XmlLiteEventParser::readNodes() {
     XmlNodeType type = XmlNodeType_None;
     for (;;) {
         const HRESULT status = m_reader->Read(&type);
+        // A parser going away delivers nothing more, whatever the reader had buffered.
+        if (m_stream.aborted()) return false;
         if (status == S_OK && type == XmlNodeType_None) return fail(S_FALSE);
         if (status == S_OK) {
             const TextPlace place = nodePlace();
