@@ -108,6 +108,15 @@ INSTANTIATE_TEST_SUITE_P(
         BrokenDocument{"<world>\n<a>\x01</a></world>", "not well-formed (invalid token) at line 2"},
         BrokenDocument{"<world>\r\n<a>\r<b>\r\n&</b></a></world>",
                        "not well-formed (invalid token) at line 4"},
+        // Broken UTF-8: an overlong form, a surrogate, a stray byte, and U+FFFE.
+        BrokenDocument{"<world>\n<a>\xC1\x81</a></world>",
+                       "not well-formed (invalid token) at line 2"},
+        BrokenDocument{"<world>\n<a>\xED\xA0\x80</a></world>",
+                       "not well-formed (invalid token) at line 2"},
+        BrokenDocument{"<world>\n<a b=\"\xFF\"/></world>",
+                       "not well-formed (invalid token) at line 2"},
+        BrokenDocument{"<world>\n<a>\xEF\xBF\xBE</a></world>",
+                       "not well-formed (invalid token) at line 2"},
         BrokenDocument{"<a:b></a\u00B7b>", "mismatched tag at line 1"},
         BrokenDocument{"<world/>\n<!-- c -->\n<?p?>\n<x/>",
                        "junk after document element at line 4"}));

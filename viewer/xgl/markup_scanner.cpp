@@ -78,6 +78,7 @@ void MarkupScanner::step(char byte) {
     count(byte);
     const auto c = static_cast<unsigned char>(byte);
     if (c < 0x20 && !isSpace(byte)) setFault(m_place, kInvalidToken);
+    checkUtf8(c);
     switch (m_state) {
         case State::text:
             stepText(byte);
@@ -219,6 +220,33 @@ void MarkupScanner::count(char byte) {
         m_place.column += (c & 0xF8) == 0xF0 ? 2 : 1;
     }
     m_afterCarriageReturn = byte == '\r';
+}
+
+// XmlLite turns broken UTF-8 into U+FFFD; expat refuses it, as it refuses the two
+// characters U+FFFE and U+FFFF.
+void MarkupScanner::checkUtf8(unsigned char c) {
+    if (m_utf8Left > 0) {
+        if (c >= m_utf8Low && c <= m_utf8High) {
+            m_codePoint = (m_codePoint << 6) | (c & 0x3Fu);
+            m_utf8Low = 0x80;
+            m_utf8High = 0xBF;
+            if (--m_utf8Left == 0 && (m_codePoint == 0xFFFE || m_codePoint == 0xFFFF))
+                setFault(m_place, kInvalidToken);
+            return;
+        }
+        setFault(m_place, kInvalidToken);
+        m_utf8Left = 0;
+    }
+    if (c < 0x80) return;
+    m_utf8Left = c >= 0xC2 && c <= 0xDF   ? 1
+                 : c >= 0xE0 && c <= 0xEF ? 2
+                 : c >= 0xF0 && c <= 0xF4 ? 3
+                                          : 0;
+    if (m_utf8Left == 0) setFault(m_place, kInvalidToken);
+    m_codePoint = c & (0x3Fu >> m_utf8Left);
+    // The second byte's range shuts out overlong forms, surrogates and values past U+10FFFF.
+    m_utf8Low = c == 0xE0 ? 0xA0 : c == 0xF0 ? 0x90 : 0x80;
+    m_utf8High = c == 0xED ? 0x9F : c == 0xF4 ? 0x8F : 0xBF;
 }
 
 void MarkupScanner::setFault(TextPlace place, const char* text) {

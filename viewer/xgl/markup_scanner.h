@@ -1,8 +1,8 @@
 // A light pass over the bytes the XmlLite seam hands its reader, for what XmlLite
 // (wine's above all) does differently from expat run without namespace processing: it
 // treats a colon in a name as a namespace prefix, words the end of input its own way,
-// closes elements left open at the end, and lets bad references and control characters
-// in text pass. The scanner tracks where markup opens and closes and checks only the
+// closes elements left open at the end, and lets bad references, control characters
+// and broken UTF-8 pass. The scanner tracks where markup opens and closes and checks only the
 // few things listed; XmlLite checks the rest.
 #pragma once
 
@@ -69,6 +69,7 @@ class MarkupScanner {
     void closeTag();
     void stepClosing(char byte);
     void count(char byte);
+    void checkUtf8(unsigned char c);
     void setFault(TextPlace place, const char* text);
 
     State m_state = State::text;
@@ -77,6 +78,10 @@ class MarkupScanner {
     TextPlace m_place{1, 0};
     int m_openLine = 1;
     bool m_afterCarriageReturn = false;
+    int m_utf8Left = 0;              // continuation bytes the current UTF-8 sequence still needs
+    unsigned char m_utf8Low = 0x80;  // the range the next continuation byte must be in
+    unsigned char m_utf8High = 0xBF;
+    std::uint32_t m_codePoint = 0;
     bool m_afterLeadByte = false;  // the previous byte in a tag was 0xC2
     bool m_endTag = false;
     char m_lastTagByte = 0;
