@@ -108,6 +108,16 @@ INSTANTIATE_TEST_SUITE_P(
         BrokenDocument{"<world>\n<a>\x01</a></world>", "not well-formed (invalid token) at line 2"},
         BrokenDocument{"<world>\r\n<a>\r<b>\r\n&</b></a></world>",
                        "not well-formed (invalid token) at line 4"},
+        // Faults on the line the input ends on, inside a tag, before the end.
+        BrokenDocument{"<world><a></b><c", "mismatched tag at line 1"},
+        BrokenDocument{"<world>\n<a><<", "not well-formed (invalid token) at line 2"},
+        BrokenDocument{"<world>\n<a b='1'c='2'/></world>",
+                       "not well-formed (invalid token) at line 2"},
+        BrokenDocument{"<world>\n<a'></a></world>", "not well-formed (invalid token) at line 2"},
+        BrokenDocument{"<world>\n<a b=\"<\"/></world>",
+                       "not well-formed (invalid token) at line 2"},
+        BrokenDocument{"<world>\n<a b=\"1\" / ></world>",
+                       "not well-formed (invalid token) at line 2"},
         // Broken UTF-8: an overlong form, a surrogate, a stray byte, and U+FFFE.
         BrokenDocument{"<world>\n<a>\xC1\x81</a></world>",
                        "not well-formed (invalid token) at line 2"},

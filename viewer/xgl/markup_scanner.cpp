@@ -71,7 +71,7 @@ OpenMarkup MarkupScanner::openMarkup() const {
 }
 
 int MarkupScanner::endOfInputLine() const {
-    return openMarkup() == OpenMarkup::token ? m_openLine : m_place.line;
+    return openMarkup() == OpenMarkup::token ? m_openPlace.line : m_place.line;
 }
 
 void MarkupScanner::step(char byte) {
@@ -100,10 +100,10 @@ void MarkupScanner::step(char byte) {
 void MarkupScanner::stepText(char byte) {
     if (byte == '<') {
         m_state = State::lessThan;
-        m_openLine = m_place.line;
+        m_openPlace = m_place;
     } else if (byte == '&') {
         m_state = State::reference;
-        m_openLine = m_place.line;
+        m_openPlace = m_place;
         m_reference.clear();
         m_referencePlace = m_place;
     }
@@ -137,14 +137,16 @@ void MarkupScanner::stepMarkup(char byte) {
             m_closing = 0;
             m_endTag = byte == '/';
             m_lastTagByte = 0;
-            if (m_rootClosed && m_junkLine == 0 && m_state == State::tag) m_junkLine = m_openLine;
-            if (m_state == State::tag) stepTag(byte);
+            m_tagPart = TagPart::name;
+            if (m_rootClosed && m_junkLine == 0 && m_state == State::tag)
+                m_junkLine = m_openPlace.line;
+            if (m_state == State::tag && !m_endTag) stepTag(byte);
             break;
         case State::bang:
             m_state = byte == '-'   ? State::bangDash
                       : byte == '[' ? State::cdataStart
                                     : State::declaration;
-            if (m_rootClosed && m_junkLine == 0 && byte != '-') m_junkLine = m_openLine;
+            if (m_rootClosed && m_junkLine == 0 && byte != '-') m_junkLine = m_openPlace.line;
             if (byte == '>') m_state = State::text;
             break;
         case State::bangDash:
@@ -157,6 +159,8 @@ void MarkupScanner::stepMarkup(char byte) {
             if (byte == m_quote) {
                 m_quote = 0;
                 m_state = State::tag;
+            } else if (byte == '<') {
+                setFault(m_place, kInvalidToken);
             } else if (byte == '&') {
                 m_state = State::reference;
                 m_reference.clear();
@@ -172,15 +176,48 @@ void MarkupScanner::stepMarkup(char byte) {
     }
 }
 
+// Tag syntax as far as expat's verdict needs it: a name, then attributes (a name, '='
+// and a quoted value) each after white space, and a '/' only just before the '>'.
 void MarkupScanner::stepTag(char byte) {
-    if (byte == '"' || byte == '\'') {
+    if (byte == '>') return closeTag();
+    const bool space = isSpace(byte);
+    const bool name = isNameByte(byte);
+    const bool quote = byte == '"' || byte == '\'';
+    TagPart next = TagPart::bad;
+    switch (m_tagPart) {
+        case TagPart::name:
+        case TagPart::space:
+            next = space         ? TagPart::space
+                   : name        ? m_tagPart == TagPart::name ? TagPart::name : TagPart::attribute
+                   : byte == '/' ? TagPart::slash
+                                 : TagPart::bad;
+            break;
+        case TagPart::attribute:
+            next = name          ? TagPart::attribute
+                   : space       ? TagPart::beforeEquals
+                   : byte == '=' ? TagPart::afterEquals
+                                 : TagPart::bad;
+            break;
+        case TagPart::beforeEquals:
+        case TagPart::afterEquals:
+            next = space                                               ? m_tagPart
+                   : byte == '=' && m_tagPart == TagPart::beforeEquals ? TagPart::afterEquals
+                   : quote && m_tagPart == TagPart::afterEquals        ? TagPart::afterValue
+                                                                       : TagPart::bad;
+            break;
+        case TagPart::afterValue:
+            next = space ? TagPart::space : byte == '/' ? TagPart::slash : TagPart::bad;
+            break;
+        default:  // after '/' only '>' may come
+            break;
+    }
+    if (next == TagPart::bad) setFault(m_place, kInvalidToken);
+    if (next == TagPart::afterValue) {
         m_quote = byte;
         m_state = State::quoted;
-    } else if (byte == '>') {
-        closeTag();
-    } else if (!isSpace(byte)) {
-        m_lastTagByte = byte;
     }
+    m_tagPart = next;
+    if (!space) m_lastTagByte = byte;
 }
 
 // Counts the tag's element ends and notes when the root element has closed.

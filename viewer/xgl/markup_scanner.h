@@ -39,6 +39,8 @@ class MarkupScanner {
     // The line expat names for the end of the input: where open markup began (the last
     // line for a CDATA section or when nothing is open).
     int endOfInputLine() const;
+    // Where the open markup began.
+    TextPlace openPlace() const { return m_openPlace; }
     // Element ends the input holds: end tags and empty-element tags.
     int elementEnds() const { return m_elementEnds; }
     // The line of the first thing after the root element other than white space,
@@ -47,6 +49,16 @@ class MarkupScanner {
     const ScannedFault& fault() const { return m_fault; }
 
   private:
+    enum class TagPart {
+        name,
+        space,
+        attribute,
+        beforeEquals,
+        afterEquals,
+        afterValue,
+        slash,
+        bad
+    };
     enum class State {
         text,
         reference,
@@ -76,7 +88,7 @@ class MarkupScanner {
     char m_quote = 0;
     int m_closing = 0;  // how much of a closing "-->", "]]>" or "?>" was just seen
     TextPlace m_place{1, 0};
-    int m_openLine = 1;
+    TextPlace m_openPlace{1, 0};
     bool m_afterCarriageReturn = false;
     int m_utf8Left = 0;              // continuation bytes the current UTF-8 sequence still needs
     unsigned char m_utf8Low = 0x80;  // the range the next continuation byte must be in
@@ -85,6 +97,7 @@ class MarkupScanner {
     bool m_afterLeadByte = false;  // the previous byte in a tag was 0xC2
     bool m_endTag = false;
     char m_lastTagByte = 0;
+    TagPart m_tagPart = TagPart::name;
     int m_depth = 0;
     bool m_rootClosed = false;
     int m_elementEnds = 0;

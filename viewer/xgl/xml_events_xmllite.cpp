@@ -391,7 +391,7 @@ void XmlLiteEventParser::deliverText() {
 }
 
 // expat's words for the same faults; the codes are XmlLite's (MX_E_*, WC_E_*). A fault
-// the scanner found comes first unless XmlLite stopped on an earlier line.
+// the scanner found comes first unless XmlLite stopped before it.
 bool XmlLiteEventParser::fail(HRESULT status) {
     const auto code = static_cast<std::uint32_t>(status);
     const TextPlace place = nodePlace();
@@ -401,17 +401,18 @@ bool XmlLiteEventParser::fail(HRESULT status) {
     if (status == E_OUTOFMEMORY) {
         m_handler.outOfMemory();
         m_errorText = "out of memory";
-    } else if (fault.text != nullptr && (endOfInput || fault.place.line <= place.line)) {
+    } else if (fault.text != nullptr && (endOfInput || fault.place <= place)) {
         failAtFault();
     } else if (m_progress == Progress::afterRoot) {
         m_errorText = "junk after document element";
         if (m_stream.scanner().junkLine() > 0) m_errorLine = m_stream.scanner().junkLine();
+    } else if (code == WC_E_ELEMENTMATCH) {
+        // Only a whole end tag can mismatch, so this is never the input's end.
+        m_errorText = "mismatched tag";
     } else if (endOfInput ||
                (m_stream.usedUp() && m_stream.scanner().openMarkup() != OpenMarkup::none &&
-                m_errorLine >= m_stream.scanner().endOfInputLine())) {
+                place >= m_stream.scanner().openPlace())) {
         failAtEndOfInput();
-    } else if (code == WC_E_ELEMENTMATCH) {
-        m_errorText = "mismatched tag";
     } else {
         m_errorText = "not well-formed (invalid token)";
     }
