@@ -1,58 +1,35 @@
-// The package reader's XML parser on Windows: the system's XmlLite, loaded at run time
-// because mingw-w64 ships no import library for it.
+// The package reader's XML parser on Windows: the system's XmlLite over the package
+// part held in memory.
 #include <shlwapi.h>
 #include <windows.h>
-#include <xmllite.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <memory>
 
 #include "dwf/xml_starts.h"
+#include "xmllite/xmllite_reader.h"
 
 namespace plotwick::internal {
 namespace {
 
-using CreateReader = HRESULT(WINAPI*)(REFIID, void**, IMalloc*);
-
-struct ComRelease {
-    void operator()(IUnknown* object) const { object->Release(); }
-};
-template <typename T>
-using ComPtr = std::unique_ptr<T, ComRelease>;
+using tessaro::ComPtr;
 
 std::string utf8Of(const WCHAR* text, UINT length) {
-    if (length == 0) return {};
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0,
-                                         nullptr, nullptr);
-    std::string utf8(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), utf8.data(), size, nullptr,
-                        nullptr);
+    std::string utf8;
+    tessaro::appendUtf8(text, length, utf8);
     return utf8;
 }
 
-CreateReader readerFactory() {
-    static const HMODULE library = LoadLibraryA("xmllite.dll");
-    if (library == nullptr) return nullptr;
-    return reinterpret_cast<CreateReader>(
-        reinterpret_cast<void*>(GetProcAddress(library, "CreateXmlReader")));
-}
-
 ComPtr<IXmlReader> readerOver(std::string_view xml, std::string& error) {
-    const CreateReader create = readerFactory();
-    IXmlReader* reader = nullptr;
-    if (create == nullptr ||
-        FAILED(create(__uuidof(IXmlReader), reinterpret_cast<void**>(&reader), nullptr))) {
+    ComPtr<IXmlReader> owned = tessaro::createXmlLiteReader();
+    if (!owned) {
         error = "the system's XML reader (xmllite.dll) is not available";
         return nullptr;
     }
-    ComPtr<IXmlReader> owned(reader);
     ComPtr<IStream> stream(SHCreateMemStream(reinterpret_cast<const BYTE*>(xml.data()),
                                              static_cast<UINT>(xml.size())));
-    // No document type processing: a package has none, and it cannot blow up entities.
-    if (!stream ||
-        FAILED(owned->SetProperty(XmlReaderProperty_DtdProcessing, DtdProcessing_Prohibit)) ||
-        FAILED(owned->SetInput(stream.get()))) {
+    if (!stream || FAILED(owned->SetInput(stream.get()))) {
         error = "out of memory";
         return nullptr;
     }

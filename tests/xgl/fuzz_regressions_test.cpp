@@ -45,7 +45,7 @@ TEST_P(FuzzRegression, LoadsWithItsMessageOnly) {
     const fs::path file = kFolder / row.file;
     ASSERT_TRUE(fs::is_regular_file(file)) << file;
     Messages consumer;
-    const LoadResult result = loadDocument(file.c_str(), consumer);
+    const LoadResult result = loadDocument(file.string().c_str(), consumer);
     ASSERT_NE(result.status, LoadStatus::cannotOpen);
     const bool clean = result.loaded();
     if (*row.message == '\0') {

@@ -12,6 +12,7 @@ namespace {
 
 using testing::deflateText;
 using testing::TempDir;
+using testing::truncateFile;
 using testing::writeFile;
 
 struct RecordingSink : StreamErrorSink {
@@ -101,7 +102,7 @@ TEST(FileStream, AFileThatShrinksWhileReadIsAFailureNotAShortBlock) {
     writeFile(dir.file("a.xgl"), patterned(100000));
     FileInputStream stream;
     ASSERT_TRUE(stream.open(dir.file("a.xgl").c_str(), nullptr));
-    ASSERT_EQ(truncate(dir.file("a.xgl").c_str(), 1000), 0);
+    ASSERT_TRUE(truncateFile(dir.file("a.xgl"), 1000));
     RecordingSink sink;
     bool more = false;
     std::uint32_t length = 0;

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -398,26 +399,30 @@ TEST(LoadDocument, SaysWhyAFileCannotBeOpened) {
 namespace tessaro {
 namespace {
 
-// Points TMPDIR somewhere unusable for the life of the object.
+// Points the temporary folder somewhere unusable for the life of the object.
 class UnusableTempFolder {
   public:
     UnusableTempFolder() {
-        const char* old = std::getenv("TMPDIR");
-        m_had = old != nullptr;
-        if (m_had) m_old = old;
-        setenv("TMPDIR", "/nonexistent-tessaro-folder", 1);
+        for (const char* name : testing::kTempFolderVariables) {
+            const char* old = std::getenv(name);
+            m_old.push_back(old != nullptr ? std::optional<std::string>(old) : std::nullopt);
+            testing::setEnvironment(name, testing::kUnusableFolder);
+        }
     }
     ~UnusableTempFolder() {
-        if (m_had) {
-            setenv("TMPDIR", m_old.c_str(), 1);
-        } else {
-            unsetenv("TMPDIR");
+        std::size_t i = 0;
+        for (const char* name : testing::kTempFolderVariables) {
+            const std::optional<std::string>& old = m_old[i++];
+            if (old) {
+                testing::setEnvironment(name, old->c_str());
+            } else {
+                testing::unsetEnvironment(name);
+            }
         }
     }
 
   private:
-    bool m_had = false;
-    std::string m_old;
+    std::vector<std::optional<std::string>> m_old;
 };
 
 TEST(StorageFailure, StopsTheParseWithOneMessageNamingTheCause) {
@@ -436,10 +441,10 @@ TEST(StorageFailure, StopsTheParseWithOneMessageNamingTheCause) {
     }
     scope->release();
     ASSERT_EQ(consumer.errors.size(), 1u);
-    EXPECT_EQ(consumer.errors[0].rfind("0: Cannot create a temporary file in "
-                                       "/nonexistent-tessaro-folder",
-                                       0),
-              0u)
+    EXPECT_EQ(
+        consumer.errors[0].rfind(
+            std::string("0: Cannot create a temporary file in ") + testing::kUnusableFolder, 0),
+        0u)
         << consumer.errors[0];
     EXPECT_TRUE(context.isStopped());
 }
@@ -455,7 +460,8 @@ TEST(StorageFailure, ADocumentThatSpillsWithoutATemporaryFolderGetsOneMessage) {
     const ParseResult r = parseText(document);
     ASSERT_EQ(r.errors.size(), 1u);
     EXPECT_EQ(
-        r.errors[0].rfind("0: Cannot create a temporary file in /nonexistent-tessaro-folder", 0),
+        r.errors[0].rfind(
+            std::string("0: Cannot create a temporary file in ") + testing::kUnusableFolder, 0),
         0u)
         << r.errors[0];
 }

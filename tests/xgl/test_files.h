@@ -5,24 +5,75 @@
 
 #include "xgl/input_stream.h"
 
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
+#include <random>
 #include <string>
 #include <string_view>
 
 namespace tessaro::testing {
 
+// ---- the platform seam: the little the tests need that POSIX and Windows name
+// differently ----
+
+#ifdef _WIN32
+// The variables the temporary folder is taken from, in the order the system tries them.
+inline constexpr std::initializer_list<const char*> kTempFolderVariables = {"TMP", "TEMP"};
+inline constexpr const char* kUnusableFolder = "C:\\nonexistent-tessaro-folder";
+
+inline void setEnvironment(const char* name, const char* value) {
+    _putenv_s(name, value);
+}
+inline void unsetEnvironment(const char* name) {
+    _putenv_s(name, "");
+}
+
+// Windows has no mkdtemp: a random name, taken only if no folder has it yet.
+inline std::string makePrivateFolder() {
+    std::random_device random;
+    const std::filesystem::path base = std::filesystem::temp_directory_path();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::filesystem::path path = base / ("tessaro-test-" + std::to_string(random()));
+        std::error_code error;
+        if (std::filesystem::create_directory(path, error)) return path.string();
+    }
+    return {};
+}
+#else
+inline constexpr std::initializer_list<const char*> kTempFolderVariables = {"TMPDIR"};
+inline constexpr const char* kUnusableFolder = "/nonexistent-tessaro-folder";
+
+inline void setEnvironment(const char* name, const char* value) {
+    setenv(name, value, 1);
+}
+inline void unsetEnvironment(const char* name) {
+    unsetenv(name);
+}
+
+inline std::string makePrivateFolder() {
+    const char* base = std::getenv("TMPDIR");
+    std::string pattern = std::string(base && *base ? base : "/tmp") + "/tessaro-test-XXXXXX";
+    return mkdtemp(pattern.data()) ? pattern : std::string();
+}
+#endif
+
+// Cuts a file to `size` bytes, even while it is open for reading.
+inline bool truncateFile(const std::string& path, std::uintmax_t size) {
+    std::error_code error;
+    std::filesystem::resize_file(path, size, error);
+    return !error;
+}
+
 // A private folder that is removed with its files when the test ends.
 class TempDir {
   public:
-    TempDir() {
-        const char* base = std::getenv("TMPDIR");
-        std::string pattern = std::string(base && *base ? base : "/tmp") + "/tessaro-test-XXXXXX";
-        m_path = mkdtemp(pattern.data()) ? pattern : std::string();
-    }
+    TempDir() : m_path(makePrivateFolder()) {}
     ~TempDir() {
         std::error_code ignored;
         if (!m_path.empty()) std::filesystem::remove_all(m_path, ignored);

@@ -500,7 +500,7 @@ TEST(GeneratedSamples, LoadWithoutAMessage) {
         const std::string extension = entry.path().extension().string();
         if (extension != ".xgl" && extension != ".zgl") continue;
         SCOPED_TRACE(entry.path().string());
-        const DocumentInfo info = describeDocument(entry.path().c_str());
+        const DocumentInfo info = describeDocument(entry.path().string().c_str());
         EXPECT_NE(info.load.status, LoadStatus::cannotOpen);
         EXPECT_EQ(info.load.status, LoadStatus::loaded) << info.load.message;
         EXPECT_GT(info.faces + info.lines + info.points, 0u);

@@ -151,7 +151,8 @@ std::string randomNumberText(std::mt19937_64& rng, int& digits, int& scale) {
     }
     if (std::uniform_int_distribution<int>(0, 3)(rng) == 0) {
         const int exponent = std::uniform_int_distribution<int>(-40, 40)(rng);
-        text += "e" + std::to_string(exponent);
+        text += 'e';  // not "e" + ...: GCC 12 warns of an overlap in that (-Wrestrict)
+        text += std::to_string(exponent);
         scale += exponent;
     }
     return text;

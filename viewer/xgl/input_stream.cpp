@@ -51,6 +51,10 @@ bool FileInputStream::open(const char* fileName, StreamErrorSink* sink) {
 #ifdef _WIN32
     // Without binary mode Windows would translate line ends and stop at a ^Z byte.
     const int fd = ::open(fileName, O_RDONLY | O_BINARY);
+    // Windows refuses to open a folder as "permission denied"; say what POSIX says.
+    struct stat info {};
+    if (fd < 0 && errno == EACCES && ::stat(fileName, &info) == 0 && S_ISDIR(info.st_mode))
+        return attach(-1, sink, EISDIR);
 #else
     const int fd = ::open(fileName, O_RDONLY | O_CLOEXEC);
     if (fd >= 0) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
@@ -59,7 +63,10 @@ bool FileInputStream::open(const char* fileName, StreamErrorSink* sink) {
 }
 
 bool FileInputStream::attach(int handle, StreamErrorSink* sink) {
-    const int openError = errno;
+    return attach(handle, sink, errno);
+}
+
+bool FileInputStream::attach(int handle, StreamErrorSink* sink, int openError) {
     m_handle = handle;
     if (handle < 0) return attachFailed(openError, sink);
 

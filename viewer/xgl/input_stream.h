@@ -62,6 +62,7 @@ class FileInputStream final : public InputStream {
     bool lastWriteTime(std::int64_t& time) override;
 
   private:
+    bool attach(int handle, StreamErrorSink* sink, int openError);
     bool attachFailed(int error, StreamErrorSink* sink);
 
     std::uint64_t m_remaining = 0;

@@ -279,11 +279,12 @@ bool readFloat(ErrorReporter& reporter, const char* text, float& out) {
 namespace {
 
 // The value of a text that starts with at most 18 decimal digits, which a 64-bit
-// long holds exactly: what strtol gives for it, without its locale and sign
-// handling. False for any other text, which strtol then reads.
-bool readPlainDigits(const char* text, long& value) {
+// integer holds exactly: what strtoll gives for it, without its locale and sign
+// handling. False for any other text, which strtoll then reads. (Not long: it has 32
+// bits on Windows, where a long run of digits would overflow it.)
+bool readPlainDigits(const char* text, long long& value) {
     constexpr int kExactDigits = 18;
-    long sum = 0;
+    long long sum = 0;
     int digits = 0;
     for (; isDigit(text[digits]); ++digits) {
         if (digits == kExactDigits) return false;
@@ -296,16 +297,16 @@ bool readPlainDigits(const char* text, long& value) {
 }  // namespace
 
 // References are most of a document's integers and are plain digits, so they skip
-// strtol; every other text keeps strtol's reading.
+// strtoll; every other text keeps strtoll's reading.
 bool readInt(ErrorReporter& reporter, const char* text, std::int32_t& out) {
-    long value = 0;
+    long long value = 0;
     if (!readPlainDigits(text, value)) {
         char* end = nullptr;
-        value = std::strtol(text, &end, 10);
+        value = std::strtoll(text, &end, 10);
         if (end == text) return fail(reporter, Message::numberUnreadable);
     }
-    constexpr long kMin = std::numeric_limits<std::int32_t>::min();
-    constexpr long kMax = std::numeric_limits<std::int32_t>::max();
+    constexpr long long kMin = std::numeric_limits<std::int32_t>::min();
+    constexpr long long kMax = std::numeric_limits<std::int32_t>::max();
     out = static_cast<std::int32_t>(std::clamp(value, kMin, kMax));
     return true;
 }

@@ -1,37 +1,44 @@
-// The event seam over the system's XmlLite, loaded at run time because mingw-w64 ships
-// no import library for it. The reader pulls from a stream over the blocks the core
-// feeds.
+// The event seam over the system's XmlLite. XmlLite pulls its input, the core pushes
+// blocks, and wine's XmlLite does not resume after a stream answers "pending": so the
+// reader runs on a fiber of its own, whose stream switches back to the feeder whenever
+// it has used up a block. Each block is read as it comes; the document is never held
+// whole.
 #include <windows.h>
-#include <xmllite.h>
 
 #include <cstring>
 #include <new>
 #include <string>
 #include <vector>
 
+#include "xgl/markup_scanner.h"
 #include "xgl/xml_events.h"
+#include "xmllite/xmllite_reader.h"
 
 namespace tessaro {
 namespace {
 
-using CreateReader = HRESULT(WINAPI*)(REFIID, void**, IMalloc*);
-
-CreateReader readerFactory() {
-    static const HMODULE library = LoadLibraryA("xmllite.dll");
-    if (library == nullptr) return nullptr;
-    return reinterpret_cast<CreateReader>(
-        reinterpret_cast<void*>(GetProcAddress(library, "CreateXmlReader")));
-}
-
-// The block being fed, read by XmlLite through IStream. Owned by the parser, which
-// outlives the reader, so the reference count does not decide its life.
+// The blocks being fed, read by XmlLite through IStream on the reader's fiber. Owned
+// by the parser, which outlives the reader, so the reference count does not decide
+// its life.
 class BlockStream final : public IStream {
   public:
+    // `waitForBlock` switches to the feeder and returns once the next block is set.
+    BlockStream(void (*waitForBlock)(void*), void* context)
+        : m_waitForBlock(waitForBlock), m_context(context) {}
+
     void setBlock(const char* data, std::uint32_t length, bool last) {
         m_data = data;
         m_left = length;
         m_last = last;
     }
+    // Makes every later read fail, so that a reader waiting for input unwinds.
+    void abort() { m_aborted = true; }
+    bool aborted() const { return m_aborted; }
+    // The last block is fed and the reader has taken all of it.
+    bool usedUp() const { return m_last && m_left == 0 && m_taken == m_escaped.size(); }
+    const MarkupScanner& scanner() const { return m_scanner; }
+
+    HRESULT STDMETHODCALLTYPE Read(void* buffer, ULONG size, ULONG* done) override;
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** object) override {
         if (id == __uuidof(IUnknown) || id == __uuidof(ISequentialStream) ||
@@ -44,19 +51,6 @@ class BlockStream final : public IStream {
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
     ULONG STDMETHODCALLTYPE Release() override { return 1; }
-
-    HRESULT STDMETHODCALLTYPE Read(void* buffer, ULONG size, ULONG* done) override {
-        const ULONG count = m_left < size ? m_left : size;
-        if (count == 0 && !m_last) {
-            if (done != nullptr) *done = 0;
-            return E_PENDING;
-        }
-        std::memcpy(buffer, m_data, count);
-        m_data += count;
-        m_left -= count;
-        if (done != nullptr) *done = count;
-        return count < size ? S_FALSE : S_OK;
-    }
     HRESULT STDMETHODCALLTYPE Write(const void*, ULONG, ULONG*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Seek(LARGE_INTEGER, DWORD, ULARGE_INTEGER*) override {
         return E_NOTIMPL;
@@ -78,67 +72,120 @@ class BlockStream final : public IStream {
     HRESULT STDMETHODCALLTYPE Clone(IStream**) override { return E_NOTIMPL; }
 
   private:
+    void passInput(ULONG wanted);
+    ULONG takeEscaped(char* out, ULONG size);
+
+    void (*m_waitForBlock)(void*);
+    void* m_context;
     const char* m_data = nullptr;
     ULONG m_left = 0;
     bool m_last = false;
+    bool m_aborted = false;
+    MarkupScanner m_scanner;
+    std::string m_escaped;    // bytes passed through the scanner
+    std::size_t m_taken = 0;  // how many of them the reader has
 };
 
-// UTF-16 from XmlLite into UTF-8 appended to `out`, whose capacity is kept between
-// events so that a steady document allocates nothing per event.
-void appendUtf8(const WCHAR* text, UINT length, std::string& out) {
-    if (length == 0) return;
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0,
-                                         nullptr, nullptr);
-    const std::size_t at = out.size();
-    out.resize(at + static_cast<std::size_t>(size));
-    WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), out.data() + at, size, nullptr,
-                        nullptr);
+// Fills the whole request unless the input ends: wine's XmlLite takes a short read
+// for the end of the document.
+HRESULT BlockStream::Read(void* buffer, ULONG size, ULONG* done) try {
+    auto* out = static_cast<char*>(buffer);
+    ULONG count = 0;
+    while (count < size && !m_aborted) {
+        if (m_taken == m_escaped.size() && m_left > 0) {
+            passInput(size - count);
+        } else if (m_taken == m_escaped.size() && m_last) {
+            break;
+        } else if (m_taken == m_escaped.size()) {
+            m_waitForBlock(m_context);
+        }
+        count += takeEscaped(out + count, size - count);
+    }
+    if (done != nullptr) *done = count;
+    if (m_aborted) return E_ABORT;
+    return count < size ? S_FALSE : S_OK;
+} catch (const std::bad_alloc&) {
+    // No exception may unwind through XmlLite's frames.
+    if (done != nullptr) *done = 0;
+    return E_OUTOFMEMORY;
 }
+
+// Up to `wanted` bytes of the block, through the scanner.
+void BlockStream::passInput(ULONG wanted) {
+    const ULONG count = m_left < wanted ? m_left : wanted;
+    m_escaped.clear();
+    m_taken = 0;
+    for (ULONG i = 0; i < count; ++i)
+        m_scanner.pass(m_data[i], m_escaped);
+    m_data += count;
+    m_left -= count;
+}
+
+ULONG BlockStream::takeEscaped(char* out, ULONG size) {
+    const std::size_t left = m_escaped.size() - m_taken;
+    const ULONG count = left < size ? static_cast<ULONG>(left) : size;
+    std::memcpy(out, m_escaped.data() + m_taken, count);
+    m_taken += count;
+    return count;
+}
+
+// GCC takes the read of the thread block in GetCurrentFiber for an access out of an
+// array's bounds; kept out of line so that the warning stays silenced.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Warray-bounds"
+[[gnu::noinline]] void* currentFiber() {
+    return GetCurrentFiber();
+}
+#pragma GCC diagnostic pop
 
 // Where the document stands, for choosing expat's words for an error.
 enum class Progress { beforeRoot, inRoot, afterRoot };
 
 class XmlLiteEventParser final : public XmlEventParser {
   public:
-    XmlLiteEventParser(IXmlReader* reader, XmlEventHandler& handler)
-        : m_reader(reader), m_handler(handler) {}
-    ~XmlLiteEventParser() override { m_reader->Release(); }
+    XmlLiteEventParser(ComPtr<IXmlReader> reader, XmlEventHandler& handler)
+        : m_reader(std::move(reader)), m_handler(handler), m_stream(&waitForBlock, this) {}
+    ~XmlLiteEventParser() override;
     XmlLiteEventParser(const XmlLiteEventParser&) = delete;
     XmlLiteEventParser& operator=(const XmlLiteEventParser&) = delete;
 
-    bool start() {
-        // No document type: the format has none, and it cannot blow up entities.
-        return SUCCEEDED(m_reader->SetProperty(XmlReaderProperty_DtdProcessing,
-                                               DtdProcessing_Prohibit)) &&
-               SUCCEEDED(m_reader->SetProperty(XmlReaderProperty_MaxElementDepth, 0)) &&
-               SUCCEEDED(m_reader->SetInput(&m_stream));
-    }
-
+    bool start();
     bool feed(const char* data, std::uint32_t length, bool last) override;
     int currentLine() const override;
     const char* errorText() const override { return m_errorText; }
 
   private:
+    static void WINAPI readerFiber(void* self);
+    static void waitForBlock(void* self);
+    bool runReader();
     bool readNodes();
+    TextPlace nodePlace() const;
+    bool endOfInputInDisguise(XmlNodeType type, TextPlace place) const;
+    bool faultReached(TextPlace place) const;
+    bool failAtFault();
     void deliverNode(XmlNodeType type);
     void deliverStart();
     void deliverEndNode();
     void deliverEnd();
     void deliverText();
     void deliver(void (*event)(XmlLiteEventParser&));
+    void takeName();
     bool fail(HRESULT status);
-    int endOfInputLine(const char*& unclosed) const;
+    void failAtEndOfInput();
 
-    IXmlReader* m_reader;
+    ComPtr<IXmlReader> m_reader;
     XmlEventHandler& m_handler;
     BlockStream m_stream;
-    std::string m_gathered;
-    const char* m_block = nullptr;
-    std::uint32_t m_blockLength = 0;
-    bool m_last = false;
-    int m_linesBeforeBlock = 0;  // line breaks in the blocks fed before this one
+    void* m_fiber = nullptr;   // the reader's
+    void* m_feeder = nullptr;  // the fiber of the feed() under way
+    bool m_started = false;
+    bool m_finished = false;  // the reader has returned, for good
+    bool m_ok = true;
     Progress m_progress = Progress::beforeRoot;
     int m_depth = 0;
+    int m_elementEnds = 0;  // end events delivered
+    XmlNodeType m_lastType = XmlNodeType_None;
+    TextPlace m_lastPlace;
     const char* m_errorText = "";
     int m_errorLine = 0;
 
@@ -149,48 +196,110 @@ class XmlLiteEventParser final : public XmlEventParser {
     std::vector<std::size_t> m_attributeOffsets;
 };
 
-int lineBreaks(const char* data, std::uint32_t length) {
-    int count = 0;
-    for (std::uint32_t i = 0; i < length; ++i)
-        count += data[i] == '\n';
-    return count;
+bool XmlLiteEventParser::start() {
+    m_fiber = CreateFiber(0, &readerFiber, this);
+    return m_fiber != nullptr &&
+           SUCCEEDED(m_reader->SetProperty(XmlReaderProperty_MaxElementDepth, 0));
+}
+
+// A reader still waiting for input is made to fail its read and return, so that no
+// frame is left behind on the fiber's stack.
+XmlLiteEventParser::~XmlLiteEventParser() {
+    if (m_fiber == nullptr) return;
+    if (m_started && !m_finished) {
+        m_stream.abort();
+        runReader();
+    }
+    DeleteFiber(m_fiber);
+}
+
+void WINAPI XmlLiteEventParser::readerFiber(void* self) {
+    auto& parser = *static_cast<XmlLiteEventParser*>(self);
+    // The input is set here, where the stream may wait for blocks.
+    parser.m_ok = SUCCEEDED(parser.m_reader->SetInput(&parser.m_stream)) ? parser.readNodes()
+                                                                         : parser.fail(E_FAIL);
+    parser.m_finished = true;
+    for (;;)  // a fiber's function must not return
+        SwitchToFiber(parser.m_feeder);
+}
+
+void XmlLiteEventParser::waitForBlock(void* self) {
+    SwitchToFiber(static_cast<XmlLiteEventParser*>(self)->m_feeder);
+}
+
+// Runs the reader until it wants the next block or has finished. The calling thread
+// becomes a fiber for the while, unless it already is one.
+bool XmlLiteEventParser::runReader() {
+    const bool wasFiber = IsThreadAFiber() != FALSE;
+    m_feeder = wasFiber ? currentFiber() : ConvertThreadToFiber(nullptr);
+    if (m_feeder == nullptr) return false;
+    SwitchToFiber(m_fiber);
+    if (!wasFiber) ConvertFiberToThread();
+    return true;
 }
 
 bool XmlLiteEventParser::feed(const char* data, std::uint32_t length, bool last) {
-    // Wine's XmlLite does not resume after the stream said "pending", so the blocks
-    // are gathered and read when the last one arrives.
-    if (!last) {
-        m_gathered.append(data, length);
-        return true;
-    }
-    if (!m_gathered.empty()) {
-        m_gathered.append(data, length);
-        data = m_gathered.data();
-        length = static_cast<std::uint32_t>(m_gathered.size());
-    }
-    m_block = data;
-    m_blockLength = length;
-    m_last = last;
+    if (m_finished) return m_ok;
     m_stream.setBlock(data, length, last);
-    const bool ok = readNodes();
-    m_linesBeforeBlock += lineBreaks(data, length);
-    return ok;
+    m_started = true;
+    if (!runReader()) {
+        m_handler.outOfMemory();
+        m_errorText = "out of memory";
+        return false;
+    }
+    return !m_finished || m_ok;
 }
 
 bool XmlLiteEventParser::readNodes() {
     XmlNodeType type = XmlNodeType_None;
     for (;;) {
         const HRESULT status = m_reader->Read(&type);
-        // Wine's reader keeps answering S_OK with no node once its input is used up.
+        // A parser going away delivers nothing more, whatever the reader had buffered.
+        if (m_stream.aborted()) return false;
         if (status == S_OK && type == XmlNodeType_None) return fail(S_FALSE);
         if (status == S_OK) {
+            const TextPlace place = nodePlace();
+            if (endOfInputInDisguise(type, place)) return fail(S_FALSE);
+            if (faultReached(place)) return failAtFault();
+            m_lastType = type;
+            m_lastPlace = place;
             deliverNode(type);
             continue;
         }
-        if (status == E_PENDING && !m_last) return true;
         if (status == S_FALSE && m_progress == Progress::afterRoot) return true;
         return fail(status);
     }
+}
+
+TextPlace XmlLiteEventParser::nodePlace() const {
+    UINT line = 0;
+    UINT column = 0;
+    m_reader->GetLineNumber(&line);
+    m_reader->GetLinePosition(&column);
+    return {static_cast<int>(line), static_cast<int>(column)};
+}
+
+// What wine's reader gives at the end of its input inside the root element: no node,
+// the node it gave last again and again (two nodes never begin at the same place), or
+// an end for an element the input never closed.
+bool XmlLiteEventParser::endOfInputInDisguise(XmlNodeType type, TextPlace place) const {
+    if (m_progress != Progress::inRoot || !m_stream.usedUp()) return false;
+    if (type == m_lastType && place == m_lastPlace) return true;
+    return type == XmlNodeType_EndElement && m_elementEnds >= m_stream.scanner().elementEnds();
+}
+
+// A fault XmlLite let pass is reported where expat would: before any node that begins
+// at or after it.
+bool XmlLiteEventParser::faultReached(TextPlace place) const {
+    const ScannedFault& fault = m_stream.scanner().fault();
+    return fault.text != nullptr && place >= fault.place;
+}
+
+bool XmlLiteEventParser::failAtFault() {
+    const ScannedFault& fault = m_stream.scanner().fault();
+    m_errorText = fault.text;
+    m_errorLine = fault.place.line;
+    return false;
 }
 
 void XmlLiteEventParser::deliverNode(XmlNodeType type) {
@@ -222,27 +331,34 @@ void XmlLiteEventParser::deliver(void (*event)(XmlLiteEventParser&)) {
     }
 }
 
-void XmlLiteEventParser::deliverStart() {
-    const bool empty = m_reader->IsEmptyElement();
+// The qualified name of the node or attribute the reader is on, into m_name.
+void XmlLiteEventParser::takeName() {
     const WCHAR* text = nullptr;
     UINT length = 0;
     m_reader->GetQualifiedName(&text, &length);
     m_name.clear();
     appendUtf8(text, length, m_name);
+    unescapeName(m_name);
+}
+
+void XmlLiteEventParser::deliverStart() {
+    const bool empty = m_reader->IsEmptyElement();
     m_attributeText.clear();
     m_attributeOffsets.clear();
     for (HRESULT at = m_reader->MoveToFirstAttribute(); at == S_OK;
          at = m_reader->MoveToNextAttribute()) {
-        m_reader->GetQualifiedName(&text, &length);
+        takeName();
         m_attributeOffsets.push_back(m_attributeText.size());
-        appendUtf8(text, length, m_attributeText);
-        m_attributeText.push_back('\0');
+        m_attributeText.append(m_name).push_back('\0');
+        const WCHAR* text = nullptr;
+        UINT length = 0;
         m_reader->GetValue(&text, &length);
         m_attributeOffsets.push_back(m_attributeText.size());
         appendUtf8(text, length, m_attributeText);
         m_attributeText.push_back('\0');
     }
     m_reader->MoveToElement();
+    takeName();
     m_attributes.clear();
     for (const std::size_t offset : m_attributeOffsets)
         m_attributes.push_back(m_attributeText.data() + offset);
@@ -255,15 +371,12 @@ void XmlLiteEventParser::deliverStart() {
 }
 
 void XmlLiteEventParser::deliverEndNode() {
-    const WCHAR* text = nullptr;
-    UINT length = 0;
-    m_reader->GetQualifiedName(&text, &length);
-    m_name.clear();
-    appendUtf8(text, length, m_name);
+    takeName();
     deliverEnd();
 }
 
 void XmlLiteEventParser::deliverEnd() {
+    ++m_elementEnds;
     if (--m_depth == 0) m_progress = Progress::afterRoot;
     m_handler.endElement(m_name.c_str());
 }
@@ -277,41 +390,51 @@ void XmlLiteEventParser::deliverText() {
     m_handler.characterData(m_attributeText.data(), static_cast<int>(m_attributeText.size()));
 }
 
-// expat's words for the same faults; the codes are XmlLite's (MX_E_*, WC_E_*).
+// expat's words for the same faults; the codes are XmlLite's (MX_E_*, WC_E_*). A fault
+// the scanner found comes first unless XmlLite stopped before it.
 bool XmlLiteEventParser::fail(HRESULT status) {
     const auto code = static_cast<std::uint32_t>(status);
-    UINT line = 0;
-    m_reader->GetLineNumber(&line);
-    m_errorLine = static_cast<int>(line);
-    if (m_progress == Progress::afterRoot) {
+    const TextPlace place = nodePlace();
+    m_errorLine = place.line;
+    const bool endOfInput = status == S_FALSE || code == MX_E_INPUTEND;
+    const ScannedFault& fault = m_stream.scanner().fault();
+    if (status == E_OUTOFMEMORY) {
+        m_handler.outOfMemory();
+        m_errorText = "out of memory";
+    } else if (fault.text != nullptr && (endOfInput || fault.place <= place)) {
+        failAtFault();
+    } else if (m_progress == Progress::afterRoot) {
         m_errorText = "junk after document element";
-    } else if (status == S_FALSE || status == E_PENDING || code == MX_E_INPUTEND) {
-        const char* unclosed = nullptr;
-        m_errorLine = endOfInputLine(unclosed);
-        m_errorText = unclosed != nullptr ? "unclosed token" : "no element found";
+        if (m_stream.scanner().junkLine() > 0) m_errorLine = m_stream.scanner().junkLine();
     } else if (code == WC_E_ELEMENTMATCH) {
+        // Only a whole end tag can mismatch, so this is never the input's end.
         m_errorText = "mismatched tag";
+    } else if (endOfInput ||
+               (m_stream.usedUp() && m_stream.scanner().openMarkup() != OpenMarkup::none &&
+                place >= m_stream.scanner().openPlace())) {
+        failAtEndOfInput();
     } else {
         m_errorText = "not well-formed (invalid token)";
     }
     return false;
 }
 
-// At the end of the input expat names the line of a markup left open, or else the
-// last line. Markup is open when the last block's last '<' has no '>' after it.
-int XmlLiteEventParser::endOfInputLine(const char*& unclosed) const {
-    unclosed = nullptr;
-    for (std::uint32_t i = m_blockLength; i > 0; --i) {
-        const char c = m_block[i - 1];
-        if (c == '>') break;
-        if (c == '<') {
-            unclosed = m_block + i - 1;
+// At the end of the input expat names markup left open, on the line it began, or else
+// says no element was found, on the last line.
+void XmlLiteEventParser::failAtEndOfInput() {
+    const MarkupScanner& scanner = m_stream.scanner();
+    switch (scanner.openMarkup()) {
+        case OpenMarkup::none:
+            m_errorText = "no element found";
             break;
-        }
+        case OpenMarkup::token:
+            m_errorText = "unclosed token";
+            break;
+        case OpenMarkup::cdata:
+            m_errorText = "unclosed CDATA section";
+            break;
     }
-    const std::uint32_t upTo =
-        unclosed != nullptr ? static_cast<std::uint32_t>(unclosed - m_block) : m_blockLength;
-    return m_linesBeforeBlock + lineBreaks(m_block, upTo) + 1;
+    m_errorLine = scanner.endOfInputLine();
 }
 
 int XmlLiteEventParser::currentLine() const {
@@ -324,18 +447,12 @@ int XmlLiteEventParser::currentLine() const {
 }  // namespace
 
 std::unique_ptr<XmlEventParser> createXmlEventParser(XmlEventHandler& handler) {
-    const CreateReader create = readerFactory();
-    IXmlReader* reader = nullptr;
-    if (create == nullptr ||
-        FAILED(create(__uuidof(IXmlReader), reinterpret_cast<void**>(&reader), nullptr)))
-        return nullptr;
-    auto* events = new (std::nothrow) XmlLiteEventParser(reader, handler);
-    if (events == nullptr) {
-        reader->Release();
-        return nullptr;
-    }
-    std::unique_ptr<XmlEventParser> owned(events);
-    return events->start() ? std::move(owned) : nullptr;
+    ComPtr<IXmlReader> reader = createXmlLiteReader();
+    if (!reader) return nullptr;
+    auto parser = std::unique_ptr<XmlLiteEventParser>(
+        new (std::nothrow) XmlLiteEventParser(std::move(reader), handler));
+    if (!parser || !parser->start()) return nullptr;
+    return parser;
 }
 
 }  // namespace tessaro
