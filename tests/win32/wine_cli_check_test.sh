@@ -14,7 +14,9 @@ windows_cli="$windows_build/viewer/cli/tessaro-cli.exe"
 command -v python3 >/dev/null || skip "python3 is needed to write the .zgl document"
 wine_prepare "$work"
 # The wine server and its services start here, their output away from the pipes below:
-# otherwise each capture would wait for them to exit, seconds after every run.
+# otherwise each capture would wait for them to exit, seconds after every run. A server
+# left by making the prefix refuses a second one, so it is let go first.
+"$wineserver" -w
 "$wineserver" -p 60
 "$wine" wineboot >/dev/null 2>&1
 
