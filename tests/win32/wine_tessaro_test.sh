@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Tessaro.exe under wine: started with a sample, its window is titled after the file and
-# its view shows the model; a drag with the left button turns it; asked to close, the
-# process ends. The screenshots stay in WORK to look at.
+# its view shows the model; a drag with the left button turns it; a larger window is
+# drawn whole; asked to close, the process ends. The screenshots stay in WORK to look at.
 # Usage: wine_tessaro_test.sh PICTURE_TOOL SAMPLES WINDOWS_BUILD WORK
 set -euo pipefail
 tool="$1" samples="$2" windows_build="$3" work="$4"
@@ -57,6 +57,14 @@ if "$tool" compare "$work/house.png" "$work/house-turned.png" 16 2 "$work/turn-d
     echo "dragging did not turn the house"
     failed=1
 fi
+
+# A larger window gives a larger view, all of it drawn: the sky grows with it.
+"$tool" resize "house.xgl - Tessaro" 1000 740 >/dev/null
+sleep 2
+"$tool" grab "$work/house-larger.png"
+before=$("$tool" count "$work/house-turned.png" 184 214 245)
+background_between "$work/house-larger.png" $((before + 80000)) 700000 ||
+    { echo "the larger view is not drawn whole"; failed=1; }
 
 # Closing the window (WM_CLOSE, as its close box sends) ends the process.
 "$wine" taskkill /im Tessaro.exe >/dev/null 2>&1 || true

@@ -79,10 +79,10 @@ class WglSurface final : public RenderSurface {
     std::vector<std::uint8_t> m_frame;
 };
 
+// The window grows first, so that binding the context again gives it the larger buffer.
 bool WglSurface::makeCurrent() {
-    if (wglMakeCurrent(m_dc, m_context) == FALSE) return false;
     growDrawingWindow();
-    return true;
+    return wglMakeCurrent(m_dc, m_context) != FALSE;
 }
 
 // The drawing window must hold the whole view; it only ever grows, so that shrinking
@@ -109,7 +109,6 @@ void WglSurface::copyFrameToView() {
     const RECT view = clientSize(m_view);
     const int w = view.right, h = view.bottom;
     if (w <= 0 || h <= 0) return;
-    growDrawingWindow();
     m_frame.resize(static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 4);
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
     glReadBuffer(GL_BACK);
@@ -203,10 +202,14 @@ std::unique_ptr<RenderSurface> openSurface(int width, int height, HWND view, std
 
 }  // namespace
 
+// The drawing window starts as large as the screens, so that a view seldom needs it to
+// grow.
 std::unique_ptr<RenderSurface> createWindowSurface(HWND window, std::string* error) {
     RECT client{};
     GetClientRect(window, &client);
-    return openSurface(std::max(1L, client.right), std::max(1L, client.bottom), window, error);
+    const int width = std::max<int>(client.right, GetSystemMetrics(SM_CXVIRTUALSCREEN));
+    const int height = std::max<int>(client.bottom, GetSystemMetrics(SM_CYVIRTUALSCREEN));
+    return openSurface(std::max(1, width), std::max(1, height), window, error);
 }
 
 std::unique_ptr<RenderSurface> createHeadlessSurface(int width, int height, std::string* error) {

@@ -146,6 +146,9 @@ LRESULT SceneView::handle(UINT message, WPARAM wParam, LPARAM lParam) {
 
 void SceneView::resized(int width, int height) {
     if (width == 0 || height == 0) return;
+    // Making the surface current again lets its drawing buffer grow to the new size
+    // before the next frame is drawn.
+    m_surface->makeCurrent();
     setViewport(width, height);
     double centre[3], size[3];
     viewState().getViewBox(centre, size);
