@@ -6,6 +6,8 @@
 #include <array>
 #include <cstdlib>
 
+#include "win32/window_object.h"
+
 namespace tessaro {
 
 namespace {
@@ -13,20 +15,6 @@ namespace {
 const wchar_t kDockBarClass[] = L"TessaroDockBar";
 constexpr int kGripperSpan = 8;  // the gripper's room along the strip
 constexpr int kMargin = 2;       // around the toolbar, across the strip
-
-void registerDockBarClass() {
-    static const bool registered = [] {
-        WNDCLASSEXW dockClass{};
-        dockClass.cbSize = sizeof(dockClass);
-        dockClass.lpfnWndProc = DefWindowProcW;
-        dockClass.hInstance = GetModuleHandleW(nullptr);
-        dockClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-        dockClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-        dockClass.lpszClassName = kDockBarClass;
-        return RegisterClassExW(&dockClass) != 0;
-    }();
-    (void)registered;
-}
 
 }  // namespace
 
@@ -39,15 +27,14 @@ DockSide nearestSide(POINT point, const RECT& area) {
 }
 
 bool DockBar::create(HWND frame, DockSide side) {
-    registerDockBarClass();
+    registerWindowClass(kDockBarClass, 0, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
     m_frame = frame;
     m_side = side;
     m_window = CreateWindowExW(0, kDockBarClass, L"",
                                WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 0, 0, 0,
                                0, frame, nullptr, GetModuleHandleW(nullptr), nullptr);
     if (m_window == nullptr) return false;
-    SetWindowLongPtrW(m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    SetWindowLongPtrW(m_window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&windowProc));
+    routeMessagesTo<DockBar, &DockBar::handle>(m_window, this);
     return true;
 }
 
@@ -74,12 +61,6 @@ RECT DockBar::place(const RECT& area, HWND content, SIZE contentSize) const {
     const int x = vertical ? kMargin : kGripperSpan, y = vertical ? kGripperSpan : kMargin;
     MoveWindow(content, x, y, contentSize.cx, contentSize.cy, TRUE);
     return rest;
-}
-
-LRESULT CALLBACK DockBar::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* bar = reinterpret_cast<DockBar*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (bar == nullptr) return DefWindowProcW(window, message, wParam, lParam);
-    return bar->handle(message, wParam, lParam);
 }
 
 LRESULT DockBar::handle(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -34,7 +34,6 @@ class DockBar {
     RECT place(const RECT& area, HWND content, SIZE contentSize) const;
 
   private:
-    static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
     RECT gripper() const;
     void paintGripper();

@@ -10,6 +10,7 @@
 #include "win32/frame_rules.h"
 #include "win32/load_progress.h"
 #include "win32/tessaro_resources.h"
+#include "win32/window_object.h"
 
 namespace tessaro {
 
@@ -41,16 +42,6 @@ RECT firstPlacement() {
     const int left = work.left + (work.right - work.left - width) / 2;
     const int top = work.top + (work.bottom - work.top - height) / 2;
     return {std::max(0, left), std::max(0, top), width, height};
-}
-
-void registerFrameClass() {
-    WNDCLASSEXW frameClass{};
-    frameClass.cbSize = sizeof(frameClass);
-    frameClass.lpfnWndProc = DefWindowProcW;
-    frameClass.hInstance = instance();
-    frameClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    frameClass.lpszClassName = kFrameClass;
-    RegisterClassExW(&frameClass);
 }
 
 // A bar's own visible style, whether or not the frame is shown yet.
@@ -87,7 +78,7 @@ void MessageBoxSink::showMessage(const char* text) {
 CMainFrame::CMainFrame() = default;
 
 bool CMainFrame::create(const char* fileName, int show, std::string* error) {
-    registerFrameClass();
+    registerWindowClass(kFrameClass, 0, nullptr);
     const RECT place = firstPlacement();
     m_window = CreateWindowExW(0, kFrameClass, L"Tessaro", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
                                place.left, place.top, place.right, place.bottom, nullptr,
@@ -97,8 +88,7 @@ bool CMainFrame::create(const char* fileName, int show, std::string* error) {
         *error = "the main window cannot be created";
         return false;
     }
-    SetWindowLongPtrW(m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    SetWindowLongPtrW(m_window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&windowProc));
+    routeMessagesTo<CMainFrame, &CMainFrame::handle>(m_window, this);
     m_messageBox.setOwner(m_window);
     if (!createParts(error)) return false;
     m_profile = loadProfileSettings(kAppName);
@@ -201,12 +191,6 @@ void CMainFrame::layout() {
     if (shown(m_dock.window())) area = m_dock.place(area, m_toolBar, toolBarSize());
     MoveWindow(m_view.window(), area.left, area.top, std::max(0L, area.right - area.left),
                std::max(0L, area.bottom - area.top), TRUE);
-}
-
-LRESULT CALLBACK CMainFrame::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* frame = reinterpret_cast<CMainFrame*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (frame == nullptr) return DefWindowProcW(window, message, wParam, lParam);
-    return frame->handle(message, wParam, lParam);
 }
 
 LRESULT CMainFrame::handle(UINT message, WPARAM wParam, LPARAM lParam) {

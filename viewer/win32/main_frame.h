@@ -43,7 +43,6 @@ class CMainFrame {
     HWND view() const { return m_view.window(); }
 
   private:
-    static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
     bool createParts(std::string* error);
     bool createToolBar();

@@ -5,6 +5,7 @@
 #include "app/shell_texts.h"
 #include "render/renderer.h"
 #include "render/wgl_surface.h"
+#include "win32/window_object.h"
 
 namespace tessaro {
 
@@ -28,22 +29,6 @@ ClientPoint pointOf(LPARAM lParam) {
     return {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
 }
 
-// Double clicks and redraw on any resize; the cursor is the tool's, set later.
-void registerViewClass() {
-    static const bool registered = [] {
-        WNDCLASSEXW viewClass{};
-        viewClass.cbSize = sizeof(viewClass);
-        viewClass.style = CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW | CS_OWNDC;
-        viewClass.lpfnWndProc = DefWindowProcW;
-        viewClass.hInstance = GetModuleHandleW(nullptr);
-        viewClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-        viewClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-        viewClass.lpszClassName = kViewClass;
-        return RegisterClassExW(&viewClass) != 0;
-    }();
-    (void)registered;
-}
-
 }  // namespace
 
 SceneView::~SceneView() {
@@ -51,7 +36,9 @@ SceneView::~SceneView() {
 }
 
 bool SceneView::create(HWND parent, std::string* error) {
-    registerViewClass();
+    // Double clicks and redraw on any resize; the cursor is the tool's, set later.
+    registerWindowClass(kViewClass, CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW | CS_OWNDC,
+                        reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1));
     RECT client{};
     GetClientRect(parent, &client);
     m_window = CreateWindowExW(WS_EX_CLIENTEDGE, kViewClass, L"",
@@ -69,8 +56,7 @@ bool SceneView::create(HWND parent, std::string* error) {
     const double forward[3] = {0, 0, 1}, up[3] = {0, 1, 0};
     viewState().setOrientation(forward, up);
     m_navigation = NavigationState{};
-    SetWindowLongPtrW(m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    SetWindowLongPtrW(m_window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&windowProc));
+    routeMessagesTo<SceneView, &SceneView::handle>(m_window, this);
     return true;
 }
 
@@ -94,12 +80,6 @@ void SceneView::clearPicture() {
 
 void SceneView::repaint() {
     viewState().redraw();
-}
-
-LRESULT CALLBACK SceneView::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* view = reinterpret_cast<SceneView*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (view == nullptr) return DefWindowProcW(window, message, wParam, lParam);
-    return view->handle(message, wParam, lParam);
 }
 
 LRESULT SceneView::handle(UINT message, WPARAM wParam, LPARAM lParam) {

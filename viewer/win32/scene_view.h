@@ -34,7 +34,6 @@ class SceneView {
     void repaint();
 
   private:
-    static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
     void resized(int width, int height);
     void apply(const NavigationStep& step);
