@@ -1,6 +1,6 @@
-// SceneView: the child window that carries the OpenGL picture. It owns the WGL
-// surface on its window and turns mouse messages into camera steps through the
-// shared navigation functions.
+// SceneView: the child window that shows the OpenGL picture. It owns the WGL surface
+// that draws for it and turns mouse messages into camera steps through the shared
+// navigation functions.
 #pragma once
 
 #include <windows.h>
