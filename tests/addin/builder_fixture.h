@@ -10,6 +10,7 @@
 #include <QPixmap>
 #include <QProcess>
 #include <QScreen>
+#include <QTest>
 #include <QtEndian>
 
 #include "addin_dialog.h"
@@ -62,6 +63,15 @@ inline QStringList windowsTitled(const QString& title) {
     search.start("xdotool", {"search", "--name", title});
     if (!search.waitForFinished(5000)) search.kill();
     return QString(search.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+}
+
+// The first X window whose name contains `title`, waited for up to `timeoutMs`; empty
+// when none appeared.
+inline QString waitForWindowTitled(const QString& title, int timeoutMs) {
+    QStringList found;
+    const bool appeared =
+        QTest::qWaitFor([&] { return !(found = windowsTitled(title)).isEmpty(); }, timeoutMs);
+    return appeared ? found.first() : QString();
 }
 
 // What an X window of another program shows, raised first so nothing covers it.

@@ -334,19 +334,17 @@ TEST_F(PackagedDwfUnderWine, WithoutTheViewerControlAsksAndUnpacksNothing) {
     QProcess packaged;
     packaged.start(wineLoader(), {exe});
     ASSERT_TRUE(packaged.waitForStarted());
-    QStringList prompt;
-    const bool asked =
-        QTest::qWaitFor([&] { return !(prompt = windowsTitled("DWF Viewer")).isEmpty(); }, 120000);
-    if (!asked) packaged.kill();
-    ASSERT_TRUE(asked);
+    const QString prompt = waitForWindowTitled("DWF Viewer", 120000);
+    if (prompt.isEmpty()) packaged.kill();
+    ASSERT_FALSE(prompt.isEmpty());
     QProcess name;
-    name.start("xdotool", {"getwindowname", prompt.first()});
+    name.start("xdotool", {"getwindowname", prompt});
     name.waitForFinished(5000);
     std::printf("The question \"%s\" appeared after %.1f s\n",
                 name.readAllStandardOutput().trimmed().constData(), clock.elapsed() / 1000.0);
     // "No" by its accelerator: the installer ends without opening anything.
-    QProcess::execute("xdotool", {"windowfocus", "--sync", prompt.first()});
-    QProcess::execute("xdotool", {"key", "--window", prompt.first(), "n"});
+    QProcess::execute("xdotool", {"windowfocus", "--sync", prompt});
+    QProcess::execute("xdotool", {"key", "--window", prompt, "n"});
     const bool ended = packaged.waitForFinished(30000);
     if (!ended) packaged.kill();
     EXPECT_TRUE(ended) << "the question was not answered";
@@ -395,14 +393,12 @@ TEST_F(PackagedDwfUnderWine, WithTheViewerControlTheLauncherShowsTheDwf) {
     QProcess packaged;
     packaged.start(wineLoader(), {folder.filePath("m/Gear.exe")});
     ASSERT_TRUE(packaged.waitForStarted());
-    QStringList windows;
-    const bool shown =
-        QTest::qWaitFor([&] { return !(windows = windowsTitled("^Form1$")).isEmpty(); }, 120000);
-    if (!shown) packaged.kill();
-    ASSERT_TRUE(shown);
+    const QString window = waitForWindowTitled("^Form1$", 120000);
+    if (window.isEmpty()) packaged.kill();
+    ASSERT_FALSE(window.isEmpty());
     std::printf("The launcher's window appeared after %.1f s\n", clock.elapsed() / 1000.0);
     QTest::qWait(2000);  // the first drawing
-    const QImage shot = grabXWindow(windows.first());
+    const QImage shot = grabXWindow(window);
     QDir().mkpath(EXPORTAL_SCREENSHOT_OUT);
     shot.save(EXPORTAL_SCREENSHOT_OUT "/packaged-plotwick.png");
     const double roof = pixelsNear(shot, kHouseRoof, 6) / (double(shot.width()) * shot.height());

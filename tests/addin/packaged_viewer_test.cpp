@@ -308,12 +308,11 @@ TEST_F(PackagedViewerUnderWine, RealViewerShowsTheModelAndItsFilesGoWhenItCloses
     pressCommand(*host, kCompiledXglCommand);
     ASSERT_EQ(messages, QStringList{});
 
-    QStringList windows;
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return !(windows = windowsTitled("Gear.zgl - Tessaro")).isEmpty(); }, 300000));
+    const QString window = waitForWindowTitled("Gear.zgl - Tessaro", 300000);
+    ASSERT_FALSE(window.isEmpty());
     std::printf("The viewer's window appeared after %.1f s\n", clock.elapsed() / 1000.0);
     QTest::qWait(2000);  // the first frame
-    const QImage shot = grabXWindow(windows.first());
+    const QImage shot = grabXWindow(window);
     QDir().mkpath(EXPORTAL_SCREENSHOT_OUT);
     shot.save(EXPORTAL_SCREENSHOT_OUT "/packaged-tessaro.png");
     const double pixels = double(shot.width()) * shot.height();
