@@ -4,5 +4,9 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 dir="$1"
 shift
-cmake -S "$root" -B "$dir" -G Ninja "$@" >/dev/null
+# ccache keeps a second build of the same sources (a fresh clone, another tree) short.
+launcher=()
+export CCACHE_BASEDIR="$root"
+command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+cmake -S "$root" -B "$dir" -G Ninja "${launcher[@]}" "$@" >/dev/null
 cmake --build "$dir" -j "$(nproc)"
