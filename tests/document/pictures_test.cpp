@@ -3,6 +3,7 @@
 // TESSARO_UPDATE_BASELINES=1 writes missing baselines instead of failing.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -288,6 +289,101 @@ TEST_P(Pictures, MatchTheirBaselines) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Documents, Pictures, ::testing::ValuesIn(kPictures),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A unit sphere of `stacks` x `slices` quads (two faces each, fans at the poles), its
+// positions shared by ID. With `exactNormals` every vertex names the exact normal (the
+// position itself); without, every face is in smoothing group 1 and names none.
+std::string sphere(int stacks, int slices, bool exactNormals) {
+    const double pi = 3.14159265358979323846;
+    std::string mesh = "<MESH>" + material("1", "0.8 0.5 0.2");
+    auto index = [&](int i, int j) {
+        return i == 0 ? 0 : i == stacks ? 1 : 2 + (i - 1) * slices + j % slices;
+    };
+    auto define = [&](int id, double x, double y, double z) {
+        const std::string xyz =
+            std::to_string(x) + " " + std::to_string(y) + " " + std::to_string(z);
+        mesh += "<P ID=\"" + std::to_string(id) + "\">" + xyz + "</P>";
+        if (exactNormals) mesh += "<N ID=\"" + std::to_string(id) + "\">" + xyz + "</N>";
+    };
+    define(0, 0, 1, 0);
+    define(1, 0, -1, 0);
+    for (int i = 1; i < stacks; ++i) {
+        const double polar = pi * i / stacks;
+        for (int j = 0; j < slices; ++j) {
+            const double azimuth = 2 * pi * j / slices;
+            define(index(i, j), std::sin(polar) * std::sin(azimuth), std::cos(polar),
+                   std::sin(polar) * std::cos(azimuth));
+        }
+    }
+    auto face = [&](int a, int b, int c) {
+        mesh += exactNormals ? "<F><MATREF>1</MATREF>" : "<F><S>1</S><MATREF>1</MATREF>";
+        const int corners[3] = {a, b, c};
+        for (int v = 0; v < 3; ++v) {
+            const std::string tag = "FV" + std::to_string(v + 1), id = std::to_string(corners[v]);
+            mesh += "<" + tag + "><PREF>" + id + "</PREF>" +
+                    (exactNormals ? "<NREF>" + id + "</NREF>" : "") + "</" + tag + ">";
+        }
+        mesh += "</F>";
+    };
+    for (int i = 0; i < stacks; ++i) {
+        for (int j = 0; j < slices; ++j) {
+            const int a = index(i, j), b = index(i + 1, j), c = index(i + 1, j + 1),
+                      d = index(i, j + 1);
+            if (i != stacks - 1) face(a, b, c);
+            if (i != 0) face(a, c, d);
+        }
+    }
+    return mesh + "</MESH>";
+}
+
+RgbImage drawn(const std::string& name, const std::string& document, int width, int height) {
+    const std::filesystem::path out(TESSARO_PICTURE_OUT);
+    std::filesystem::create_directories(out);
+    const std::string file = (out / (name + ".xgl")).string();
+    std::ofstream(file) << document;
+    RgbImage picture;
+    const LoadResult result = renderDocument(file, width, height, picture);
+    EXPECT_TRUE(result.loaded()) << result.message;
+    writePng((out / (name + ".png")).string(), picture);
+    return picture;
+}
+
+struct SphereCase {
+    const char* name;
+    int stacks, slices;
+};
+
+void PrintTo(const SphereCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class GeneratedNormals : public ::testing::TestWithParam<SphereCase> {};
+
+// A sphere whose file gives no normals is shaded like the same sphere with exact ones:
+// not one flat disc, and, when its faces spill into several chunks, without dark seams
+// where the chunks meet.
+TEST_P(GeneratedNormals, ShadeLikeExactNormals) {
+    const SphereCase& c = GetParam();
+    const std::string light =
+        "<LIGHTING><AMBIENT>0.1 0.1 0.1</AMBIENT><DIRECTIONALLIGHT><DIRECTION>0.5 0.4 1"
+        "</DIRECTION><DIFFUSE>1 1 1</DIFFUSE><SPECULAR>1 1 1</SPECULAR></DIRECTIONALLIGHT>"
+        "</LIGHTING>";
+    const int width = 200, height = 200;
+    const RgbImage exact = drawn(std::string(c.name) + "_exact",
+                                 world(sphere(c.stacks, c.slices, true), light), width, height);
+    const RgbImage generated =
+        drawn(std::string(c.name) + "_generated", world(sphere(c.stacks, c.slices, false), light),
+              width, height);
+    ASSERT_EQ(exact.pixels.size(), generated.pixels.size());
+    EXPECT_LE(differingPixels(exact, generated), width * height / 400)
+        << "the pictures are in " << TESSARO_PICTURE_OUT;
+}
+
+INSTANTIATE_TEST_SUITE_P(Spheres, GeneratedNormals,
+                         ::testing::Values(SphereCase{"sphere_whole", 24, 48},
+                                           // about 2 * 230 * 230 faces: cut into two chunks
+                                           SphereCase{"sphere_spilled", 230, 230}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -197,6 +197,49 @@ TEST(GeometryRecords, AMeshReachesTheConsumerWithResolvedDefinitions) {
     EXPECT_EQ(d.materials[0].diffuse[0], 1.0f);
 }
 
+// Two faces over four position records, two of which stand at the same place; every
+// vertex names normal 5 unless `withoutNormal` names the vertex that leaves it out.
+std::string twoFaces(const std::string& withoutNormal = "") {
+    auto vertex = [&](const std::string& tag, const char* p) {
+        return "<" + tag + "><pref>" + p + "</pref>" +
+               (tag == withoutNormal ? "" : "<nref>5</nref>") + "</" + tag + ">";
+    };
+    return "<p id='1'>0 0 0</p><p id='2'>1 0 0</p><p id='3'>0 1 0</p><p id='4'>1 0 0</p>"
+           "<n id='5'>0 0 1</n>"
+           "<f><s>1</s><matref>1</matref>" +
+           vertex("fv1", "1") + vertex("fv2", "2") + vertex("fv3", "3") +
+           "</f><f><s>1</s><matref>1</matref>" + vertex("fv1", "4") + vertex("fv2", "3") +
+           vertex("fv3", "1") + "</f>";
+}
+
+// The normal step runs only for a mesh that lacks a normal somewhere: it welds the
+// records of the two vertices at (1, 0, 0), and gives the two vertices without a normal
+// (the second of each face) the normal of the faces. Every reference is a record.
+TEST(GeometryRecords, NormalsAreGeneratedOnlyForMeshesThatLackThem) {
+    const RecordingConsumer r =
+        parse("<object>" + mesh(twoFaces()) + "</object><object>" + mesh(twoFaces("fv2")) +
+              "</object><object>" + mesh(twoFaces()) + "</object>");
+    ASSERT_TRUE(r.errors.empty()) << r.errors.front();
+    ASSERT_EQ(r.meshes.size(), 3u);
+    for (int m : {0, 2}) {  // the flag of the mesh before does not carry over
+        const DrawableMesh& d = *r.meshes[m];
+        EXPECT_EQ(d.normals.count, 6u);
+        EXPECT_EQ(d.faces[1].vertex[0].position, 3) << "mesh " << m << " was welded";
+    }
+    const DrawableMesh& d = *r.meshes[1];
+    EXPECT_EQ(d.faces[1].vertex[0].position, 1);
+    ASSERT_EQ(d.normals.count, 6u);  // four named, then two generated
+    for (const FaceRecord& face : {d.faces[0], d.faces[1]}) {
+        const std::int32_t generated = face.vertex[1].normal;
+        ASSERT_GE(generated, 4);
+        ASSERT_LT(generated, 6);
+        const NormalRecord& n = d.normals[static_cast<std::uint32_t>(generated)];
+        EXPECT_EQ(n.x, 0.0f);
+        EXPECT_EQ(n.y, 0.0f);
+        EXPECT_EQ(n.z, 1.0f);
+    }
+}
+
 TEST(GeometryRecords, ALineWithoutStyleGetsTheDefaultStyle) {
     const RecordingConsumer r =
         parse(mesh("<l><mat><amb>0 0 0</amb><diff>1 1 1</diff></mat>"

@@ -114,7 +114,14 @@ void leaveObject(LoadModel& model) {
 MeshHandOver& handOver(LoadModel& model) {
     auto& handOver = model.geometryState.handOver;
     if (!handOver) {
-        handOver = std::make_unique<MeshHandOver>(model.consumer, nullptr, resolveTextureUses);
+        // A mesh whose normals cannot be generated for want of memory is still handed
+        // over as it stands, but the load ends there.
+        auto normals = [&model](DrawableMesh& mesh) {
+            if (generateNormals(mesh)) return true;
+            model.reportError(kNotEnoughMemory);
+            return false;
+        };
+        handOver = std::make_unique<MeshHandOver>(model.consumer, normals, resolveTextureUses);
     }
     return *handOver;
 }
