@@ -421,11 +421,27 @@ std::uint64_t groupByKey(const VertexPass& pass, std::uint32_t needCount, bool p
     return groups;
 }
 
-// Short lists are summed corner by corner; grouping pays off only for long ones.
+// Short lists are summed corner by corner, sorting pays off only for long ones; a corner
+// whose key an earlier corner had reuses that sum. On a smooth surface every corner of
+// a position has the same key, so the list is summed once instead of once per corner.
 void smoothEachCorner(const VertexPass& pass, std::uint32_t n) {
+    const bool pairwiseClose = normalsPairwiseClose(pass.corners, n);
+    SmoothingKey keys[kShortList];
+    Vector3 sums[kShortList];
+    std::uint32_t summed = 0;
     for (std::uint32_t i = 0; i < n; ++i) {
-        if (pass.corners[i].record != kNoCorner)
-            writeGroup(pass, &i, 1, smoothedSum(pass.corners, n, pass.corners[i]));
+        const ListCorner& corner = pass.corners[i];
+        if (corner.record == kNoCorner) continue;
+        const SmoothingKey key = smoothingKey(corner, pairwiseClose);
+        std::uint32_t k = 0;
+        while (k < summed && keys[k] != key)
+            ++k;
+        if (k == summed) {
+            keys[k] = key;
+            sums[k] = smoothedSum(pass.corners, n, corner);
+            ++summed;
+        }
+        writeGroup(pass, &i, 1, sums[k]);
     }
 }
 
