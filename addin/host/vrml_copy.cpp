@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <map>
 #include <memory>
+#include <tuple>
 #include <vector>
 
 #include "scene/scene_consumer.h"
@@ -166,41 +167,73 @@ void appendCoordinates(std::string& out, const DrawableMesh& mesh, const UsedRow
     out += " ] }\n";
 }
 
+// A face set's distinct vertices, each a position with the normal and texture
+// coordinate that go with it, numbered afresh. Coordinates, normals and texture
+// coordinates are written one row per vertex with the same index lists: VTK's importer
+// reads the shapes after a set whose normal list is longer or shorter than its
+// coordinate list with the wrong coordinates.
+class FaceSetVertices {
+  public:
+    std::int32_t localIndex(const tessaro::Vertex& v) {
+        const auto [at, added] =
+            m_local.try_emplace(Key{v.position, v.normal, v.texCoord}, std::int32_t(m_rows.size()));
+        if (added) m_rows.push_back(v);
+        return at->second;
+    }
+    const std::vector<tessaro::Vertex>& rows() const { return m_rows; }
+
+  private:
+    using Key = std::tuple<std::int32_t, std::int32_t, std::int32_t>;
+    std::map<Key, std::int32_t> m_local;
+    std::vector<tessaro::Vertex> m_rows;
+};
+
 // The faces of one material as an IndexedFaceSet. Normals and texture coordinates go
 // in only when every vertex of the set has one: VRML has no "none" for a vertex.
 std::string faceSet(const DrawableMesh& mesh, const std::vector<std::uint32_t>& faces) {
-    UsedRows positions(mesh.positions.count), normals(mesh.normals.count),
-        texCoords(mesh.texCoords.count);
-    std::vector<std::int32_t> coordIndex, normalIndex, texCoordIndex;
     bool allNormals = true, allTexCoords = true;
     for (std::uint32_t f : faces) {
         for (const tessaro::Vertex& v : mesh.faces[f].vertex) {
-            coordIndex.push_back(positions.localIndex(v.position));
             allNormals = allNormals && inTable(v.normal, mesh.normals.count);
             allTexCoords = allTexCoords && inTable(v.texCoord, mesh.texCoords.count);
-            if (allNormals) normalIndex.push_back(normals.localIndex(v.normal));
-            if (allTexCoords) texCoordIndex.push_back(texCoords.localIndex(v.texCoord));
+        }
+    }
+    FaceSetVertices vertices;
+    std::vector<std::int32_t> indices;
+    for (std::uint32_t f : faces) {
+        for (tessaro::Vertex v : mesh.faces[f].vertex) {
+            if (!allNormals) v.normal = kNone;
+            if (!allTexCoords) v.texCoord = kNone;
+            indices.push_back(vertices.localIndex(v));
         }
     }
     std::string out = "geometry IndexedFaceSet {\nsolid ";
     out += mesh.surface == 1 ? "FALSE\n" : "TRUE\n";
-    appendCoordinates(out, mesh, positions);
-    appendIndices(out, "coordIndex", coordIndex, 3);
+    out += "coord Coordinate { point [";
+    for (const tessaro::Vertex& v : vertices.rows()) {
+        const tessaro::PositionRecord& p = mesh.positions[static_cast<std::uint32_t>(v.position)];
+        out += ' ';
+        appendTriple(out, p.x, p.y, p.z);
+        out += ',';
+    }
+    out += " ] }\n";
+    appendIndices(out, "coordIndex", indices, 3);
     if (allNormals) {
         out += "normal Normal { vector [";
-        for (std::int32_t row : normals.rows()) {
-            const tessaro::NormalRecord& n = mesh.normals[static_cast<std::uint32_t>(row)];
+        for (const tessaro::Vertex& v : vertices.rows()) {
+            const tessaro::NormalRecord& n = mesh.normals[static_cast<std::uint32_t>(v.normal)];
             out += ' ';
             appendTriple(out, n.x, n.y, n.z, kFloatDigits);
             out += ',';
         }
         out += " ] }\n";
-        appendIndices(out, "normalIndex", normalIndex, 3);
+        appendIndices(out, "normalIndex", indices, 3);
     }
     if (allTexCoords) {
         out += "texCoord TextureCoordinate { point [";
-        for (std::int32_t row : texCoords.rows()) {
-            const tessaro::TexCoordRecord& t = mesh.texCoords[static_cast<std::uint32_t>(row)];
+        for (const tessaro::Vertex& v : vertices.rows()) {
+            const tessaro::TexCoordRecord& t =
+                mesh.texCoords[static_cast<std::uint32_t>(v.texCoord)];
             out += ' ';
             appendNumber(out, t.u, kFloatDigits);
             out += ' ';
@@ -208,7 +241,7 @@ std::string faceSet(const DrawableMesh& mesh, const std::vector<std::uint32_t>& 
             out += ',';
         }
         out += " ] }\n";
-        appendIndices(out, "texCoordIndex", texCoordIndex, 3);
+        appendIndices(out, "texCoordIndex", indices, 3);
     }
     return out + "}\n";
 }
