@@ -161,19 +161,20 @@ TEST(IncludeRecords, IncludedObjectIsAnInstanceWithItsReferenceAndTransform) {
     ASSERT_EQ(load.firstError(), "");
     ASSERT_EQ(load.consumer.objects.size(), 2u);  // the include, then its parent
     const ObjectRecord& included = *load.consumer.objects[0];
-    EXPECT_TRUE(included.included);
-    EXPECT_TRUE(included.includeStatic);
+    ASSERT_TRUE(included.include.has_value());
+    EXPECT_TRUE(included.include->isStatic);
     EXPECT_EQ(included.pathId, 7);
     EXPECT_EQ(included.transform.up[1], 1.0);
     EXPECT_EQ(included.transform.forward[2], 1.0);
     EXPECT_EQ(included.transform.position[0], 4.0);
     EXPECT_EQ(load.consumer.objects[1]->childHandles, std::vector<std::int32_t>{0});
 
-    const std::vector<IncludeReference>& kept = load.context.model().includeState.includes;
-    ASSERT_EQ(kept.size(), 1u);
-    EXPECT_EQ(kept[0].reference, "part.xgl");
-    EXPECT_EQ(kept[0].referenceType, "xgl");
-    EXPECT_EQ(std::vector<double>(kept[0].extents, kept[0].extents + 6),
+    EXPECT_FALSE(load.consumer.objects[1]->include.has_value());
+    const IncludeReference& kept = *included.include;
+    EXPECT_EQ(kept.pathId, 7);
+    EXPECT_EQ(kept.reference, "part.xgl");
+    EXPECT_EQ(kept.referenceType, "xgl");
+    EXPECT_EQ(std::vector<double>(kept.extents, kept.extents + 6),
               (std::vector<double>{-1, -2, -3, 1, 2, 3}));
 }
 

@@ -32,6 +32,7 @@ struct Counts {
     std::uint64_t textures = 0;
     std::uint64_t images = 0;
     std::uint64_t data = 0;
+    std::uint64_t includes = 0;
 
     bool operator==(const Counts&) const = default;
 };
@@ -40,12 +41,12 @@ void PrintTo(const Counts& c, std::ostream* out) {
     *out << "{meshes " << c.meshes << ", groups " << c.meshGroups << ", objects " << c.objects
          << ", faces " << c.faces << ", lines " << c.lines << ", points " << c.points
          << ", materials " << c.materials << ", textures " << c.textures << ", images " << c.images
-         << ", data " << c.data << "}";
+         << ", data " << c.data << ", includes " << c.includes << "}";
 }
 
 Counts countsOf(const DocumentInfo& i) {
-    return {i.meshes, i.meshGroups, i.objects,  i.faces,  i.lines,
-            i.points, i.materials,  i.textures, i.images, i.data};
+    return {i.meshes,    i.meshGroups, i.objects, i.faces, i.lines,   i.points,
+            i.materials, i.textures,   i.images,  i.data,  i.includes};
 }
 
 using Bounds = std::array<double, 6>;  // min x, y, z, max x, y, z
@@ -249,7 +250,7 @@ const ValidDocument kIncludesAndExternalGeometry{
       </Mesh>
     </Object>
   </Object>)"),
-    {.meshes = 1, .objects = 4, .faces = 1, .materials = 1, .data = 4},
+    {.meshes = 1, .objects = 4, .faces = 1, .materials = 1, .data = 4, .includes = 2},
     Bounds{0, 0, 10, 1, 1, 11}};
 
 const ValidDocument kSphereMap{"LightsAndASphereMapWithoutGeometry",

@@ -12,7 +12,7 @@
 namespace tessaro {
 
 // What an "include" or "includestatic" names; the object itself is an ObjectRecord
-// with the included flags.
+// that carries this record.
 struct IncludeReference {
     std::int32_t pathId = kNone;
     bool isStatic = false;

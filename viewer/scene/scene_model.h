@@ -4,10 +4,12 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "scene/definition_scope.h"
+#include "scene/include_records.h"
 #include "scene/records.h"
 
 namespace tessaro {
@@ -84,8 +86,9 @@ struct ObjectRecord {
     std::vector<DefinitionEntry*> children;
     PoolVector<std::int32_t> dataHandles;
     PoolVector<std::int32_t> extGeomHandles;
-    bool included = false;
-    bool includeStatic = false;
+    // Set for an object that an "include" or "includestatic" names: what it names,
+    // where, and how large the included content is.
+    std::optional<IncludeReference> include;
 
     std::vector<std::int32_t> childHandles;
     std::int32_t meshHandle = kNone;

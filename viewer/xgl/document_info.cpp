@@ -38,6 +38,7 @@ class InfoConsumer : public ValidatingConsumer {
     }
     std::int32_t addObject(std::unique_ptr<ObjectRecord> object) override {
         ++m_info.objects;
+        if (object->include) ++m_info.includes;
         return m_bounds.addObject(*object);
     }
     std::int32_t addMeshGroup(std::uint32_t count, const std::int32_t* handles) override {
@@ -132,6 +133,7 @@ constexpr CountField kCounts[] = {
     {"textures", "textures", &DocumentInfo::textures},
     {"images", "images", &DocumentInfo::images},
     {"data", "data", &DocumentInfo::data},
+    {"includes", "includes", &DocumentInfo::includes},
 };
 
 }  // namespace

@@ -22,7 +22,8 @@ struct DocumentInfo {
     std::uint64_t textures = 0;
     std::uint64_t images = 0;
     std::uint64_t data = 0;
-    std::optional<Box> bbox;  // the world box, as the viewer fits its camera to it
+    std::uint64_t includes = 0;  // objects that name content outside the document
+    std::optional<Box> bbox;     // the world box, as the viewer fits its camera to it
     double seconds = 0;
     std::uint64_t peakRssBytes = 0;
     LoadResult load;
@@ -32,7 +33,7 @@ struct DocumentInfo {
 DocumentInfo describeDocument(const char* fileName);
 
 // One JSON object with the keys meshes, mesh_groups, objects, faces, lines, points,
-// materials, textures, images, data, bbox, seconds, peak_rss_bytes and message (the
+// materials, textures, images, data, includes, bbox, seconds, peak_rss_bytes and message (the
 // document's message, null unless it is invalid).
 std::string toJson(const DocumentInfo& info);
 // The same as aligned lines of text for people.

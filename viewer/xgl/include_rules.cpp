@@ -72,8 +72,6 @@ void startInclude(LoadModel& model, TagId tag, AttributeList attributes) {
     include.isStatic = tag == TagId::includestatic;
     auto node = std::make_unique<ObjectRecord>();
     node->pathId = pathId;
-    node->included = true;
-    node->includeStatic = include.isStatic;
     model.objectFrames.back().node = std::move(node);
 }
 
@@ -134,9 +132,9 @@ void endInclude(LoadModel& model, ParseContext holder) {
         model.raise(Message::siblingPathIdTwice);
         return;
     }
+    if (ObjectRecord* node = model.objectFrames.back().node.get()) node->include = s.include;
     attachInclude(model, holder);
     if (model.isStopped()) return;
-    s.includes.push_back(s.include);
     model.leaveScope();
 }
 

@@ -24,8 +24,7 @@ struct LoadEvent;
 
 // State that these rules keep while a document is read; one per load.
 struct IncludeState {
-    IncludeReference include;                // the include being read (includes do not nest)
-    std::vector<IncludeReference> includes;  // every finished include, in document order
+    IncludeReference include;  // the include being read (includes do not nest)
     std::unique_ptr<TextureImageRecord> externalImage;
     std::unique_ptr<ExtGeomRecord> extGeom;
     std::optional<ExtGeomElement> element;  // the "extgeomelem" open in the block
