@@ -29,7 +29,6 @@ class SceneView final : public QOpenGLWidget {
     // Stores the tool and shows its cursor (none of its own for mode 0).
     void setMode(NavigationMode mode);
     NavigationMode mode() const { return m_navigation.mode; }
-    const NavigationState& navigation() const { return m_navigation; }
 
     // Runs `work` with the view's context current, so that display lists compile into
     // it: at once when the context exists, else as soon as the view has one.

@@ -10,7 +10,6 @@ namespace {
 
 struct RendererGlobals {
     RenderSurface* surface = nullptr;
-    std::vector<PaletteEntry> palette;  // only for an indexed surface
     // One more than the largest list name handed out since the last clear.
     std::uint32_t highestList = 1;
     std::vector<GLuint> textures;
@@ -46,10 +45,8 @@ void setGlobalState() {
 void createContext(RenderSurface* surface) {
     RendererGlobals& g = globals();
     g.surface = surface;
-    g.palette.clear();
     forgetNames();  // a new context holds no lists yet
     if (surface == nullptr) return;
-    if (surface->indexed()) g.palette = palette332();
     surface->makeCurrent();
     setGlobalState();
 }
@@ -57,7 +54,6 @@ void createContext(RenderSurface* surface) {
 // The surface owns the context; its lists and textures go with it.
 void destroyContext() {
     globals().surface = nullptr;
-    globals().palette.clear();
     forgetNames();
 }
 
