@@ -24,9 +24,10 @@ void XglCompilerDialog::LoadScriptTemplate() {
                                                   DefaultScriptTemplate(), m_warnedOnce, this);
 }
 
-bool XglCompilerDialog::saveCopy(const char* extension) {
+bool XglCompilerDialog::saveCopy(const char* extension, bool intermediate) {
     if (!nameFiles(extension, "You must first save your file before you can Export to XGL"))
         return false;
+    if (intermediate && !exportBesideOnlyWhenFree()) return false;
     setStatus("Saving:" + QString::fromStdString(m_exportedFile));
     yieldToHost();
     CadHost* host = hostApplication();
@@ -39,15 +40,17 @@ bool XglCompilerDialog::saveCopy(const char* extension) {
 frmToXGL::frmToXGL() : XglCompilerDialog("Compiled XGL", "Compile XGL") {}
 
 void frmToXGL::run() {
-    if (!saveCopy("zgl")) return;
-    ViewerBuilder(xglPackageRecipe(), *this).CompileViewer(m_exeName, m_exportedFile);
+    const bool saved = saveCopy("zgl", true);
+    if (saved) ViewerBuilder(xglPackageRecipe(), *this).CompileViewer(m_exeName, m_exportedFile);
+    dropPrivateCopy();
+    if (!saved) return;
     if (CadHost* host = hostApplication()) host->setSilentOperation(false);
 }
 
 frmToVRML::frmToVRML() : XglCompilerDialog("Save VRML", "Save VRML") {}
 
 void frmToVRML::run() {
-    if (!saveCopy("wrl")) return;
+    if (!saveCopy("wrl", false)) return;
     if (CadHost* host = hostApplication()) {
         host->setSilentOperation(false);
         host->setSilentOperation(false);

@@ -92,6 +92,7 @@ TEST_F(PackagedViewer, CompiledXglPacksTheZglBesideTheDocumentOrInTheAlternateFo
         SCOPED_TRACE(c.name);
         QFile::remove(m + "/Gear.exe");
         QFile::remove(dist + "/Gear.exe");
+        QFile::remove(m + "/Gear.zgl");  // kept by the case before, it would be kept again
         storeXgl(c.settings);
         CompilerDialog* dialog = pressCommand(*host, kCompiledXglCommand);
         EXPECT_EQ(messages, c.messages);
