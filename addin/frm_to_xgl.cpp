@@ -28,9 +28,14 @@ bool XglCompilerDialog::saveCopy(const char* extension, bool intermediate) {
     if (!nameFiles(extension, "You must first save your file before you can Export to XGL"))
         return false;
     if (intermediate && !exportBesideOnlyWhenFree()) return false;
+    CadHost* host = hostApplication();
+    if (isTheDocument(*host, m_exportedFile)) {
+        showMessage(this, QString::fromStdString(m_exportedFile +
+                                                 " is the document itself; it is not replaced."));
+        return false;
+    }
     setStatus("Saving:" + QString::fromStdString(m_exportedFile));
     yieldToHost();
-    CadHost* host = hostApplication();
     // The host's command has written the copy when it returns: no pause is needed.
     const bool saved = saveCopyAs(*host, m_exportedFile);
     host->setSilentOperation(false);

@@ -118,6 +118,10 @@ void exportThroughPipeline(const std::string& fileName, std::int32_t pixelWidth)
     if (imageSettings().AlternatePath == 1) name = ApplyAlternatePath(name);
     const std::string output = BuildOutputName(name);
     if (output.empty()) return;
+    if (isTheDocument(*host, output)) {
+        tell(output + " is the document itself; it is not replaced.");
+        return;
+    }
     const std::string base = withoutExtension(output);
     if (publishesDwf()) {
         SaveViewBitmap(base, pixelWidth);

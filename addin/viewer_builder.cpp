@@ -14,6 +14,8 @@
 #include <fstream>
 
 #include "addin_folder.h"
+#include "addin_state.h"
+#include "save_copy.h"
 #include "shell_open.h"
 #include "user_prompts.h"
 
@@ -229,6 +231,10 @@ std::string ViewerBuilder::ResolveOutputDirectory(const std::string& exeName) {
 bool ViewerBuilder::CompileViewer(std::string exeName, const std::string& exportedFile) {
     if (!exeName.ends_with(".exe")) exeName += ".exe";
     exeName = ResolveOutputDirectory(exeName);
+    if (CadHost* host = hostApplication(); host != nullptr && isTheDocument(*host, exeName)) {
+        failed(QString::fromStdString(exeName + " is the document itself; it is not replaced."));
+        return false;
+    }
     const std::string folder = addInFolder();
     std::vector<Placeholder> values = m_recipe.placeholders(exeName, exportedFile, folder);
     if (!quoteForScript(values, exeName)) return false;

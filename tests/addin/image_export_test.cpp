@@ -224,6 +224,16 @@ TEST_F(ImageExportTest, ABitmapOfTheDocumentsNameSurvivesTheJpegExport) {
         qputenv("TMPDIR", tmpdir);
 }
 
+TEST_F(ImageExportTest, AJpegDocumentIsNotReplacedByItsOwnExport) {
+    const QString part = document("Bracket.jpg");
+    const QByteArray before = readAll(part);
+    auto host = startHost();
+    openAndWait(*host, part);
+    ExportViewImage(part.toStdString(), 200);
+    EXPECT_EQ(readAll(part), before);
+    EXPECT_EQ(messages, QStringList{part + " is the document itself; it is not replaced."});
+}
+
 TEST_F(ImageExportTest, AnUnsavedDocumentIsReportedAndNothingIsWritten) {
     auto host = startHost();
     ExportViewImage("", 200);

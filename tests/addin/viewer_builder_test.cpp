@@ -226,6 +226,32 @@ TEST_F(BuilderTest, AZglAlreadyThereIsKeptAndAFreshCopyIsPacked) {
     }
 }
 
+// A document named like the command's product is never replaced by it.
+TEST_F(BuilderTest, TheDocumentIsNotReplacedByTheProductNamedAfterIt) {
+    writeCompiler(addin, "cat \"$zgl\" > \"$out\"");
+    storeXgl({{"TessaroWhenDone", "0"}});
+    const struct {
+        QString document;
+        int command;
+        QString message;
+    } cases[] = {
+        {"Gear.exe", kCompiledXglCommand, "Failed to compile the XGL to EXE\r"},
+        {"Gear.wrl", kVrmlCommand, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.document.toStdString());
+        const QString document = folder.filePath("m/" + c.document);
+        ASSERT_TRUE(QFile::copy(EXPORTAL_SAMPLES "/grid.xgl", document));
+        const QByteArray before = contentOf(document);
+        auto host = startHost();
+        openAndWait(*host, document);
+        pressCommand(*host, c.command);
+        EXPECT_EQ(contentOf(document), before);
+        EXPECT_EQ(messages, QStringList{c.message + document +
+                                        " is the document itself; it is not replaced."});
+    }
+}
+
 TEST_F(BuilderTest, MissingCompilerIsNamedWithWhereItWasLookedFor) {
     auto host = hostWithGear();
     storeXgl({{"TessaroWhenDone", "0"}, {"XGLDelXGL", "1"}});
