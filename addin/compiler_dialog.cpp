@@ -1,16 +1,19 @@
 #include "compiler_dialog.h"
 
 #include <QCheckBox>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QTemporaryDir>
 #include <QVBoxLayout>
 
 #include "addin_folder.h"
 #include "addin_state.h"
+#include "image_export.h"
 #include "image_settings.h"
 #include "maker_links.h"
 #include "user_prompts.h"
@@ -45,6 +48,8 @@ CompilerDialog::CompilerDialog(const CompilerDialogKeys& keys, const QString& ca
     buildControls(command);
     connectHandlers();
 }
+
+CompilerDialog::~CompilerDialog() = default;
 
 void CompilerDialog::buildControls(const QString& command) {
     chkDelete = new QCheckBox(m_keys.deleteCaption);
@@ -154,6 +159,29 @@ bool CompilerDialog::nameFiles(const char* extension, const QString& unsavedMess
     m_exportedFile = stem + extension;
     m_exeName = stem + "exe";
     return true;
+}
+
+bool CompilerDialog::exportBesideOnlyWhenFree() {
+    const QFileInfo place(QString::fromStdString(m_exportedFile));
+    if (!place.exists() && !place.isSymLink()) return true;
+    m_privateCopy = std::make_unique<QTemporaryDir>();
+    if (!m_privateCopy->isValid()) {
+        showMessage(this, "No temporary folder could be made for the copy to pack: " +
+                              m_privateCopy->errorString());
+        m_privateCopy.reset();
+        return false;
+    }
+    const QString kept = place.filePath();
+    m_exportedFile = pathInside(m_privateCopy->path(), m_exportedFile);
+    if (!deleteExported())
+        showMessage(this, kept +
+                              " is already there and is kept as it is; the copy packed into "
+                              "the executable is not kept beside it.");
+    return true;
+}
+
+void CompilerDialog::dropPrivateCopy() {
+    m_privateCopy.reset();
 }
 
 void CompilerDialog::setStatus(const QString& text) {

@@ -3,6 +3,7 @@
 // maker's links. Each kind of package names its own settings keys and texts.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "addin_dialog.h"
@@ -13,6 +14,7 @@ class QGridLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QTemporaryDir;
 
 namespace exportal {
 
@@ -30,6 +32,7 @@ struct CompilerDialogKeys {
 
 class CompilerDialog : public AddInDialog, public BuilderDialog {
   public:
+    ~CompilerDialog() override;
     QCheckBox* chkDelete = nullptr;
     QCheckBox* chkAlternate = nullptr;
     QCheckBox* chkViewWhenDone = nullptr;
@@ -67,6 +70,13 @@ class CompilerDialog : public AddInDialog, public BuilderDialog {
     // when the document was never saved.
     bool nameFiles(const char* extension, const QString& unsavedMessage);
     void storeBox(const char* key, bool checked) const;
+    // A file already at the exported file's place may be the user's own, or the
+    // document itself: the copy to pack is then made in a temporary folder of the
+    // add-in's own and the file stays as it is. False, after a message, when that
+    // folder cannot be made.
+    bool exportBesideOnlyWhenFree();
+    // The temporary folder goes with what it holds, once the package is built.
+    void dropPrivateCopy();
 
     const CompilerDialogKeys& m_keys;
     std::string m_exeName;
@@ -82,6 +92,7 @@ class CompilerDialog : public AddInDialog, public BuilderDialog {
     std::string m_scriptPath;
     std::string m_templateText;
     std::string m_alternateDirectory;
+    std::unique_ptr<QTemporaryDir> m_privateCopy;
 };
 
 // Fills a check box from a stored "0" or "1" without running its handler: filling is

@@ -52,10 +52,11 @@ const PackageRecipe& packageRecipe() {
            const std::string& addInFolder) {
             // The directory keeps its separator: the script puts another after it.
             const std::size_t split = exportedFile.rfind('/') + 1;
-            return std::vector<Placeholder>{{"#EXE_FILENAME", exeName},
-                                            {"#DWF_PATH_ONLY", exportedFile.substr(0, split)},
-                                            {"#DWF_FILENAME", exportedFile.substr(split)},
-                                            {"#DWF_APP_PATH", addInFolder}};
+            return std::vector<Placeholder>{
+                {"#EXE_FILENAME", exeName},
+                {"#DWF_PATH_ONLY", exportedFile.substr(0, split)},
+                {"#DWF_FILENAME", exportedFile.substr(split), ScriptValueKind::packedFile},
+                {"#DWF_APP_PATH", addInFolder}};
         }};
     return recipe;
 }

@@ -64,10 +64,12 @@ void frmToDWF::LoadScriptTemplate() {
 
 void frmToDWF::run() {
     if (!nameFiles("DWF", "You must first save your file before you can Export to DWF")) return;
-    if (!exportDwf()) return;
-    // The host has written the copy when its call returns: no pause is needed.
-    yieldToHost();
-    ViewerBuilder(dwf::packageRecipe(), *this).CompileViewer(m_exeName, m_exportedFile);
+    if (exportBesideOnlyWhenFree() && exportDwf()) {
+        // The host has written the copy when its call returns: no pause is needed.
+        yieldToHost();
+        ViewerBuilder(dwf::packageRecipe(), *this).CompileViewer(m_exeName, m_exportedFile);
+    }
+    dropPrivateCopy();
 }
 
 // A copy that was not written stops the run: an earlier DWF of the same name would

@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTemporaryDir>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -228,6 +229,8 @@ bool frmToSterio::CaptureStereoPair(const std::string& baseName) {
 }
 
 // An image that was not captured is not waited for: no JPEG and no program follow.
+// Bitmaps that only become JPEGs are taken in a temporary folder of the add-in's own,
+// so a user's own NAME_L.bmp beside the JPEGs is neither overwritten nor deleted.
 void frmToSterio::saveClicked() {
     SaveStereoSettings();
     CadHost* host = hostApplication();
@@ -239,23 +242,33 @@ void frmToSterio::saveClicked() {
     }
     const std::string name = ApplyStereoAlternatePath(fullName);
     const std::string base = name.substr(0, name.size() - 4);
-    if (!CaptureStereoPair(base)) return;
+    const QTemporaryDir scratch;
+    const bool jpeg = optJPG->isChecked();
+    if (jpeg && !scratch.isValid()) {
+        showMessage(this,
+                    "No temporary folder could be made for the bitmaps: " + scratch.errorString());
+        return;
+    }
+    const std::string bitmapBase = jpeg ? pathInside(scratch.path(), base) : base;
+    if (!CaptureStereoPair(bitmapBase)) return;
     const std::string left = base + "_L", right = base + "_R";
     std::string leftFile = left + ".bmp", rightFile = right + ".bmp";
-    if (optJPG->isChecked()) {
+    if (jpeg) {
         lblStatus->setText(QString::fromStdString("Saving: " + left));
-        ConvertBitmapToJpeg(left);
+        convertBitmapFile(bitmapBase + "_L.bmp", left + ".jpg");
         lblStatus->setText(QString::fromStdString("Saving: " + right));
-        ConvertBitmapToJpeg(right);
+        convertBitmapFile(bitmapBase + "_R.bmp", right + ".jpg");
         leftFile = left + ".jpg";
         rightFile = right + ".jpg";
     }
     if (chkRunCompiler->isChecked()) {
         const std::string program = txtCompilerPath->text().toStdString();
         lblStatus->setText(QString::fromStdString("Launching: " + program));
-        // The stereo program takes the right image first.
-        ShellOpen(program, "Open", "\"" + rightFile + "\" \"" + leftFile + "\"", "",
-                  kShowNoActivate);
+        // The stereo program takes the right image first. The names go as two arguments,
+        // not as quoted text split again: a double quote in a name would split it.
+        ShellOpenArguments(program, "Open",
+                           {QString::fromStdString(rightFile), QString::fromStdString(leftFile)},
+                           "", kShowNoActivate);
     }
 }
 

@@ -24,12 +24,18 @@ void XglCompilerDialog::LoadScriptTemplate() {
                                                   DefaultScriptTemplate(), m_warnedOnce, this);
 }
 
-bool XglCompilerDialog::saveCopy(const char* extension) {
+bool XglCompilerDialog::saveCopy(const char* extension, bool intermediate) {
     if (!nameFiles(extension, "You must first save your file before you can Export to XGL"))
         return false;
+    if (intermediate && !exportBesideOnlyWhenFree()) return false;
+    CadHost* host = hostApplication();
+    if (isTheDocument(*host, m_exportedFile)) {
+        showMessage(this, QString::fromStdString(m_exportedFile +
+                                                 " is the document itself; it is not replaced."));
+        return false;
+    }
     setStatus("Saving:" + QString::fromStdString(m_exportedFile));
     yieldToHost();
-    CadHost* host = hostApplication();
     // The host's command has written the copy when it returns: no pause is needed.
     const bool saved = saveCopyAs(*host, m_exportedFile);
     host->setSilentOperation(false);
@@ -39,15 +45,17 @@ bool XglCompilerDialog::saveCopy(const char* extension) {
 frmToXGL::frmToXGL() : XglCompilerDialog("Compiled XGL", "Compile XGL") {}
 
 void frmToXGL::run() {
-    if (!saveCopy("zgl")) return;
-    ViewerBuilder(xglPackageRecipe(), *this).CompileViewer(m_exeName, m_exportedFile);
+    const bool saved = saveCopy("zgl", true);
+    if (saved) ViewerBuilder(xglPackageRecipe(), *this).CompileViewer(m_exeName, m_exportedFile);
+    dropPrivateCopy();
+    if (!saved) return;
     if (CadHost* host = hostApplication()) host->setSilentOperation(false);
 }
 
 frmToVRML::frmToVRML() : XglCompilerDialog("Save VRML", "Save VRML") {}
 
 void frmToVRML::run() {
-    if (!saveCopy("wrl")) return;
+    if (!saveCopy("wrl", false)) return;
     if (CadHost* host = hostApplication()) {
         host->setSilentOperation(false);
         host->setSilentOperation(false);

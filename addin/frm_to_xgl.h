@@ -15,9 +15,10 @@ class XglCompilerDialog : public CompilerDialog {
   protected:
     XglCompilerDialog(const QString& caption, const QString& command);
     // Steps 1 to 4 of both commands: the file names and the host's copy with this
-    // extension. False when there is no copy (an unsaved document is reported here, a
-    // failed copy by the host).
-    bool saveCopy(const char* extension);
+    // extension; an `intermediate` copy (one only to pack) does not take the place of a
+    // file already there. False when there is no copy (an unsaved document is reported
+    // here, a failed copy by the host).
+    bool saveCopy(const char* extension, bool intermediate);
 
   private:
     bool m_warnedOnce = false;

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include <cstdio>
@@ -117,9 +118,25 @@ void exportThroughPipeline(const std::string& fileName, std::int32_t pixelWidth)
     if (imageSettings().AlternatePath == 1) name = ApplyAlternatePath(name);
     const std::string output = BuildOutputName(name);
     if (output.empty()) return;
+    if (isTheDocument(*host, output)) {
+        tell(output + " is the document itself; it is not replaced.");
+        return;
+    }
     const std::string base = withoutExtension(output);
-    if (!SaveViewBitmap(base, pixelWidth)) return;
-    if (!publishesDwf()) ConvertBitmapToJpeg(base);
+    if (publishesDwf()) {
+        SaveViewBitmap(base, pixelWidth);
+        return;
+    }
+    // The bitmap is only a step to the JPEG: it is made where no file of the user's is.
+    const QTemporaryDir scratch;
+    if (!scratch.isValid()) {
+        tell("No temporary folder could be made for the view bitmap: " +
+             scratch.errorString().toStdString());
+        return;
+    }
+    const std::string bitmapBase = pathInside(scratch.path(), base);
+    if (SaveViewBitmap(bitmapBase, pixelWidth))
+        convertBitmapFile(bitmapBase + ".bmp", base + ".jpg");
 }
 
 }  // namespace
@@ -163,17 +180,26 @@ bool SaveViewBitmap(const std::string& baseName, std::int32_t pixelWidth) {
 }
 
 bool ConvertBitmapToJpeg(const std::string& baseName) {
-    const std::string bitmap = baseName + ".bmp";
+    return convertBitmapFile(baseName + ".bmp", baseName + ".jpg");
+}
+
+bool convertBitmapFile(const std::string& bitmap, const std::string& jpeg) {
     cDIBSection& buffer = imageBuffer();
     if (!waitForBitmap(buffer, bitmap)) {
         tell("The view bitmap " + bitmap + " did not arrive; no JPEG was written.");
         return false;
     }
-    const bool written = WriteJpegFile(buffer, baseName + ".jpg");
+    const bool written = WriteJpegFile(buffer, jpeg);
     yieldToHost();
     QFile::remove(QString::fromStdString(bitmap));
     buffer.CleanUp();
     return written;
+}
+
+std::string pathInside(const QString& folder, const std::string& name) {
+    const std::size_t slash = name.rfind('/');
+    return folder.toStdString() + "/" +
+           (slash == std::string::npos ? name : name.substr(slash + 1));
 }
 
 std::string BuildOutputName(const std::string& fullFileName) {

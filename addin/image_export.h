@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+class QString;
 class QWidget;
 
 namespace exportal {
@@ -30,6 +31,13 @@ bool SaveViewBitmap(const std::string& baseName, std::int32_t pixelWidth);
 // bitmap is waited for a few seconds at most, letting the host's events run; when it
 // does not arrive, a message says so. False when no JPEG was written.
 bool ConvertBitmapToJpeg(const std::string& baseName);
+// The same from any bitmap to any JPEG name.
+bool convertBitmapFile(const std::string& bitmap, const std::string& jpeg);
+
+// `name`'s last part inside `folder`. A bitmap that only becomes a JPEG is made in a
+// temporary folder of the add-in's own: a bitmap beside the document may be the
+// user's, and would be overwritten and deleted.
+std::string pathInside(const QString& folder, const std::string& name);
 
 // The output name for a document: extension replaced by ".jpg" (".dwf" for DWF), with
 // the sheet number of a drawing and a free sequence number as the settings ask. Empty,

@@ -11,4 +11,8 @@ namespace exportal {
 // the add-in yields to the event loop after each, as the host expects.
 bool saveCopyAs(CadHost& host, const std::string& fileName);
 
+// True when `fileName` is the active document's own file (under this name or another
+// link to it): an export named after the document must never replace the document.
+bool isTheDocument(CadHost& host, const std::string& fileName);
+
 }  // namespace exportal

@@ -66,6 +66,46 @@ qsizetype findKey(const QStringList& lines, const QString& section, const QStrin
     return -1;
 }
 
+// A value is one line of the file: a line break in it would end the line and start a
+// key of its own. Breaks and the backslash that escapes them are written as "\n",
+// "\r" and "\\"; any other backslash is read as it stands.
+QString escapedValue(const QString& value) {
+    QString escaped;
+    escaped.reserve(value.size());
+    for (const QChar c : value) {
+        if (c == '\\')
+            escaped += "\\\\";
+        else if (c == '\n')
+            escaped += "\\n";
+        else if (c == '\r')
+            escaped += "\\r";
+        else
+            escaped += c;
+    }
+    return escaped;
+}
+
+QString unescapedValue(const QString& stored) {
+    QString value;
+    value.reserve(stored.size());
+    for (qsizetype i = 0; i < stored.size(); ++i) {
+        const QChar next = i + 1 < stored.size() ? stored[i + 1] : QChar();
+        if (stored[i] != '\\' || (next != '\\' && next != 'n' && next != 'r')) {
+            value += stored[i];
+            continue;
+        }
+        value += next == 'n' ? QChar('\n') : next == 'r' ? QChar('\r') : QChar('\\');
+        ++i;
+    }
+    return value;
+}
+
+// Names come from the add-in's own tables; one that could not be found again is
+// refused rather than written.
+bool usableName(const std::string& name) {
+    return name.find_first_of("\r\n=[]") == std::string::npos;
+}
+
 }  // namespace
 
 std::string settingsFolder() {
@@ -83,15 +123,16 @@ std::string getSetting(const std::string& application, const std::string& sectio
         0) {
         return defaultValue;
     }
-    return value.toStdString();
+    return unescapedValue(value).toStdString();
 }
 
 bool saveSetting(const std::string& application, const std::string& section, const std::string& key,
                  const std::string& value) {
+    if (!usableName(application) || !usableName(section) || !usableName(key)) return false;
     const QString path = fileOf(application);
     QStringList lines = readLines(path);
     const QString qKey = QString::fromStdString(key);
-    const QString line = qKey + '=' + QString::fromStdString(value);
+    const QString line = qKey + '=' + escapedValue(QString::fromStdString(value));
     qsizetype end = -1;
     const qsizetype at = findKey(lines, QString::fromStdString(section), qKey, end, nullptr);
     if (at >= 0) {

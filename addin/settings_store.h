@@ -13,8 +13,9 @@ std::string getSetting(const std::string& application, const std::string& sectio
                        const std::string& key, const std::string& defaultValue);
 
 // Replaces or adds the key, keeping every other line of the file. The file is replaced
-// in one step, so a failed write never leaves half a file. False when it cannot be
-// written.
+// in one step, so a failed write never leaves half a file. Any value reads back as it
+// was written, line breaks too (they are escaped, so they cannot add keys). False when
+// it cannot be written, or when a name holds a line break, "=", "[" or "]".
 bool saveSetting(const std::string& application, const std::string& section, const std::string& key,
                  const std::string& value);
 

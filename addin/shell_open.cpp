@@ -44,14 +44,20 @@ QString wineLoader() {
 }
 
 bool ShellOpen(const std::string& file, const std::string& verb, const std::string& parameters,
-               const std::string& directory, int /*showCommand*/) {
+               const std::string& directory, int showCommand) {
+    return ShellOpenArguments(file, verb,
+                              QProcess::splitCommand(QString::fromStdString(parameters)), directory,
+                              showCommand);
+}
+
+bool ShellOpenArguments(const std::string& file, const std::string& verb,
+                        const QStringList& arguments, const std::string& directory,
+                        int /*showCommand*/) {
     if (verb != "Open" && verb != "open") return false;
     const QString path = QString::fromStdString(file);
     const QFileInfo info(path);
-    if (info.isFile() && (info.isExecutable() || info.suffix().toLower() == "exe")) {
-        return startProgram(path, QProcess::splitCommand(QString::fromStdString(parameters)),
-                            QString::fromStdString(directory));
-    }
+    if (info.isFile() && (info.isExecutable() || info.suffix().toLower() == "exe"))
+        return startProgram(path, arguments, QString::fromStdString(directory));
     if (path.isEmpty()) return false;
     return QDesktopServices::openUrl(QUrl::fromUserInput(path));
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <string>
 
@@ -15,6 +16,11 @@ namespace exportal {
 // here choose their own windows. True when the start succeeded.
 bool ShellOpen(const std::string& file, const std::string& verb, const std::string& parameters,
                const std::string& directory, int showCommand);
+// The same with the program's arguments one by one, as they are: a name that holds a
+// double quote or a blank stays one argument.
+bool ShellOpenArguments(const std::string& file, const std::string& verb,
+                        const QStringList& arguments, const std::string& directory,
+                        int showCommand);
 
 // The wine loader that runs Windows programs here: "wine" or "wine64" on PATH, else
 // the loader of Debian's wine64 package, which is not on PATH; empty without wine.

@@ -14,6 +14,8 @@
 #include <fstream>
 
 #include "addin_folder.h"
+#include "addin_state.h"
+#include "save_copy.h"
 #include "shell_open.h"
 #include "user_prompts.h"
 
@@ -123,9 +125,10 @@ const PackageRecipe& xglPackageRecipe() {
         "XGLScript.nsi", "Tessaro.exe", "Failed to compile the XGL to EXE",
         [](const std::string& exeName, const std::string& exportedFile,
            const std::string& addInFolder) {
+            constexpr ScriptValueKind packed = ScriptValueKind::packedFile;
             return std::vector<Placeholder>{{"#EXE_FILENAME", exeName},
-                                            {"#XGL_FILENAME", exportedFile},
-                                            {"#XGL_FILE_ONLY", fileNameOf(exportedFile)},
+                                            {"#XGL_FILENAME", exportedFile, packed},
+                                            {"#XGL_FILE_ONLY", fileNameOf(exportedFile), packed},
                                             {"#XGL_APP_PATH", addInFolder}};
         }};
     return recipe;
@@ -228,9 +231,14 @@ std::string ViewerBuilder::ResolveOutputDirectory(const std::string& exeName) {
 bool ViewerBuilder::CompileViewer(std::string exeName, const std::string& exportedFile) {
     if (!exeName.ends_with(".exe")) exeName += ".exe";
     exeName = ResolveOutputDirectory(exeName);
+    if (CadHost* host = hostApplication(); host != nullptr && isTheDocument(*host, exeName)) {
+        failed(QString::fromStdString(exeName + " is the document itself; it is not replaced."));
+        return false;
+    }
     const std::string folder = addInFolder();
-    const std::string script = substitutePlaceholders(
-        m_dialog.templateText(), m_recipe.placeholders(exeName, exportedFile, folder));
+    std::vector<Placeholder> values = m_recipe.placeholders(exeName, exportedFile, folder);
+    if (!quoteForScript(values, exeName)) return false;
+    const std::string script = substitutePlaceholders(m_dialog.templateText(), values);
     m_dialog.templateText() = script;
     const std::string scriptPath = folder + "/" + m_recipe.scriptFileName;
     const bool written = writeScript(scriptPath, script);
@@ -256,6 +264,21 @@ bool ViewerBuilder::CompileViewer(std::string exeName, const std::string& export
     if (m_dialog.deleteExported()) QFile::remove(QString::fromStdString(exportedFile));
     m_dialog.setStatus("Finished");
     return true;
+}
+
+// Every value is checked, also one the template does not use: the executable's name
+// goes onto the compiler's command line as well.
+bool ViewerBuilder::quoteForScript(std::vector<Placeholder>& placeholders,
+                                   const std::string& exeName) {
+    std::string refused = scriptValueRefusal(exeName, ScriptValueKind::localPath);
+    for (auto value = placeholders.begin(); refused.empty() && value != placeholders.end();
+         ++value) {
+        refused = scriptValueRefusal(value->value, value->kind);
+        value->value = quotedScriptText(value->value);
+    }
+    if (refused.empty()) return true;
+    failed(QString::fromStdString(refused));
+    return false;
 }
 
 // The script as bytes, without any length prefix.
@@ -288,8 +311,11 @@ bool ViewerBuilder::compile(const std::string& exeName, const std::string& scrip
         return false;
     }
     partial.close();
+    // The compiler reads this option as a line of script.
+    const QString outFile =
+        QString::fromStdString(quotedScriptText(partial.fileName().toStdString()));
     const QStringList arguments{kInstallerTarget, QString::fromStdString(scriptPath),
-                                "-XOutFile \"" + partial.fileName() + "\""};
+                                "-XOutFile \"" + outFile + "\""};
     const CompilerOutcome outcome =
         runScriptCompiler(search.program, arguments, folder, m_dialog.showScript(),
                           compilerTimeLimit(), m_dialog.owner());

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "nsis_text.h"
+
 class QWidget;
 
 namespace exportal {
@@ -20,6 +22,7 @@ namespace exportal {
 struct Placeholder {
     std::string name;
     std::string value;
+    ScriptValueKind kind = ScriptValueKind::localPath;
 };
 
 // Replaces every occurrence of each placeholder, one placeholder after the other in
@@ -103,10 +106,12 @@ class ViewerBuilder {
     // The executable's path after the dialog's alternate directory rule.
     std::string ResolveOutputDirectory(const std::string& exeName);
     // Builds the executable `exeName` that packs `exportedFile`; true when it was
-    // built. An executable already there is replaced only by a successful build.
+    // built. An executable already there is replaced only by a successful build. A name
+    // the script cannot carry is refused with a message before anything is written.
     bool CompileViewer(std::string exeName, const std::string& exportedFile);
 
   private:
+    bool quoteForScript(std::vector<Placeholder>& placeholders, const std::string& exeName);
     bool writeScript(const std::string& scriptPath, const std::string& script);
     bool compile(const std::string& exeName, const std::string& scriptPath);
     void launch(const std::string& exeName);

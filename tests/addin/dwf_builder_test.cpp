@@ -97,6 +97,7 @@ TEST_F(DwfBuilderTest, TranslatorReceivesTheOptionsOfTheTableInOrder) {
         } else {
             host = hostWithGear();
         }
+        QFile::remove(stem + "DWF");  // kept by the case before, it would be kept again
         frmToDWF* dialog = pressCompileDwf(*host);
         ASSERT_NE(dialog, nullptr);
         EXPECT_EQ(messages, QStringList{});
@@ -144,7 +145,8 @@ TEST_F(DwfBuilderTest, UnsavedDocumentOrFailedCopyStopsBeforeCompiling) {
         SCOPED_TRACE(version);
         auto host = startHost(version);
         openAndWait(*host, document("m/Gear.ipt"));
-        ASSERT_TRUE(QDir(folder.filePath("m")).mkpath("Gear.DWF"));
+        // The host writes its copy beside and renames it; a folder there stops it.
+        ASSERT_TRUE(QDir(folder.filePath("m")).mkpath("Gear.DWF.part"));
         hostMessages.clear();
         pressCompileDwf(*host);
         EXPECT_EQ(hostMessages.size(), 1);
@@ -152,6 +154,25 @@ TEST_F(DwfBuilderTest, UnsavedDocumentOrFailedCopyStopsBeforeCompiling) {
         EXPECT_FALSE(QFile::exists(addin + "/DWFScript.nsi"));
         EXPECT_FALSE(QFile::exists(folder.filePath("m/Gear.exe")));
     }
+}
+
+// A DWF of the document's name that is already there stays as it is, also after
+// "Delete DWF"; the package gets a fresh copy made elsewhere.
+TEST_F(DwfBuilderTest, ADwfAlreadyThereIsKeptAndAFreshCopyIsPublished) {
+    quickCompiler();
+    storeDwf({{"DWFDelDWF", "1"}});
+    auto host = hostWithGear();
+    const QString own = folder.filePath("m/Gear.DWF");
+    writeFile(own, "the user's own DWF");
+    pressCompileDwf(*host);
+    EXPECT_EQ(messages, QStringList{});
+    ASSERT_EQ(host->dwfPublications().size(), 1u);
+    const QString published = QString::fromStdString(host->dwfPublications()[0].fileName);
+    EXPECT_NE(published, own);
+    EXPECT_TRUE(published.endsWith("/Gear.DWF")) << published.toStdString();
+    EXPECT_FALSE(QFile::exists(published));  // its folder went with it
+    EXPECT_EQ(contentOf(own), "the user's own DWF");
+    EXPECT_TRUE(QFile::exists(folder.filePath("m/Gear.exe")));
 }
 
 // The stand-in host without add-ins: what the add-in sees where the DWF translator is

@@ -25,6 +25,10 @@ class ImageExportTest : public AddInTest {
         setImageExport(nullptr);
     }
     bool exists(const QString& name) const { return QFile::exists(folder.filePath(name)); }
+    static QByteArray readAll(const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
     std::string path(const QString& name) const { return folder.filePath(name).toStdString(); }
 };
 
@@ -175,6 +179,59 @@ TEST_F(ImageExportTest, AJpegThatCannotBeWrittenStillDeletesTheBitmap) {
     EXPECT_FALSE(exists("view.bmp"));
     ASSERT_EQ(messages.size(), 1);
     EXPECT_TRUE(messages[0].contains("cannot be written"));
+}
+
+// The bitmap is only a step to the JPEG: a file of that name beside the document (the
+// user's own, or the document itself) is neither overwritten nor deleted, and the
+// private bitmap goes too.
+TEST_F(ImageExportTest, ABitmapOfTheDocumentsNameSurvivesTheJpegExport) {
+    const QString temporary = folder.filePath("tmp");
+    ASSERT_TRUE(QDir().mkpath(temporary));
+    const QByteArray tmpdir = qgetenv("TMPDIR");
+    qputenv("TMPDIR", temporary.toUtf8());
+    const struct {
+        const char* name;
+        QString document;
+        bool ownBitmap;
+    } cases[] = {{"the user's bitmap beside the part", "Bracket.ipt", true},
+                 {"the document is the bitmap", "Bracket.bmp", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(folder.filePath("Bracket.jpg"));
+        const QString part = document(c.document);
+        if (c.ownBitmap) {
+            QFile own(folder.filePath("Bracket.bmp"));
+            ASSERT_TRUE(own.open(QIODevice::WriteOnly));
+            own.write("the user's own bitmap");
+        }
+        const QByteArray before = readAll(folder.filePath("Bracket.bmp"));
+        auto host = startHost();
+        openAndWait(*host, part);
+        host->addInServer()->executeCommand(kJpegCommand);
+        auto* dialog = dynamic_cast<frmToJpeg*>(dialogInSlot(kJpegCommand));
+        ASSERT_NE(dialog, nullptr);
+        dialog->txtWidth->setText("200");
+        dialog->cmdSave->click();
+        EXPECT_EQ(QImage(folder.filePath("Bracket.jpg"), "JPG").width(), 200);
+        EXPECT_EQ(readAll(folder.filePath("Bracket.bmp")), before);
+        EXPECT_EQ(QDir(temporary).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                  QStringList{});
+        EXPECT_TRUE(messages.isEmpty()) << messages.join('|').toStdString();
+    }
+    if (tmpdir.isNull())
+        qunsetenv("TMPDIR");
+    else
+        qputenv("TMPDIR", tmpdir);
+}
+
+TEST_F(ImageExportTest, AJpegDocumentIsNotReplacedByItsOwnExport) {
+    const QString part = document("Bracket.jpg");
+    const QByteArray before = readAll(part);
+    auto host = startHost();
+    openAndWait(*host, part);
+    ExportViewImage(part.toStdString(), 200);
+    EXPECT_EQ(readAll(part), before);
+    EXPECT_EQ(messages, QStringList{part + " is the document itself; it is not replaced."});
 }
 
 TEST_F(ImageExportTest, AnUnsavedDocumentIsReportedAndNothingIsWritten) {

@@ -92,6 +92,7 @@ TEST_F(PackagedViewer, CompiledXglPacksTheZglBesideTheDocumentOrInTheAlternateFo
         SCOPED_TRACE(c.name);
         QFile::remove(m + "/Gear.exe");
         QFile::remove(dist + "/Gear.exe");
+        QFile::remove(m + "/Gear.zgl");  // kept by the case before, it would be kept again
         storeXgl(c.settings);
         CompilerDialog* dialog = pressCommand(*host, kCompiledXglCommand);
         EXPECT_EQ(messages, c.messages);
@@ -285,6 +286,33 @@ TEST_F(PackagedViewerUnderWine, UnpacksStartsTheViewerInTempWaitsAndDeletes) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return QDir(unpacked).isEmpty(); }, 60000))
         << QDir(unpacked).entryList().join(", ").toStdString();
     EXPECT_TRUE(QDir(unpacked).exists()) << unpacked.toStdString();
+}
+
+// A name with the script's quotes and comment characters in it is unpacked under that
+// name and reaches the viewer whole: the escapes the script holds are undone where the
+// package runs.
+TEST_F(PackagedViewerUnderWine, AnOddNameIsUnpackedAndPassedToTheViewerWhole) {
+    QFile viewer(EXPORTAL_RECORDING_VIEWER);
+    ASSERT_TRUE(viewer.open(QIODevice::ReadOnly));
+    packViewer(viewer.readAll());
+    const QString stem = "Ge'a`r; #1 & x";
+    const QString directory = folder.filePath("m/d'a`y; q");
+    ASSERT_TRUE(QDir().mkpath(directory));
+    const QString part = directory + "/" + stem + ".ipt";
+    ASSERT_TRUE(QFile::copy(EXPORTAL_SAMPLES "/grid.xgl", part));
+    storeXgl({{"TessaroWhenDone", "1"}});
+    auto host = startHost();
+    openAndWait(*host, part);
+    pressCommand(*host, kCompiledXglCommand);
+    EXPECT_EQ(messages, QStringList{});
+    const qint64 zglSize = QFileInfo(directory + "/" + stem + ".zgl").size();
+    const auto recorded = [&] { return QString(contentOf(record)).remove('\r'); };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return recorded().contains("ended\n"); }, 300000));
+    const QStringList lines = recorded().split('\n');
+    ASSERT_GE(lines.size(), 4);
+    EXPECT_EQ(lines[0], "arguments=1");
+    EXPECT_EQ(lines[1], "argument=" + stem + ".zgl");
+    EXPECT_EQ(lines[3], "size=" + QString::number(zglSize));
 }
 
 // The house's sky and roof, as the viewer draws them.

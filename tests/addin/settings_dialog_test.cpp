@@ -128,6 +128,21 @@ TEST_F(SettingsDialogTest, ChoosingDwfAndDoneChangesTheTypeAtOnceAndStoresIt) {
     EXPECT_EQ(readSetting(kExportalApplication, "DoIPT"), "1");
 }
 
+// A folder name may hold line breaks; stored, it stays one value and sets no other key.
+TEST_F(SettingsDialogTest, ATargetDirectoryWithLineBreaksStoresNoOtherKey) {
+    load();
+    const QString folderName = "/out\nAutoSave=1\r\nAutoSaveType=False\nPixelWidth=120";
+    dialog->txtTargetDir->setText(folderName);
+    ASSERT_EQ(dialog->txtTargetDir->text(), folderName);
+    QTest::mouseClick(dialog->cmdDone, Qt::LeftButton);
+    ImageSettings stored;
+    LoadSettings(stored);
+    EXPECT_EQ(stored.JPEGTargetDir, folderName.toStdString());
+    EXPECT_EQ(stored.AutoSave, 0);
+    EXPECT_EQ(stored.AutoSaveType, kAutoSaveDwf);
+    EXPECT_EQ(stored.PixelWidth, 2048);
+}
+
 TEST_F(SettingsDialogTest, TheFirstSheetStyleStoresPositionZero) {
     storeSettings({{"AutoSheet", "2"}});
     load();

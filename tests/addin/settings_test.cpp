@@ -97,5 +97,34 @@ TEST_F(SettingsTest, TheJpegDialogStoresItsFiveKeys) {
     EXPECT_EQ(settings.StoredQuality, 80);
 }
 
+// A value is one line of the file, whatever it holds: it reads back as written and
+// adds no key; names that could not be found again are refused.
+TEST_F(SettingsTest, AnyValueReadsBackAsWrittenAndAddsNoKey) {
+    const std::string values[] = {
+        "/d\nRunCompiler=1\nCompilerPath=/bin/sh",
+        "/d\r\n[Settings]\r\nRunCompiler=1",
+        "ends with a break\n",
+        "C:\\Parts\\new\\",  // backslashes, also before "n" and at the end
+        "literal \\n and \\r and \\\\",
+        "lone\rreturn",
+        "=[x]= ; # $",
+        "",
+    };
+    for (const std::string& value : values) {
+        SCOPED_TRACE(value);
+        ASSERT_TRUE(writeSetting(kExportalApplication, "SterioTargetDir", value));
+        EXPECT_EQ(readSetting(kExportalApplication, "SterioTargetDir"), value);
+        EXPECT_EQ(readSetting(kExportalApplication, "RunCompiler"), "0");
+        EXPECT_EQ(readSetting(kExportalApplication, "CompilerPath"), "");
+        EXPECT_EQ(readFile(folder.filePath("config/Exportal.ini")).count('\n'), 2);
+    }
+    // A file written by hand with a backslash before another letter keeps it.
+    writeFile(folder.filePath("config/Exportal.ini"), "[Settings]\nSterioTargetDir=C:\\M\\x\n");
+    EXPECT_EQ(readSetting(kExportalApplication, "SterioTargetDir"), "C:\\M\\x");
+    for (const char* name : {"Bad\nKey", "Key=1", "[Key]"})
+        EXPECT_FALSE(writeSetting(kExportalApplication, name, "1")) << name;
+    EXPECT_FALSE(saveSetting(kExportalApplication, "Settings]\n[Other", "Key", "1"));
+}
+
 }  // namespace
 }  // namespace exportal::testing

@@ -115,6 +115,42 @@ TEST_F(StereoTest, AJpgPairDiffersAndTheCameraComesBack) {
               folder.filePath("Gear_R.jpg") + "\n" + folder.filePath("Gear_L.jpg") + "\n");
 }
 
+// A double quote or a blank in a name does not split it: each image is one argument.
+TEST_F(StereoTest, TheStereoProgramGetsEachImageAsOneArgument) {
+    storeSettings({{"RunCompiler", "1"}, {"CompilerPath", recorder().toStdString()}});
+    auto host = startHost();
+    openAndWait(*host, document("Ge\"ar \" x.ipt"));
+    openDialog(*host).cmdSave->click();
+    const QString args = folder.filePath("stereo.sh.args");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo(args).size() > 0; }, 5000));
+    QFile recorded(args);
+    ASSERT_TRUE(recorded.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString(recorded.readAll()), folder.filePath("Ge\"ar \" x_R.bmp") + "\n" +
+                                               folder.filePath("Ge\"ar \" x_L.bmp") + "\n");
+}
+
+// Bitmaps that only become JPEGs are taken elsewhere: the user's own stay as they were.
+TEST_F(StereoTest, AJpgPairLeavesTheUsersBitmapsAsTheyWere) {
+    storeSettings({{"BitmapType", "JPG"}});
+    for (const char* name : {"Gear_L.bmp", "Gear_R.bmp"}) {
+        QFile own(folder.filePath(name));
+        ASSERT_TRUE(own.open(QIODevice::WriteOnly));
+        own.write(name);
+    }
+    auto host = startHost();
+    openAndWait(*host, document("Gear.ipt"));
+    openDialog(*host).cmdSave->click();
+    EXPECT_EQ(files("Gear_*"),
+              (QStringList{"Gear_L.bmp", "Gear_L.jpg", "Gear_R.bmp", "Gear_R.jpg"}));
+    EXPECT_EQ(QImage(folder.filePath("Gear_L.jpg")).width(), 480);
+    for (const char* name : {"Gear_L.bmp", "Gear_R.bmp"}) {
+        QFile own(folder.filePath(name));
+        ASSERT_TRUE(own.open(QIODevice::ReadOnly));
+        EXPECT_EQ(own.readAll(), QByteArray(name));
+    }
+    EXPECT_TRUE(messages.isEmpty()) << messages.join('|').toStdString();
+}
+
 TEST_F(StereoTest, TheUserDistanceIsEvaluatedInWholeInches) {
     auto host = startHost();
     openAndWait(*host, document("Gear.ipt"));

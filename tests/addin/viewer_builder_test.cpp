@@ -157,6 +157,7 @@ TEST_F(BuilderTest, ExecutableIsReplacedOnlyWhenTheCompilerSucceeds) {
         writeCompiler(addin, c.compiler);
         setCompilerTimeLimit(c.limit);
         writeFile(exe, "the executable of an earlier build");
+        QFile::remove(zgl);  // kept by a failed case, it would be kept again
         CompilerDialog* dialog = pressCommand(*host, kCompiledXglCommand);
         // The scripted compiler packs the exported file as it is.
         EXPECT_EQ(contentOf(exe),
@@ -174,6 +175,80 @@ TEST_F(BuilderTest, ExecutableIsReplacedOnlyWhenTheCompilerSucceeds) {
         EXPECT_EQ(args[3], addin);
         // "Show Script" shows the compiler's words in a window of its own.
         EXPECT_NE(dialog->findChild<QWidget*>("compilerOutput"), nullptr);
+    }
+}
+
+// A ZGL of the document's name that is already there may be the user's own, or the
+// document itself: it stays as it is, and the package gets a fresh copy made elsewhere.
+TEST_F(BuilderTest, AZglAlreadyThereIsKeptAndAFreshCopyIsPacked) {
+    writeCompiler(addin, "cat \"$zgl\" > \"$out\"");
+    const QByteArray own = "the user's own ZGL";
+    const struct {
+        const char* name;
+        QString document;  // in m/
+        bool deleteXgl;
+        bool ownZgl;
+    } cases[] = {
+        {"the user's ZGL, Delete XGL checked", "Gear.ipt", true, true},
+        {"the user's ZGL, Delete XGL clear", "Gear.ipt", false, true},
+        {"the document is the ZGL", "Gear.zgl", true, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString zgl = folder.filePath("m/Gear.zgl");
+        const QString document = folder.filePath("m/" + c.document);
+        for (const QString& name : QDir(folder.filePath("m")).entryList(QDir::Files))
+            QFile::remove(folder.filePath("m/" + name));
+        ASSERT_TRUE(QFile::copy(EXPORTAL_SAMPLES "/grid.xgl", document));
+        if (c.ownZgl) writeFile(zgl, own);
+        const QByteArray kept = contentOf(zgl);
+        const QString reference = folder.filePath("reference.zgl");
+        QFile::remove(reference);
+        ASSERT_TRUE(writeZglCopy(contentOf(document), reference.toStdString()));
+        storeXgl({{"TessaroWhenDone", "0"}, {"XGLDelXGL", c.deleteXgl ? "1" : "0"}});
+        auto host = startHost();
+        openAndWait(*host, document);
+        CompilerDialog* dialog = pressCommand(*host, kCompiledXglCommand);
+        EXPECT_EQ(dialog->lblStatus->text(), "Finished");
+        EXPECT_EQ(contentOf(folder.filePath("m/Gear.exe")), contentOf(reference));
+        EXPECT_EQ(contentOf(zgl), kept);
+        EXPECT_EQ(messages, c.deleteXgl ? QStringList{}
+                                        : QStringList{zgl + " is already there and is kept as "
+                                                            "it is; the copy packed into the "
+                                                            "executable is not kept beside it."});
+        // The script packs the copy under the document's name.
+        EXPECT_TRUE(
+            contentOf(addin + "/XGLScript.nsi").contains("!define XGL_FILE_ONLY \"Gear.zgl\"\r\n"));
+        QStringList expected{"Gear.exe", c.document, "Gear.zgl"};
+        expected.removeDuplicates();
+        expected.sort();
+        EXPECT_EQ(QDir(folder.filePath("m")).entryList(QDir::Files, QDir::Name), expected);
+    }
+}
+
+// A document named like the command's product is never replaced by it.
+TEST_F(BuilderTest, TheDocumentIsNotReplacedByTheProductNamedAfterIt) {
+    writeCompiler(addin, "cat \"$zgl\" > \"$out\"");
+    storeXgl({{"TessaroWhenDone", "0"}});
+    const struct {
+        QString document;
+        int command;
+        QString message;
+    } cases[] = {
+        {"Gear.exe", kCompiledXglCommand, "Failed to compile the XGL to EXE\r"},
+        {"Gear.wrl", kVrmlCommand, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.document.toStdString());
+        const QString document = folder.filePath("m/" + c.document);
+        ASSERT_TRUE(QFile::copy(EXPORTAL_SAMPLES "/grid.xgl", document));
+        const QByteArray before = contentOf(document);
+        auto host = startHost();
+        openAndWait(*host, document);
+        pressCommand(*host, c.command);
+        EXPECT_EQ(contentOf(document), before);
+        EXPECT_EQ(messages, QStringList{c.message + document +
+                                        " is the document itself; it is not replaced."});
     }
 }
 

@@ -1,0 +1,189 @@
+// Names that the NSIS compiler would read as its own syntax: each dangerous character
+// in a document's name or its folder's, built by the real compiler through the host's
+// "Compiled XGL" and "Compiled DWF" commands. No command may run; a name a package
+// can carry is built, one it cannot is refused naming the character.
+#include <QLabel>
+#include <QPushButton>
+#include <QStandardPaths>
+
+#include "builder_fixture.h"
+#include "nsis_text.h"
+
+namespace exportal::testing {
+namespace {
+
+// What would run if a name reached the script as it is.
+const char kPayload[] = "!system \"touch INJECTED\"";
+
+TEST(ScriptValues, DangerousCharactersAreEscapedOrRefusedByName) {
+    using Kind = ScriptValueKind;
+    const struct {
+        std::string value;
+        Kind kind;
+        std::string refusedFor;  // empty: accepted
+        std::string quoted;
+    } cases[] = {
+        {"/m/it's `q` \"d\"/a;b #c.zgl", Kind::packedFile, "",
+         "/m/it$\\'s $\\`q$\\` $\\\"d$\\\"/a;b #c.zgl"},
+        {"/m/d*?<>|:/Gear.zgl", Kind::packedFile, "", "/m/d*?<>|:/Gear.zgl"},
+        {"/out/Ge\"ar*.exe", Kind::localPath, "", "/out/Ge$\\\"ar*.exe"},
+        {"/m/Ge\"ar.zgl", Kind::packedFile, "the character \"", ""},
+        {"/m/Ge*ar.zgl", Kind::packedFile, "the character *", ""},
+        {"Ge?ar.zgl", Kind::packedFile, "the character ?", ""},
+        {"/m/a\nb", Kind::localPath, "a line feed", ""},
+        {"/m/a\rb", Kind::localPath, "a carriage return", ""},
+        {std::string("/m/a\0b", 6), Kind::localPath, "a NUL character", ""},
+        {"/m/a\x1b"
+         "b",
+         Kind::localPath, "the control character U+001B", ""},
+        {"/m/${NSISDIR}", Kind::localPath, "the dollar sign ($)", ""},
+        {"/m/$%HOME%", Kind::localPath, "the dollar sign ($)", ""},
+        {"/m/a\\b", Kind::localPath, "the backslash (\\)", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.value);
+        const std::string refusal = scriptValueRefusal(c.value, c.kind);
+        if (c.refusedFor.empty()) {
+            EXPECT_EQ(refusal, "");
+            EXPECT_EQ(quotedScriptText(c.value), c.quoted);
+        } else {
+            EXPECT_NE(refusal.find("\"" + c.value + "\" holds " + c.refusedFor + ", "),
+                      std::string::npos)
+                << refusal;
+        }
+    }
+}
+
+class HostileNames : public BuilderTest {
+  protected:
+    void SetUp() override {
+        BuilderTest::SetUp();
+        if (QStandardPaths::findExecutable("makensis").isEmpty())
+            GTEST_SKIP() << "makensis (Debian's nsis package) is not installed";
+        writeFile(addin + "/RunPlotwick.exe", "MZ a launcher stand-in");
+        storeXgl({{"TessaroWhenDone", "0"}, {"XGLDelXGL", "1"}});
+        ASSERT_TRUE(writeSetting(kDwfCompilerApplication, "PlotwickWhenDone", "0"));
+        ASSERT_TRUE(writeSetting(kDwfCompilerApplication, "DWFDelDWF", "1"));
+    }
+    // The sample world as `folderName`/`stem`.ipt, open in the host.
+    QString openDocument(HostWindow& host, const QString& folderName, const QString& stem) {
+        const QString directory = folder.filePath(folderName);
+        EXPECT_TRUE(QDir().mkpath(directory));
+        const QString path = directory + "/" + stem + ".ipt";
+        EXPECT_TRUE(QFile::copy(QStringLiteral(EXPORTAL_SAMPLES "/grid.xgl"), path));
+        openAndWait(host, path);
+        return path;
+    }
+    // Anything the payload made, wherever the compiler or the host ran.
+    QStringList injected() const {
+        QStringList found;
+        QDirIterator it(folder.path(), {"INJECTED*"}, QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            found << it.next();
+        if (QFile::exists("INJECTED")) found << QDir::current().filePath("INJECTED");
+        return found;
+    }
+};
+
+struct NameCase {
+    const char* name;
+    QString text;        // put into the document's name or its folder's
+    QString refusedFor;  // in the document's name; empty: built
+    QString refusedInFolder;
+};
+
+const NameCase kNameCases[] = {
+    {"double quote", "\"", "the character \"", ""},
+    {"line feed", "\n", "a line feed", "a line feed"},
+    {"carriage return", "\r", "a carriage return", "a carriage return"},
+    {"dollar", "$", "the dollar sign ($)", "the dollar sign ($)"},
+    {"backquote", "`", "", ""},
+    {"asterisk", "*", "the character *", ""},
+    {"question mark", "?", "the character ?", ""},
+    {"single quote", "'", "", ""},
+    {"semicolon", ";", "", ""},
+    {"odd but legal", " #1 & (\u00fc) {x} %y% !z", "", ""},
+    {"the example", QString("\"\n") + kPayload + "\n;x", "a line feed", "a line feed"},
+};
+
+// Both places: the name of the document (so of the ZGL, the executable and the name
+// the package unpacks) and the name of the folder they are in.
+TEST_F(HostileNames, CompiledXglRunsNoCommandAndBuildsOrRefusesEachName) {
+    auto host = startHost();
+    int run = 0;
+    for (const NameCase& c : kNameCases) {
+        for (const bool inFolder : {false, true}) {
+            SCOPED_TRACE(std::string(c.name) + (inFolder ? " in the folder" : " in the name"));
+            const QString where = QString("run%1").arg(++run);
+            const QString folderName = inFolder ? where + "/d" + c.text + "x" : where;
+            const QString stem = inFolder ? QString("Gear") : "Ge" + c.text + "ar";
+            const QString document = openDocument(*host, folderName, stem);
+            const QString exe = document.chopped(3) + "exe";
+            CompilerDialog* dialog = pressCommand(*host, kCompiledXglCommand);
+            const QString refusedFor = inFolder ? c.refusedInFolder : c.refusedFor;
+            EXPECT_EQ(injected(), QStringList{});
+            if (refusedFor.isEmpty()) {
+                EXPECT_EQ(messages, QStringList{});
+                EXPECT_EQ(dialog->lblStatus->text(), "Finished");
+                EXPECT_EQ(peMachine(contentOf(exe)), kAmd64);
+                // The name the viewer is started with, escaped for the quotes around it.
+                const QString unpacked = QFileInfo(document).completeBaseName() + ".zgl";
+                EXPECT_TRUE(
+                    contentOf(addin + "/XGLScript.nsi")
+                        .contains("!define XGL_FILE_ONLY \"" +
+                                  QString::fromStdString(quotedScriptText(unpacked.toStdString()))
+                                      .toUtf8() +
+                                  "\"\r\n"));
+            } else {
+                // Every case runs, so a failure here does not hide a command run later.
+                EXPECT_EQ(messages.size(), 1);
+                const QString message = messages.value(0);
+                EXPECT_TRUE(message.startsWith("Failed to compile the XGL to EXE\r\""))
+                    << message.toStdString();
+                EXPECT_TRUE(message.contains("\" holds " + refusedFor + ", "))
+                    << message.toStdString();
+                EXPECT_FALSE(QFile::exists(exe));
+            }
+            EXPECT_EQ(leftovers(), QStringList{});
+            dialog->cmdDone->click();
+        }
+    }
+}
+
+// The DWF script carries the same names in other places: the file name apart from its
+// folder, and in the launcher's command line.
+TEST_F(HostileNames, CompiledDwfRunsNoCommandAndBuildsOrRefusesEachName) {
+    auto host = startHost();
+    const struct {
+        const char* name;
+        QString folderName;
+        QString stem;
+        QString refusedFor;
+    } cases[] = {
+        {"the example", "dwf1", QString("Gear\"\n") + kPayload + "\n;x", "a line feed"},
+        {"quotes", "dwf2/d\"x", "Ge'a`r;", ""},
+        {"dollar", "dwf3", "Ge${NSISDIR}ar", "the dollar sign ($)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString document = openDocument(*host, c.folderName, c.stem);
+        const QString exe = document.chopped(3) + "exe";
+        CompilerDialog* dialog = pressCommand(*host, kCompiledDwfCommand);
+        EXPECT_EQ(injected(), QStringList{});
+        if (c.refusedFor.isEmpty()) {
+            EXPECT_EQ(messages, QStringList{});
+            EXPECT_EQ(peMachine(contentOf(exe)), kAmd64);
+        } else {
+            EXPECT_EQ(messages.size(), 1);
+            const QString message = messages.value(0);
+            EXPECT_TRUE(message.startsWith("Failed to compile the DWF to EXE\r\""));
+            EXPECT_TRUE(message.contains("\" holds " + c.refusedFor + ", "));
+            EXPECT_FALSE(QFile::exists(exe));
+        }
+        EXPECT_EQ(leftovers(), QStringList{});
+        dialog->cmdDone->click();
+    }
+}
+
+}  // namespace
+}  // namespace exportal::testing
