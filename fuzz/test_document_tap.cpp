@@ -26,7 +26,8 @@ std::map<XML_Parser, std::string>& documents() {
 
 std::uint64_t fnv1a(const std::string& bytes) {
     std::uint64_t hash = 14695981039346656037ull;
-    for (const unsigned char c : bytes) hash = (hash ^ c) * 1099511628211ull;
+    for (const unsigned char c : bytes)
+        hash = (hash ^ c) * 1099511628211ull;
     return hash;
 }
 

@@ -1,15 +1,20 @@
 #!/usr/bin/env bash
 # Fuzzes a reader with libFuzzer: the XGL read path (fuzz/read_path_fuzzer.cpp, corpus
-# in tests/data/fuzz-corpus/) or, with --dwf, the DWF reader (fuzz/dwf_stream_fuzzer.cpp,
-# corpus in tests/data/dwf-fuzz-corpus/).
+# in tests/data/fuzz-corpus/) or, with --dwf, the DWF reader, half the time each with
+# two targets: whole files and bare streams (fuzz/dwf_stream_fuzzer.cpp, corpus in
+# tests/data/dwf-fuzz-corpus/) and the package's manifest, descriptor and streams
+# behind true checksums (fuzz/dwf_package_fuzzer.cpp, corpus in
+# tests/data/dwf-package-fuzz-corpus/).
 #   scripts/fuzz.sh [--dwf] [SECONDS]           long run (default 600 s); afterwards the
 #                                               new inputs that reach new code are merged
 #                                               into the corpus folder (files up to
 #                                               20000 bytes)
 #   scripts/fuzz.sh --smoke [--dwf] [SECONDS]   short run (default 60 s) that leaves the
 #                                               corpus as it is; for scripts/test.sh
-# Any crash, sanitizer report, leak, hang (10 s) or memory blow-up (4 GiB) stops the
-# run with a non-zero exit; the input that caused it is kept in build-fuzz/findings/.
+# Any crash, sanitizer report, leak, hang (5 s), single allocation above 512 MB or
+# memory blow-up (1 GiB) stops the run with a non-zero exit: the readers bound their
+# work and memory by the input, so a small input that takes more is a finding. The
+# input that caused it is kept in build-fuzz/findings/.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
@@ -19,13 +24,9 @@ if [ "${1:-}" = "--smoke" ]; then
     smoke=1
     shift
 fi
-target=read_path_fuzzer
-corpus="$root/tests/data/fuzz-corpus"
-dict="$root/fuzz/xgl.dict"
+targets=(read_path_fuzzer)
 if [ "${1:-}" = "--dwf" ]; then
-    target=dwf_stream_fuzzer
-    corpus="$root/tests/data/dwf-fuzz-corpus"
-    dict="$root/fuzz/w2d.dict"
+    targets=(dwf_stream_fuzzer dwf_package_fuzzer)
     shift
 fi
 seconds="${1:-$([ $smoke = 1 ] && echo 60 || echo 600)}"
@@ -35,29 +36,44 @@ build="$root/build-fuzz"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
     -DTESSARO_FUZZ=ON -DTESSARO_CORE_ONLY=ON -DTESSARO_BENCHMARKS=OFF >/dev/null
-cmake --build "$build" --target "$target" -j "$(nproc)"
+cmake --build "$build" --target "${targets[@]}" -j "$(nproc)"
 
-work="$build/fuzz-work-$target"
 findings="$build/findings"
 scratch="$build/fuzz-tmp"
-mkdir -p "$work" "$findings" "$scratch"
-[ $smoke = 1 ] && rm -rf "${work:?}"/*
-
+mkdir -p "$findings" "$scratch"
 # Loads through a real file write it to TMPDIR; keep that inside the build folder.
 export TMPDIR="$scratch"
 export ASAN_OPTIONS="detect_leaks=1:allocator_may_return_null=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
-fuzzer=("$build/fuzz/$target" -dict="$dict" -max_len=20000
-        -timeout=10 -rss_limit_mb=4096 -artifact_prefix="$findings/" -print_final_stats=1)
 
-echo "Fuzzing $target for $seconds s"
-# New inputs go to the work folder; the checked-in corpus is only read.
-"${fuzzer[@]}" -max_total_time="$seconds" "$work" "$corpus"
+# fuzz TARGET CORPUS DICT SECONDS
+fuzz() {
+    local target="$1" corpus="$2" dict="$3" time="$4"
+    local work="$build/fuzz-work-$target"
+    mkdir -p "$work"
+    [ $smoke = 1 ] && rm -rf "${work:?}"/*
+    local fuzzer=("$build/fuzz/$target" -dict="$dict" -max_len=20000 -timeout=5
+        -malloc_limit_mb=512 -rss_limit_mb=1024 -artifact_prefix="$findings/"
+        -print_final_stats=1)
+    echo "Fuzzing $target for $time s"
+    # New inputs go to the work folder; the checked-in corpus is only read.
+    "${fuzzer[@]}" -max_total_time="$time" "$work" "$corpus"
+    if [ $smoke = 0 ]; then
+        local before
+        before=$(ls "$corpus" | wc -l)
+        # Only inputs that reach new edges are kept (not new hit counts), so the corpus
+        # stays at a few hundred small files.
+        "${fuzzer[@]}" -merge=1 -use_counters=0 "$corpus" "$work" 2>/dev/null
+        echo "Corpus: $before -> $(ls "$corpus" | wc -l) inputs in $corpus"
+    fi
+}
 
-if [ $smoke = 0 ]; then
-    before=$(ls "$corpus" | wc -l)
-    # Only inputs that reach new edges are kept (not new hit counts), so the corpus
-    # stays at a few hundred small files.
-    "${fuzzer[@]}" -merge=1 -use_counters=0 "$corpus" "$work" 2>/dev/null
-    echo "Corpus: $before -> $(ls "$corpus" | wc -l) inputs in $corpus"
-fi
+share=$((seconds / ${#targets[@]}))
+for target in "${targets[@]}"; do
+    case "$target" in
+        read_path_fuzzer) fuzz "$target" "$root/tests/data/fuzz-corpus" "$root/fuzz/xgl.dict" "$share" ;;
+        dwf_stream_fuzzer) fuzz "$target" "$root/tests/data/dwf-fuzz-corpus" "$root/fuzz/w2d.dict" "$share" ;;
+        dwf_package_fuzzer)
+            fuzz "$target" "$root/tests/data/dwf-package-fuzz-corpus" "$root/fuzz/w2d.dict" "$share" ;;
+    esac
+done

@@ -41,6 +41,29 @@ const std::string* hrefOf(const ManifestSection& section, std::string_view role)
     return nullptr;
 }
 
+// Why an entry the manifest names (a "stream", a "descriptor") could not be used.
+std::string entryProblem(const char* kind, const std::string& href, ZipReader::Problem problem) {
+    using P = ZipReader::Problem;
+    const std::string named = "The manifest names the " + std::string(kind) + " " + href;
+    const std::string entry = "The package's " + std::string(kind) + " " + href;
+    switch (problem) {
+        case P::missing:
+            return named + ", which the package does not hold";
+        case P::tooLarge:
+            return entry + " is larger than 512 MiB";
+        case P::impossible:
+            return entry + " declares more bytes than its compressed bytes can hold";
+        case P::readBefore:
+            return named + " again; each entry of a package is read once";
+        case P::overBudget:
+            return entry + " would inflate the package to more than 1032 times its size";
+        case P::damaged:
+        case P::none:
+            break;
+    }
+    return entry + " is damaged (its size or checksum does not match)";
+}
+
 void placeFromDescriptor(const ZipReader& zip, const ManifestSection& section, Sheet& sheet) {
     const std::string* href = hrefOf(section, "descriptor");
     if (href == nullptr) return;
@@ -61,10 +84,10 @@ Sheet readSection(const ZipReader& zip, const ManifestSection& section) {
         sheet.graphics.message = "The sheet \"" + section.title + "\" names no 2D graphics stream";
         return sheet;
     }
-    const auto stream = zip.read(*href, kEntryLimit);
+    ZipReader::Problem problem = ZipReader::Problem::none;
+    const auto stream = zip.read(*href, kEntryLimit, &problem);
     if (!stream) {
-        sheet.graphics.message = "The manifest names the stream " + *href +
-                                 ", which the package does not hold (or cannot be read)";
+        sheet.graphics.message = entryProblem("stream", *href, problem);
         return sheet;
     }
     sheet.graphics = readW2d(*stream);
@@ -85,9 +108,13 @@ DwfDocument readPackage(std::span<const std::uint8_t> bytes) {
         document.message = "The DWF package's ZIP archive cannot be read";
         return document;
     }
-    const auto manifestBytes = zip.read("manifest.xml", kEntryLimit);
+    ZipReader::Problem problem = ZipReader::Problem::none;
+    const auto manifestBytes = zip.read("manifest.xml", kEntryLimit, &problem);
     if (!manifestBytes) {
-        document.message = "The DWF package holds no manifest.xml";
+        document.message = problem == ZipReader::Problem::missing
+                               ? "The DWF package holds no manifest.xml"
+                               : "The DWF package's manifest.xml cannot be read: " +
+                                     entryProblem("manifest", "manifest.xml", problem);
         return document;
     }
     std::string error;

@@ -9,17 +9,31 @@
 namespace plotwick::internal {
 namespace {
 
+struct ParseState {
+    const XmlStartHandler* handler;
+    XML_Parser parser;
+    bool outOfMemory = false;
+};
+
 std::string localName(const char* name) {
     const char* colon = std::strrchr(name, ':');
     return colon != nullptr ? colon + 1 : name;
 }
 
-void onStart(void* data, const XML_Char* name, const XML_Char** attributes) {
-    XmlAttributes map;
-    for (int i = 0; attributes[i] != nullptr; i += 2) {
-        map[localName(attributes[i])] = attributes[i + 1];
+// Called from inside expat: nothing may unwind through its frames, so an exception
+// (memory ran out building the attributes or in the handler) stops the parse instead.
+void onStart(void* data, const XML_Char* name, const XML_Char** attributes) noexcept {
+    auto& state = *static_cast<ParseState*>(data);
+    try {
+        XmlAttributes map;
+        for (int i = 0; attributes[i] != nullptr; i += 2) {
+            map[localName(attributes[i])] = attributes[i + 1];
+        }
+        (*state.handler)(localName(name), map);
+    } catch (...) {
+        state.outOfMemory = true;
+        XML_StopParser(state.parser, XML_FALSE);
     }
-    (*static_cast<const XmlStartHandler*>(data))(localName(name), map);
 }
 
 }  // namespace
@@ -31,11 +45,17 @@ bool readXmlStarts(std::string_view xml, const XmlStartHandler& handler, std::st
         error = "out of memory";
         return false;
     }
-    XML_SetUserData(parser.get(), const_cast<XmlStartHandler*>(&handler));
+    ParseState state{&handler, parser.get()};
+    XML_SetUserData(parser.get(), &state);
     XML_SetStartElementHandler(parser.get(), onStart);
-    if (xml.size() > static_cast<std::size_t>(INT32_MAX) ||
-        XML_Parse(parser.get(), xml.data(), static_cast<int>(xml.size()), XML_TRUE) !=
-            XML_STATUS_OK) {
+    const bool parsed = xml.size() <= static_cast<std::size_t>(INT32_MAX) &&
+                        XML_Parse(parser.get(), xml.data(), static_cast<int>(xml.size()),
+                                  XML_TRUE) == XML_STATUS_OK;
+    if (state.outOfMemory) {
+        error = "out of memory at line " + std::to_string(XML_GetCurrentLineNumber(parser.get()));
+        return false;
+    }
+    if (!parsed) {
         error = std::string(XML_ErrorString(XML_GetErrorCode(parser.get()))) + " at line " +
                 std::to_string(XML_GetCurrentLineNumber(parser.get()));
         return false;

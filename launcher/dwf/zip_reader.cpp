@@ -119,24 +119,42 @@ bool ZipReader::readDirectory() {
     for (std::uint16_t i = 0; i < end->entries; ++i) {
         auto entry = readDirectoryRecord(cursor, bias);
         if (!entry) return false;
+        m_byName.emplace(entry->name, m_entries.size());
         m_entries.push_back(std::move(*entry));
     }
     return true;
 }
 
-std::optional<std::vector<std::uint8_t>> ZipReader::read(const std::string& name,
-                                                         std::size_t limit) const {
-    const std::string wanted = normalised(name);
-    const auto found = std::find_if(m_entries.begin(), m_entries.end(),
-                                    [&](const Entry& entry) { return entry.name == wanted; });
-    if (found == m_entries.end()) return std::nullopt;
-    return extract(*found, limit);
+std::optional<std::vector<std::uint8_t>> ZipReader::read(const std::string& name, std::size_t limit,
+                                                         Problem* problem) const {
+    Problem unused = Problem::none;
+    Problem& why = problem != nullptr ? *problem : unused;
+    const auto found = m_byName.find(normalised(name));
+    why = found == m_byName.end() ? Problem::missing : check(m_entries[found->second], limit);
+    if (why != Problem::none) return std::nullopt;
+    const Entry& entry = m_entries[found->second];
+    m_read.insert(entry.headerOffset);
+    m_inflated += entry.size;
+    return extract(entry, why);
+}
+
+// Everything that can be known before a byte is allocated or inflated.
+ZipReader::Problem ZipReader::check(const Entry& entry, std::size_t limit) const {
+    if (m_read.count(entry.headerOffset) != 0) return Problem::readBefore;
+    if (entry.size > limit) return Problem::tooLarge;
+    if (entry.size == UINT32_MAX || (entry.flags & kEncrypted) != 0) return Problem::damaged;
+    if (entry.compressedSize > m_data.size()) return Problem::damaged;
+    const std::uint64_t most = entry.method == kStored
+                                   ? entry.compressedSize
+                                   : kMaxInflateRatio * std::uint64_t{entry.compressedSize};
+    if (entry.size > most) return Problem::impossible;
+    if (m_inflated + entry.size > kMaxInflateRatio * m_data.size()) return Problem::overBudget;
+    return Problem::none;
 }
 
 std::optional<std::vector<std::uint8_t>> ZipReader::extract(const Entry& entry,
-                                                            std::size_t limit) const {
-    if (entry.size > limit || entry.size == UINT32_MAX || (entry.flags & kEncrypted) != 0)
-        return std::nullopt;
+                                                            Problem& problem) const {
+    problem = Problem::damaged;
     if (entry.headerOffset > m_data.size()) return std::nullopt;
     ByteCursor local(m_data, static_cast<std::size_t>(entry.headerOffset));
     std::uint32_t signature = 0;
@@ -157,6 +175,7 @@ std::optional<std::vector<std::uint8_t>> ZipReader::extract(const Entry& entry,
     }
     // A damaged entry is refused, never handed out.
     if (crc32(0L, bytes.data(), static_cast<uInt>(bytes.size())) != entry.crc) return std::nullopt;
+    problem = Problem::none;
     return bytes;
 }
 

@@ -22,7 +22,7 @@ TEST_P(IdHashTableGrowth, RebuildsAtTheFixedLoad) {
     IdHashTable<int, false> table;
     std::vector<int> values(GetParam().entries);
     for (std::uint32_t i = 0; i < GetParam().entries; ++i) {
-        ASSERT_TRUE(table.insert(i * 8, &values[i]));  // every ID shares the home slot 0
+        ASSERT_TRUE(table.insert(i * 8, &values[i]));
     }
     EXPECT_EQ(table.slotCount(), GetParam().slots);
     for (std::uint32_t i = 0; i < GetParam().entries; ++i)

@@ -42,8 +42,9 @@ void ScopeRef::reset() {
 
 // ---- creation and release ----
 
-DefinitionScope::DefinitionScope(DefinitionScope* parent, StorageErrorSink* sink)
-    : m_parent(parent), m_sink(sink) {
+DefinitionScope::DefinitionScope(DefinitionScope* parent, StorageErrorSink* sink,
+                                 WorkBudget* lookups)
+    : m_parent(parent), m_sink(sink), m_lookups(lookups) {
     m_positions.records.reset(kGeometrySpillLimit, "Cvt");
     m_normals.records.reset(kGeometrySpillLimit, "Cnl");
     m_texCoords.records.reset(kGeometrySpillLimit, "Ctc");
@@ -52,14 +53,15 @@ DefinitionScope::DefinitionScope(DefinitionScope* parent, StorageErrorSink* sink
     m_texCoords.records.setErrorSink(sink);
 }
 
-DefinitionScope* DefinitionScope::createWorld(StorageErrorSink* sink) {
-    return new (std::nothrow) DefinitionScope(nullptr, sink);
+DefinitionScope* DefinitionScope::createWorld(StorageErrorSink* sink, WorkBudget* lookups) {
+    return new (std::nothrow) DefinitionScope(nullptr, sink, lookups);
 }
 
 DefinitionScope* DefinitionScope::createChild(DefinitionScope* parent) {
-    // A child reports storage failures where its parent does.
-    auto* scope =
-        new (std::nothrow) DefinitionScope(parent, parent != nullptr ? parent->m_sink : nullptr);
+    // A child reports storage failures and spends lookups where its parent does.
+    auto* scope = parent != nullptr ? new (std::nothrow)
+                                          DefinitionScope(parent, parent->m_sink, parent->m_lookups)
+                                    : new (std::nothrow) DefinitionScope(nullptr, nullptr, nullptr);
     if (scope != nullptr && parent != nullptr) parent->addRef();
     return scope;
 }
@@ -108,14 +110,20 @@ bool DefinitionScope::defineTexCoord(std::uint32_t id, float u, float v) {
     return m_texCoords.define(id, TexCoordRecord{id, u, v});
 }
 
-// Walks outward to the first scope whose table answers.
+// Walks outward to the first scope whose table answers, and pays for the levels walked.
 template <typename Scope, typename Table>
 auto DefinitionScope::findOutward(Scope* scope, Table DefinitionScope::*table, std::uint32_t id)
     -> decltype((scope->*table).find(id)) {
-    for (; scope != nullptr; scope = scope->m_parent) {
-        if (auto* found = (scope->*table).find(id); found != nullptr) return found;
+    WorkBudget* budget = scope->m_lookups;
+    if (budget != nullptr && budget->exhausted()) return nullptr;
+    std::uint64_t levels = 0;
+    decltype((scope->*table).find(id)) found = nullptr;
+    for (; scope != nullptr && found == nullptr; scope = scope->m_parent) {
+        found = (scope->*table).find(id);
+        ++levels;
     }
-    return nullptr;
+    if (budget != nullptr && !budget->spend(levels)) return nullptr;
+    return found;
 }
 
 const PositionRecord* DefinitionScope::findPosition(std::uint32_t id) {

@@ -18,6 +18,7 @@
 #include "scene/id_index.h"
 #include "scene/records.h"
 #include "scene/spill_array.h"
+#include "scene/work_budget.h"
 
 namespace tessaro {
 
@@ -56,7 +57,8 @@ class DefinitionScope {
     static constexpr std::uint32_t kGeometrySpillLimit = 150000;
 
     // A world scope (no parent) with reference count 1.
-    static DefinitionScope* createWorld(StorageErrorSink* sink = nullptr);
+    static DefinitionScope* createWorld(StorageErrorSink* sink = nullptr,
+                                        WorkBudget* lookups = nullptr);
     // A child of parent with reference count 1; the parent's count rises by one.
     static DefinitionScope* createChild(DefinitionScope* parent);
 
@@ -101,7 +103,7 @@ class DefinitionScope {
     std::uint32_t word[2] = {0, 0};
 
   private:
-    explicit DefinitionScope(DefinitionScope* parent, StorageErrorSink* sink);
+    DefinitionScope(DefinitionScope* parent, StorageErrorSink* sink, WorkBudget* lookups);
     ~DefinitionScope() = default;
 
     template <typename Record>
@@ -118,6 +120,7 @@ class DefinitionScope {
 
     DefinitionScope* m_parent;
     StorageErrorSink* m_sink;
+    WorkBudget* m_lookups;
     std::int32_t m_refCount = 1;
     IdHashTable<DefinitionEntry, false> m_objects;
     IdHashTable<MeshEntry, false> m_meshes;

@@ -1,7 +1,8 @@
 // IdHashTable: the definition table of one scope level, from an XGL ID to an entry.
 //
-// Open addressing over a power-of-two slot array: home slot = id & (slots - 1), probe
-// step = ((id ^ 0xAAAAAAAA) * 2 + 1) & (slots - 1), odd so that every slot is visited.
+// Open addressing over a power-of-two slot array: home slot and odd probe step from
+// idProbe (id_probe.h, seeded per process, so crafted IDs cannot share a probe
+// sequence), masked to slots - 1; odd so that every slot is visited.
 // A search passes deleted slots (remembering the first for an insertion) and stops at
 // an empty one. Before an insertion, when 2 * (used + deleted) exceeds the slot count,
 // the table is rebuilt with 8 slots doubled until they reach 2 * used. The slot array
@@ -14,6 +15,8 @@
 #include <cstdint>
 #include <memory>
 #include <new>
+
+#include "scene/id_probe.h"
 
 namespace tessaro {
 
@@ -94,12 +97,11 @@ class IdHashTable {
         std::uint32_t insertAt;  // first deleted slot passed, else the empty slot ending the search
     };
 
-    static std::uint32_t probeStep(std::uint32_t id) { return (id ^ 0xAAAAAAAAu) * 2u + 1u; }
-
     Found search(std::uint32_t id) const {
         const std::uint32_t mask = m_slotCount - 1;
-        const std::uint32_t step = probeStep(id);
-        std::uint32_t at = id & mask;
+        const IdProbe where = idProbe(id);
+        const std::uint32_t step = where.step;
+        std::uint32_t at = where.home & mask;
         bool sawDeleted = false;
         std::uint32_t firstDeleted = 0;
         for (;; at = (at + step) & mask) {

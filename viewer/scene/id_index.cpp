@@ -4,10 +4,11 @@
 #include <cstring>
 #include <new>
 
+#include "scene/id_probe.h"
+
 namespace tessaro {
 namespace {
 
-constexpr std::uint32_t kHashMultiplier = 15401;
 // The largest power of two a 32-bit slot count can hold.
 constexpr std::uint64_t kMaxSlotCount = std::uint64_t{1} << 31;
 
@@ -43,8 +44,9 @@ bool IdIndex::reserve(std::uint32_t keys) {
 // factor stays below 7/8, so an empty slot always exists.
 std::uint32_t IdIndex::probe(std::uint32_t id) const {
     const std::uint32_t mask = m_slotCount - 1;
-    const std::uint32_t step = (2 * id + 1) & mask;
-    std::uint32_t slot = (id * kHashMultiplier) & mask;
+    const IdProbe where = idProbe(id);
+    const std::uint32_t step = where.step & mask;
+    std::uint32_t slot = where.home & mask;
     while (m_slots[slot] != 0 && m_keys[m_slots[slot] - 1] != id)
         slot = (slot + step) & mask;
     return slot;

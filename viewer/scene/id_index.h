@@ -4,9 +4,9 @@
 // record in the SpillArray paired with the index. Inserting an ID again returns its old
 // number, so a redefinition overwrites the first record.
 //
-// Hashing (fixed, other code sizes tables by it): home slot (id * 15401) mod 2^32, probe
-// step 2 * id + 1 (odd, so every slot of the power-of-two table is visited), both masked
-// to the slot count. Before an insertion the table grows when 8 * count >= 7 * slots:
+// Hashing: home slot and odd probe step from idProbe (id_probe.h, seeded per process),
+// both masked to the slot count. Sizes are fixed (other code sizes tables by them):
+// before an insertion the table grows when 8 * count >= 7 * slots:
 // keys to max(28, 2 * count), slots to max(32, 2 * slots). The first insertion allocates
 // 28 keys and 32 slots.
 //

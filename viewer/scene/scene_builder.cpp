@@ -150,6 +150,7 @@ bool SceneBuilder::tryRegister(DefinitionEntry& entry) {
 }
 
 void SceneBuilder::handOver(DefinitionEntry& entry) {
+    entry.instances = entry.pendingDefinition->instances;
     entry.handle = m_consumer.addObject(std::move(entry.pendingDefinition));
     entry.pendingDefinition.reset();
     entry.pendingScope.reset();
@@ -209,6 +210,7 @@ bool SceneBuilder::completeObject(ObjectRecord& root) {
         if (!bindMesh(node.mesh)) return giveUp(meshBlocker(*node.mesh));
         collectHandles(node.children, node.childHandles);
         node.meshHandle = node.mesh != nullptr ? node.mesh->handle : kNone;
+        node.instances = addWork(1, countInstances(node.children, node.mesh));
         DefinitionEntry* entry = step.entry;
         steps.pop_back();
         if (entry != nullptr) handOver(*entry);
@@ -224,6 +226,10 @@ bool SceneBuilder::completeWorld(WorldRecord& world) {
         if (!child->resolved() && (!bindChild(child) || !tryRegister(*child))) complete = false;
     }
     if (!bindMesh(world.mesh) || !complete) return false;
+    if (m_instanceBudget != nullptr &&
+        !m_instanceBudget->spend(countInstances(world.children, world.mesh))) {
+        return false;
+    }
     collectHandles(world.children, world.childHandles);
     world.meshHandle = world.mesh != nullptr ? world.mesh->handle : kNone;
     return true;
@@ -280,6 +286,16 @@ void SceneBuilder::collectHandles(const std::vector<DefinitionEntry*>& children,
     handles.clear();
     for (const DefinitionEntry* child : children)
         handles.push_back(child->handle);
+}
+
+// Each entry keeps the count of its own subtree, so counting costs one addition per
+// child, however many draws the tree would make.
+std::uint64_t SceneBuilder::countInstances(const std::vector<DefinitionEntry*>& children,
+                                           const MeshEntry* mesh) {
+    std::uint64_t total = mesh != nullptr ? 1 : 0;
+    for (const DefinitionEntry* child : children)
+        total = addWork(total, child->instances);
+    return total;
 }
 
 }  // namespace tessaro

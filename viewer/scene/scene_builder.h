@@ -18,6 +18,7 @@
 #include "scene/definition_scope.h"
 #include "scene/scene_consumer.h"
 #include "scene/scene_model.h"
+#include "scene/work_budget.h"
 
 namespace tessaro {
 
@@ -33,6 +34,9 @@ class SceneBuilder {
     SceneBuilder& operator=(const SceneBuilder&) = delete;
 
     void setMeshHandOver(MeshHandOver handOver) { m_meshHandOver = std::move(handOver); }
+    // What the world may instance in all: completeWorld spends the objects and meshes
+    // that one frame draws (each object counted as often as it is referenced).
+    void setInstanceBudget(WorkBudget* budget) { m_instanceBudget = budget; }
 
     // An entry for "objectref" id, made in scope; bound when its holder completes.
     DefinitionEntry* referenceObject(std::uint32_t id, DefinitionScope* scope);
@@ -62,7 +66,8 @@ class SceneBuilder {
     // children that still wait, and fills childHandles/meshHandle. False when some
     // reference has no definition (yet), or on a reference cycle.
     bool completeObject(ObjectRecord& node);
-    // The same for the world's children and mesh, before the world is handed over.
+    // The same for the world's children and mesh, before the world is handed over;
+    // false too when the world instances more than the instance budget allows.
     bool completeWorld(WorldRecord& world);
 
     std::uint32_t pendingCount() const;
@@ -97,9 +102,12 @@ class SceneBuilder {
     void handOver(DefinitionEntry& entry);
     static void collectHandles(const std::vector<DefinitionEntry*>& children,
                                std::vector<std::int32_t>& handles);
+    static std::uint64_t countInstances(const std::vector<DefinitionEntry*>& children,
+                                        const MeshEntry* mesh);
 
     SceneConsumer& m_consumer;
     MeshHandOver m_meshHandOver;
+    WorkBudget* m_instanceBudget = nullptr;
     std::deque<std::unique_ptr<DefinitionEntry>> m_entries;
     std::deque<std::unique_ptr<MeshEntry>> m_meshEntries;
     std::vector<DefinitionEntry*> m_pending;  // registered, not handed over at first try

@@ -66,7 +66,8 @@ struct DefinitionEntry {
     std::unique_ptr<ObjectRecord> pendingDefinition;
     ScopeRef pendingScope;
     std::uint32_t id = kNoId;
-    bool registered = false;  // defined with an ID: the builder retries it on its own
+    bool registered = false;      // defined with an ID: the builder retries it on its own
+    std::uint64_t instances = 0;  // objects and meshes a frame draws for it, once resolved
 
     bool resolved() const { return handle != kNone && !pendingDefinition; }
 };
@@ -92,6 +93,7 @@ struct ObjectRecord {
 
     std::vector<std::int32_t> childHandles;
     std::int32_t meshHandle = kNone;
+    std::uint64_t instances = 0;  // itself, its mesh and its children's, counted once complete
 };
 
 // The world under construction: its name, top-level objects and mesh.

@@ -3,9 +3,30 @@
 #include <cstdio>
 
 namespace tessaro {
+namespace {
+
+// A reference costs at least about 14 bytes ("<pref>1</pref>") and documents that
+// people make nest a few dozen levels, so 16 levels per byte is far above any of
+// them, while a deep chain walked once per reference stops within about a second.
+constexpr std::uint64_t kLookupLevelsBase = std::uint64_t{1} << 24;
+constexpr std::uint64_t kLookupLevelsPerByte = 16;
+// An "objectref" costs about 24 bytes; a grid of 100,000 instances of one part made
+// with two levels of references takes about 15 KB, so 16 per byte admits it. Beyond
+// that a frame would take minutes to draw.
+constexpr std::uint64_t kInstancesBase = std::uint64_t{1} << 16;
+constexpr std::uint64_t kInstancesPerByte = 16;
+
+}  // namespace
 
 LoadModel::LoadModel(SceneConsumer& sceneConsumer, ErrorReporter& reporter)
-    : consumer(sceneConsumer), builder(sceneConsumer), m_reporter(reporter) {
+    : lookupBudget(kLookupLevelsBase, kLookupLevelsPerByte, kLookupLimitReached),
+      instanceBudget(kInstancesBase, kInstancesPerByte, kInstanceLimitReached),
+      consumer(sceneConsumer),
+      builder(sceneConsumer),
+      m_reporter(reporter) {
+    lookupBudget.setSink(this);
+    instanceBudget.setSink(this);
+    builder.setInstanceBudget(&instanceBudget);
     mesh.setErrorSink(this);
     builder.setMeshHandOver(
         [this](MeshEntry& entry) { return GeometryRules::handOverPending(*this, entry); });
@@ -19,14 +40,19 @@ LoadModel::~LoadModel() {
         leaveScope();
 }
 
+void LoadModel::inputRead(std::uint64_t bytes) {
+    lookupBudget.inputRead(bytes);
+    instanceBudget.inputRead(bytes);
+}
+
 void LoadModel::storageFailed(const std::string& cause) {
     std::snprintf(errorText, sizeof errorText, kStorageErrorFormat, cause.c_str());
     reportError(errorText);
 }
 
 bool LoadModel::enterScope() {
-    DefinitionScope* next =
-        scope == nullptr ? DefinitionScope::createWorld(this) : DefinitionScope::createChild(scope);
+    DefinitionScope* next = scope == nullptr ? DefinitionScope::createWorld(this, &lookupBudget)
+                                             : DefinitionScope::createChild(scope);
     if (next == nullptr) {
         reportError("0: Not enough memory for a definition scope");
         return false;

@@ -18,6 +18,7 @@
 #include "scene/pool_vector.h"
 #include "scene/scene_builder.h"
 #include "scene/scene_consumer.h"
+#include "scene/work_budget.h"
 #include "xgl/appearance_rules.h"
 #include "xgl/geometry_rules.h"
 #include "xgl/include_rules.h"
@@ -48,8 +49,9 @@ struct ObjectFrame {
 };
 
 // Messages go to `reporter` (the parser core, which keeps the first and stops the
-// parse); a failed temporary file becomes "0: " and its cause.
-class LoadModel final : public ErrorReporter, public StorageErrorSink {
+// parse); a failed temporary file becomes "0: " and its cause, a spent work budget
+// its own message.
+class LoadModel final : public ErrorReporter, public StorageErrorSink, public WorkLimitSink {
   public:
     LoadModel(SceneConsumer& consumer, ErrorReporter& reporter);
     ~LoadModel();
@@ -59,6 +61,9 @@ class LoadModel final : public ErrorReporter, public StorageErrorSink {
     void reportError(const char* text) override { m_reporter.reportError(text); }
     bool isStopped() const override { return m_reporter.isStopped(); }
     void storageFailed(const std::string& cause) override;
+    void workLimitReached(const char* message) override { reportError(message); }
+    // The parser read `bytes` more of the document: the work budgets grow with it.
+    void inputRead(std::uint64_t bytes);
 
     // Scope levels: a child of the current scope becomes current / the current one is left.
     bool enterScope();
@@ -75,6 +80,10 @@ class LoadModel final : public ErrorReporter, public StorageErrorSink {
     // it was not made.
     ObjectRecord* openObject() const;
 
+    // Levels of definition scopes walked by lookups, and objects and meshes the world
+    // draws per frame; both grow with the input (see the constants in load_model.cpp).
+    WorkBudget lookupBudget;
+    WorkBudget instanceBudget;
     SceneConsumer& consumer;
     SceneBuilder builder;
     DefinitionScope* scope = nullptr;  // the innermost; holds one counted reference

@@ -195,6 +195,11 @@ inline constexpr const char* kErrorReadingFile = "Error Reading File\n";
 // What a load reports when memory runs out, wherever in the read path that happens.
 inline constexpr const char* kNotEnoughMemory =
     "0: Not enough memory to hold the document's definitions";
+// Work bounds: a document may cost work in proportion to its size, no more (WorkBudget).
+inline constexpr const char* kLookupLimitReached =
+    "0: Definitions are nested too deeply for the number of references to them";
+inline constexpr const char* kInstanceLimitReached =
+    "0: Objects are instanced more often than a document of this size can draw";
 // Syntax errors are formatted as "<0: ParseError>: <expat text> at line <n>\n".
 inline constexpr const char* kSyntaxErrorFormat = "%s: %s at line %d\n";
 // A temporary file that cannot be created, written or read stops the parse like a

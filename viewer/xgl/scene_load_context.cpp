@@ -105,6 +105,7 @@ bool SceneLoadContext::feedBlocks(InputStream& stream, XmlEventParser& parser) {
             return false;
         }
         const auto* bytes = reinterpret_cast<const char*>(data);
+        m_model.inputRead(length);
         if (!parser.feed(bytes, length, !more)) {
             reportSyntaxError(parser);
             return false;

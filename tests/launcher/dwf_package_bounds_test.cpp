@@ -1,0 +1,287 @@
+// Small DWF packages that ask the package layer for a great deal of memory or work:
+// entries that declare far more bytes than they hold, one entry named by many
+// sections or under many names. Each is written to a file and opened as Plotwick
+// opens it; it must end quickly, in little memory, with a clear message per sheet.
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "dwf/dwf_document.h"
+#include "dwf/xml_starts.h"
+#include "dwf/zip_reader.h"
+#include "sample_streams.h"
+
+namespace plotwick {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+void put(Bytes& out, std::uint64_t value, int size) {
+    for (int i = 0; i < size; ++i)
+        out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+}
+
+// One directory record; several may point at the same local header.
+struct Name {
+    std::string name;
+    std::size_t body;        // index into the bodies
+    std::size_t header = 0;  // which of the body's local headers
+};
+
+// An entry's bytes as stored, and what its headers claim about them. A body may sit
+// behind several local headers, each inside the extra field of the one before, so that
+// entries at different offsets share its bytes.
+struct Body {
+    Bytes stored;
+    std::uint16_t method;
+    std::uint32_t declaredSize;
+    std::uint32_t crc;
+    std::size_t headers = 1;
+    std::uint32_t claimedStored = 0;  // the directory's compressed size, when not the true one
+};
+
+Body deflated(const std::string& text) {
+    Bytes out(compressBound(static_cast<uLong>(text.size())) + 16);
+    z_stream z{};
+    deflateInit2(&z, 9, Z_DEFLATED, -MAX_WBITS, 9, Z_DEFAULT_STRATEGY);
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+    z.avail_in = static_cast<uInt>(text.size());
+    z.next_out = out.data();
+    z.avail_out = static_cast<uInt>(out.size());
+    deflate(&z, Z_FINISH);
+    out.resize(z.total_out);
+    deflateEnd(&z);
+    const auto crc = static_cast<std::uint32_t>(
+        crc32(0, reinterpret_cast<const Bytef*>(text.data()), static_cast<uInt>(text.size())));
+    return {out, 8, static_cast<std::uint32_t>(text.size()), crc};
+}
+
+constexpr std::size_t kLocalHeader = 31;  // 30 fixed bytes and a one-letter name
+
+// The body's local headers and its bytes; the offsets of the headers go to `offsets`.
+void putBody(Bytes& out, std::size_t zipStart, const Body& body,
+             std::vector<std::uint32_t>& offsets) {
+    for (std::size_t h = 0; h < body.headers; ++h) {
+        offsets.push_back(static_cast<std::uint32_t>(out.size() - zipStart));
+        const std::size_t extra = kLocalHeader * (body.headers - 1 - h);
+        put(out, 0x04034b50, 4), put(out, 20, 2), put(out, 0, 2), put(out, body.method, 2);
+        put(out, 0, 4), put(out, body.crc, 4), put(out, body.stored.size(), 4);
+        put(out, body.declaredSize, 4), put(out, 1, 2), put(out, extra, 2), put(out, 'x', 1);
+    }
+    out.insert(out.end(), body.stored.begin(), body.stored.end());
+}
+
+// A package: the header, the bodies behind their local headers, the directory of `names`.
+Bytes package(const std::vector<Body>& bodies, const std::vector<Name>& names) {
+    Bytes out;
+    for (char c : std::string("(DWF V06.00)"))
+        out.push_back(static_cast<std::uint8_t>(c));
+    const std::size_t zipStart = out.size();
+    std::vector<std::vector<std::uint32_t>> offsets(bodies.size());
+    for (std::size_t b = 0; b < bodies.size(); ++b)
+        putBody(out, zipStart, bodies[b], offsets[b]);
+    const std::size_t directoryStart = out.size();
+    for (const Name& name : names) {
+        const Body& body = bodies[name.body];
+        const std::size_t stored =
+            body.claimedStored != 0 ? body.claimedStored : body.stored.size();
+        put(out, 0x02014b50, 4), put(out, 20, 2), put(out, 20, 2), put(out, 0, 2);
+        put(out, body.method, 2), put(out, 0, 4), put(out, body.crc, 4);
+        put(out, stored, 4), put(out, body.declaredSize, 4);
+        put(out, name.name.size(), 2), put(out, 0, 4), put(out, 0, 4), put(out, 0, 4);
+        put(out, offsets[name.body][name.header], 4);
+        out.insert(out.end(), name.name.begin(), name.name.end());
+    }
+    const std::size_t directorySize = out.size() - directoryStart;
+    put(out, 0x06054b50, 4), put(out, 0, 4), put(out, names.size(), 2), put(out, names.size(), 2);
+    put(out, directorySize, 4), put(out, directoryStart - zipStart, 4);
+    put(out, 0, 2);
+    return out;
+}
+
+// `sections` ePlot sections, section i naming the stream hrefs[i % hrefs.size()].
+std::string manifest(int sections, const std::vector<std::string>& hrefs) {
+    std::string text = "<dwf:Manifest xmlns:dwf='x'><dwf:Sections>";
+    for (int i = 0; i < sections; ++i) {
+        text += "<dwf:Section type='com.autodesk.dwf.ePlot' title='S" + std::to_string(i) +
+                "'><dwf:Resources><dwf:Resource role='2d streaming graphics' href='" +
+                hrefs[static_cast<std::size_t>(i) % hrefs.size()] +
+                "'/></dwf:Resources></dwf:Section>";
+    }
+    return text + "</dwf:Sections></dwf:Manifest>";
+}
+
+// The package of the review: a 2-byte body that declares 512 MiB, named by 8 sections.
+Bytes declaresFarMoreThanItHolds() {
+    Body bomb{{0x03, 0x00}, 8, 512u << 20, 0};
+    return package({deflated(manifest(8, {"s.w2d"})), bomb}, {{"manifest.xml", 0}, {"s.w2d", 1}});
+}
+
+// A stream of 16 MiB of blanks: about 16 KB deflated.
+std::string blankStream() {
+    return "(W2D V06.00)" + std::string(16u << 20, ' ');
+}
+
+// A genuine 1000:1 body named by 64 sections.
+Bytes oneBombNamedBySixtyFourSections() {
+    return package({deflated(manifest(64, {"s.w2d"})), deflated(blankStream())},
+                   {{"manifest.xml", 0}, {"s.w2d", 1}});
+}
+
+// `count` sections naming `count` entries of the bomb: under one local header with
+// many names, or behind as many local headers.
+Bytes oneBombUnderManyEntries(std::size_t count, bool headerPerName) {
+    Body bomb = deflated(blankStream());
+    bomb.headers = headerPerName ? count : 1;
+    std::vector<Name> names{{"manifest.xml", 0}};
+    std::vector<std::string> hrefs;
+    for (std::size_t i = 0; i < count; ++i) {
+        hrefs.push_back("s" + std::to_string(i) + ".w2d");
+        names.push_back({hrefs.back(), 1, headerPerName ? i : 0});
+    }
+    return package({deflated(manifest(static_cast<int>(count), hrefs)), bomb}, names);
+}
+
+// A directory that claims a body longer than the whole file.
+Bytes bodyLongerThanTheFile() {
+    Body body = deflated("(W2D V06.00)");
+    body.claimedStored = 0x7f000000;
+    return package({deflated(manifest(1, {"s.w2d"})), body}, {{"manifest.xml", 0}, {"s.w2d", 1}});
+}
+
+struct Case {
+    const char* name;
+    Bytes (*package)();
+    std::string firstSheet;  // part of the first sheet's message; empty: drawn
+    std::string lastSheet;   // part of the last sheet's message
+};
+
+const Case kCases[] = {
+    {"DeclaresFarMoreThanItHolds", declaresFarMoreThanItHolds,
+     "declares more bytes than its compressed bytes can hold",
+     "declares more bytes than its compressed bytes can hold"},
+    {"OneBombNamedBySixtyFourSections", oneBombNamedBySixtyFourSections, "",
+     "names the stream s.w2d again; each entry of a package is read once"},
+    {"OneBombUnderSixtyFourNames", [] { return oneBombUnderManyEntries(64, false); }, "",
+     "names the stream s63.w2d again; each entry of a package is read once"},
+    {"OneBombBehindSixtyFourHeaders", [] { return oneBombUnderManyEntries(64, true); }, "",
+     "s63.w2d would inflate the package to more than 1032 times its size"},
+    {"BodyLongerThanTheFile", bodyLongerThanTheFile, "is damaged", "is damaged"},
+};
+
+// A figure of /proc/self/status in bytes ("VmRSS", "VmHWM"); 0 where there is none.
+std::uint64_t statusBytes(const char* key) {
+    unsigned long long kib = 0;
+#ifdef __linux__
+    if (std::FILE* file = std::fopen("/proc/self/status", "r")) {
+        const std::string format = std::string(key) + ": %llu";
+        char line[256];
+        while (std::fgets(line, sizeof line, file) != nullptr) {
+            if (std::sscanf(line, format.c_str(), &kib) == 1) break;
+        }
+        std::fclose(file);
+    }
+#endif
+    return std::uint64_t{kib} * 1024;
+}
+
+// How much more memory than now this process holds at its peak from here on (Linux;
+// 0 elsewhere). The high-water mark of /proc can be reset, unlike getrusage's, and
+// what earlier tests in this process left resident is not counted.
+class PeakGrowth {
+  public:
+    PeakGrowth() {
+#ifdef __linux__
+        if (std::FILE* file = std::fopen("/proc/self/clear_refs", "w")) {
+            std::fputs("5", file);
+            std::fclose(file);
+        }
+#endif
+        m_start = statusBytes("VmRSS");
+    }
+    std::uint64_t bytes() const {
+        const std::uint64_t peak = statusBytes("VmHWM");
+        return peak > m_start ? peak - m_start : 0;
+    }
+
+  private:
+    std::uint64_t m_start = 0;
+};
+
+class HostilePackages : public ::testing::TestWithParam<Case> {};
+
+TEST_P(HostilePackages, EndQuicklyInLittleMemoryWithAMessagePerSheet) {
+    const Case& c = GetParam();
+    const std::string path = test::scratchPath(std::string(c.name) + ".dwf");
+    {
+        const Bytes bytes = c.package();
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
+    }
+    const PeakGrowth memory;
+    const auto start = std::chrono::steady_clock::now();
+    const DwfDocument document = readDwfFile(path);
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+
+    ASSERT_FALSE(document.sheets.empty()) << document.message;
+    const std::string& first = document.sheets.front().graphics.message;
+    const std::string& last = document.sheets.back().graphics.message;
+    if (c.firstSheet.empty()) {  // read: whatever the stream says, the package allowed it
+        EXPECT_EQ(first.find("package"), std::string::npos) << first;
+        EXPECT_EQ(first.find("manifest"), std::string::npos) << first;
+    } else {
+        EXPECT_NE(first.find(c.firstSheet), std::string::npos) << first;
+    }
+    EXPECT_NE(last.find(c.lastSheet), std::string::npos) << last;
+    EXPECT_LT(took.count(), 5.0);
+    EXPECT_LT(memory.bytes(), std::uint64_t{256} << 20);
+}
+
+INSTANTIATE_TEST_SUITE_P(Packages, HostilePackages, ::testing::ValuesIn(kCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ZipReader, RefusesWhatCannotBeKnownSafeBeforeAllocating) {
+    const Body small = deflated("payload");
+    Body impossible = small;
+    impossible.declaredSize = static_cast<std::uint32_t>(small.stored.size() * 1032 + 1);
+    Body stored{{'a', 'b'}, 0, 3, 0};
+    const Bytes bytes =
+        package({small, impossible, stored}, {{"a", 0}, {"b", 0}, {"c", 1}, {"d", 2}});
+    const internal::ZipReader zip(std::span<const std::uint8_t>(bytes).subspan(12));
+    using P = internal::ZipReader::Problem;
+    struct Row {
+        const char* name;
+        P problem;
+    };
+    for (const Row& row :
+         {Row{"a", P::none}, Row{"a", P::readBefore}, Row{"b", P::readBefore},
+          Row{"c", P::impossible}, Row{"d", P::impossible}, Row{"e", P::missing}}) {
+        P problem = P::none;
+        const auto read = zip.read(row.name, 1 << 20, &problem);
+        EXPECT_EQ(problem, row.problem) << row.name;
+        EXPECT_EQ(read.has_value(), row.problem == P::none) << row.name;
+    }
+}
+
+TEST(XmlStarts, AnExceptionInTheHandlerStopsTheParseInsteadOfCrossingExpat) {
+    std::string error;
+    int starts = 0;
+    const bool read = internal::readXmlStarts(
+        "<a><b/><c/></a>",
+        [&](const std::string&, const internal::XmlAttributes&) {
+            if (++starts == 2) throw std::bad_alloc();
+        },
+        error);
+    EXPECT_FALSE(read);
+    EXPECT_EQ(starts, 2);
+    EXPECT_EQ(error, "out of memory at line 1");
+}
+
+}  // namespace
+}  // namespace plotwick
