@@ -40,9 +40,15 @@ std::string nestedReferences(int depth, int refs) {
                       repeat("<object>", depth) + objectRefs(1, refs) + repeat("</object>", depth));
 }
 
-// Each level refers `fan` times to the level below: fan^levels triangles per frame.
-std::string fanOut(int levels, int fan) {
-    std::string body = kMaterial + "<object id='1'>" + kTriangle + "</object>";
+// Each level refers `fan` times to the level below: fan^levels parts of `partFaces`
+// faces per frame.
+std::string fanOut(int levels, int fan, int partFaces = 1) {
+    std::string body = kMaterial + "<object id='1'><mesh>" +
+                       repeat(
+                           "<f><matref>1</matref><fv1><p>0,0,0</p></fv1><fv2><p>1,0,0</p></fv2>"
+                           "<fv3><p>0,1,0</p></fv3></f>",
+                           partFaces) +
+                       "</mesh></object>";
     for (int level = 2; level <= levels + 1; ++level)
         body += "<object id='" + std::to_string(level) + "'>" + objectRefs(level - 1, fan) +
                 "</object>";
@@ -74,11 +80,14 @@ struct Case {
 
 const Case kCases[] = {
     {"DeeplyNestedReferences", [] { return nestedReferences(5000, 50000); }, kLookupLimitReached},
-    {"FanOutOfAMillionDraws", [] { return fanOut(6, 10); }, kInstanceLimitReached},
+    {"FanOutOfTenMillionDraws", [] { return fanOut(7, 10); }, kInstanceLimitReached},
+    // 2,000 faces drawn 10,000 times: few objects, but 20 million faces a frame.
+    {"LargePartInstancedOften", [] { return fanOut(2, 100, 2000); }, kInstanceLimitReached},
     {"IdsCraftedToCollide", [] { return collidingIds(131000); }, ""},
     // What people make stays well inside the bounds.
     {"ModeratelyNestedReferences", [] { return nestedReferences(200, 5000); }, ""},
     {"GridOfTenThousandInstances", [] { return fanOut(2, 100); }, ""},
+    {"PartOfFortyFacesInstancedTenThousandTimes", [] { return fanOut(2, 100, 40); }, ""},
 };
 
 // A figure of /proc/self/status in bytes ("VmRSS", "VmHWM"); 0 where there is none.

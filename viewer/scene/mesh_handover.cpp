@@ -284,6 +284,7 @@ MeshEntry* MeshHandOver::handOver(MeshBuild& mesh, DefinitionScope* scope, Scene
     if (!drawable) return nullptr;
     MeshEntry* entry = builder.newMeshEntry();
     entry->needsNormals = mesh.needsNormals;
+    entry->primitives = std::uint64_t{mesh.faceCount()} + mesh.lineCount() + mesh.pointCount();
     const std::int32_t handle =
         resolveAndAdd(drawable, scope, entry->needsNormals, &entry->missing);
     if (drawable) {
@@ -319,6 +320,7 @@ MeshEntry* MeshHandOver::handOverChunks(MeshBuild& mesh, DefinitionScope* scope,
     }
     MeshEntry* entry = builder.newMeshEntry();
     entry->needsNormals = mesh.needsNormals;
+    entry->primitives = std::uint64_t{mesh.faceCount()} + mesh.lineCount() + mesh.pointCount();
     entry->handle =
         m_consumer.addMeshGroup(static_cast<std::uint32_t>(handles.size()), handles.data());
     return entry;

@@ -289,10 +289,11 @@ void SceneBuilder::collectHandles(const std::vector<DefinitionEntry*>& children,
 }
 
 // Each entry keeps the count of its own subtree, so counting costs one addition per
-// child, however many draws the tree would make.
+// child, however many draws the tree would make. A mesh weighs as much as its
+// primitives: a large part instanced many times is as costly as many small ones.
 std::uint64_t SceneBuilder::countInstances(const std::vector<DefinitionEntry*>& children,
                                            const MeshEntry* mesh) {
-    std::uint64_t total = mesh != nullptr ? 1 : 0;
+    std::uint64_t total = mesh != nullptr ? addWork(1, mesh->primitives) : 0;
     for (const DefinitionEntry* child : children)
         total = addWork(total, child->instances);
     return total;

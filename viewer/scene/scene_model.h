@@ -50,7 +50,8 @@ struct MeshEntry {
     ScopeRef pendingScope;
     bool needsNormals = false;
     std::uint32_t id = kNoId;
-    MissingReference missing;  // the first reference of the pending mesh not resolved
+    std::uint64_t primitives = 0;  // faces, lines and points: what one draw of it costs
+    MissingReference missing;      // the first reference of the pending mesh not resolved
 
     bool resolved() const { return handle != kNone && !pendingMesh; }
 };

@@ -10,11 +10,13 @@ namespace {
 // them, while a deep chain walked once per reference stops within about a second.
 constexpr std::uint64_t kLookupLevelsBase = std::uint64_t{1} << 24;
 constexpr std::uint64_t kLookupLevelsPerByte = 16;
-// An "objectref" costs about 24 bytes; a grid of 100,000 instances of one part made
-// with two levels of references takes about 15 KB, so 16 per byte admits it. Beyond
-// that a frame would take minutes to draw.
-constexpr std::uint64_t kInstancesBase = std::uint64_t{1} << 16;
-constexpr std::uint64_t kInstancesPerByte = 16;
+// Counted in objects and primitives drawn per frame. An "objectref" costs about 24
+// bytes and a face about 100; a grid of 100,000 instances of a part of 40 faces made
+// with two levels of references takes about 19 KB, and 4 million primitives draw in
+// about a second without a graphics card, so this admits it. Beyond that a frame
+// would take minutes to draw.
+constexpr std::uint64_t kInstancesBase = std::uint64_t{1} << 22;
+constexpr std::uint64_t kInstancesPerByte = 64;
 
 }  // namespace
 
