@@ -38,22 +38,34 @@ std::string temporaryDirectory() {
     return directory;
 }
 
+// A name of our own choosing, opened with CREATE_NEW: a file that someone else put at
+// that name between choosing and opening is never taken over (GetTempFileName with 0
+// creates the file first, which left a window for it to be replaced before it was
+// opened again).
 NativeFile createPrivateFile(const std::string& directory, std::string_view prefix,
                              std::string& reason) {
-    char path[MAX_PATH + 1] = {};
-    if (GetTempFileNameA(directory.c_str(), std::string(prefix).c_str(), 0, path) == 0) {
-        reason = lastErrorText();
-        return kNoFile;
+    static std::mt19937 names{std::random_device{}() ^ GetCurrentProcessId()};
+    constexpr int kAttempts = 64;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        char path[MAX_PATH + 1] = {};
+        const UINT unique = names() % 0xFFFF + 1;  // 0 would create the file itself
+        if (GetTempFileNameA(directory.c_str(), std::string(prefix).c_str(), unique, path) == 0) {
+            reason = lastErrorText();
+            return kNoFile;
+        }
+        // Not shared and deleted on close: private, and gone however the process ends.
+        const HANDLE file =
+            CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                        FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        if (file != INVALID_HANDLE_VALUE) return reinterpret_cast<NativeFile>(file);
+        const DWORD error = GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
+            reason = lastErrorText();
+            return kNoFile;
+        }
     }
-    // Not shared and deleted on close: private, and gone however the process ends.
-    const HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        reason = lastErrorText();
-        DeleteFileA(path);
-        return kNoFile;
-    }
-    return reinterpret_cast<NativeFile>(file);
+    reason = "no free name for a temporary file";
+    return kNoFile;
 }
 
 bool closeFile(NativeFile file) {
