@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -44,8 +45,56 @@ enum class OpKind {
     gouraudTriangles,
     gouraudPolyline,
     contourSet,  // several closed contours filled together with the even-odd rule
-    text,
+    text,        // detail: index into W2dGraphics::texts
+    image,       // points: lower-left and upper-right corner; detail: W2dGraphics::images
 };
+
+enum class LineCap : std::uint8_t { butt, square, round, diamond };
+enum class LineJoin : std::uint8_t { miter, bevel, round, diamond };
+
+// The predefined fill patterns; their bitmaps are the renderer's choice.
+enum class FillPattern : std::uint8_t {
+    solid,
+    checkerboard,
+    crosshatch,
+    diamonds,
+    horizontalBars,
+    slantLeft,
+    slantRight,
+    squareDots,
+    verticalBars,
+    userDefined,
+};
+
+// How a text is placed: by the font state alone, or, when the stream gave one, by its
+// box (lower left, lower right, upper right, upper left along the baseline).
+struct TextStyle {
+    std::string fontName;
+    double rotationTurns = 0;  // counter-clockwise
+    double widthScale = 1;
+    double spacing = 1;
+    double obliqueTurns = 0;
+    bool bold = false;
+    bool italic = false;
+    bool underline = false;
+    int horizontalAlign = 0;  // 0 left, 1 centre, 2 right
+    int verticalAlign = 1;    // 0 descent, 1 baseline, 2 half, 3 cap, 4 ascent
+    bool hasBounds = false;
+    std::array<LogicalPoint, 4> bounds{};
+    bool operator==(const TextStyle&) const = default;
+};
+
+// An image embedded in the stream: PNG and JPEG keep their file bytes (the painter
+// decodes them), the raw kinds are decoded into RGBA rows, top row first.
+struct RasterImage {
+    enum class Encoding : std::uint8_t { rgba, png, jpeg } encoding = Encoding::rgba;
+    int columns = 0;
+    int rows = 0;
+    std::vector<std::uint8_t> bytes;
+};
+
+// A user dash pattern: on and off lengths in device pixels.
+using DashLengths = std::vector<double>;
 
 struct DrawOp {
     OpKind kind = OpKind::line;
@@ -64,6 +113,12 @@ struct DrawOp {
     double tiltTurns = 0;   // ellipse rotation
     double textHeight = 0;  // logical units; 0 when no font set one
     std::u16string text;
+    int detail = -1;  // text style or image index, by kind
+    LineCap cap = LineCap::butt;
+    LineJoin join = LineJoin::miter;
+    FillPattern fillPattern = FillPattern::solid;
+    std::uint16_t linePattern = 1;  // the predefined pattern number; 1 is solid
+    int dashes = -1;                // index into W2dGraphics::dashes, overriding linePattern
 };
 
 // A viewport's clip: one or more contours, inside by the even-odd rule.
@@ -75,14 +130,19 @@ struct W2dGraphics {
     std::vector<DrawOp> ops;
     std::vector<Clip> clips;
     std::map<int, std::string> layerNames;
+    std::vector<TextStyle> texts;
+    std::vector<RasterImage> images;
+    std::vector<DashLengths> dashes;
     std::optional<LogicalBox> view;               // the extent to show, from (View ...)
     std::optional<std::array<double, 16>> units;  // application to logical units
     bool complete = false;                        // (EndOfDWF) was reached
+    std::size_t memoryBytes = 0;                  // what the display list takes, about
     std::string message;  // why decoding stopped early; empty when it did not
 };
 
-// The 256-entry palette that a colour index selects from until a file changes it.
-const std::array<Rgba, 256>& defaultPalette();
+// The 256-entry palette that a colour index selects from until a file changes it:
+// streams from revision 38 on use the newer map, older ones the CAD colour-index map.
+const std::array<Rgba, 256>& defaultPalette(int revision = 600);
 
 // Smallest box around every point of every operation (radii included), if any.
 std::optional<LogicalBox> boundsOf(const W2dGraphics& graphics);
