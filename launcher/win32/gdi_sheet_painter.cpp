@@ -385,6 +385,8 @@ void SheetDrawer::draw(const DrawOp& op) {
             // GDI text cannot be blended; only invisible text is left out.
             if (!points.empty() && colour.a != 0) text(op);
             break;
+        case OpKind::image:
+            break;  // embedded images are drawn by the Qt painter only so far
     }
 }
 
