@@ -257,7 +257,8 @@ bool W2dDecoder::applyTokens(const std::string& name, const Tokens& tokens) {
         m_state.lineWeight = toLogical(numbers[0]);
     } else if (name == "Layer" && !numbers.empty()) {
         m_state.layer = toInt(numbers[0]);
-        if (label != nullptr) m_out.layerNames[m_state.layer] = toUtf8(*label);
+        // Quoted or a plain word: (Layer 1 YELLOW) in real files.
+        if (!word.empty()) m_out.layerNames[m_state.layer] = toUtf8(word);
     } else if ((name == "View" || name == "NamedView") && numbers.size() >= 4) {
         const LogicalBox box{{toLogical(numbers[0]), toLogical(numbers[1])},
                              {toLogical(numbers[2]), toLogical(numbers[3])}};

@@ -280,7 +280,8 @@ bool W2dDecoder::inflateRegion(std::size_t at) {
         out.resize(before + kInflateChunk - z.avail_out);
         if (status == Z_BUF_ERROR && z.avail_in > 0) status = Z_OK;
     }
-    const std::size_t consumed = z.total_in;
+    // Not total_in: zlib leaves the header bytes out of it when it asks for the dictionary.
+    const auto consumed = static_cast<std::size_t>(z.next_in - input.data());
     const std::string reason = z.msg != nullptr ? z.msg : "data ends early";
     inflateEnd(&z);
     if (status != Z_STREAM_END) {
