@@ -409,7 +409,9 @@ void drawImage(QPainter& painter, const W2dGraphics& graphics, const DrawOp& op)
                                     -(high.y() - low.y()) / image.height(), low.x(), high.y());
     painter.save();
     painter.setWorldTransform(imageToLogical * painter.worldTransform());
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    // Enlarged images show their pixels, as a raster in a drawing should; reduced ones
+    // are smoothed.
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, deviceScaleOf(painter) < 1);
     painter.drawImage(QPointF(0, 0), image);
     painter.restore();
 }
