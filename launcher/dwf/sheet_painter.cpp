@@ -117,7 +117,8 @@ QPen penFor(const W2dGraphics& graphics, const DrawOp& op, double deviceScale) {
     pen.setJoinStyle(kJoins[static_cast<int>(op.join) & 3]);
     double widthPixels = 1;
     if (op.lineWeight > 0) {
-        pen.setWidthF(std::min(static_cast<double>(op.lineWeight), 1.0e12));
+        // Qt refuses widths beyond its own range; the logical range is 31 bits anyway.
+        pen.setWidthF(std::min(static_cast<double>(op.lineWeight), 1.0e9));
         widthPixels = std::max(1.0, static_cast<double>(op.lineWeight) * deviceScale);
     } else {
         pen.setCosmetic(true);  // one device pixel at any zoom

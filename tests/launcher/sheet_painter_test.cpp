@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
@@ -13,6 +14,7 @@
 
 #include "dwf/dwf_document.h"
 #include "dwf/sheet_painter.h"
+#include "dwf/w2d_reader.h"
 #include "dwf/w2d_writer.h"
 #include "sample_streams.h"
 
@@ -165,6 +167,53 @@ TEST(SheetPainter, PackageSheetIsFittedToItsPaper) {
     EXPECT_EQ(image.pixelColor(onPaper(300, 300)), QColor(0, 255, 255));
     EXPECT_EQ(image.pixelColor(onPaper(900, 300)), kRed);
     EXPECT_EQ(image.pixelColor(onPaper(100, 300)), kWhite);
+}
+
+Sheet sheetOf(const std::vector<std::uint8_t>& bytes) {
+    Sheet sheet;
+    sheet.graphics = readW2d(bytes);
+    EXPECT_TRUE(sheet.graphics.complete) << sheet.graphics.message;
+    return sheet;
+}
+
+// A Gouraud strip of 8 bytes per triangle, every triangle as large as the view: the
+// painter's work per triangle is bounded by the device, not by the triangle's size.
+TEST(SheetPainter, GouraudWorkIsBoundedPerTriangle) {
+    test::B b;
+    b.s("(W2D V06.00)(View 0,0 1000,1000)").u8(0x07).u8(0).u16(400 - 256);
+    const std::int16_t steps[3][2] = {{30000, 0}, {-30000, 30000}, {0, -30000}};
+    for (int i = 0; i < 400; ++i) {
+        b.p16(steps[i % 3][0], steps[i % 3][1]).u8(static_cast<std::uint8_t>(i)).u8(0).u8(255);
+        b.u8(255);
+    }
+    const Sheet sheet = sheetOf(b.s("(EndOfDWF)"));
+    ASSERT_LT(b.bytes.size(), 4000u);
+    QElapsedTimer clock;
+    clock.start();
+    draw(sheet, {800, 600}, "gouraud-strip.png");
+    EXPECT_LT(clock.elapsed(), 5000) << "398 full-view triangles";
+}
+
+// Values at the edge of every range must draw (or be left out) without undefined
+// conversions, quickly: huge text, radii, weights, dashes and tiny views.
+TEST(SheetPainter, ExtremeValuesDrawWithoutTrouble) {
+    test::B b;
+    b.s("(W2D V06.00)(View 0,0 1,1)(LineWeight 4000000000000)(DashPattern 1 1e300,0)")
+        .s("L 0,0 2147483647,2147483647 R 0,0 2147483647 ")
+        .u8(0x06)
+        .u16(0x0020 | 0x0080 | 0x0200)
+        .i32(2147483647)
+        .u16(0)
+        .u16(65535)
+        .s("(Text 0,0 'huge')(Ellipse 5,5 2147483647,1 0,131071 65535)")
+        .u8('x')
+        .p32(-2147483647, 2147483647)
+        .s("'far'");
+    const Sheet sheet = sheetOf(b.s("(EndOfDWF)"));
+    QElapsedTimer clock;
+    clock.start();
+    draw(sheet, {200, 200}, "extreme-values.png");
+    EXPECT_LT(clock.elapsed(), 5000);
 }
 
 }  // namespace
