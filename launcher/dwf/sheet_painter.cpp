@@ -115,14 +115,15 @@ QPen penFor(const W2dGraphics& graphics, const DrawOp& op, double deviceScale) {
                                               Qt::BevelJoin};
     pen.setCapStyle(kCaps[static_cast<int>(op.cap) & 3]);
     pen.setJoinStyle(kJoins[static_cast<int>(op.join) & 3]);
+    // Widths are set in device pixels (a cosmetic pen): the same as logical units under
+    // the sheet's uniform scale, and never beyond the range Qt accepts.
     double widthPixels = 1;
+    pen.setCosmetic(true);
     if (op.lineWeight > 0) {
-        // Qt refuses widths beyond its own range; the logical range is 31 bits anyway.
-        pen.setWidthF(std::min(static_cast<double>(op.lineWeight), 1.0e9));
-        widthPixels = std::max(1.0, static_cast<double>(op.lineWeight) * deviceScale);
+        widthPixels = std::clamp(static_cast<double>(op.lineWeight) * deviceScale, 1.0, 1.0e4);
+        pen.setWidthF(widthPixels);
     } else {
-        pen.setCosmetic(true);  // one device pixel at any zoom
-        pen.setWidth(0);
+        pen.setWidth(0);  // one device pixel at any zoom
     }
     const std::vector<double>* dashes = nullptr;
     if (op.dashes >= 0 && static_cast<std::size_t>(op.dashes) < graphics.dashes.size()) {
