@@ -2,6 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <new>
+
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
 
 namespace plotwick {
 namespace {
@@ -84,6 +89,60 @@ void include(LogicalBox& box, std::int64_t x, std::int64_t y) {
 }
 
 }  // namespace
+
+#ifdef __linux__
+namespace {
+constexpr std::size_t kLargeBlock = std::size_t{2} << 20;
+}
+
+void* allocateLargeBlock(std::size_t bytes) {
+    if (bytes < kLargeBlock) return ::operator new(bytes);
+    void* block = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (block == MAP_FAILED) throw std::bad_alloc();
+    madvise(block, bytes, MADV_HUGEPAGE);
+    return block;
+}
+
+void freeLargeBlock(void* block, std::size_t bytes) {
+    if (bytes < kLargeBlock) {
+        ::operator delete(block);
+    } else {
+        munmap(block, bytes);
+    }
+}
+#else
+void* allocateLargeBlock(std::size_t bytes) {
+    return ::operator new(bytes);
+}
+
+void freeLargeBlock(void* block, std::size_t) {
+    ::operator delete(block);
+}
+#endif
+
+namespace {
+constexpr std::size_t kArenaBlock = std::size_t{4} << 20;
+}
+
+PointArena::~PointArena() {
+    for (const auto& [block, bytes] : m_blocks)
+        freeLargeBlock(block, bytes);
+}
+
+void* PointArena::allocate(std::size_t bytes) {
+    bytes = (bytes + 15) & ~std::size_t{15};
+    if (bytes > m_left) {
+        const std::size_t size = std::max(bytes, kArenaBlock);
+        void* block = allocateLargeBlock(size);
+        m_blocks.emplace_back(block, size);
+        m_next = static_cast<char*>(block);
+        m_left = size;
+    }
+    void* result = m_next;
+    m_next += bytes;
+    m_left -= bytes;
+    return result;
+}
 
 const std::array<Rgba, 256>& defaultPalette(int revision) {
     static const std::array<Rgba, 256> newer = makeNewPalette();

@@ -3,12 +3,16 @@
 // can be drawn from any operation onwards and layers can be told apart.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 namespace plotwick {
@@ -96,9 +100,62 @@ struct RasterImage {
 // A user dash pattern: on and off lengths in device pixels.
 using DashLengths = std::vector<double>;
 
+void* allocateLargeBlock(std::size_t bytes);
+void freeLargeBlock(void* block, std::size_t bytes);
+
+// The points of a decoded sheet live in a few large blocks instead of one heap block per
+// operation: a million small allocations cost more than reading the stream. The arena
+// belongs to the sheet's W2dGraphics and frees everything at once.
+class PointArena {
+  public:
+    PointArena() = default;
+    PointArena(const PointArena&) = delete;
+    PointArena& operator=(const PointArena&) = delete;
+    ~PointArena();
+    void* allocate(std::size_t bytes);
+
+  private:
+    std::vector<std::pair<void*, std::size_t>> m_blocks;
+    char* m_next = nullptr;
+    std::size_t m_left = 0;
+};
+
+// Allocates from an arena when it has one, else from the heap. Memory given back to an
+// arena stays until the arena goes.
+template <typename T>
+struct ArenaAllocator {
+    using value_type = T;
+    using propagate_on_container_copy_assignment = std::true_type;
+    using propagate_on_container_move_assignment = std::true_type;
+    using propagate_on_container_swap = std::true_type;
+    PointArena* arena = nullptr;
+
+    ArenaAllocator() = default;
+    explicit ArenaAllocator(PointArena* owner) : arena(owner) {}
+    template <typename U>
+    ArenaAllocator(const ArenaAllocator<U>& other) : arena(other.arena) {}
+    T* allocate(std::size_t count) {
+        if (arena == nullptr) return static_cast<T*>(::operator new(count * sizeof(T)));
+        return static_cast<T*>(arena->allocate(count * sizeof(T)));
+    }
+    void deallocate(T* block, std::size_t) {
+        if (arena == nullptr) ::operator delete(block);
+    }
+    template <typename U>
+    bool operator==(const ArenaAllocator<U>& other) const {
+        return arena == other.arena;
+    }
+};
+
+using PointList = std::vector<LogicalPoint, ArenaAllocator<LogicalPoint>>;
+
+inline bool operator==(const PointList& a, const std::vector<LogicalPoint>& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end());
+}
+
 struct DrawOp {
     OpKind kind = OpKind::line;
-    std::vector<LogicalPoint> points;     // vertices; the centre of a circle, arc or ellipse
+    PointList points;                     // vertices; the centre of a circle, arc or ellipse
     std::vector<Rgba> vertexColours;      // one per point for the Gouraud kinds
     std::vector<std::uint32_t> contours;  // point counts of a contour set
     Rgba colour;
@@ -121,13 +178,34 @@ struct DrawOp {
     int dashes = -1;                // index into W2dGraphics::dashes, overriding linePattern
 };
 
+// Storage for long lists of operations. A sheet of a million operations takes a few
+// hundred MB; on Linux such blocks are asked for in huge pages, because faulting them
+// in 4 KiB at a time costs more than decoding the stream that fills them.
+template <typename T>
+struct LargeBlockAllocator {
+    using value_type = T;
+    LargeBlockAllocator() = default;
+    template <typename U>
+    LargeBlockAllocator(const LargeBlockAllocator<U>&) {}
+    T* allocate(std::size_t count) {
+        return static_cast<T*>(allocateLargeBlock(count * sizeof(T)));
+    }
+    void deallocate(T* block, std::size_t count) { freeLargeBlock(block, count * sizeof(T)); }
+    template <typename U>
+    bool operator==(const LargeBlockAllocator<U>&) const {
+        return true;
+    }
+};
+
+using OpList = std::vector<DrawOp, LargeBlockAllocator<DrawOp>>;
+
 // A viewport's clip: one or more contours, inside by the even-odd rule.
 struct Clip {
     std::vector<std::vector<LogicalPoint>> contours;
 };
 
 struct W2dGraphics {
-    std::vector<DrawOp> ops;
+    OpList ops;
     std::vector<Clip> clips;
     std::map<int, std::string> layerNames;
     std::vector<TextStyle> texts;
@@ -137,6 +215,7 @@ struct W2dGraphics {
     std::optional<std::array<double, 16>> units;  // application to logical units
     bool complete = false;                        // (EndOfDWF) was reached
     std::size_t memoryBytes = 0;                  // what the display list takes, about
+    std::shared_ptr<PointArena> pointArena;       // holds the operations' points
     std::string message;  // why decoding stopped early; empty when it did not
 };
 

@@ -13,6 +13,7 @@
 #include <cmath>
 #include <map>
 #include <numbers>
+#include <span>
 
 namespace plotwick {
 namespace {
@@ -23,6 +24,8 @@ constexpr int kDefaultTextPixels = 12;
 constexpr int kReferencePixels = 100;
 // Text smaller than this on the device is not drawn: it would be a smudge.
 constexpr double kSmallestTextPixels = 0.75;
+// Text lower than this on the device is shown as a bar (greeked).
+constexpr double kGreekedTextPixels = 4;
 // A Gouraud triangle smaller than this (device pixels across) is filled flat.
 constexpr double kFlatGouraudPixels = 3;
 constexpr double kTwoPi = 2 * std::numbers::pi;
@@ -74,7 +77,7 @@ QTransform pageToDevice(const QRectF& page, const QRectF& target,
     return QTransform(fit.scale, 0, 0, -fit.scale, fit.dx, fit.dy);
 }
 
-QPolygonF polygonOf(const std::vector<LogicalPoint>& points, std::size_t first, std::size_t count) {
+QPolygonF polygonOf(std::span<const LogicalPoint> points, std::size_t first, std::size_t count) {
     QPolygonF polygon;
     polygon.reserve(static_cast<qsizetype>(count));
     for (std::size_t i = first; i < first + count; ++i)
@@ -271,7 +274,7 @@ void drawGouraudPolyline(QPainter& painter, const W2dGraphics& graphics, const D
     }
 }
 
-QPainterPath contourPath(const std::vector<LogicalPoint>& points,
+QPainterPath contourPath(std::span<const LogicalPoint> points,
                          const std::vector<std::uint32_t>& sizes) {
     QPainterPath path;
     std::size_t first = 0;
@@ -340,6 +343,21 @@ bool frameOf(const DrawOp& op, const TextStyle* style, double fallbackHeight,
     return frame.height > 0;
 }
 
+// Text too small to read is drawn as a bar where its letters would be: glyph outlines
+// at a few pixels cost far more than they show.
+void greek(QPainter& painter, const DrawOp& op, const QTransform& textToLogical, double advance,
+           double xHeight) {
+    const QTransform toDevice = textToLogical * painter.worldTransform();
+    QColor colour = toQt(op.colour);
+    colour.setAlpha(colour.alpha() / 2);
+    painter.save();
+    painter.resetTransform();
+    painter.setPen(QPen(colour, 0));
+    painter.drawLine(toDevice.map(QPointF(0, -xHeight / 2)),
+                     toDevice.map(QPointF(advance, -xHeight / 2)));
+    painter.restore();
+}
+
 void drawText(QPainter& painter, const W2dGraphics& graphics, const DrawOp& op, FontBook& fonts) {
     const TextStyle* style =
         op.detail >= 0 && static_cast<std::size_t>(op.detail) < graphics.texts.size()
@@ -376,6 +394,10 @@ void drawText(QPainter& painter, const W2dGraphics& graphics, const DrawOp& op, 
     const QTransform size = QTransform::fromScale(unit * widthScale, unit);
     const double c = std::cos(frame.angle), s = std::sin(frame.angle);
     const QTransform turn(c, s, -s, c, frame.origin.x(), frame.origin.y());
+    if (frame.height * scale < kGreekedTextPixels) {
+        greek(painter, op, flip * slant * size * turn, advance, metrics.xHeight());
+        return;
+    }
     painter.save();
     painter.setWorldTransform(flip * slant * size * turn * toDevice);
     painter.setFont(font);

@@ -596,7 +596,7 @@ bool W2dDecoder::macroDefinition(std::size_t at, int depth) {
     m_in.skip(1);
     Macro macro;
     macro.scaleUnits = scaleUnits;
-    std::vector<DrawOp>* outer = m_sink;
+    OpList* outer = m_sink;
     const bool fill = m_state.fill;
     m_sink = &macro.ops;
     m_state.fill = false;

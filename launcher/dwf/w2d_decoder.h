@@ -50,7 +50,7 @@ struct DrawState {
 
 struct Macro {
     std::int64_t scaleUnits = 0;
-    std::vector<DrawOp> ops;
+    OpList ops;
 };
 
 class W2dDecoder {
@@ -60,6 +60,7 @@ class W2dDecoder {
 
   private:
     // framing (w2d_reader.cpp)
+    void reserveOps();
     bool step();
     bool skipSpace();
     bool fail(std::string message);
@@ -153,7 +154,7 @@ class W2dDecoder {
     DrawState m_state;
     std::vector<Rgba> m_palette;
     std::map<std::int64_t, Macro> m_macros;
-    std::vector<DrawOp>* m_sink = nullptr;  // a macro being defined, else the display list
+    OpList* m_sink = nullptr;  // a macro being defined, else the display list
     std::map<std::u16string, LogicalBox> m_namedViews;
 };
 

@@ -70,10 +70,21 @@ W2dGraphics W2dDecoder::run() {
     const auto& palette = defaultPalette(m_revision);
     m_palette.assign(palette.begin(), palette.end());
     m_in.seek(kHeaderSize);
+    m_out.pointArena = std::make_shared<PointArena>();
+    reserveOps();
     while (!m_out.complete && m_out.message.empty() && step()) {
     }
     m_out.memoryBytes = m_cost;
     return std::move(m_out);
+}
+
+// Room for the operations a stream of this size usually holds, so that the list is not
+// moved as it grows; the pages are only touched as operations arrive. Bounded by the
+// budget, so that a large claim is never reserved.
+void W2dDecoder::reserveOps() {
+    constexpr std::size_t kBytesPerOp = 10;
+    m_out.ops.reserve(
+        std::min(m_raw.size() / kBytesPerOp, m_limits.displayListBytes / sizeof(DrawOp) / 2));
 }
 
 std::span<const std::uint8_t> W2dDecoder::data() const {
@@ -151,7 +162,10 @@ bool W2dDecoder::readChildren(int depth) {
             ok = singleByte(op, at);
         }
         if (!ok) return fail("The stream ends inside " + opcodeName(op) + atByte(at));
-        if (m_out.complete) return fail("(EndOfDWF)" + atByte(at) + " inside a group of opcodes");
+        if (m_out.complete) {
+            m_out.complete = false;  // a stream is whole or stopped with a message, not both
+            return fail("(EndOfDWF)" + atByte(at) + " inside a group of opcodes");
+        }
     }
 }
 
@@ -311,6 +325,7 @@ bool W2dDecoder::stateOpcode(std::uint8_t op, std::size_t at, bool& known) {
 
 DrawOp W2dDecoder::newOp(OpKind kind) const {
     DrawOp op;
+    op.points = PointList(ArenaAllocator<LogicalPoint>(m_out.pointArena.get()));
     op.kind = kind;
     op.colour = m_state.colour;
     op.fill = m_state.fill;
@@ -337,7 +352,7 @@ bool W2dDecoder::emit(DrawOp op) {
                     "the sheet stops" +
                     atByte(m_in.offset()));
     }
-    std::vector<DrawOp>& sink = m_sink != nullptr ? *m_sink : m_out.ops;
+    OpList& sink = m_sink != nullptr ? *m_sink : m_out.ops;
     sink.push_back(std::move(op));
     return true;
 }
