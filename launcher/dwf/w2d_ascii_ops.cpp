@@ -15,6 +15,7 @@ namespace {
 using Tokens = std::vector<BodyToken>;
 
 constexpr double kTurnUnits = 65536.0;
+constexpr std::size_t kMaxTokenizedBytes = std::size_t{1} << 20;
 
 // Opcodes whose operands are read; every other known one only holds metadata.
 constexpr std::array<std::string_view, 23> kApplied = {"Color",
@@ -238,6 +239,13 @@ bool W2dDecoder::applyAscii(const std::string& name, ByteCursor& body, std::size
     if (name == "Image") return asciiImage(body, false, at);
     if (name == "Group4PNGImage") return asciiImage(body, true, at);
     if (!isOneOf(name, kApplied)) return true;
+    // Each token takes some 50 bytes however short it is in the stream: a bound on the
+    // operands keeps that proportional to what real files hold.
+    if (body.remaining() > kMaxTokenizedBytes) {
+        return fail("The extended opcode (" + name + atByte(at) + " has " +
+                    std::to_string(body.remaining()) +
+                    " bytes of operands, more than a drawing holds; the sheet stops there");
+    }
     Tokens tokens;
     if (!tokenize(body, tokens)) return true;
     return applyTokens(name, tokens);

@@ -568,6 +568,17 @@ TEST(W2dWorkedExamples, DamagedOrOversizedCompressedBlocksStopWithTheirOffset) {
     EXPECT_NE(open.message.find("not closed by '}'"), std::string::npos) << open.message;
 }
 
+TEST(W2dBudgets, OversizedAsciiOperandsStopTheSheetWithAMessage) {
+    std::string contour = "(W2D V06.00)L 1,1 2,2 (Contour 1 300000";
+    for (int i = 0; i < 300000; ++i)
+        contour += " 1,2";
+    const Bytes bytes = B().s(contour + ")(EndOfDWF)");
+    const W2dGraphics graphics = readW2d(bytes);
+    EXPECT_NE(graphics.message.find("(Contour at byte 22 has"), std::string::npos)
+        << graphics.message;
+    EXPECT_EQ(graphics.ops.size(), 1u);
+}
+
 // A small file cannot ask for a display list out of proportion to its size: many
 // sheets naming one highly compressible stream share one budget.
 TEST(W2dBudgets, ManySheetsOfOneStreamShareTheDocumentsBudget) {
