@@ -135,11 +135,12 @@ QPen penFor(const W2dGraphics& graphics, const DrawOp& op, double deviceScale) {
         dashes = &predefinedDashes(op.linePattern);
     }
     if (dashes != nullptr && dashes->size() >= 2) {
+        // Qt wants dash and gap pairs: an odd list is repeated once to make pairs.
+        const std::size_t count = dashes->size() * (dashes->size() % 2 + 1);
         QList<qreal> pattern;
-        for (std::size_t i = 0; i + 1 < dashes->size() + dashes->size() % 2; ++i)
+        for (std::size_t i = 0; i < count; ++i)
             pattern << std::clamp((*dashes)[i % dashes->size()] / widthPixels, 0.1, 1.0e4);
-        if (pattern.size() % 2 != 0) pattern.removeLast();
-        if (!pattern.isEmpty()) pen.setDashPattern(pattern);
+        pen.setDashPattern(pattern);
     }
     return pen;
 }

@@ -194,6 +194,45 @@ TEST(SheetPainter, GouraudWorkIsBoundedPerTriangle) {
     EXPECT_LT(clock.elapsed(), 5000) << "398 full-view triangles";
 }
 
+// Line patterns leave gaps (a user pattern of dash, gap, dot, gap keeps its dot), a
+// hatch leaves paper between its lines, a thick line is thick.
+TEST(SheetPainter, LinePatternsAndHatchesLeaveGaps) {
+    test::B b;
+    b.s("(W2D V06.00)(View 0,0 1000,1000)(Color 0,0,200,255)(LinePattern Dashed)L 100,900 900,900 "
+        "(DashPattern 1 20,5,5,5)L 100,800 900,800 (DashPattern -1)(LinePattern Solid)"
+        "L 100,700 900,700 (FillPattern Crosshatch)F(Contour 1 4 100,100 900,100 900,500 "
+        "100,500)f(LineWeight 20)L 100,600 900,600 ");
+    const QImage image = draw(sheetOf(b.s("(EndOfDWF)")), {500, 500}, "patterns.png");
+    auto runsAlong = [&](int y) {
+        int ink = 0, runs = 0;
+        bool inside = false;
+        for (int x = onSample(120, 0).x(); x < onSample(880, 0).x(); ++x) {
+            const QColor c = image.pixelColor(x, onSample(0, y).y());
+            const bool dark = c.blue() > 150 && c.red() < 100;
+            ink += dark;
+            runs += dark && !inside;
+            inside = dark;
+        }
+        return std::pair{ink, runs};
+    };
+    const auto [dashedInk, dashes] = runsAlong(900);
+    EXPECT_GT(dashes, 10) << "dashed";
+    EXPECT_LT(dashedInk, 330);
+    const auto [userInk, userRuns] = runsAlong(800);
+    EXPECT_GT(userRuns, 20) << "dashes and dots";
+    const auto [solidInk, solidRuns] = runsAlong(700);
+    EXPECT_EQ(solidRuns, 1);
+    EXPECT_GT(solidInk, 370);
+    int paper = 0;
+    for (int x = 60; x < 440; ++x)
+        paper += image.pixelColor(x, onSample(0, 300).y()) == kWhite;
+    EXPECT_GT(paper, 100) << "between the hatch lines";
+    int thick = 0;
+    for (int y = onSample(0, 640).y(); y < onSample(0, 560).y(); ++y)
+        thick += image.pixelColor(250, y).blue() > 150;
+    EXPECT_GE(thick, 9) << "20 units: 10 pixels";
+}
+
 // Values at the edge of every range must draw (or be left out) without undefined
 // conversions, quickly: huge text, radii, weights, dashes and tiny views.
 TEST(SheetPainter, ExtremeValuesDrawWithoutTrouble) {
