@@ -83,8 +83,13 @@ W2dGraphics W2dDecoder::run() {
 // budget, so that a large claim is never reserved.
 void W2dDecoder::reserveOps() {
     constexpr std::size_t kBytesPerOp = 10;
-    m_out.ops.reserve(
-        std::min(m_raw.size() / kBytesPerOp, m_limits.displayListBytes / sizeof(DrawOp) / 2));
+#ifdef __linux__
+    constexpr std::size_t kMostReserved = std::size_t{4} << 20;  // untouched pages cost nothing
+#else
+    constexpr std::size_t kMostReserved = std::size_t{256} << 10;  // committed when reserved
+#endif
+    m_out.ops.reserve(std::min({m_raw.size() / kBytesPerOp,
+                                m_limits.displayListBytes / sizeof(DrawOp) / 2, kMostReserved}));
 }
 
 std::span<const std::uint8_t> W2dDecoder::data() const {

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "plotwick_window.h"
 #include "sample_streams.h"
 
 namespace plotwick {
@@ -171,6 +172,27 @@ TEST(PlotwickRender, ThreeDimensionalPackageShowsItsOwnPicture) {
         ++rendered;
     }
     EXPECT_GT(rendered, 0);
+}
+
+// In the window the picture fills the view, with the line saying the model is not drawn.
+TEST(PlotwickRender, WindowShowsTheSamplesPictureWithTheLine) {
+    const std::filesystem::path sample =
+        std::filesystem::path(PLOTWICK_DWF_SAMPLES) / "arbor-press-3d.dwf";
+    if (!std::filesystem::exists(sample)) GTEST_SKIP() << "no sample package " << sample;
+    PlotwickWindow window;
+    window.resize(600, 400);
+    window.show();
+    window.view().setSourcePath(QString::fromStdString(sample.string()));
+    EXPECT_EQ(window.view().messageText().toStdString(), kModelNotDrawn);
+    const QImage image = window.grab().toImage();
+    int blue = 0;
+    for (int y = 0; y < image.height(); y += 2) {
+        for (int x = 0; x < image.width(); x += 2) {
+            const QColor c = image.pixelColor(x, y);
+            blue += c.blue() > c.red() + 60;
+        }
+    }
+    EXPECT_GT(blue, 2000) << "the press is painted blue in its picture";
 }
 
 }  // namespace
