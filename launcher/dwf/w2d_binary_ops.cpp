@@ -220,7 +220,8 @@ bool W2dDecoder::binaryImage(std::uint16_t opcode, std::size_t at, std::size_t e
     }
     std::int32_t size = 0;
     if (!m_in.read(size) || size < 0) return false;
-    // Some writers put one more int32 before the size (the spec shows it for PNG and G4).
+    // Some writers put one more int32 before the size (the format's description shows it
+    // for PNG and Group 4).
     if (static_cast<std::size_t>(size) + 1 != end - std::min(end, m_in.offset())) {
         if (!m_in.read(size) || size < 0) return false;
     }

@@ -16,7 +16,7 @@ constexpr std::size_t kHeaderSize = 12;
 constexpr double kTurnUnits = 65536.0;
 // An ASCII point needs at least "0,0 ": bounds a count before memory is reserved.
 constexpr std::size_t kMinAsciiPointBytes = 3;
-// A cubic curve of the spec-only Bezier opcode is drawn as this many segments.
+// A cubic curve of the Bezier opcode `b` is drawn as this many segments.
 constexpr int kBezierSegments = 8;
 
 bool validHeader(std::span<const std::uint8_t> data) {
@@ -311,7 +311,7 @@ bool W2dDecoder::stateOpcode(std::uint8_t op, std::size_t at, bool& known) {
         case 'n':
             return m_in.skip(2);
         case 0x87:
-            return m_in.skip(2);  // marker glyph: the spec's layout
+            return m_in.skip(2);  // marker glyph: a uint16 in the format's description
         case 'G':
             return readAsciiInteger(m_in, m_state.macroIndex);
         case 'S':
@@ -500,7 +500,8 @@ bool W2dDecoder::readContours(std::uint8_t code, std::size_t at, DrawOp& op) {
 template bool W2dDecoder::readContours<std::int16_t>(std::uint8_t, std::size_t, DrawOp&);
 template bool W2dDecoder::readContours<std::int32_t>(std::uint8_t, std::size_t, DrawOp&);
 
-// Not in the library, only in the spec: count, start, then three points per curve.
+// Described by the format but not written by known writers: count, start, then three
+// points per curve.
 bool W2dDecoder::bezier(std::size_t at) {
     std::uint32_t curves = 0;
     if (!m_in.readCount(curves) || !countFits(std::uint64_t{curves} * 3 + 1, 8, 'b', at)) {
@@ -529,7 +530,8 @@ bool W2dDecoder::bezier(std::size_t at) {
     return emit(std::move(op));
 }
 
-// Spec only: a byte count, then that many segments of two 16-bit relative points.
+// Described by the format, not met in files: a byte count, then that many segments of
+// two 16-bit relative points.
 bool W2dDecoder::multiLine(std::size_t at) {
     std::uint8_t count = 0;
     if (!m_in.read(count) || !countFits(count, 8, 0x8C, at)) return false;

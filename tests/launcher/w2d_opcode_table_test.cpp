@@ -119,7 +119,7 @@ std::vector<Row> singleByteRows() {
         {"S macro size", B().s("S 10 "), {}},
         {"T polytriangle", B().s("T 3 0,0 5,0 0,5 "), {K::polytriangle}},
         {"V visibility on", B().s("V"), {}},
-        {"b Bezier (layout of the spec)",
+        {"b Bezier (the described layout)",
          B().u8('b').u8(1).p32(0, 0).p32(5, 10).p32(10, 0).p32(5, -10),
          {K::polyline}},
         {"c colour index", B().u8('c').u8(7), {}},
@@ -325,7 +325,7 @@ std::vector<Row> binaryRows() {
         {"0x0008 JPEG image", image(0x0008, 0, kJpeg), {K::image}},
         {"0x0009 group 4 image (not decoded)", image(0x0009, 0, {1, 2}), {}},
         {"0x000C PNG image", image(0x000C, 0, kPng), {K::image}},
-        {"0x000C PNG image with the spec's extra int32",
+        {"0x000C PNG image with the described extra int32",
          extended(0x000C, B().u16(2)
                               .u16(1)
                               .p32(0, 0)
