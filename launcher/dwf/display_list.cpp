@@ -121,8 +121,11 @@ void freeLargeBlock(void* block, std::size_t) {
 #endif
 
 namespace {
-constexpr std::size_t kArenaBlock = std::size_t{4} << 20;
-}
+// Blocks grow from small (a sheet of a few lines takes little) to large (a sheet of a
+// million takes few blocks).
+constexpr std::size_t kFirstArenaBlock = std::size_t{16} << 10;
+constexpr std::size_t kLargestArenaBlock = std::size_t{4} << 20;
+}  // namespace
 
 PointArena::~PointArena() {
     for (const auto& [block, bytes] : m_blocks)
@@ -132,7 +135,8 @@ PointArena::~PointArena() {
 void* PointArena::allocate(std::size_t bytes) {
     bytes = (bytes + 15) & ~std::size_t{15};
     if (bytes > m_left) {
-        const std::size_t size = std::max(bytes, kArenaBlock);
+        const std::size_t grown = m_blocks.empty() ? kFirstArenaBlock : 2 * m_blocks.back().second;
+        const std::size_t size = std::max(bytes, std::min(grown, kLargestArenaBlock));
         void* block = allocateLargeBlock(size);
         m_blocks.emplace_back(block, size);
         m_next = static_cast<char*>(block);
