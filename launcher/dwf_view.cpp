@@ -21,6 +21,8 @@ void DwfView::setBackgroundColour(const QColor& colour) {
 void DwfView::setSourcePath(const QString& path) {
     m_path = path;
     m_document = path.isEmpty() ? DwfDocument{} : readDwfFile(path.toStdString());
+    m_preview =
+        QImage::fromData(m_document.preview.data(), static_cast<int>(m_document.preview.size()));
     m_sheet = 0;
     m_adjustment = {};
     update();
@@ -47,6 +49,8 @@ void DwfView::paintEvent(QPaintEvent*) {
     if (m_sheet < sheetCount()) {
         drawSheet(painter, m_document.sheets[static_cast<std::size_t>(m_sheet)], rect(),
                   m_adjustment);
+    } else if (!m_preview.isNull()) {
+        drawPicture(painter, m_preview, rect());
     }
     if (const QString message = messageText(); !message.isEmpty()) drawMessage(painter, message);
 }

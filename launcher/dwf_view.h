@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QColor>
+#include <QImage>
 #include <QPoint>
 #include <QString>
 #include <QWidget>
@@ -42,6 +43,7 @@ class DwfView : public QWidget {
     void drawMessage(QPainter& painter, const QString& text);
 
     DwfDocument m_document;
+    QImage m_preview;  // shown when the file holds no 2D sheet but a picture of itself
     QString m_path;
     int m_sheet = 0;
     ViewAdjustment m_adjustment;

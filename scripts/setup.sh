@@ -10,6 +10,9 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev libqt6opengl6-dev qt6-qpa-plugins xvfb xauth
     libturbojpeg0-dev
+    # Texts of DWF sheets in any script: a fallback font with CJK glyphs, which Qt
+    # takes through fontconfig when a sheet's font lacks them.
+    fonts-droid-fallback
     clang libclang-rt-14-dev
     # The packaged viewer: the NSIS compiler builds it, a Windows test program built
     # with mingw-w64 stands in for the viewer, and 64-bit wine runs it in the tests.

@@ -1,5 +1,6 @@
 #include "dwf/dwf_document.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -75,7 +76,7 @@ void placeFromDescriptor(const ZipReader& zip, const ManifestSection& section, S
     if (descriptor->transform) sheet.transform = *descriptor->transform;
 }
 
-Sheet readSection(const ZipReader& zip, const ManifestSection& section) {
+Sheet readSection(const ZipReader& zip, const ManifestSection& section, std::size_t& budget) {
     Sheet sheet;
     sheet.title = section.title;
     placeFromDescriptor(zip, section, sheet);
@@ -90,8 +91,25 @@ Sheet readSection(const ZipReader& zip, const ManifestSection& section) {
         sheet.graphics.message = entryProblem("stream", *href, problem);
         return sheet;
     }
-    sheet.graphics = readW2d(*stream);
+    W2dLimits limits;
+    limits.displayListBytes = budget;
+    sheet.graphics = readW2d(*stream, limits);
+    budget -= std::min(budget, sheet.graphics.memoryBytes);
     return sheet;
+}
+
+// The largest picture the package holds of itself: preview, else thumbnail, else icon.
+std::vector<std::uint8_t> previewOf(const ZipReader& zip,
+                                    const std::vector<ManifestSection>& sections) {
+    constexpr std::size_t kPictureLimit = std::size_t{32} << 20;
+    for (const char* role : {"preview", "thumbnail", "icon"}) {
+        for (const ManifestSection& section : sections) {
+            const std::string* href = hrefOf(section, role);
+            if (href == nullptr) continue;
+            if (auto bytes = zip.read(*href, kPictureLimit)) return std::move(*bytes);
+        }
+    }
+    return {};
 }
 
 bool has3dSections(const std::vector<ManifestSection>& sections) {
@@ -123,14 +141,22 @@ DwfDocument readPackage(std::span<const std::uint8_t> bytes) {
         document.message = "The DWF package's manifest.xml cannot be read: " + error;
         return document;
     }
+    // One budget for the display lists of all sheets, so that many sections naming the
+    // same large stream cannot multiply the memory a small file asks for.
+    std::size_t budget = limitsFor(bytes.size()).displayListBytes;
     for (const ManifestSection& section : *sections) {
         if (section.type == "com.autodesk.dwf.ePlot")
-            document.sheets.push_back(readSection(zip, section));
+            document.sheets.push_back(readSection(zip, section, budget));
     }
     if (document.sheets.empty()) {
-        document.message = has3dSections(*sections)
-                               ? "The DWF package holds only 3D models and no 2D sheet"
-                               : "The DWF package holds no 2D sheet";
+        document.preview = previewOf(zip, *sections);
+        if (has3dSections(*sections)) {
+            document.message = document.preview.empty()
+                                   ? "The DWF package holds only 3D models and no 2D sheet"
+                                   : kModelNotDrawn;
+        } else {
+            document.message = "The DWF package holds no 2D sheet";
+        }
     }
     return document;
 }

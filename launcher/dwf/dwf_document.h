@@ -34,7 +34,14 @@ struct Sheet {
 struct DwfDocument {
     std::vector<Sheet> sheets;
     std::string message;  // why the file gave no sheets; empty otherwise
+    // A package without 2D sheets (a 3D model) still carries a picture of itself that
+    // the publishing program rendered: its preview, thumbnail or icon (PNG or JPEG).
+    std::vector<std::uint8_t> preview;
 };
+
+// What is shown for a package that holds only 3D models, beside its preview picture.
+inline constexpr char kModelNotDrawn[] =
+    "This package holds a 3D model, which is not drawn here; its preview picture is shown";
 
 DwfDocument readDwf(std::span<const std::uint8_t> bytes);
 DwfDocument readDwfFile(const std::string& path);

@@ -1,25 +1,40 @@
 #include "dwf/sheet_painter.h"
 
 #include <QFont>
+#include <QFontMetricsF>
+#include <QImage>
 #include <QLinearGradient>
+#include <QPaintDevice>
 #include <QPainterPath>
 #include <QPolygonF>
 #include <QString>
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <numbers>
+#include <span>
 
 namespace plotwick {
 namespace {
 
-// Qt cannot fill with three colours, so a Gouraud triangle is drawn as rows of flat
-// sub-triangles about this many device pixels high: small enough that the steps do
-// not show, bounded so that a zoomed-in triangle stays cheap.
-constexpr double kGouraudStepPixels = 4;
-constexpr int kGouraudMaxRows = 48;
-constexpr int kCurveSegmentsPerTurn = 128;
+constexpr int kMaxCurveSegments = 128;
 constexpr int kDefaultTextPixels = 12;
+// Texts are laid out with a font of this pixel size and scaled into place.
+constexpr int kReferencePixels = 100;
+// Text smaller than this on the device is not drawn: it would be a smudge.
+constexpr double kSmallestTextPixels = 0.75;
+// Text lower than this on the device is shown as a bar (greeked).
+constexpr double kGreekedTextPixels = 4;
+// A Gouraud triangle smaller than this (device pixels across) is filled flat.
+constexpr double kFlatGouraudPixels = 3;
+constexpr double kTwoPi = 2 * std::numbers::pi;
+
+// Casting a double outside the range of int is undefined behaviour; NaN becomes 0.
+int clampToInt(double value, int low = -(1 << 30), int high = 1 << 30) {
+    if (std::isnan(value)) return 0;
+    return static_cast<int>(std::clamp(value, static_cast<double>(low), static_cast<double>(high)));
+}
 
 QPointF toQt(const LogicalPoint& point) {
     return {static_cast<double>(point.x), static_cast<double>(point.y)};
@@ -62,7 +77,7 @@ QTransform pageToDevice(const QRectF& page, const QRectF& target,
     return QTransform(fit.scale, 0, 0, -fit.scale, fit.dx, fit.dy);
 }
 
-QPolygonF polygonOf(const std::vector<LogicalPoint>& points, std::size_t first, std::size_t count) {
+QPolygonF polygonOf(std::span<const LogicalPoint> points, std::size_t first, std::size_t count) {
     QPolygonF polygon;
     polygon.reserve(static_cast<qsizetype>(count));
     for (std::size_t i = first; i < first + count; ++i)
@@ -70,37 +85,108 @@ QPolygonF polygonOf(const std::vector<LogicalPoint>& points, std::size_t first, 
     return polygon;
 }
 
-QPen penFor(const DrawOp& op) {
+// Dash and gap lengths in device pixels of the predefined line patterns (the format
+// leaves them to the renderer), by pattern number; patterns past the table repeat it.
+const std::vector<double>& predefinedDashes(std::uint16_t pattern) {
+    static const std::vector<double> kPatterns[] = {{12, 6},
+                                                    {2, 4},
+                                                    {12, 4, 2, 4},
+                                                    {6, 4},
+                                                    {12, 6},
+                                                    {24, 6},
+                                                    {6, 4, 6, 8},
+                                                    {12, 6, 12, 10},
+                                                    {24, 6, 24, 10},
+                                                    {18, 6, 24, 6},
+                                                    {12, 4, 4, 4, 4, 4},
+                                                    {24, 4, 6, 4},
+                                                    {24, 4, 2, 4, 2, 4},
+                                                    {24, 4, 2, 4},
+                                                    {12, 4, 2, 4, 6, 4, 2, 4},
+                                                    {2, 10}};
+    const std::size_t index = (pattern - 2u) % std::size(kPatterns);
+    return kPatterns[index];
+}
+
+// The drawing's line attributes as a Qt pen. Dash lengths are device pixels; Qt counts
+// them in pen widths.
+QPen penFor(const W2dGraphics& graphics, const DrawOp& op, double deviceScale) {
     QPen pen(toQt(op.colour));
-    pen.setCapStyle(Qt::RoundCap);
-    pen.setJoinStyle(Qt::RoundJoin);
+    static const Qt::PenCapStyle kCaps[] = {Qt::FlatCap, Qt::SquareCap, Qt::RoundCap,
+                                            Qt::SquareCap};
+    static const Qt::PenJoinStyle kJoins[] = {Qt::MiterJoin, Qt::BevelJoin, Qt::RoundJoin,
+                                              Qt::BevelJoin};
+    pen.setCapStyle(kCaps[static_cast<int>(op.cap) & 3]);
+    pen.setJoinStyle(kJoins[static_cast<int>(op.join) & 3]);
+    // Widths are set in device pixels (a cosmetic pen): the same as logical units under
+    // the sheet's uniform scale, and never beyond the range Qt accepts.
+    double widthPixels = 1;
+    pen.setCosmetic(true);
     if (op.lineWeight > 0) {
-        pen.setWidthF(static_cast<double>(op.lineWeight));
+        widthPixels = std::clamp(static_cast<double>(op.lineWeight) * deviceScale, 1.0, 1.0e4);
+        pen.setWidthF(widthPixels);
     } else {
-        pen.setCosmetic(true);  // one device pixel at any zoom
-        pen.setWidth(0);
+        pen.setWidth(0);  // one device pixel at any zoom
+    }
+    const std::vector<double>* dashes = nullptr;
+    if (op.dashes >= 0 && static_cast<std::size_t>(op.dashes) < graphics.dashes.size()) {
+        dashes = &graphics.dashes[static_cast<std::size_t>(op.dashes)];
+    } else if (op.linePattern > 1) {
+        dashes = &predefinedDashes(op.linePattern);
+    }
+    if (dashes != nullptr && dashes->size() >= 2) {
+        // Qt wants dash and gap pairs: an odd list is repeated once to make pairs.
+        const std::size_t count = dashes->size() * (dashes->size() % 2 + 1);
+        QList<qreal> pattern;
+        for (std::size_t i = 0; i < count; ++i)
+            pattern << std::clamp((*dashes)[i % dashes->size()] / widthPixels, 0.1, 1.0e4);
+        pen.setDashPattern(pattern);
     }
     return pen;
 }
 
-void fillPolygon(QPainter& painter, const QPolygonF& polygon, const QColor& colour,
-                 Qt::FillRule rule) {
-    QPainterPath path;
-    path.setFillRule(rule);
-    path.addPolygon(polygon);
-    path.closeSubpath();
-    painter.fillPath(path, colour);
+// Predefined fill patterns as Qt's 8x8 device-pixel brushes; a user pattern, whose
+// bitmap or hatch lines are not kept, as a cross-hatch.
+QBrush brushFor(const DrawOp& op) {
+    static const Qt::BrushStyle kStyles[] = {
+        Qt::SolidPattern, Qt::Dense4Pattern,   Qt::CrossPattern, Qt::DiagCrossPattern,
+        Qt::HorPattern,   Qt::FDiagPattern,    Qt::BDiagPattern, Qt::Dense6Pattern,
+        Qt::VerPattern,   Qt::DiagCrossPattern};
+    const auto index = static_cast<std::size_t>(op.fillPattern);
+    return QBrush(toQt(op.colour), index < std::size(kStyles) ? kStyles[index] : Qt::SolidPattern);
 }
 
-// Points of an elliptical curve from `start` to `end` turns, counter-clockwise.
-QPolygonF curveOf(const DrawOp& op, double major, double minor) {
+void fillPath(QPainter& painter, QPainterPath path, const QBrush& brush, Qt::FillRule rule) {
+    path.setFillRule(rule);
+    painter.fillPath(path, brush);
+}
+
+void fillPolygon(QPainter& painter, const QPolygonF& polygon, const QBrush& brush,
+                 Qt::FillRule rule) {
+    QPainterPath path;
+    path.addPolygon(polygon);
+    path.closeSubpath();
+    fillPath(painter, std::move(path), brush, rule);
+}
+
+double deviceScaleOf(const QPainter& painter) {
+    return std::sqrt(std::abs(painter.worldTransform().determinant()));
+}
+
+// Points of an elliptical curve from `start` to `end` turns, counter-clockwise, with
+// as many segments as its size on the device needs.
+QPolygonF curveOf(const DrawOp& op, double major, double minor, double deviceScale) {
     const QPointF centre = toQt(op.points[0]);
-    const double tilt = 2 * std::numbers::pi * op.tiltTurns;
-    const double sweep = op.endTurns - op.startTurns;
-    const int segments = std::max(8, static_cast<int>(std::ceil(sweep * kCurveSegmentsPerTurn)));
+    const double tilt = kTwoPi * op.tiltTurns;
+    const double sweep = std::clamp(op.endTurns - op.startTurns, 0.0, 2.0);
+    const double pixels = std::max(std::abs(major), std::abs(minor)) * deviceScale;
+    const int segments =
+        clampToInt(std::ceil(sweep * std::clamp(pixels, 8.0, double{kMaxCurveSegments})), 4,
+                   2 * kMaxCurveSegments);
     QPolygonF curve;
+    curve.reserve(segments + 2);
     for (int i = 0; i <= segments; ++i) {
-        const double angle = 2 * std::numbers::pi * (op.startTurns + sweep * i / segments);
+        const double angle = kTwoPi * (op.startTurns + sweep * i / segments);
         const double x = major * std::cos(angle);
         const double y = minor * std::sin(angle);
         curve << centre + QPointF(x * std::cos(tilt) - y * std::sin(tilt),
@@ -109,81 +195,92 @@ QPolygonF curveOf(const DrawOp& op, double major, double minor) {
     return curve;
 }
 
-void drawCurve(QPainter& painter, const DrawOp& op, double major, double minor) {
-    const QPolygonF curve = curveOf(op, major, minor);
+void drawCurve(QPainter& painter, const W2dGraphics& graphics, const DrawOp& op, double major,
+               double minor) {
+    const double scale = deviceScaleOf(painter);
+    if (std::max(std::abs(major), std::abs(minor)) * scale < 0.5) {
+        painter.setPen(penFor(graphics, op, scale));
+        painter.drawPoint(toQt(op.points[0]));
+        return;
+    }
+    QPolygonF curve = curveOf(op, major, minor, scale);
     const bool whole = op.endTurns - op.startTurns >= 1.0;
-    if (op.fill && whole) {
-        fillPolygon(painter, curve, toQt(op.colour), Qt::OddEvenFill);
+    if (op.fill) {
+        if (!whole) curve << toQt(op.points[0]);  // a wedge
+        fillPolygon(painter, curve, brushFor(op), Qt::OddEvenFill);
     } else {
-        painter.setPen(penFor(op));
+        painter.setPen(penFor(graphics, op, scale));
         painter.drawPolyline(curve);
     }
 }
 
-QColor mix(const Rgba& a, const Rgba& b, const Rgba& c, double wa, double wb, double wc) {
-    auto channel = [&](std::uint8_t Rgba::*member) {
-        return static_cast<int>(
-            std::lround(wa * (a.*member) + wb * (b.*member) + wc * (c.*member)));
-    };
-    return QColor(channel(&Rgba::r), channel(&Rgba::g), channel(&Rgba::b), channel(&Rgba::a));
-}
-
-int gouraudRows(const QPainter& painter, const QPointF (&p)[3]) {
-    const QTransform& toDevice = painter.worldTransform();
-    double longest = 0;
-    for (int i = 0; i < 3; ++i) {
-        const QPointF edge = toDevice.map(p[i]) - toDevice.map(p[(i + 1) % 3]);
-        longest = std::max(longest, std::hypot(edge.x(), edge.y()));
-    }
-    return std::clamp(static_cast<int>(std::ceil(longest / kGouraudStepPixels)), 1,
-                      kGouraudMaxRows);
-}
-
-// One Gouraud triangle as rows of flat triangles, each in the colour of its centre.
+// A Gouraud triangle: colour is an affine function across it, the sum of each vertex
+// colour weighted by its barycentric coordinate. Each weight is a linear gradient from
+// the vertex to the opposite edge, so three gradient fills added together on a
+// transparent layer give the exact shading; the work is bounded by the triangle's
+// pixels, which the device bounds.
 void drawGouraudTriangle(QPainter& painter, const DrawOp& op, std::size_t first) {
-    const QPointF p[3] = {toQt(op.points[first]), toQt(op.points[first + 1]),
-                          toQt(op.points[first + 2])};
+    const QTransform toDevice = painter.worldTransform();
+    const QPointF p[3] = {toDevice.map(toQt(op.points[first])),
+                          toDevice.map(toQt(op.points[first + 1])),
+                          toDevice.map(toQt(op.points[first + 2]))};
     const Rgba* c = &op.vertexColours[first];
-    const int n = gouraudRows(painter, p);
-    auto at = [&](double i, double j) {
-        const double wb = i / n, wc = j / n, wa = 1 - wb - wc;
-        return std::pair{p[0] * wa + p[1] * wb + p[2] * wc, mix(c[0], c[1], c[2], wa, wb, wc)};
-    };
-    for (int i = 0; i < n; ++i) {
-        for (int j = 0; i + j < n; ++j) {
-            const auto centre = at(i + 1.0 / 3, j + 1.0 / 3);
-            fillPolygon(painter, QPolygonF{at(i, j).first, at(i + 1, j).first, at(i, j + 1).first},
-                        centre.second, Qt::WindingFill);
-            if (i + j + 1 < n) {
-                const auto upper = at(i + 2.0 / 3, j + 2.0 / 3);
-                fillPolygon(
-                    painter,
-                    QPolygonF{at(i + 1, j).first, at(i + 1, j + 1).first, at(i, j + 1).first},
-                    upper.second, Qt::WindingFill);
-            }
+    const QRectF device(0, 0, painter.device()->width(), painter.device()->height());
+    const QRectF box = QPolygonF({p[0], p[1], p[2]}).boundingRect().intersected(device);
+    if (box.isEmpty()) return;
+    painter.save();
+    painter.resetTransform();
+    painter.setPen(Qt::NoPen);
+    if (box.width() < kFlatGouraudPixels && box.height() < kFlatGouraudPixels) {
+        painter.setBrush(QColor((c[0].r + c[1].r + c[2].r) / 3, (c[0].g + c[1].g + c[2].g) / 3,
+                                (c[0].b + c[1].b + c[2].b) / 3, (c[0].a + c[1].a + c[2].a) / 3));
+        painter.drawPolygon(QPolygonF({p[0], p[1], p[2]}));
+        painter.restore();
+        return;
+    }
+    const QRect area = box.toAlignedRect();
+    QImage layer(area.size(), QImage::Format_ARGB32_Premultiplied);
+    layer.fill(Qt::transparent);
+    {
+        QPainter shade(&layer);
+        shade.translate(-area.topLeft());
+        shade.setPen(Qt::NoPen);
+        shade.setCompositionMode(QPainter::CompositionMode_Plus);
+        for (int i = 0; i < 3; ++i) {
+            const QPointF a = p[(i + 1) % 3], b = p[(i + 2) % 3], edge = b - a;
+            const double length2 = QPointF::dotProduct(edge, edge);
+            if (length2 <= 0) continue;
+            const QPointF foot = a + edge * (QPointF::dotProduct(p[i] - a, edge) / length2);
+            QLinearGradient gradient(p[i], foot);
+            gradient.setColorAt(0, toQt(c[i]));
+            gradient.setColorAt(1, QColor(c[i].r, c[i].g, c[i].b, 0));
+            shade.setBrush(gradient);
+            shade.drawPolygon(QPolygonF({p[0], p[1], p[2]}));
         }
     }
+    painter.drawImage(area.topLeft(), layer);
+    painter.restore();
 }
 
-void drawGouraudPolyline(QPainter& painter, const DrawOp& op) {
+void drawGouraudPolyline(QPainter& painter, const W2dGraphics& graphics, const DrawOp& op) {
+    const double scale = deviceScaleOf(painter);
     for (std::size_t i = 1; i < op.points.size(); ++i) {
         QLinearGradient gradient(toQt(op.points[i - 1]), toQt(op.points[i]));
         gradient.setColorAt(0, toQt(op.vertexColours[i - 1]));
         gradient.setColorAt(1, toQt(op.vertexColours[i]));
-        QPen pen = penFor(op);
+        QPen pen = penFor(graphics, op, scale);
         pen.setBrush(gradient);
         painter.setPen(pen);
         painter.drawLine(toQt(op.points[i - 1]), toQt(op.points[i]));
     }
 }
 
-QPainterPath contourPath(const std::vector<LogicalPoint>& points,
+QPainterPath contourPath(std::span<const LogicalPoint> points,
                          const std::vector<std::uint32_t>& sizes) {
     QPainterPath path;
-    path.setFillRule(Qt::OddEvenFill);
     std::size_t first = 0;
     for (std::uint32_t size : sizes) {
-        if (first + size > points.size()) break;
+        if (size > points.size() - first) break;
         path.addPolygon(polygonOf(points, first, size));
         path.closeSubpath();
         first += size;
@@ -191,56 +288,198 @@ QPainterPath contourPath(const std::vector<LogicalPoint>& points,
     return path;
 }
 
-void drawText(QPainter& painter, const DrawOp& op) {
-    const QTransform toDevice = painter.worldTransform();
-    const double scale = std::sqrt(std::abs(toDevice.determinant()));
-    QFont font(QStringLiteral("Sans Serif"));
-    font.setPixelSize(std::max(
-        1, op.textHeight > 0 ? static_cast<int>(op.textHeight * scale) : kDefaultTextPixels));
+// Fonts by family and style, made once per drawing.
+class FontBook {
+  public:
+    const QFont& fontFor(const TextStyle* style) {
+        const QString family = style != nullptr && !style->fontName.empty()
+                                   ? QString::fromStdString(style->fontName)
+                                   : QStringLiteral("Sans Serif");
+        const int key = style == nullptr ? 0 : (style->bold ? 1 : 0) | (style->italic ? 2 : 0);
+        auto [entry, added] = m_fonts.try_emplace({family, key});
+        if (added) {
+            QFont& font = entry->second;
+            font.setFamily(family);
+            font.setPixelSize(kReferencePixels);
+            font.setBold((key & 1) != 0);
+            font.setItalic((key & 2) != 0);
+            // Glyphs missing from the named font come from any system font that has them.
+            font.setStyleStrategy(QFont::PreferOutline);
+        }
+        return entry->second;
+    }
+
+  private:
+    std::map<std::pair<QString, int>, QFont> m_fonts;
+};
+
+struct TextFrame {
+    QPointF origin;  // left end of the baseline, logical
+    double angle = 0;
+    double height = 0;  // cell height, logical
+    double width = 0;   // the box's width when it has one, else 0
+};
+
+// Where the text sits: in its box when the stream gave one (the box's bottom edge is
+// the descent line), else at the insertion point with the font's size and angle.
+bool frameOf(const DrawOp& op, const TextStyle* style, double fallbackHeight,
+             const QFontMetricsF& metrics, TextFrame& frame) {
+    const double cell = metrics.ascent() + metrics.descent();
+    if (style != nullptr && style->hasBounds) {
+        const QPointF p0 = toQt(style->bounds[0]), p1 = toQt(style->bounds[1]),
+                      p3 = toQt(style->bounds[3]);
+        const QPointF along = p1 - p0, up = p3 - p0;
+        frame.width = std::hypot(along.x(), along.y());
+        frame.height = std::hypot(up.x(), up.y());
+        if (frame.width > 0 && frame.height > 0) {
+            frame.angle = std::atan2(along.y(), along.x());
+            frame.origin = p0 + up * (metrics.descent() / cell);
+            return true;
+        }
+    }
+    frame.width = 0;
+    frame.height = op.textHeight > 0 ? op.textHeight : fallbackHeight;
+    frame.angle = style != nullptr ? kTwoPi * style->rotationTurns : 0;
+    frame.origin = toQt(op.points[0]);
+    return frame.height > 0;
+}
+
+// Text too small to read is drawn as a bar where its letters would be: glyph outlines
+// at a few pixels cost far more than they show.
+void greek(QPainter& painter, const DrawOp& op, const QTransform& textToLogical, double advance,
+           double xHeight) {
+    const QTransform toDevice = textToLogical * painter.worldTransform();
+    QColor colour = toQt(op.colour);
+    colour.setAlpha(colour.alpha() / 2);
     painter.save();
     painter.resetTransform();
-    painter.setFont(font);
-    painter.setPen(toQt(op.colour));
-    painter.drawText(toDevice.map(toQt(op.points[0])), QString::fromStdU16String(op.text));
+    painter.setPen(QPen(colour, 0));
+    painter.drawLine(toDevice.map(QPointF(0, -xHeight / 2)),
+                     toDevice.map(QPointF(advance, -xHeight / 2)));
     painter.restore();
 }
 
-void drawOp(QPainter& painter, const DrawOp& op) {
-    const QColor colour = toQt(op.colour);
+void drawText(QPainter& painter, const W2dGraphics& graphics, const DrawOp& op, FontBook& fonts) {
+    const TextStyle* style =
+        op.detail >= 0 && static_cast<std::size_t>(op.detail) < graphics.texts.size()
+            ? &graphics.texts[static_cast<std::size_t>(op.detail)]
+            : nullptr;
+    const QTransform toDevice = painter.worldTransform();
+    const double scale = deviceScaleOf(painter);
+    if (!(scale > 0) || op.text.empty()) return;
+    const QFont& font = fonts.fontFor(style);
+    const QFontMetricsF metrics(font);
+    const QString text = QString::fromStdU16String(op.text);
+    TextFrame frame;
+    if (!frameOf(op, style, kDefaultTextPixels / scale, metrics, frame)) return;
+    if (frame.height * scale < kSmallestTextPixels) return;
+    const double cell = metrics.ascent() + metrics.descent();
+    const double unit = frame.height / cell;  // logical units per reference pixel
+    const double advance = metrics.horizontalAdvance(text);
+    double widthScale = style != nullptr ? std::clamp(style->widthScale, 0.01, 100.0) : 1;
+    double shift = 0;  // along the baseline, reference pixels
+    double lift = 0;   // up from the baseline, reference pixels
+    if (frame.width > 0 && advance > 0) {
+        widthScale = frame.width / (advance * unit);
+    } else if (style != nullptr) {
+        shift = -advance * widthScale * style->horizontalAlign / 2.0;
+        const double lifts[] = {metrics.descent(), 0, -metrics.xHeight() / 2, -metrics.capHeight(),
+                                -metrics.ascent()};
+        lift = lifts[std::clamp(style->verticalAlign, 0, 4)];
+    }
+    const double oblique =
+        style != nullptr ? std::tan(std::clamp(kTwoPi * style->obliqueTurns, -1.4, 1.4)) : 0;
+    // Text space (reference pixels, y down) to logical: flip, slant, scale, turn, place.
+    const QTransform flip(1, 0, 0, -1, shift, lift);
+    const QTransform slant(1, 0, oblique, 1, 0, 0);
+    const QTransform size = QTransform::fromScale(unit * widthScale, unit);
+    const double c = std::cos(frame.angle), s = std::sin(frame.angle);
+    const QTransform turn(c, s, -s, c, frame.origin.x(), frame.origin.y());
+    if (frame.height * scale < kGreekedTextPixels) {
+        greek(painter, op, flip * slant * size * turn, advance, metrics.xHeight());
+        return;
+    }
+    painter.save();
+    painter.setWorldTransform(flip * slant * size * turn * toDevice);
+    painter.setFont(font);
+    painter.setPen(toQt(op.colour));
+    painter.drawText(QPointF(0, 0), text);
+    if (style != nullptr && style->underline) {
+        painter.drawLine(QPointF(0, metrics.underlinePos()),
+                         QPointF(advance, metrics.underlinePos()));
+    }
+    painter.restore();
+}
+
+QImage imageOf(const RasterImage& raster) {
+    if (raster.encoding != RasterImage::Encoding::rgba) {
+        return QImage::fromData(raster.bytes.data(), static_cast<int>(std::min<std::size_t>(
+                                                         raster.bytes.size(), INT32_MAX)));
+    }
+    if (raster.bytes.size() < std::size_t(raster.columns) * std::size_t(raster.rows) * 4) {
+        return {};
+    }
+    return QImage(raster.bytes.data(), raster.columns, raster.rows, raster.columns * 4,
+                  QImage::Format_RGBA8888)
+        .copy();
+}
+
+// The image fills the rectangle of its two corners, its top row at the top.
+void drawImage(QPainter& painter, const W2dGraphics& graphics, const DrawOp& op) {
+    if (op.detail < 0 || static_cast<std::size_t>(op.detail) >= graphics.images.size()) return;
+    const QImage image = imageOf(graphics.images[static_cast<std::size_t>(op.detail)]);
+    if (image.isNull() || op.points.size() < 2) return;
+    const QPointF low = toQt(op.points[0]), high = toQt(op.points[1]);
+    const QTransform imageToLogical((high.x() - low.x()) / image.width(), 0, 0,
+                                    -(high.y() - low.y()) / image.height(), low.x(), high.y());
+    painter.save();
+    painter.setWorldTransform(imageToLogical * painter.worldTransform());
+    // Enlarged images show their pixels, as a raster in a drawing should; reduced ones
+    // are smoothed.
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, deviceScaleOf(painter) < 1);
+    painter.drawImage(QPointF(0, 0), image);
+    painter.restore();
+}
+
+void drawOp(QPainter& painter, const W2dGraphics& graphics, const DrawOp& op, FontBook& fonts) {
     const auto& points = op.points;
     switch (op.kind) {
         case OpKind::line:
         case OpKind::polyline:
-            painter.setPen(penFor(op));
+            painter.setPen(penFor(graphics, op, deviceScaleOf(painter)));
             painter.drawPolyline(polygonOf(points, 0, points.size()));
             break;
         case OpKind::polygon:
-            fillPolygon(painter, polygonOf(points, 0, points.size()), colour, Qt::OddEvenFill);
+            fillPolygon(painter, polygonOf(points, 0, points.size()), brushFor(op),
+                        Qt::OddEvenFill);
             break;
         case OpKind::polytriangle:
             for (std::size_t i = 2; i < points.size(); ++i) {
-                fillPolygon(painter, polygonOf(points, i - 2, 3), colour, Qt::WindingFill);
+                fillPolygon(painter, polygonOf(points, i - 2, 3), brushFor(op), Qt::WindingFill);
             }
             break;
         case OpKind::circle:
         case OpKind::arc:
-            drawCurve(painter, op, op.radius, op.radius);
+            drawCurve(painter, graphics, op, op.radius, op.radius);
             break;
         case OpKind::ellipse:
-            drawCurve(painter, op, op.radius, op.minorRadius);
+            drawCurve(painter, graphics, op, op.radius, op.minorRadius);
             break;
         case OpKind::gouraudTriangles:
-            for (std::size_t i = 2; i < points.size(); ++i)
+            for (std::size_t i = 2; i < points.size() && i < op.vertexColours.size(); ++i)
                 drawGouraudTriangle(painter, op, i - 2);
             break;
         case OpKind::gouraudPolyline:
-            drawGouraudPolyline(painter, op);
+            drawGouraudPolyline(painter, graphics, op);
             break;
         case OpKind::contourSet:
-            painter.fillPath(contourPath(points, op.contours), colour);
+            fillPath(painter, contourPath(points, op.contours), brushFor(op), Qt::OddEvenFill);
             break;
         case OpKind::text:
-            drawText(painter, op);
+            drawText(painter, graphics, op, fonts);
+            break;
+        case OpKind::image:
+            drawImage(painter, graphics, op);
             break;
     }
 }
@@ -261,6 +500,34 @@ void applyClip(QPainter& painter, const W2dGraphics& graphics, int clip, const Q
     painter.setClipPath(path, Qt::IntersectClip);
 }
 
+// Thin solid lines of one pen drawn one after another go to Qt in one call: a sheet of
+// a million segments is drawn in a few thousand calls.
+bool sameThinPen(const DrawOp& a, const DrawOp& b) {
+    return a.colour == b.colour && a.lineWeight == b.lineWeight && a.clip == b.clip &&
+           a.linePattern == b.linePattern && a.dashes == b.dashes && a.cap == b.cap &&
+           a.join == b.join;
+}
+
+bool isThinLine(const DrawOp& op) {
+    return (op.kind == OpKind::line || op.kind == OpKind::polyline) && op.lineWeight <= 0 &&
+           op.linePattern <= 1 && op.dashes < 0;
+}
+
+std::size_t drawThinLines(QPainter& painter, const W2dGraphics& graphics, std::size_t first) {
+    const auto& ops = graphics.ops;
+    QList<QLineF> lines;
+    std::size_t next = first;
+    for (; next < ops.size() && isThinLine(ops[next]) && sameThinPen(ops[first], ops[next]);
+         ++next) {
+        const auto& points = ops[next].points;
+        for (std::size_t i = 1; i < points.size(); ++i)
+            lines.append(QLineF(toQt(points[i - 1]), toQt(points[i])));
+    }
+    painter.setPen(penFor(graphics, ops[first], deviceScaleOf(painter)));
+    painter.drawLines(lines);
+    return next;
+}
+
 }  // namespace
 
 QTransform sheetToDevice(const Sheet& sheet, const QRectF& target,
@@ -279,12 +546,32 @@ void drawSheet(QPainter& painter, const Sheet& sheet, const QRectF& target,
     const QRectF paper = toDevice.mapRect(page);
     painter.fillRect(paper, Qt::white);
     painter.setWorldTransform(logicalToPage * toDevice);
+    const W2dGraphics& graphics = sheet.graphics;
     int clip = -1;
-    applyClip(painter, sheet.graphics, clip, paper);
-    for (const DrawOp& op : sheet.graphics.ops) {
-        if (op.clip != clip) applyClip(painter, sheet.graphics, clip = op.clip, paper);
-        drawOp(painter, op);
+    applyClip(painter, graphics, clip, paper);
+    FontBook fonts;
+    for (std::size_t i = 0; i < graphics.ops.size();) {
+        const DrawOp& op = graphics.ops[i];
+        if (op.clip != clip) applyClip(painter, graphics, clip = op.clip, paper);
+        if (isThinLine(op) && op.points.size() >= 2) {
+            i = drawThinLines(painter, graphics, i);
+            continue;
+        }
+        drawOp(painter, graphics, op, fonts);
+        ++i;
     }
+    painter.restore();
+}
+
+void drawPicture(QPainter& painter, const QImage& picture, const QRectF& target) {
+    if (picture.isNull() || target.isEmpty()) return;
+    const double scale =
+        std::min(target.width() / picture.width(), target.height() / picture.height());
+    const QSizeF size(picture.width() * scale, picture.height() * scale);
+    const QRectF placed(target.center() - QPointF(size.width() / 2, size.height() / 2), size);
+    painter.save();
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(placed, picture);
     painter.restore();
 }
 

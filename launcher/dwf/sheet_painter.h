@@ -3,6 +3,7 @@
 // rectangle with its aspect kept, shown as white paper, then zoomed and panned.
 #pragma once
 
+#include <QImage>
 #include <QPainter>
 #include <QRectF>
 #include <QTransform>
@@ -18,5 +19,8 @@ QTransform sheetToDevice(const Sheet& sheet, const QRectF& target,
 
 void drawSheet(QPainter& painter, const Sheet& sheet, const QRectF& target,
                const ViewAdjustment& adjustment = {});
+
+// A package's own preview picture, fitted into the target with its aspect kept.
+void drawPicture(QPainter& painter, const QImage& picture, const QRectF& target);
 
 }  // namespace plotwick

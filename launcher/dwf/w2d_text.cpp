@@ -11,7 +11,7 @@ namespace plotwick::internal {
 namespace {
 
 bool isBlank(std::uint8_t c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == 0;
 }
 bool isDigit(std::uint8_t c) {
     return c >= '0' && c <= '9';
@@ -160,30 +160,60 @@ bool readAsciiPoint(ByteCursor& in, LogicalPoint& point) {
     return false;
 }
 
+namespace {
+
+// The library's way past binary data inside an unknown opcode: an int32 byte count.
+bool skipCountedBytes(ByteCursor& in) {
+    in.skip(1);
+    std::int32_t count = 0;
+    return in.read(count) && count > 0 && in.skip(static_cast<std::size_t>(count));
+}
+
+bool skipQuoted(ByteCursor& in) {
+    in.skip(1);
+    for (std::uint8_t c = 0; in.read(c);) {
+        if (c == '\\' && !in.read(c)) return false;
+        if (c == '\'') return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 bool findClosingParenthesis(std::span<const std::uint8_t> data, std::size_t open,
-                            std::size_t& close, std::string& message) {
+                            std::size_t& close, std::string& message, SkipMode mode) {
     ByteCursor in(data, open);
     int depth = 0;
     while (!in.atEnd()) {
         const std::size_t at = in.offset();
         const std::uint8_t c = in.peek();
-        std::u16string ignored;
-        if (c == '\'' || c == '"' || c == '{') {
-            if (readString(in, ignored)) continue;
+        bool passed = true;
+        if (mode == SkipMode::strings && (c == '\'' || c == '"' || c == '{')) {
+            std::u16string ignored;
+            passed = readString(in, ignored);
+        } else if (c == '\'') {
+            passed = skipQuoted(in);
+        } else if (c == '{') {
+            passed = skipCountedBytes(in);
+        } else if (c == '\\') {
+            passed = in.skip(2);
+        } else {
+            in.skip(1);
+            if (c == '(' && ++depth > kMaxNesting) {
+                message = "Parentheses nest deeper than " + std::to_string(kMaxNesting) +
+                          " levels at byte " + std::to_string(at) + "; the sheet stops there";
+                return false;
+            }
+            if (c == ')' && --depth == 0) {
+                close = at;
+                return true;
+            }
+        }
+        if (!passed) {
             message = "A string at byte " + std::to_string(at) +
                       " runs past the end of the stream (opcode at byte " + std::to_string(open) +
                       ")";
             return false;
-        }
-        in.skip(1);
-        if (c == '(' && ++depth > kMaxNesting) {
-            message = "Parentheses nest deeper than " + std::to_string(kMaxNesting) +
-                      " levels at byte " + std::to_string(at) + "; the sheet stops there";
-            return false;
-        }
-        if (c == ')' && --depth == 0) {
-            close = at;
-            return true;
         }
     }
     message = "The stream ends inside the extended opcode at byte " + std::to_string(open);
@@ -192,11 +222,34 @@ bool findClosingParenthesis(std::span<const std::uint8_t> data, std::size_t open
 
 std::string readName(ByteCursor& in) {
     std::string name;
-    while (!in.atEnd() && (isLetter(in.peek()) || isDigit(in.peek()) || in.peek() == '_')) {
-        name.push_back(static_cast<char>(in.peek()));
+    while (!in.atEnd() && name.size() < 40) {
+        const std::uint8_t c = in.peek();
+        if (c < 0x21 || c > 0x7A || c == '(' || c == ')') break;
+        name.push_back(static_cast<char>(c));
         in.skip(1);
     }
     return name;
+}
+
+bool readHexData(ByteCursor& in, std::vector<std::uint8_t>& bytes) {
+    skipBlanks(in, false);
+    std::uint8_t c = 0;
+    std::int64_t size = 0;
+    if (!in.read(c) || c != '(' || !readAsciiInteger(in, size) || size < 0 ||
+        static_cast<std::uint64_t>(size) > in.remaining() / 2) {
+        return false;
+    }
+    bytes.resize(static_cast<std::size_t>(size));
+    for (std::uint8_t& byte : bytes) {
+        skipBlanks(in, false);
+        std::uint8_t high = 0, low = 0;
+        if (!in.read(high) || !in.read(low) || hexValue(high) < 0 || hexValue(low) < 0) {
+            return false;
+        }
+        byte = static_cast<std::uint8_t>(hexValue(high) << 4 | hexValue(low));
+    }
+    skipBlanks(in, false);
+    return in.read(c) && c == ')';
 }
 
 bool tokenize(ByteCursor& in, std::vector<BodyToken>& tokens) {

@@ -20,14 +20,24 @@ bool readString(ByteCursor& in, std::u16string& text);
 bool readAsciiInteger(ByteCursor& in, std::int64_t& value);
 bool readAsciiPoint(ByteCursor& in, LogicalPoint& point);
 
-// The offset of the parenthesis that closes the one at `open`, skipping strings
-// inside. False with a message naming the offset when the data ends first or the
-// nesting is deeper than kMaxNesting.
-bool findClosingParenthesis(std::span<const std::uint8_t> data, std::size_t open,
-                            std::size_t& close, std::string& message);
+// How the operands of an extended ASCII opcode are passed over: the opcodes that hold
+// strings are read with the string reader (a binary string counts characters); any
+// other, as the format's library does, with `{` + int32 byte count for binary data.
+enum class SkipMode { strings, bytes };
 
-// The opcode name right after the opening parenthesis.
+// The offset of the parenthesis that closes the one at `open`, skipping strings
+// and escaped bytes inside. False with a message naming the offset when the data ends
+// first or the nesting is deeper than kMaxNesting.
+bool findClosingParenthesis(std::span<const std::uint8_t> data, std::size_t open,
+                            std::size_t& close, std::string& message,
+                            SkipMode mode = SkipMode::strings);
+
+// The opcode name right after the opening parenthesis: up to 40 bytes 0x21-0x7A
+// other than parentheses.
 std::string readName(ByteCursor& in);
+
+// Hex data "( size hexbytes... )", blanks allowed between byte pairs.
+bool readHexData(ByteCursor& in, std::vector<std::uint8_t>& bytes);
 
 struct BodyToken {
     enum class Kind { number, string, word, open, close } kind = Kind::number;

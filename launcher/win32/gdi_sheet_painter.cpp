@@ -123,7 +123,7 @@ class SheetDrawer {
   private:
     POINT device(double x, double y) const;
     POINT device(const LogicalPoint& point) const;
-    std::vector<POINT> devicePoints(const std::vector<LogicalPoint>& points, std::size_t first,
+    std::vector<POINT> devicePoints(std::span<const LogicalPoint> points, std::size_t first,
                                     std::size_t count) const;
     int penWidth(const DrawOp& op) const;
     void polyline(const std::vector<POINT>& points, const Rgba& colour, int width);
@@ -164,7 +164,7 @@ POINT SheetDrawer::device(const LogicalPoint& point) const {
     return device(static_cast<double>(point.x), static_cast<double>(point.y));
 }
 
-std::vector<POINT> SheetDrawer::devicePoints(const std::vector<LogicalPoint>& points,
+std::vector<POINT> SheetDrawer::devicePoints(std::span<const LogicalPoint> points,
                                              std::size_t first, std::size_t count) const {
     std::vector<POINT> result;
     result.reserve(count);
@@ -385,6 +385,8 @@ void SheetDrawer::draw(const DrawOp& op) {
             // GDI text cannot be blended; only invisible text is left out.
             if (!points.empty() && colour.a != 0) text(op);
             break;
+        case OpKind::image:
+            break;  // embedded images are drawn by the Qt painter only so far
     }
 }
 

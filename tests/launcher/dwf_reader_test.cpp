@@ -79,8 +79,9 @@ TEST(W2dReader, RelativeOpcodesMoveTheCurrentPointAndKeepTheDrawingState) {
     EXPECT_EQ(line16.lineWeight, 40);
     EXPECT_EQ(line16.layer, 3);
     EXPECT_EQ(graphics.layerNames.at(3), "Walls");
-    EXPECT_EQ(graphics.ops[3].colour, (Rgba{255, 0, 0, 255})) << "palette index 1";
-    EXPECT_EQ(graphics.ops[4].colour, (Rgba{0, 0, 255, 255})) << "palette index 5";
+    // The default map of streams from revision 38 on.
+    EXPECT_EQ(graphics.ops[3].colour, (Rgba{255, 0, 0, 255})) << "palette index 249";
+    EXPECT_EQ(graphics.ops[4].colour, (Rgba{0, 0, 255, 255})) << "palette index 252";
     const DrawOp& arc = graphics.ops[12];
     EXPECT_EQ(arc.points[0], test::cellCentre(2, 2));
     EXPECT_DOUBLE_EQ(arc.endTurns - arc.startTurns, 0.25);
@@ -142,13 +143,13 @@ std::vector<BadStream> badStreams() {
          withBinary(line, {'{', 0, 0, 0, 0, 0x44, 0x00}, "L 1,1 2,2"),
          {"0x0044", "at byte 21", "cannot be skipped"},
          1},
-        {"compressed stream",
-         withBinary(line, {'{', 8, 0, 0, 0, 0x11, 0x00, 1, 2, 3, 4, 5, '}'}),
-         {"compressed", "0x0011", "not supported"},
+        {"damaged compressed block",
+         withBinary(line, {'{', 0, 0, 0, 0, 0x11, 0x00, 1, 2, 3, 4, 5, '}'}),
+         {"compressed block at byte 21", "damaged", "zlib"},
          1},
         {"old compression",
-         withBinary(line, {'{', 3, 0, 0, 0, 0x10, 0x00, '}'}),
-         {"compressed", "0x0010"},
+         withBinary(line, {'{', 0, 0, 0, 0, 0x10, 0x00, '}'}),
+         {"old LZ scheme", "0x0010", "not supported"},
          1},
         {"unknown opcode",
          withBinary(line, {0xEE}, "L 1,1 2,2"),

@@ -78,8 +78,8 @@ void linesRow(W2dWriter& w) {
     w.relative16(offset(cellCentre(2, 0), -80, 0));
     w.relative16(offset(cellCentre(2, 0), 80, 0));
     w.ascii("c");
-    w.byte(1);                                   // red from the palette
-    w.ascii("P 3 620,40 620,160 760,160 C 5 ");  // then blue from the palette
+    w.byte(249);                                   // red from the palette
+    w.ascii("P 3 620,40 620,160 760,160 C 252 ");  // then blue from the palette
     relativePoints(w, 0x10, {offset(cellCentre(4, 0), -80, 0), offset(cellCentre(4, 0), 80, 0)},
                    true);
 }
@@ -105,7 +105,7 @@ void fillsRow(W2dWriter& w) {
     w.colour({255, 255, 0, 255});
     w.triangles(squareStrip(cellCentre(2, 1), 70));
     w.ascii("c");
-    w.byte(3);  // green from the palette
+    w.byte(250);  // green from the palette
     relativePoints(w, 0x14, squareStrip(cellCentre(3, 1), 70), true);
     w.ascii("(Color 255,0,0,255)F R " + pointText(cellCentre(4, 1)) + " 80 f");
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
@@ -13,6 +14,7 @@
 
 #include "dwf/dwf_document.h"
 #include "dwf/sheet_painter.h"
+#include "dwf/w2d_reader.h"
 #include "dwf/w2d_writer.h"
 #include "sample_streams.h"
 
@@ -57,15 +59,15 @@ const std::vector<Probe>& sampleProbes() {
         {"ASCII line L", 100, 100, kRed},
         {"32-bit line l with weight 0x17", 300, 100, kGreen},
         {"16-bit line 0x0C, colour 0x03", 500, 100, kBlue},
-        {"ASCII polyline P, palette c 1, first edge", 620, 100, kRed},
+        {"ASCII polyline P, palette c 249, first edge", 620, 100, kRed},
         {"ASCII polyline P, second edge", 690, 160, kRed},
         {"ASCII polyline P is not filled", 700, 60, kWhite},
-        {"16-bit polyline 0x10, palette C 5", 900, 100, kBlue},
+        {"16-bit polyline 0x10, palette C 252", 900, 100, kBlue},
         {"polygon p with fill F: a star point", 100, 370, QColor(255, 0, 255)},
         {"polygon p: even-odd leaves the centre empty", 100, 300, kWhite},
         {"ASCII polytriangle T, (Color)", 300, 300, QColor(0, 255, 255)},
         {"32-bit polytriangle t", 500, 300, QColor(255, 255, 0)},
-        {"16-bit polytriangle 0x14, palette c 3", 700, 300, kGreen},
+        {"16-bit polytriangle 0x14, palette c 250", 700, 300, kGreen},
         {"ASCII circle R filled", 900, 300, kRed},
         {"32-bit circle r, rim", 180, 500, kBlue},
         {"32-bit circle r unfilled, centre", 100, 500, kWhite},
@@ -165,6 +167,92 @@ TEST(SheetPainter, PackageSheetIsFittedToItsPaper) {
     EXPECT_EQ(image.pixelColor(onPaper(300, 300)), QColor(0, 255, 255));
     EXPECT_EQ(image.pixelColor(onPaper(900, 300)), kRed);
     EXPECT_EQ(image.pixelColor(onPaper(100, 300)), kWhite);
+}
+
+Sheet sheetOf(const std::vector<std::uint8_t>& bytes) {
+    Sheet sheet;
+    sheet.graphics = readW2d(bytes);
+    EXPECT_TRUE(sheet.graphics.complete) << sheet.graphics.message;
+    return sheet;
+}
+
+// A Gouraud strip of 8 bytes per triangle, every triangle as large as the view: the
+// painter's work per triangle is bounded by the device, not by the triangle's size.
+TEST(SheetPainter, GouraudWorkIsBoundedPerTriangle) {
+    test::B b;
+    b.s("(W2D V06.00)(View 0,0 1000,1000)").u8(0x07).u8(0).u16(400 - 256);
+    const std::int16_t steps[3][2] = {{30000, 0}, {-30000, 30000}, {0, -30000}};
+    for (int i = 0; i < 400; ++i) {
+        b.p16(steps[i % 3][0], steps[i % 3][1]).u8(static_cast<std::uint8_t>(i)).u8(0).u8(255);
+        b.u8(255);
+    }
+    const Sheet sheet = sheetOf(b.s("(EndOfDWF)"));
+    ASSERT_LT(b.bytes.size(), 4000u);
+    QElapsedTimer clock;
+    clock.start();
+    draw(sheet, {800, 600}, "gouraud-strip.png");
+    EXPECT_LT(clock.elapsed(), 5000) << "398 full-view triangles";
+}
+
+// Line patterns leave gaps (a user pattern of dash, gap, dot, gap keeps its dot), a
+// hatch leaves paper between its lines, a thick line is thick.
+TEST(SheetPainter, LinePatternsAndHatchesLeaveGaps) {
+    test::B b;
+    b.s("(W2D V06.00)(View 0,0 1000,1000)(Color 0,0,200,255)(LinePattern Dashed)L 100,900 900,900 "
+        "(DashPattern 1 20,5,5,5)L 100,800 900,800 (DashPattern -1)(LinePattern Solid)"
+        "L 100,700 900,700 (FillPattern Crosshatch)F(Contour 1 4 100,100 900,100 900,500 "
+        "100,500)f(LineWeight 20)L 100,600 900,600 ");
+    const QImage image = draw(sheetOf(b.s("(EndOfDWF)")), {500, 500}, "patterns.png");
+    auto runsAlong = [&](int y) {
+        int ink = 0, runs = 0;
+        bool inside = false;
+        for (int x = onSample(120, 0).x(); x < onSample(880, 0).x(); ++x) {
+            const QColor c = image.pixelColor(x, onSample(0, y).y());
+            const bool dark = c.blue() > 150 && c.red() < 100;
+            ink += dark;
+            runs += dark && !inside;
+            inside = dark;
+        }
+        return std::pair{ink, runs};
+    };
+    const auto [dashedInk, dashes] = runsAlong(900);
+    EXPECT_GT(dashes, 10) << "dashed";
+    EXPECT_LT(dashedInk, 330);
+    const auto [userInk, userRuns] = runsAlong(800);
+    EXPECT_GT(userRuns, 20) << "dashes and dots";
+    const auto [solidInk, solidRuns] = runsAlong(700);
+    EXPECT_EQ(solidRuns, 1);
+    EXPECT_GT(solidInk, 370);
+    int paper = 0;
+    for (int x = 60; x < 440; ++x)
+        paper += image.pixelColor(x, onSample(0, 300).y()) == kWhite;
+    EXPECT_GT(paper, 100) << "between the hatch lines";
+    int thick = 0;
+    for (int y = onSample(0, 640).y(); y < onSample(0, 560).y(); ++y)
+        thick += image.pixelColor(250, y).blue() > 150;
+    EXPECT_GE(thick, 9) << "20 units: 10 pixels";
+}
+
+// Values at the edge of every range must draw (or be left out) without undefined
+// conversions, quickly: huge text, radii, weights, dashes and tiny views.
+TEST(SheetPainter, ExtremeValuesDrawWithoutTrouble) {
+    test::B b;
+    b.s("(W2D V06.00)(View 0,0 1,1)(LineWeight 4000000000000)(DashPattern 1 1e300,0)")
+        .s("L 0,0 2147483647,2147483647 R 0,0 2147483647 ")
+        .u8(0x06)
+        .u16(0x0020 | 0x0080 | 0x0200)
+        .i32(2147483647)
+        .u16(0)
+        .u16(65535)
+        .s("(Text 0,0 'huge')(Ellipse 5,5 2147483647,1 0,131071 65535)")
+        .u8('x')
+        .p32(-2147483647, 2147483647)
+        .s("'far'");
+    const Sheet sheet = sheetOf(b.s("(EndOfDWF)"));
+    QElapsedTimer clock;
+    clock.start();
+    draw(sheet, {200, 200}, "extreme-values.png");
+    EXPECT_LT(clock.elapsed(), 5000);
 }
 
 }  // namespace
