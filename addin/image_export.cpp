@@ -179,10 +179,6 @@ bool SaveViewBitmap(const std::string& baseName, std::int32_t pixelWidth) {
     return true;
 }
 
-bool ConvertBitmapToJpeg(const std::string& baseName) {
-    return convertBitmapFile(baseName + ".bmp", baseName + ".jpg");
-}
-
 bool convertBitmapFile(const std::string& bitmap, const std::string& jpeg) {
     cDIBSection& buffer = imageBuffer();
     if (!waitForBitmap(buffer, bitmap)) {

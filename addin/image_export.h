@@ -27,11 +27,10 @@ void setImageExport(ImageExport exporter);
 // False, with a message, when nothing was asked of the host or it refused.
 bool SaveViewBitmap(const std::string& baseName, std::int32_t pixelWidth);
 
-// `baseName`.bmp to `baseName`.jpg at CurrentQuality, then the bitmap is deleted. The
-// bitmap is waited for a few seconds at most, letting the host's events run; when it
-// does not arrive, a message says so. False when no JPEG was written.
-bool ConvertBitmapToJpeg(const std::string& baseName);
-// The same from any bitmap to any JPEG name.
+// `bitmap` to `jpeg` at CurrentQuality, then the bitmap is deleted. The bitmap is
+// waited for a few seconds at most, letting the host's events run; when it does not
+// arrive, a message says so. False when no JPEG was written. (The bitmap is made in a
+// folder of the add-in's own, never as NAME.bmp beside the document.)
 bool convertBitmapFile(const std::string& bitmap, const std::string& jpeg);
 
 // `name`'s last part inside `folder`. A bitmap that only becomes a JPEG is made in a

@@ -156,13 +156,13 @@ TEST_F(ImageExportTest, TheBitmapIsAwaitedBrieflyWhileTheHostRuns) {
     QImage late(64, 48, QImage::Format_RGB32);
     late.fill(Qt::darkCyan);
     QTimer::singleShot(300, [&] { late.save(folder.filePath("late.bmp"), "BMP"); });
-    EXPECT_TRUE(ConvertBitmapToJpeg(path("late")));
+    EXPECT_TRUE(convertBitmapFile(path("late") + ".bmp", path("late") + ".jpg"));
     EXPECT_EQ(QImage(folder.filePath("late.jpg")).size(), QSize(64, 48));
     EXPECT_FALSE(exists("late.bmp"));
 
     QElapsedTimer waited;
     waited.start();
-    EXPECT_FALSE(ConvertBitmapToJpeg(path("never")));
+    EXPECT_FALSE(convertBitmapFile(path("never") + ".bmp", path("never") + ".jpg"));
     EXPECT_LT(waited.elapsed(), 10000);
     EXPECT_EQ(messages, QStringList{"The view bitmap " + folder.filePath("never.bmp") +
                                     " did not arrive; no JPEG was written."});
@@ -175,7 +175,7 @@ TEST_F(ImageExportTest, AJpegThatCannotBeWrittenStillDeletesTheBitmap) {
     picture.fill(Qt::red);
     ASSERT_TRUE(picture.save(folder.filePath("view.bmp"), "BMP"));
     ASSERT_TRUE(QDir(folder.path()).mkdir("view.jpg"));  // in the file's way
-    EXPECT_FALSE(ConvertBitmapToJpeg(path("view")));
+    EXPECT_FALSE(convertBitmapFile(path("view") + ".bmp", path("view") + ".jpg"));
     EXPECT_FALSE(exists("view.bmp"));
     ASSERT_EQ(messages.size(), 1);
     EXPECT_TRUE(messages[0].contains("cannot be written"));
