@@ -1,5 +1,8 @@
 #include <windows.h>
 
+#include <random>
+#include <string>
+
 #include "scene/native_file.h"
 
 namespace tessaro::internal {
