@@ -126,7 +126,7 @@ class SheetDrawer {
     std::vector<POINT> devicePoints(std::span<const LogicalPoint> points, std::size_t first,
                                     std::size_t count) const;
     int penWidth(const DrawOp& op) const;
-    void polyline(const std::vector<POINT>& points, const Rgba& colour, int width);
+    void polyline(const std::vector<POINT>& points, const Rgba& colour, int width, DWORD ends);
     void fill(const std::vector<POINT>& points, const Rgba& colour, int mode);
     void fill(const std::vector<POINT>& points, const std::vector<INT>& counts, const Rgba& colour,
               int mode);
@@ -179,13 +179,22 @@ int SheetDrawer::penWidth(const DrawOp& op) const {
                            static_cast<double>(op.lineWeight) * m_toDevice.scale(), 1e6))));
 }
 
-void strokePolyline(HDC dc, const std::vector<POINT>& points, COLORREF colour, int width) {
-    // A one-pixel line is a cosmetic pen; wider ones get round caps and joins.
+// The caps and joins of a wide line, as the stream sets them (a diamond is drawn square
+// and bevelled, as on Linux).
+DWORD penEnds(const DrawOp& op) {
+    static const DWORD kCaps[] = {PS_ENDCAP_FLAT, PS_ENDCAP_SQUARE, PS_ENDCAP_ROUND,
+                                  PS_ENDCAP_SQUARE};
+    static const DWORD kJoins[] = {PS_JOIN_MITER, PS_JOIN_BEVEL, PS_JOIN_ROUND, PS_JOIN_BEVEL};
+    return kCaps[static_cast<int>(op.cap) & 3] | kJoins[static_cast<int>(op.join) & 3];
+}
+
+void strokePolyline(HDC dc, const std::vector<POINT>& points, COLORREF colour, int width,
+                    DWORD ends) {
+    // A one-pixel line is a cosmetic pen; wider ones are geometric with their ends.
     LOGBRUSH brush{BS_SOLID, colour, 0};
-    const GdiObject pen(
-        width <= 1 ? CreatePen(PS_SOLID, 1, colour)
-                   : ExtCreatePen(PS_GEOMETRIC | PS_SOLID | PS_ENDCAP_ROUND | PS_JOIN_ROUND,
-                                  static_cast<DWORD>(width), &brush, 0, nullptr));
+    const GdiObject pen(width <= 1 ? CreatePen(PS_SOLID, 1, colour)
+                                   : ExtCreatePen(PS_GEOMETRIC | PS_SOLID | ends,
+                                                  static_cast<DWORD>(width), &brush, 0, nullptr));
     const Selection selected(dc, pen.get());
     Polyline(dc, points.data(), static_cast<int>(points.size()));
 }
@@ -213,11 +222,12 @@ RECT deviceBounds(const std::vector<POINT>& points, int margin) {
             bounds.bottom + margin + 1};
 }
 
-void SheetDrawer::polyline(const std::vector<POINT>& points, const Rgba& colour, int width) {
+void SheetDrawer::polyline(const std::vector<POINT>& points, const Rgba& colour, int width,
+                           DWORD ends) {
     if (points.size() < 2 || colour.a == 0) return;
-    if (colour.a == 255) return strokePolyline(m_dc, points, colourOf(colour), width);
+    if (colour.a == 255) return strokePolyline(m_dc, points, colourOf(colour), width, ends);
     blend(deviceBounds(points, width / 2 + 1), colour,
-          [&](HDC mask) { strokePolyline(mask, points, RGB(255, 255, 255), width); });
+          [&](HDC mask) { strokePolyline(mask, points, RGB(255, 255, 255), width, ends); });
 }
 
 void SheetDrawer::fill(const std::vector<POINT>& points, const Rgba& colour, int mode) {
@@ -269,7 +279,7 @@ void SheetDrawer::curve(const DrawOp& op, double major, double minor) {
     if (op.fill && sweep >= 1.0) {
         fill(points, op.colour, ALTERNATE);
     } else {
-        polyline(points, op.colour, penWidth(op));
+        polyline(points, op.colour, penWidth(op), penEnds(op));
     }
 }
 
@@ -311,9 +321,10 @@ void SheetDrawer::gouraudPolyline(const DrawOp& op) {
                 return POINT{static_cast<LONG>(std::lround(from.x + (to.x - from.x) * t)),
                              static_cast<LONG>(std::lround(from.y + (to.y - from.y) * t))};
             };
-            // Opaque: translucent pieces would darken where their round ends overlap.
+            // Opaque: translucent pieces would darken where round ends overlap. The
+            // line's own ends serve every piece: flat (the default) pieces abut.
             polyline({at(t0), at(t1)}, {channel(&Rgba::r), channel(&Rgba::g), channel(&Rgba::b)},
-                     width);
+                     width, penEnds(op));
         }
     }
 }
@@ -355,7 +366,7 @@ void SheetDrawer::draw(const DrawOp& op) {
     switch (op.kind) {
         case OpKind::line:
         case OpKind::polyline:
-            polyline(devicePoints(points, 0, points.size()), colour, penWidth(op));
+            polyline(devicePoints(points, 0, points.size()), colour, penWidth(op), penEnds(op));
             break;
         case OpKind::polygon:
             fill(devicePoints(points, 0, points.size()), colour, ALTERNATE);
