@@ -530,13 +530,6 @@ std::size_t drawThinLines(QPainter& painter, const W2dGraphics& graphics, std::s
 
 }  // namespace
 
-QTransform sheetToDevice(const Sheet& sheet, const QRectF& target,
-                         const ViewAdjustment& adjustment) {
-    QTransform logicalToPage;
-    const QRectF page = pageOf(sheet, logicalToPage);
-    return logicalToPage * pageToDevice(page, target, adjustment);
-}
-
 void drawSheet(QPainter& painter, const Sheet& sheet, const QRectF& target,
                const ViewAdjustment& adjustment) {
     QTransform logicalToPage;

@@ -13,10 +13,6 @@
 
 namespace plotwick {
 
-// Maps the sheet's logical units to device coordinates.
-QTransform sheetToDevice(const Sheet& sheet, const QRectF& target,
-                         const ViewAdjustment& adjustment = {});
-
 void drawSheet(QPainter& painter, const Sheet& sheet, const QRectF& target,
                const ViewAdjustment& adjustment = {});
 

@@ -47,8 +47,6 @@ class IdIndex {
     bool reserve(std::uint32_t keys);
 
     std::uint32_t count() const { return m_count; }
-    // The ID with record index `index` (below count).
-    std::uint32_t keyAt(std::uint32_t index) const { return m_keys[index]; }
     std::uint32_t keyCapacity() const { return m_keyCapacity; }
     std::uint32_t slotCount() const { return m_slotCount; }
 

@@ -38,8 +38,6 @@ class TempRecordFile {
     bool isOpen() const { return m_file != -1; }
     std::int32_t count() const { return m_count; }
     std::uint32_t recordSize() const { return m_recordSize; }
-    // Bytes in the file, including the growth reserve beyond the last record.
-    std::uint64_t fileLength() const { return m_length; }
 
     // Makes the array hold n records and returns n minus the old count. Shrinking never
     // truncates the file. Growing extends it (by a reserve of 1/32 from 64 records on)
