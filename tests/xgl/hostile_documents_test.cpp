@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string>
 
+#include "../peak_growth.h"
 #include "test_files.h"
 #include "xgl/document_info.h"
 #include "xgl/messages.h"
@@ -90,44 +91,7 @@ const Case kCases[] = {
     {"PartOfFortyFacesInstancedTenThousandTimes", [] { return fanOut(2, 100, 40); }, ""},
 };
 
-// A figure of /proc/self/status in bytes ("VmRSS", "VmHWM"); 0 where there is none.
-std::uint64_t statusBytes(const char* key) {
-    unsigned long long kib = 0;
-#ifdef __linux__
-    if (std::FILE* file = std::fopen("/proc/self/status", "r")) {
-        const std::string format = std::string(key) + ": %llu";
-        char line[256];
-        while (std::fgets(line, sizeof line, file) != nullptr) {
-            if (std::sscanf(line, format.c_str(), &kib) == 1) break;
-        }
-        std::fclose(file);
-    }
-#endif
-    return std::uint64_t{kib} * 1024;
-}
-
-// How much more memory than now this process holds at its peak from here on (Linux;
-// 0 elsewhere). The high-water mark of /proc can be reset, unlike getrusage's, and
-// what earlier tests in this process left resident is not counted.
-class PeakGrowth {
-  public:
-    PeakGrowth() {
-#ifdef __linux__
-        if (std::FILE* file = std::fopen("/proc/self/clear_refs", "w")) {
-            std::fputs("5", file);
-            std::fclose(file);
-        }
-#endif
-        m_start = statusBytes("VmRSS");
-    }
-    std::uint64_t bytes() const {
-        const std::uint64_t peak = statusBytes("VmHWM");
-        return peak > m_start ? peak - m_start : 0;
-    }
-
-  private:
-    std::uint64_t m_start = 0;
-};
+using test_support::PeakGrowth;
 
 class HostileDocuments : public ::testing::TestWithParam<Case> {};
 
