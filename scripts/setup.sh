@@ -21,6 +21,8 @@ packages=(
     xdotool
     # An outside VRML 97 reader (VTK's importer) checks the host's VRML copies.
     python3-vtk9
+    # The Debian package is checked with lintian before it is installed.
+    lintian
 )
 
 [ $# -gt 0 ] && packages=("$@")
