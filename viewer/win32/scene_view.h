@@ -8,8 +8,8 @@
 #include <memory>
 #include <string>
 
-#include "app/navigation.h"
 #include "render/surface.h"
+#include "shell/navigation.h"
 
 namespace tessaro {
 
