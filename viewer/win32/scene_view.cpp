@@ -110,11 +110,11 @@ void SceneView::repaint() {
 }
 
 // The frame is copied to the whole view, so the update region needs no clipping of
-// its own.
+// its own. Until a scene exists nothing is drawn, and the view shows its window colour.
 void SceneView::paint() {
     PAINTSTRUCT paint;
-    BeginPaint(m_window, &paint);
-    viewState().redraw();
+    HDC dc = BeginPaint(m_window, &paint);
+    if (!viewState().redraw()) FillRect(dc, &paint.rcPaint, GetSysColorBrush(COLOR_WINDOW));
     EndPaint(m_window, &paint);
 }
 
@@ -128,7 +128,7 @@ LRESULT SceneView::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             paint();
             return 0;
         case WM_ERASEBKGND:
-            return 1;  // OpenGL paints every pixel; erasing would only flicker
+            return 1;  // the paint covers every pixel; erasing first would only flicker
         case WM_SIZE:
             resized(LOWORD(lParam), HIWORD(lParam));
             return 0;

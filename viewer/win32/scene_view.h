@@ -32,7 +32,7 @@ class SceneView {
     void setMode(NavigationMode mode);
     // Resets the camera to the one the load produced and repaints.
     void defaultView();
-    // White picture, every display list deleted.
+    // Every display list deleted; the view shows its window colour.
     void clearPicture();
     // Asks for one paint, which draws the camera as it is then.
     void repaint();
