@@ -231,7 +231,7 @@ Camera storedCamera() {
 
 // The program's window with a model: every input that moves the camera shows exactly
 // one new frame once the messages are handled, however many moves arrived between two
-// frames; presses and releases show none.
+// frames; presses and releases show none, and a resize one.
 TEST(FramePacing, EachNavigationStepShowsOneFrame) {
     CMainFrame frame;
     std::string error;
@@ -273,6 +273,12 @@ TEST(FramePacing, EachNavigationStepShowsOneFrame) {
         EXPECT_EQ(frame.viewFramesShown() - before, step.frames) << step.input;
         EXPECT_EQ(!sameCamera(storedCamera(), camera), step.frames == 1) << step.input;
     }
+    // A larger window: the view is drawn once at its new size, and nothing follows.
+    const int before = frame.viewFramesShown();
+    SetWindowPos(frame.window(), nullptr, 0, 0, 900, 700,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    settle();
+    EXPECT_EQ(frame.viewFramesShown() - before, 1) << "resize";
     DestroyWindow(frame.window());
     pumpMessages();
 }
