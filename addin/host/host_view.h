@@ -9,9 +9,9 @@
 #include <memory>
 #include <vector>
 
-#include "app/navigation.h"
 #include "host/cad_host.h"
 #include "host/host_scene.h"
+#include "shell/navigation.h"
 
 namespace exportal {
 

@@ -4,9 +4,10 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QUrl>
 
 #include "app/shell_dialogs.h"
-#include "app/shell_texts.h"
+#include "shell/shell_texts.h"
 #include "shell_fixture.h"
 
 namespace tessaro::testing {
@@ -127,6 +128,19 @@ TEST_F(ShellDialogs, AboutBoxShowsItsLinesAndClosesWithOk) {
     ASSERT_FALSE(lines.isEmpty());
     EXPECT_EQ(lines.front(), QStringLiteral("Tessaro Sample"));
     EXPECT_TRUE(okIsDefault);
+}
+
+TEST(DroppedSceneFile, IsTheFirstLocalSceneFile) {
+    const QList<QUrl> urls = {QUrl(QStringLiteral("https://example.org/remote.xgl")),
+                              QUrl::fromLocalFile(QStringLiteral("/tmp/notes.txt")),
+                              QUrl::fromLocalFile(QStringLiteral("/tmp/Model.ZGL")),
+                              QUrl::fromLocalFile(QStringLiteral("/tmp/other.xgl"))};
+    EXPECT_EQ(droppedSceneFile(urls), QStringLiteral("/tmp/Model.ZGL"));
+}
+
+TEST(DroppedSceneFile, IsEmptyWithoutOne) {
+    EXPECT_TRUE(droppedSceneFile({QUrl::fromLocalFile(QStringLiteral("/tmp/a.png"))}).isEmpty());
+    EXPECT_TRUE(droppedSceneFile({}).isEmpty());
 }
 
 }  // namespace

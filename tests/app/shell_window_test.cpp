@@ -10,11 +10,11 @@
 #include <QToolButton>
 
 #include "app/load_progress.h"
-#include "app/navigation.h"
 #include "app/shell_dialogs.h"
-#include "app/shell_texts.h"
 #include "app/viewer_app.h"
 #include "render/renderer.h"
+#include "shell/navigation.h"
+#include "shell/shell_texts.h"
 #include "shell_fixture.h"
 #include "xgl/input_stream.h"
 

@@ -9,10 +9,10 @@
 #include <fstream>
 #include <string>
 
-#include "app/navigation.h"
 #include "document/headless_render.h"
 #include "render/png.h"
 #include "render/renderer.h"
+#include "shell/navigation.h"
 
 namespace tessaro {
 namespace {

@@ -7,7 +7,7 @@
 
 #include <functional>
 
-#include "app/progress_pacing.h"
+#include "shell/progress_pacing.h"
 #include "xgl/input_stream.h"
 
 class QStatusBar;

@@ -17,9 +17,9 @@
 #include "app/load_progress.h"
 #include "app/scene_view.h"
 #include "app/shell_images.h"
-#include "app/shell_texts.h"
 #include "app/window_settings.h"
 #include "render/renderer.h"
+#include "shell/shell_texts.h"
 
 namespace tessaro {
 

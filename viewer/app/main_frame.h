@@ -9,10 +9,10 @@
 
 #include <map>
 
-#include "app/load_outcome.h"
-#include "app/navigation.h"
 #include "app/shell_dialogs.h"
 #include "document/scene_document.h"
+#include "shell/load_outcome.h"
+#include "shell/navigation.h"
 
 class QToolBar;
 

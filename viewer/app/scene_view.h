@@ -10,7 +10,7 @@
 #include <memory>
 #include <vector>
 
-#include "app/navigation.h"
+#include "shell/navigation.h"
 
 namespace tessaro {
 

@@ -8,7 +8,7 @@
 #include <QPushButton>
 
 #include "app/shell_images.h"
-#include "app/shell_texts.h"
+#include "shell/shell_texts.h"
 
 namespace tessaro {
 

@@ -7,7 +7,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "app/shell_texts.h"
+#include "shell/shell_texts.h"
 
 namespace tessaro {
 

@@ -7,7 +7,7 @@
 #include <QIcon>
 #include <QPixmap>
 
-#include "app/navigation.h"
+#include "shell/navigation.h"
 
 namespace tessaro {
 

@@ -7,9 +7,9 @@
 #include "app/main_frame.h"
 #include "app/scene_view.h"
 #include "app/shell_images.h"
-#include "app/shell_texts.h"
 #include "app/window_settings.h"
 #include "render/renderer.h"
+#include "shell/shell_texts.h"
 
 namespace tessaro {
 

@@ -10,9 +10,9 @@
 #else
 // Drawing needs EGL and OpenGL, which the Windows build does not have.
 #define TESSARO_CLI_RENDER 1
-#include "app/navigation.h"
 #include "document/headless_render.h"
 #include "render/renderer.h"
+#include "shell/navigation.h"
 #endif
 #include "progress_bar.h"
 #include "scene/scene_consumer.h"

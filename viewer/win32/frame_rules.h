@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/navigation.h"
+#include "shell/navigation.h"
 
 namespace tessaro {
 

@@ -4,7 +4,7 @@
 
 #include <utility>
 
-#include "app/shell_texts.h"
+#include "shell/shell_texts.h"
 
 namespace tessaro {
 

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "app/progress_pacing.h"
+#include "shell/progress_pacing.h"
 #include "xgl/input_stream.h"
 
 namespace tessaro {

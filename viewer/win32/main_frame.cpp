@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <array>
 
-#include "app/shell_texts.h"
+#include "shell/shell_texts.h"
 #include "win32/frame_rules.h"
 #include "win32/load_progress.h"
 #include "win32/tessaro_resources.h"

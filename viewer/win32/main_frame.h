@@ -8,8 +8,8 @@
 
 #include <string>
 
-#include "app/load_outcome.h"
 #include "document/scene_document.h"
+#include "shell/load_outcome.h"
 #include "win32/dock_bar.h"
 #include "win32/profile_settings.h"
 #include "win32/scene_view.h"

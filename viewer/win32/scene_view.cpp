@@ -4,9 +4,9 @@
 
 #include <utility>
 
-#include "app/shell_texts.h"
 #include "render/renderer.h"
 #include "render/wgl_surface.h"
+#include "shell/shell_texts.h"
 #include "win32/window_object.h"
 
 namespace tessaro {

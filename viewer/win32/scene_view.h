@@ -9,8 +9,8 @@
 #include <memory>
 #include <string>
 
-#include "app/navigation.h"
 #include "render/surface.h"
+#include "shell/navigation.h"
 
 namespace tessaro {
 

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/shell_texts.h"
+#include "shell/shell_texts.h"
 #include "win32/main_frame.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "app/navigation.h"
+#include "shell/navigation.h"
 
 #include <algorithm>
 #include <cmath>

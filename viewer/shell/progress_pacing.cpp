@@ -1,4 +1,4 @@
-#include "app/progress_pacing.h"
+#include "shell/progress_pacing.h"
 
 namespace tessaro {
 

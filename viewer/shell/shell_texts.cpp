@@ -1,8 +1,8 @@
-#include "app/shell_texts.h"
+#include "shell/shell_texts.h"
 
 #include <cctype>
 
-#include "app/navigation.h"
+#include "shell/navigation.h"
 #include "xgl/input_stream.h"
 
 namespace tessaro {

@@ -1,15 +1,11 @@
-#include "app/shell_texts.h"
+#include "shell/shell_texts.h"
 
 #include <gtest/gtest.h>
-
-#include <QList>
-#include <QUrl>
 
 #include <string>
 #include <vector>
 
-#include "app/navigation.h"
-#include "app/shell_dialogs.h"
+#include "shell/navigation.h"
 
 namespace tessaro {
 namespace {
@@ -110,19 +106,6 @@ INSTANTIATE_TEST_SUITE_P(Table, SceneFileNames,
                                            NameCase{"b.zGl", true}, NameCase{"a.xgl.bak", false},
                                            NameCase{"xgl", false}, NameCase{"a.xg", false},
                                            NameCase{".zgl", true}, NameCase{"a.txt", false}));
-
-TEST(DroppedSceneFile, IsTheFirstLocalSceneFile) {
-    const QList<QUrl> urls = {QUrl(QStringLiteral("https://example.org/remote.xgl")),
-                              QUrl::fromLocalFile(QStringLiteral("/tmp/notes.txt")),
-                              QUrl::fromLocalFile(QStringLiteral("/tmp/Model.ZGL")),
-                              QUrl::fromLocalFile(QStringLiteral("/tmp/other.xgl"))};
-    EXPECT_EQ(droppedSceneFile(urls), QStringLiteral("/tmp/Model.ZGL"));
-}
-
-TEST(DroppedSceneFile, IsEmptyWithoutOne) {
-    EXPECT_TRUE(droppedSceneFile({QUrl::fromLocalFile(QStringLiteral("/tmp/a.png"))}).isEmpty());
-    EXPECT_TRUE(droppedSceneFile({}).isEmpty());
-}
 
 }  // namespace
 }  // namespace tessaro

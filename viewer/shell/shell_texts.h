@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/navigation.h"
+#include "shell/navigation.h"
 
 namespace tessaro {
 

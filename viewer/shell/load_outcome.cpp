@@ -1,8 +1,8 @@
-#include "app/load_outcome.h"
+#include "shell/load_outcome.h"
 
 #include <cstring>
 
-#include "app/shell_texts.h"
+#include "shell/shell_texts.h"
 
 namespace tessaro {
 
