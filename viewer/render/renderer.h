@@ -93,8 +93,13 @@ class ViewState {
     void getViewBox(double centre[3], double size[3]) const;
     // The orthographic limits for a client area of width x height.
     ProjectionLimits projection(int clientWidth, int clientHeight) const;
-    // Draws the scene list with the camera; nothing when no scene list exists.
-    void redraw();
+    // Stores the whole camera and sets the projection without drawing, for a window
+    // that draws once when it next paints rather than once per setter.
+    void setCamera(const double forward[3], const double up[3], const double centre[3],
+                   const double size[3]);
+    // Draws the scene list with the camera; nothing when no scene list exists, and
+    // then false.
+    bool redraw();
     void buildSceneList(const WorldRecord* world, const LightingRecord* lighting,
                         const BackgroundRecord* background,
                         const PoolVector<GeometryEntry>& entries);
