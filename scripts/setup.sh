@@ -10,6 +10,8 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev libqt6opengl6-dev qt6-qpa-plugins xvfb xauth
     libturbojpeg0-dev
+    # CCITT Group 4 images in DWF sheets are decoded with libtiff.
+    libtiff-dev
     # Texts of DWF sheets in any script: a fallback font with CJK glyphs, which Qt
     # takes through fontconfig when a sheet's font lacks them.
     fonts-droid-fallback

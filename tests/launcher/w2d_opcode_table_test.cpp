@@ -323,7 +323,7 @@ std::vector<Row> binaryRows() {
         {"0x0006 RGB image", image(0x0006, 0, {1, 2, 3, 4, 5, 6}), {K::image}},
         {"0x0007 RGBA image", image(0x0007, 0, {1, 2, 3, 4, 5, 6, 7, 8}), {K::image}},
         {"0x0008 JPEG image", image(0x0008, 0, kJpeg), {K::image}},
-        {"0x0009 group 4 image (not decoded)", image(0x0009, 0, {1, 2}), {}},
+        {"0x0009 group 4 image, damaged code: not drawn", image(0x0009, 0, {1, 2}), {}},
         {"0x000C PNG image", image(0x000C, 0, kPng), {K::image}},
         {"0x000C PNG image with the described extra int32",
          extended(0x000C, B().u16(2)
@@ -335,7 +335,7 @@ std::vector<Row> binaryRows() {
                               .i32(static_cast<std::int32_t>(kPng.size()))
                               .add(kPng)),
          {K::image}},
-        {"0x000D group 4X image (not decoded)", image(0x000D, 2, {1}), {}},
+        {"0x000D group 4X image, damaged code: not drawn", image(0x000D, 2, {1}), {}},
         {"0x0020 a library constant", extended(0x0020, {1, 2}), {}},
         {"0x013E embedded font",
          extended(0x013E, B().u32(1).u8(0).u8(0).i32(1).s("a").i32(1).s("b").i32(2).u8(0).u8(0)),
