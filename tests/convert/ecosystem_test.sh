@@ -41,13 +41,13 @@ assimp_counts() {  # FILE
 }
 
 failures=0
-for spec in "$@"; do
-    document="${spec%%:*}"
+for entry in "$@"; do
+    document="${entry%%:*}"
     name="$(basename "${document%.*}")"
     info="$("$cli" info "$document" --json)"
     expected="$(json_number faces "$info") $(json_number lines "$info") $(json_number points "$info")"
     flat="$expected"
-    [ "$spec" = "$document" ] || flat="$(tr ',' ' ' <<<"${spec#*:}")"
+    [ "$entry" = "$document" ] || flat="$(tr ',' ' ' <<<"${entry#*:}")"
     for format in glb gltf obj stl; do
         out="$work/$name.$format"
         if ! "$cli" convert "$document" -o "$out"; then

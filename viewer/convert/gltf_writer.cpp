@@ -3,6 +3,7 @@
 // streams from the BinaryStore into the file.
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
@@ -43,6 +44,18 @@ double real(float value) {
 
 json colour3(const float* c) {
     return json::array({real(c[0]), real(c[1]), real(c[2])});
+}
+
+// glTF colour factors are linear; the viewer's colours go to the screen as they are,
+// that is as sRGB values. Converting them keeps what a glTF renderer shows as the
+// viewer shows it.
+float linearOf(float srgb) {
+    const double c = std::clamp(double{srgb}, 0.0, 1.0);
+    return static_cast<float>(c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4));
+}
+
+json linearColour3(const float* c) {
+    return json::array({real(linearOf(c[0])), real(linearOf(c[1])), real(linearOf(c[2]))});
 }
 
 std::string percentEncoded(const std::string& name) {
@@ -197,8 +210,8 @@ int GltfBuilder::material(std::int32_t index) {
     const bool textured = m.texture != kNone;
     const std::int32_t function = m_scene.textureFunction();
     const bool unlit = textured && function != kTextureModulate;
-    json base =
-        json::array({real(c.diffuse[0]), real(c.diffuse[1]), real(c.diffuse[2]), real(c.alpha)});
+    json base = linearColour3(c.diffuse);
+    base.push_back(real(c.alpha));
     ImageAlpha alpha = c.alpha < 1.0f ? ImageAlpha::blended : ImageAlpha::opaque;
     json pbr = {{"metallicFactor", 0.0}, {"roughnessFactor", roughnessOf(c.shininess)}};
     if (textured) {
@@ -216,7 +229,7 @@ int GltfBuilder::material(std::int32_t index) {
     }
     pbr["baseColorFactor"] = std::move(base);
     json out = {{"pbrMetallicRoughness", std::move(pbr)},
-                {"emissiveFactor", colour3(c.emissive)},
+                {"emissiveFactor", linearColour3(c.emissive)},
                 {"doubleSided", m.doubleSided}};
     if (alpha == ImageAlpha::blended) out["alphaMode"] = "BLEND";
     if (alpha == ImageAlpha::cutout) {
@@ -293,7 +306,7 @@ void GltfBuilder::addLights(json& roots) {
     const auto add = [&](const std::string& name, const float colour[3], const float direction[3]) {
         m_lights.push_back({{"type", "directional"},
                             {"name", name},
-                            {"color", colour3(colour)},
+                            {"color", linearColour3(colour)},
                             {"intensity", 1.0}});
         m_nodes.push_back(
             lightNode(name.c_str(), direction, static_cast<int>(m_lights.size() - 1)));
