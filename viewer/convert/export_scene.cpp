@@ -41,77 +41,46 @@ void unitNormal(float n[3]) {
         n[i] = static_cast<float>(n[i] / length);
 }
 
-// The vertices of one primitive, welded by their (position, normal, coordinate)
-// indices, so that a corner shared by faces is written once.
+// What makes two corners of one primitive the same vertex besides their position.
+struct CornerKey {
+    std::int32_t normal;
+    std::int32_t texCoord;
+    bool operator==(const CornerKey&) const = default;
+};
+
+// The arrays of one primitive.
 class PrimitiveBuilder {
   public:
     PrimitiveBuilder(const DrawableMesh& mesh, const TextureRecord* texture)
         : m_mesh(mesh), m_texture(texture) {}
 
-    void add(const Vertex& vertex) { m_indices.push_back(vertexOf(vertex)); }
+    // Room for `corners` corners; untouched room costs no memory.
+    void reserve(std::size_t corners);
+    std::uint32_t addVertex(std::int32_t position, CornerKey key);
+    void addIndex(std::uint32_t vertex) { m_indices.push_back(vertex); }
+    const CornerKey& keyOf(std::uint32_t vertex) const { return m_keys[vertex]; }
+    bool textured() const { return m_texture != nullptr; }
     bool write(BinaryStore& store, ExportPrimitive& out) const;
 
   private:
-    struct Slot {
-        std::int32_t position, normal, texCoord;
-        std::uint32_t vertex;  // 1 + the vertex index; 0 for an empty slot
-    };
-
-    std::uint32_t vertexOf(const Vertex& vertex);
-    std::uint32_t newVertex(const Vertex& key);
-    void grow();
-    static std::uint32_t hash(const Vertex& key) {
-        return static_cast<std::uint32_t>(key.position) * 0x9E3779B1u ^
-               static_cast<std::uint32_t>(key.normal) * 0x85EBCA77u ^
-               static_cast<std::uint32_t>(key.texCoord) * 0xC2B2AE3Du;
-    }
-
     const DrawableMesh& m_mesh;
     const TextureRecord* m_texture;  // null for a primitive without texture
-    std::vector<Slot> m_slots;
-    std::uint32_t m_used = 0;
+    std::vector<CornerKey> m_keys;
     std::vector<float> m_positions, m_normals, m_texCoords;
     std::vector<std::uint32_t> m_indices;
 };
 
-std::uint32_t PrimitiveBuilder::vertexOf(const Vertex& vertex) {
-    // Absent normals and coordinates share one key each.
-    const Vertex key{
-        vertex.position, inTable(vertex.normal, m_mesh.normals) ? vertex.normal : kNone,
-        m_texture != nullptr && inTable(vertex.texCoord, m_mesh.texCoords) ? vertex.texCoord
-                                                                           : kNone};
-    if (2 * (m_used + 1) > m_slots.size()) grow();
-    const std::uint32_t mask = static_cast<std::uint32_t>(m_slots.size()) - 1;
-    for (std::uint32_t at = hash(key) & mask;; at = (at + 1) & mask) {
-        Slot& slot = m_slots[at];
-        if (slot.vertex == 0) {
-            slot = {key.position, key.normal, key.texCoord, newVertex(key) + 1};
-            ++m_used;
-            return slot.vertex - 1;
-        }
-        if (slot.position == key.position && slot.normal == key.normal &&
-            slot.texCoord == key.texCoord) {
-            return slot.vertex - 1;
-        }
-    }
+void PrimitiveBuilder::reserve(std::size_t corners) {
+    m_keys.reserve(corners);
+    m_positions.reserve(corners * 3);
+    m_normals.reserve(corners * 3);
+    if (m_texture != nullptr) m_texCoords.reserve(corners * 2);
+    m_indices.reserve(corners);
 }
 
-void PrimitiveBuilder::grow() {
-    std::vector<Slot> old(std::max<std::size_t>(64, m_slots.size() * 2), Slot{0, 0, 0, 0});
-    old.swap(m_slots);
-    const std::uint32_t mask = static_cast<std::uint32_t>(m_slots.size()) - 1;
-    for (const Slot& slot : old) {
-        if (slot.vertex == 0) continue;
-        const Vertex key{slot.position, slot.normal, slot.texCoord};
-        std::uint32_t at = hash(key) & mask;
-        while (m_slots[at].vertex != 0)
-            at = (at + 1) & mask;
-        m_slots[at] = slot;
-    }
-}
-
-std::uint32_t PrimitiveBuilder::newVertex(const Vertex& key) {
-    const PositionRecord& p = m_mesh.positions[static_cast<std::uint32_t>(key.position)];
+std::uint32_t PrimitiveBuilder::addVertex(std::int32_t position, CornerKey key) {
+    m_keys.push_back(key);
+    const PositionRecord& p = m_mesh.positions[static_cast<std::uint32_t>(position)];
     m_positions.insert(m_positions.end(), {toFloat(p.x), toFloat(p.y), toFloat(p.z)});
     float n[3] = {0, 0, 1};
     if (key.normal != kNone) {
@@ -131,25 +100,70 @@ std::uint32_t PrimitiveBuilder::newVertex(const Vertex& key) {
         m_texCoords.push_back(toFloat(m[0] * s + m[1] * t + m[4]));
         m_texCoords.push_back(toFloat(m[3] * s + m[2] * t + m[5]));
     }
-    return static_cast<std::uint32_t>(m_positions.size() / 3 - 1);
+    return static_cast<std::uint32_t>(m_keys.size() - 1);
 }
 
 bool PrimitiveBuilder::write(BinaryStore& store, ExportPrimitive& out) const {
-    out.vertexCount = static_cast<std::uint32_t>(m_positions.size() / 3);
+    out.vertexCount = static_cast<std::uint32_t>(m_keys.size());
     out.indexCount = static_cast<std::uint32_t>(m_indices.size());
     for (int axis = 0; axis < 3; ++axis) {
         out.min[axis] = FLT_MAX;
         out.max[axis] = -FLT_MAX;
     }
-    for (std::size_t i = 0; i < m_positions.size(); ++i) {
-        out.min[i % 3] = std::min(out.min[i % 3], m_positions[i]);
-        out.max[i % 3] = std::max(out.max[i % 3], m_positions[i]);
+    for (std::size_t i = 0; i < m_positions.size(); i += 3) {
+        for (int axis = 0; axis < 3; ++axis) {
+            out.min[axis] = std::min(out.min[axis], m_positions[i + axis]);
+            out.max[axis] = std::max(out.max[axis], m_positions[i + axis]);
+        }
     }
     const auto put = [&store](const auto& values, std::uint64_t& offset) {
         return store.append(values.data(), values.size() * sizeof(values[0]), offset);
     };
     return put(m_positions, out.positions) && put(m_normals, out.normals) &&
            (m_texture == nullptr || put(m_texCoords, out.texCoords)) && put(m_indices, out.indices);
+}
+
+// Welds the corners of a mesh's primitives: each position keeps a chain of the
+// vertices made at it, newest first, so a corner reuses the vertex of its primitive
+// with the same normal and coordinate. Chains are walked a bounded number of steps,
+// so that a position shared by a huge fan costs a duplicate vertex, not a long walk.
+class CornerWelder {
+  public:
+    explicit CornerWelder(std::uint32_t positions, std::size_t corners) : m_head(positions, kEnd) {
+        m_links.reserve(corners);
+    }
+
+    std::uint32_t vertexOf(std::vector<PrimitiveBuilder>& builders, std::uint32_t builder,
+                           const DrawableMesh& mesh, const Vertex& corner);
+
+  private:
+    static constexpr std::uint32_t kEnd = 0xFFFFFFFFu;
+    static constexpr int kLongestWalk = 16;
+    struct Link {
+        std::uint32_t builder, vertex, next;
+    };
+    std::vector<std::uint32_t> m_head;
+    std::vector<Link> m_links;
+};
+
+std::uint32_t CornerWelder::vertexOf(std::vector<PrimitiveBuilder>& builders, std::uint32_t builder,
+                                     const DrawableMesh& mesh, const Vertex& corner) {
+    PrimitiveBuilder& primitive = builders[builder];
+    // Absent normals and coordinates share one key each.
+    const CornerKey key{
+        inTable(corner.normal, mesh.normals) ? corner.normal : kNone,
+        primitive.textured() && inTable(corner.texCoord, mesh.texCoords) ? corner.texCoord : kNone};
+    std::uint32_t& head = m_head[static_cast<std::uint32_t>(corner.position)];
+    int steps = 0;
+    for (std::uint32_t at = head; at != kEnd && steps < kLongestWalk;
+         at = m_links[at].next, ++steps) {
+        const Link& link = m_links[at];
+        if (link.builder == builder && primitive.keyOf(link.vertex) == key) return link.vertex;
+    }
+    const std::uint32_t vertex = primitive.addVertex(corner.position, key);
+    m_links.push_back({builder, vertex, head});
+    head = static_cast<std::uint32_t>(m_links.size() - 1);
+    return vertex;
 }
 
 ImageAlpha alphaOf(const TextureImageRecord& image) {
@@ -231,7 +245,8 @@ std::int32_t ExportScene::materialIndex(const MaterialKey& key) {
 // Primitives as the viewer draws them: every corner has a position, the material
 // exists and a texture, when named, was registered. The mesh is two-sided when it
 // says so or when any of its faces is transparent (the viewer then draws all its
-// passes two-sided).
+// passes two-sided). A first pass picks each primitive's builder and counts the
+// corners, so that the arrays are sized once; the second fills them.
 void ExportScene::convertMesh(const DrawableMesh& mesh, std::vector<std::uint32_t>& primitives) {
     bool transparent = false;
     for (const FaceRecord& face : mesh.faces) {
@@ -242,20 +257,33 @@ void ExportScene::convertMesh(const DrawableMesh& mesh, std::vector<std::uint32_
     const bool doubleSided = mesh.surface == 1 || transparent;
 
     using GroupKey = std::tuple<std::uint32_t, std::int32_t, float>;  // mode, material, size
-    std::map<GroupKey, std::size_t> groupIndex;
+    std::map<GroupKey, std::uint32_t> groupIndex;
     std::vector<PrimitiveBuilder> builders;
     std::vector<GroupKey> keys;
+    std::vector<std::size_t> corners;
+    constexpr std::uint32_t kSkipped = 0xFFFFFFFFu;
+    // Neighbouring primitives mostly share material and texture: the last answer is kept.
+    struct Last {
+        std::uint32_t mode;
+        std::int32_t material, texture;
+        float size;
+        std::uint32_t builder;
+    } last{kModeTriangles, kNone, kNone, 0, kSkipped};
     const auto builderFor = [&](std::uint32_t mode, std::int32_t material, std::int32_t texture,
-                                float size) -> PrimitiveBuilder* {
-        if (!inTable(material, mesh.materials)) return nullptr;
+                                float size) -> std::uint32_t {
+        if (last.builder != kSkipped && last.mode == mode && last.material == material &&
+            last.texture == texture && last.size == size) {
+            return last.builder;
+        }
+        if (!inTable(material, mesh.materials)) return kSkipped;
         std::int32_t exported = kNone;
         if (texture != kNone) {
             if (texture < 0 || static_cast<std::uint32_t>(texture) >= mesh.textureRefs.count())
-                return nullptr;
+                return kSkipped;
             const TextureUse* use = mesh.textureRefs[static_cast<std::uint32_t>(texture)];
             if (use == nullptr || use->handle < 0 ||
                 static_cast<std::size_t>(use->handle) >= m_textures.size()) {
-                return nullptr;
+                return kSkipped;
             }
             // A texture without an image draws as none.
             if (m_textures[static_cast<std::size_t>(use->handle)].image != kNone)
@@ -264,14 +292,17 @@ void ExportScene::convertMesh(const DrawableMesh& mesh, std::vector<std::uint32_
         const MaterialKey materialKey{mesh.materials[static_cast<std::uint32_t>(material)],
                                       exported, doubleSided ? 1 : 0};
         const GroupKey key{mode, materialIndex(materialKey), size};
-        const auto [at, added] = groupIndex.emplace(key, builders.size());
+        const auto [at, added] =
+            groupIndex.emplace(key, static_cast<std::uint32_t>(builders.size()));
         if (added) {
             builders.emplace_back(
                 mesh, exported == kNone ? nullptr
                                         : &m_textureRecords[static_cast<std::size_t>(exported)]);
             keys.push_back(key);
+            corners.push_back(0);
         }
-        return &builders[at->second];
+        last = {mode, material, texture, size, at->second};
+        return at->second;
     };
     const auto positioned = [&mesh](const Vertex* vertices, int count) {
         for (int i = 0; i < count; ++i) {
@@ -279,32 +310,54 @@ void ExportScene::convertMesh(const DrawableMesh& mesh, std::vector<std::uint32_
         }
         return true;
     };
+    const auto lineWidth = [&mesh](const LineRecord& line) {
+        return inTable(line.lineStyle, mesh.lineStyles)
+                   ? mesh.lineStyles[static_cast<std::uint32_t>(line.lineStyle)].width
+                   : 1.0f;
+    };
+    const auto pointSize = [&mesh](const PointRecord& point) {
+        return inTable(point.pointStyle, mesh.pointStyles)
+                   ? mesh.pointStyles[static_cast<std::uint32_t>(point.pointStyle)].size
+                   : 1.0f;
+    };
 
-    for (const FaceRecord& face : mesh.faces) {
-        if (!positioned(face.vertex, 3)) continue;
-        PrimitiveBuilder* builder = builderFor(kModeTriangles, face.material, face.texture, 1);
-        if (builder == nullptr) continue;
-        for (const Vertex& v : face.vertex)
-            builder->add(v);
+    std::vector<std::uint32_t> chosen;
+    chosen.reserve(std::size_t{mesh.faces.count} + mesh.lines.count + mesh.points.count);
+    const auto choose = [&](bool drawable, std::uint32_t mode, std::int32_t material,
+                            std::int32_t texture, float size, std::size_t count) {
+        const std::uint32_t builder =
+            drawable ? builderFor(mode, material, texture, size) : kSkipped;
+        if (builder != kSkipped) corners[builder] += count;
+        chosen.push_back(builder);
+    };
+    for (const FaceRecord& face : mesh.faces)
+        choose(positioned(face.vertex, 3), kModeTriangles, face.material, face.texture, 1, 3);
+    for (const LineRecord& line : mesh.lines)
+        choose(positioned(line.vertex, 2), kModeLines, line.material, line.texture, lineWidth(line),
+               2);
+    for (const PointRecord& point : mesh.points)
+        choose(positioned(point.vertex, 1), kModePoints, point.material, point.texture,
+               pointSize(point), 1);
+
+    std::size_t total = 0;
+    for (std::size_t i = 0; i < builders.size(); ++i) {
+        builders[i].reserve(corners[i]);
+        total += corners[i];
     }
-    for (const LineRecord& line : mesh.lines) {
-        if (!positioned(line.vertex, 2)) continue;
-        const float width = inTable(line.lineStyle, mesh.lineStyles)
-                                ? mesh.lineStyles[static_cast<std::uint32_t>(line.lineStyle)].width
-                                : 1;
-        PrimitiveBuilder* builder = builderFor(kModeLines, line.material, line.texture, width);
-        if (builder == nullptr) continue;
-        for (const Vertex& v : line.vertex)
-            builder->add(v);
-    }
-    for (const PointRecord& point : mesh.points) {
-        if (!positioned(point.vertex, 1)) continue;
-        const float size = inTable(point.pointStyle, mesh.pointStyles)
-                               ? mesh.pointStyles[static_cast<std::uint32_t>(point.pointStyle)].size
-                               : 1;
-        PrimitiveBuilder* builder = builderFor(kModePoints, point.material, point.texture, size);
-        if (builder != nullptr) builder->add(point.vertex[0]);
-    }
+    CornerWelder welder(mesh.positions.count, total);
+    std::size_t next = 0;
+    const auto add = [&](const Vertex* vertices, int count) {
+        const std::uint32_t builder = chosen[next++];
+        if (builder == kSkipped) return;
+        for (int i = 0; i < count; ++i)
+            builders[builder].addIndex(welder.vertexOf(builders, builder, mesh, vertices[i]));
+    };
+    for (const FaceRecord& face : mesh.faces)
+        add(face.vertex, 3);
+    for (const LineRecord& line : mesh.lines)
+        add(line.vertex, 2);
+    for (const PointRecord& point : mesh.points)
+        add(point.vertex, 1);
 
     for (std::size_t i = 0; i < builders.size(); ++i) {
         ExportPrimitive primitive;
