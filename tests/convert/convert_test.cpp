@@ -161,10 +161,12 @@ class ConvertTest : public ::testing::Test {
 TEST_F(ConvertTest, GlbFilesFollowTheContainerAndBufferRules) {
     for (const std::string& document :
          {kSamples + "house.xgl", kSamples + "terrain.zgl", kData + "textured.xgl",
-          kData + "instanced.xgl", kData + "lines.xgl", kData + "points.xgl"}) {
+          kData + "instanced.xgl", kData + "lines.xgl", kData + "points.xgl",
+          kData + "empty.xgl"}) {
         SCOPED_TRACE(document);
         readGlb(convert(document, "out.glb"));
         checkPrimitives();
+        EXPECT_NE(m_doc["scenes"][0].value("nodes", json::array({0})), json::array());
         for (const json& image : m_doc.value("images", json::array())) {
             const json& view = m_doc["bufferViews"][image["bufferView"].get<int>()];
             const std::uint64_t at = view["byteOffset"];

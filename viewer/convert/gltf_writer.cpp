@@ -370,7 +370,10 @@ bool GltfBuilder::build(json& doc, std::string& failure) {
     addLights(roots);
     addCamera(roots);
 
-    json scene = {{"nodes", std::move(roots)}};
+    // A scene lists at least one node when it lists any: a world without geometry
+    // and lights lists none.
+    json scene = json::object();
+    if (!roots.empty()) scene["nodes"] = std::move(roots);
     const WorldRecord* world = m_scene.world();
     if (world != nullptr && world->hasName) scene["name"] = world->name;
     // glTF has no background or ambient light; they are kept for tools that look.
