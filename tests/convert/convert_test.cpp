@@ -414,6 +414,13 @@ TEST_F(ConvertTest, AnOutputThatCannotBeWrittenIsReported) {
     EXPECT_TRUE(result.load.loaded());
     EXPECT_FALSE(result.written());
     EXPECT_NE(result.writeError.find("no/such/folder"), std::string::npos);
+
+    // The .bin can be written but not the .gltf (a folder has its name): neither stays.
+    fs::create_directories(out("taken.gltf"));
+    const ConvertResult half = convertDocument((kSamples + "house.xgl").c_str(), out("taken.gltf"),
+                                               ExportFormat::gltf, {});
+    EXPECT_FALSE(half.written());
+    EXPECT_FALSE(fs::exists(out("taken.bin")));
 }
 
 TEST(ExportNames, FormatsAndCompanionFilesFollowTheName) {

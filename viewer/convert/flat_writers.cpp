@@ -261,7 +261,12 @@ bool writeObj(const ExportScene& scene, const std::string& output, std::string& 
             return out.flush() && walked && failure.empty();
         },
         failure);
-    return written && writeMtl(scene, output, used, failure);
+    if (!written) return false;
+    if (writeMtl(scene, output, used, failure)) return true;
+    // An OBJ whose materials are missing is no export.
+    std::remove(output.c_str());
+    std::remove(withExtension(output, ".mtl").c_str());
+    return false;
 }
 
 bool writeStl(const ExportScene& scene, const std::string& output, std::string& failure) {

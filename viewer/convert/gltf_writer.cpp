@@ -466,12 +466,15 @@ bool writeGltf(const ExportScene& scene, const std::string& output, bool binary,
                 bin, [&](std::FILE* f) { return scene.store().copyTo(f); }, failure)) {
             return false;
         }
-        return writeFile(
+        const bool written = writeFile(
             output,
             [&](std::FILE* f) {
                 return std::fwrite(text.data(), 1, text.size(), f) == text.size();
             },
             failure);
+        // A .bin without its .gltf is no export.
+        if (!written && scene.store().size() != 0) std::remove(bin.c_str());
+        return written;
     } catch (const std::exception& e) {
         failure = std::string("Cannot build the glTF document: ") + e.what();
         return false;
