@@ -317,6 +317,24 @@ TEST_F(ConvertTest, TexturesCarryWrapAlphaAndCoordinateTransform) {
     EXPECT_TRUE(fs::exists(out("out.mtl")));
 }
 
+// A texture applied with "replace" shows its own colours and alpha, unlit: the
+// material's colour does not tint it and its partly transparent texels blend.
+TEST_F(ConvertTest, AReplacedTextureIsUnlit) {
+    readGlb(convert(kData + "replace.xgl", "out.glb"));
+    EXPECT_EQ(m_doc["extensionsUsed"], json::array({"KHR_materials_unlit", "KHR_lights_punctual"}));
+    int unlit = 0;
+    for (const json& m : m_doc["materials"]) {
+        const bool textured = m["pbrMetallicRoughness"].contains("baseColorTexture");
+        EXPECT_EQ(m.contains("extensions"), textured);
+        if (!textured) continue;
+        ++unlit;
+        EXPECT_TRUE(m["extensions"].contains("KHR_materials_unlit"));
+        EXPECT_EQ(m["pbrMetallicRoughness"]["baseColorFactor"], json::array({1.0, 1.0, 1.0, 1.0}));
+        EXPECT_EQ(m["alphaMode"], "BLEND");
+    }
+    EXPECT_EQ(unlit, 1);
+}
+
 // Faces without smoothing groups get their flat face normal, as the viewer draws them.
 TEST_F(ConvertTest, GeneratedNormalsAreExported) {
     readGlb(convert(kData + "no-normals.xgl", "out.glb"));
