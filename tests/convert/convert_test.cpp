@@ -37,6 +37,16 @@ std::uint32_t word(const std::vector<std::uint8_t>& bytes, std::size_t at) {
            static_cast<std::uint32_t>(bytes[at + 3]) << 24;
 }
 
+// v turned by the unit quaternion of a node's "rotation": v + 2 w (q x v) + 2 q x (q x v).
+std::vector<double> rotated(const json& rotation, std::vector<double> v) {
+    const double x = rotation[0], y = rotation[1], z = rotation[2], w = rotation[3];
+    const double c[3] = {y * v[2] - z * v[1], z * v[0] - x * v[2], x * v[1] - y * v[0]};
+    const double cc[3] = {y * c[2] - z * c[1], z * c[0] - x * c[2], x * c[1] - y * c[0]};
+    for (int i = 0; i < 3; ++i)
+        v[i] += 2 * w * c[i] + 2 * cc[i];
+    return v;
+}
+
 class ConvertTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -191,20 +201,10 @@ TEST_F(ConvertTest, InstancesShareOneMeshAndKeepTheirTransforms) {
     // "Back": forward (0, 1, 0), up (0, 0, 1), so x maps to up x forward = (-1, 0, 0).
     const json* back = node("Back");
     ASSERT_NE(back, nullptr);
-    const double x = (*back)["rotation"][0], y = (*back)["rotation"][1], z = (*back)["rotation"][2],
-                 w = (*back)["rotation"][3];
-    const auto rotate = [&](const double v[3], double r[3]) {
-        // r = v + 2 w (q x v) + 2 q x (q x v)
-        const double c[3] = {y * v[2] - z * v[1], z * v[0] - x * v[2], x * v[1] - y * v[0]};
-        const double cc[3] = {y * c[2] - z * c[1], z * c[0] - x * c[2], x * c[1] - y * c[0]};
-        for (int i = 0; i < 3; ++i)
-            r[i] = v[i] + 2 * w * c[i] + 2 * cc[i];
-    };
-    const double axes[3][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
-    const double images[3][3] = {{-1, 0, 0}, {0, 0, 1}, {0, 1, 0}};
+    const std::vector<std::vector<double>> axes = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+    const std::vector<std::vector<double>> images = {{-1, 0, 0}, {0, 0, 1}, {0, 1, 0}};
     for (int a = 0; a < 3; ++a) {
-        double r[3];
-        rotate(axes[a], r);
+        const std::vector<double> r = rotated((*back)["rotation"], axes[a]);
         for (int i = 0; i < 3; ++i)
             EXPECT_NEAR(r[i], images[a][i], 1e-9) << "axis " << a;
     }
@@ -263,6 +263,15 @@ TEST_F(ConvertTest, MaterialsAreWhatTheViewerDraws) {
     EXPECT_EQ(emissive, 1);
     EXPECT_EQ(m_doc["scenes"][0]["extras"]["backgroundColor"], json::array({0.72, 0.84, 0.96}));
     EXPECT_EQ(m_doc["extensions"]["KHR_lights_punctual"]["lights"].size(), 2u);
+    // A light node shines along its -z: the viewer's first light, at direction
+    // (-0.4, 0.5, 0.8), shines from there, so the node's +z points to it.
+    const json* light = node("Light 1");
+    ASSERT_NE(light, nullptr);
+    const std::vector<double> z = rotated((*light)["rotation"], {0, 0, 1});
+    const double length = std::sqrt(0.16 + 0.25 + 0.64);
+    EXPECT_NEAR(z[0], -0.4 / length, 1e-6);
+    EXPECT_NEAR(z[1], 0.5 / length, 1e-6);
+    EXPECT_NEAR(z[2], 0.8 / length, 1e-6);
 }
 
 // The RGBA texture is clamped, cut out where its texels are transparent, and its

@@ -280,11 +280,9 @@ json GltfBuilder::node(const NodeVisit& visit) {
 json lightNode(const char* name, const float direction[3], int light) {
     double z[3] = {direction[0], direction[1], direction[2]};
     const double length = std::sqrt(z[0] * z[0] + z[1] * z[1] + z[2] * z[2]);
-    if (!(length > 0))
-        z[0] = 0, z[1] = 0, z[2] = 1;
-    else
-        for (double& c : z)
-            c /= length;
+    for (double& c : z)
+        c = length > 0 ? c / length : 0;
+    if (!(length > 0)) z[2] = 1;
     // Any up that is not along z completes the frame; a directional light has no roll.
     const double helper[3] = {std::abs(z[1]) < 0.9 ? 0.0 : 1.0, std::abs(z[1]) < 0.9 ? 1.0 : 0.0,
                               0};
