@@ -25,7 +25,13 @@ packages=(
     python3-vtk9
     # The Debian package is checked with lintian before it is installed.
     lintian
+    # tessaro-cli convert: the glTF document's JSON and the texture images' PNG; assimp
+    # reads the exports back in the ecosystem tests.
+    nlohmann-json3-dev libpng-dev assimp-utils
 )
+# The ecosystem tests install the Khronos glTF validator with npm. A node that came
+# from elsewhere brings its own npm, which Debian's npm package would conflict with.
+command -v npm >/dev/null || packages+=(nodejs npm)
 
 [ $# -gt 0 ] && packages=("$@")
 
