@@ -6,6 +6,7 @@
 #include <QImage>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -39,24 +40,29 @@ inline B& complexText(B& b, const std::u16string& text, const LogicalPoint (&box
     return b.u8(1);
 }
 
-// Logical 0..10000 on both axes, drawn at 800 x 800: 0.08 pixel per unit.
-inline std::vector<std::uint8_t> handMadeSheet() {
+using Bytes = std::vector<std::uint8_t>;
+
+// Logical 0..10000 on both axes, drawn at 800 x 800: 0.08 pixel per unit. The texts
+// and the hatch go through `middle`, which may, say, compress them.
+inline Bytes handMadeSheet(const std::function<Bytes(const Bytes&)>& middle = nullptr) {
     B b;
     b.s("(W2D V06.00)(View 0,0 10000,10000)");
     b.u8(0x03).u8(0).u8(0).u8(0).u8(255).u8(0x17).i32(60);
     b.u8('O').p32(200, 200).u8('p').u8(5).p32(0, 0).p32(9600, 0).p32(0, 9600).p32(-9600, 0).p32(
         0, -9600);
-    b.u8(0x17).i32(0).u8(0x06).u16(0x0020).i32(600);
+    B m;
+    m.u8(0x17).i32(0).u8(0x06).u16(0x0020).i32(600);
     // The title: insertion point on the baseline, the box from the descent line up.
-    b.u8('O').p32(1000, 8150);
-    complexText(b, u"PLAN VIEW", {{0, -150}, {4000, -150}, {4000, 450}, {0, 450}});
+    m.u8('O').p32(1000, 8150);
+    complexText(m, u"PLAN VIEW", {{0, -150}, {4000, -150}, {4000, 450}, {0, 450}});
     // A label turned 90 degrees: its baseline runs up the sheet.
-    b.u8('O').p32(8600, 2000);
-    complexText(b, u"NORTH", {{150, 0}, {150, 3000}, {-450, 3000}, {-450, 0}});
-    b.u8(0x03).u8(0).u8(0).u8(255).u8(255).s("(FillPattern 'Slant Right')F");
-    b.u8('O').p32(1000, 1000).u8('p').u8(4).p32(0, 0).p32(3000, 0).p32(0, 3000).p32(-3000, 0);
-    b.s("f(FillPattern Solid)");
-    const std::vector<std::uint8_t> png = twoByTwoPng();
+    m.u8('O').p32(8600, 2000);
+    complexText(m, u"NORTH", {{150, 0}, {150, 3000}, {-450, 3000}, {-450, 0}});
+    m.u8(0x03).u8(0).u8(0).u8(255).u8(255).s("(FillPattern 'Slant Right')F");
+    m.u8('O').p32(1000, 1000).u8('p').u8(4).p32(0, 0).p32(3000, 0).p32(0, 3000).p32(-3000, 0);
+    m.s("f(FillPattern Solid)");
+    b.add(middle ? middle(m) : m.bytes);
+    const Bytes png = twoByTwoPng();
     b.u8('O').p32(0, 0);
     b.add(extended(0x000C, B().u16(2)
                                .u16(2)
