@@ -15,6 +15,7 @@
 #include <cmath>
 #include <map>
 #include <numbers>
+#include <optional>
 #include <span>
 
 namespace plotwick {
@@ -621,20 +622,81 @@ void drawOp(QPainter& painter, const W2dGraphics& graphics, const DrawOp& op, Fo
     }
 }
 
-// Everything is clipped to the paper; a viewport's clip narrows that further.
-void applyClip(QPainter& painter, const W2dGraphics& graphics, int clip, const QRectF& paper) {
-    const QTransform toDevice = painter.worldTransform();
-    painter.resetTransform();
-    painter.setClipRect(paper);
-    painter.setWorldTransform(toDevice);
-    if (clip < 0 || clip >= static_cast<int>(graphics.clips.size())) return;
+// A viewport's clip in logical units, inside by the even-odd rule; none without one.
+std::optional<QPainterPath> clipPathOf(const W2dGraphics& graphics, int clip) {
+    if (clip < 0 || clip >= static_cast<int>(graphics.clips.size())) return std::nullopt;
     QPainterPath path;
     path.setFillRule(Qt::OddEvenFill);
     for (const auto& contour : graphics.clips[static_cast<std::size_t>(clip)].contours) {
         path.addPolygon(polygonOf(contour, 0, contour.size()));
         path.closeSubpath();
     }
-    painter.setClipPath(path, Qt::IntersectClip);
+    return path;
+}
+
+// Everything is clipped to the paper; a viewport's clip narrows that further.
+void applyClip(QPainter& painter, const W2dGraphics& graphics, int clip, const QRectF& paper) {
+    const QTransform toDevice = painter.worldTransform();
+    painter.resetTransform();
+    painter.setClipRect(paper);
+    painter.setWorldTransform(toDevice);
+    if (const auto path = clipPathOf(graphics, clip)) painter.setClipPath(*path, Qt::IntersectClip);
+}
+
+// Qt's SVG generator writes no clip paths, so on it what a viewport clips is cut to the
+// clip here: a fill's shape, or a line's outline filled. Texts, images and Gouraud
+// shading cannot be cut so and are drawn whole (false).
+bool drawCut(QPainter& painter, const W2dGraphics& graphics, const DrawOp& op,
+             const QPainterPath& clip) {
+    const auto& points = op.points;
+    const auto outlineOf = [&](const QPolygonF& line) {
+        QPainterPath path;
+        path.addPolygon(line);
+        return QPainterPathStroker(penFor(painter, graphics, op)).createStroke(path);
+    };
+    QPainterPath shape;
+    QBrush brush = brushFor(op);
+    switch (op.kind) {
+        case OpKind::line:
+        case OpKind::polyline:
+            shape = outlineOf(polygonOf(points, 0, points.size()));
+            brush = QBrush(toQt(op.colour));
+            break;
+        case OpKind::polygon:
+            shape.addPolygon(polygonOf(points, 0, points.size()));
+            shape.setFillRule(Qt::OddEvenFill);
+            break;
+        case OpKind::polytriangle:
+            for (std::size_t i = 2; i < points.size(); ++i)
+                shape.addPolygon(polygonOf(points, i - 2, 3));
+            shape.setFillRule(Qt::WindingFill);
+            break;
+        case OpKind::circle:
+        case OpKind::arc:
+        case OpKind::ellipse: {
+            if (points.empty()) return true;
+            const double minor = op.kind == OpKind::ellipse ? op.minorRadius : op.radius;
+            QPolygonF curve = curveOf(op, op.radius, minor, deviceScaleOf(painter));
+            if (!op.fill) {
+                shape = outlineOf(curve);
+                brush = QBrush(toQt(op.colour));
+                break;
+            }
+            if (op.endTurns - op.startTurns < 1.0) curve << toQt(points[0]);
+            shape.addPolygon(curve);
+            shape.setFillRule(Qt::OddEvenFill);
+            break;
+        }
+        case OpKind::contourSet:
+            shape = contourPath(points, op.contours);
+            shape.setFillRule(Qt::OddEvenFill);
+            break;
+        default:
+            return false;
+    }
+    const QPainterPath cut = shape.intersected(clip);
+    if (!cut.isEmpty()) fillPath(painter, cut, brush, cut.fillRule());
+    return true;
 }
 
 // Thin solid lines of one pen drawn one after another go to Qt in one call: a sheet of
@@ -680,9 +742,19 @@ void drawSheet(QPainter& painter, const Sheet& sheet, const QRectF& target,
     int clip = -1;
     applyClip(painter, graphics, clip, paper);
     FontBook fonts;
+    const QPaintEngine* engine = painter.paintEngine();
+    const bool cutsClips = engine != nullptr && engine->type() == QPaintEngine::SVG;
+    std::optional<QPainterPath> cut;
     for (std::size_t i = 0; i < graphics.ops.size();) {
         const DrawOp& op = graphics.ops[i];
-        if (op.clip != clip) applyClip(painter, graphics, clip = op.clip, paper);
+        if (op.clip != clip) {
+            applyClip(painter, graphics, clip = op.clip, paper);
+            if (cutsClips) cut = clipPathOf(graphics, clip);
+        }
+        if (cut && drawCut(painter, graphics, op, *cut)) {
+            ++i;
+            continue;
+        }
         if (isThinLine(op) && op.points.size() >= 2) {
             i = drawThinLines(painter, graphics, i);
             continue;
