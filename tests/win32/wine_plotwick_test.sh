@@ -48,8 +48,8 @@ for compared in "every.dwf 48" "package.dwf 48" "translucent.w2d 8"; do
 done
 
 # The hand-made sheet (written by WRITE_SHEET): border, a title in its box, a label
-# turned 90 degrees, slanted, crossed and checkered hatches, a PNG, with the texts and
-# hatches in a compressed block. At 600 x 600 a logical unit is 0.06 pixel. Wine's
+# turned 90 degrees, a text turned, widened and slanted by its font, slanted, crossed
+# and checkered hatches, a PNG, with the texts and hatches in a compressed block. At 600 x 600 a logical unit is 0.06 pixel. Wine's
 # Arial and Qt's sans serif differ glyph by glyph, so the text boxes are masked out of
 # the strict comparison and their ink must instead fill the same box: the same place,
 # size and angle to within 5 pixels (the fonts' side bearings differ by up to 4 pixels;
@@ -58,11 +58,11 @@ done
 "$plotwick" --render "$work/hand-made.w2d" -o "$work/hand-made_linux.png" --size 600x600
 (cd "$work" && "$wine" "$exe" --render hand-made.w2d -o hand-made_windows.bmp --size 600x600)
 "$tool" png "$work/hand-made_windows.bmp" "$work/hand-made_windows.png"
-title="54,78,252,48" label="483,294,48,192"
+title="54,78,252,48" label="483,294,48,192" slanted="345,70,160,120"
 echo -n "hand-made, outside its texts: "
 "$tool" compare "$work/hand-made_linux.png" "$work/hand-made_windows.bmp" 48 0.1 \
-    "$work/hand-made_difference.png" "$title;$label" || failed=1
-for box in "title $title" "label $label"; do
+    "$work/hand-made_difference.png" "$title;$label;$slanted" || failed=1
+for box in "title $title" "label $label" "slanted $slanted"; do
     read -r name area <<<"$box"
     # shellcheck disable=SC2046  # the area's four numbers
     linux=$("$tool" ink "$work/hand-made_linux.png" $(tr , ' ' <<<"$area")) || true
