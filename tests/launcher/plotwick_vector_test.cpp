@@ -127,6 +127,31 @@ TEST(PlotwickVector, SvgHasThePapersSizeAndItsLabelsAsText) {
     EXPECT_TRUE(facts.texts.contains("NORTH"));
 }
 
+// A note 0.3 mm high (about a pixel at 96 dpi, where the window would draw a bar or
+// nothing) is still text on a vector page: a reader zooms in on it and finds it.
+TEST(PlotwickVector, TinyTextStaysText) {
+    test::B b;
+    b.s("(W2D V06.00)(View 0,0 100000,100000)");
+    b.u8(0x03).u8(0).u8(0).u8(0).u8(255).u8(0x06).u16(0x0020).i32(100);
+    b.u8('O').p32(50000, 50000).u8('x').p32(0, 0).utf16(u"NOTE 7");
+    b.s("(EndOfDWF)");
+    const std::string w2d = test::scratchPath("tiny.w2d");
+    QFile file(QString::fromStdString(w2d));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(reinterpret_cast<const char*>(b.bytes.data()), qint64(b.bytes.size()));
+    file.close();
+    const QString svg = outPath("tiny.svg"), pdf = outPath("tiny.pdf");
+    ASSERT_EQ(runPlotwick({QString::fromStdString(w2d), "-o", svg}), 0);
+    ASSERT_EQ(runPlotwick({QString::fromStdString(w2d), "-o", pdf}), 0);
+    EXPECT_TRUE(readSvg(svg).texts.contains("NOTE 7"));
+    if (QStandardPaths::findExecutable("pdftotext").isEmpty())
+        GTEST_SKIP() << "pdftotext is not installed: the PDF's text is not read";
+    QProcess text;
+    text.start("pdftotext", {pdf, "-"});
+    ASSERT_TRUE(text.waitForFinished(60000));
+    EXPECT_TRUE(text.readAllStandardOutput().contains("NOTE 7"));
+}
+
 // What each kind of picture takes, and the status of what cannot be done.
 TEST(PlotwickVector, OptionsAreCheckedForTheKindOfPicture) {
     const QString input = QString::fromStdString(twoSheetPackage());
