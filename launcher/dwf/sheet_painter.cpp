@@ -184,9 +184,17 @@ QBrush brushFor(const DrawOp& op) {
     return QBrush(toQt(op.colour), index < std::size(kStyles) ? kStyles[index] : Qt::SolidPattern);
 }
 
-// The line directions (device x along, y down) of the hatch brushes; none for the others.
-std::vector<QPointF> hatchDirections(Qt::BrushStyle style) {
-    const QPointF across(1, 0), down(0, 1), fall(1, 1), rise(1, -1);
+// The lines of a hatch brush: direction (device x along, y down), and where they lie
+// in Qt's 8-pixel tiles, as p . (-direction.y, direction.x) = 8k + phase.
+struct HatchLines {
+    QPointF direction;
+    double phase;
+};
+
+std::vector<HatchLines> hatchLinesOf(Qt::BrushStyle style) {
+    // Qt's tiles set row 3, column 3, the pixels with x - y = 0 and with x + y = 6
+    // (mod 8); the phases are those of the pixels' centres.
+    const HatchLines across{{1, 0}, 3.5}, down{{0, 1}, 4.5}, fall{{1, 1}, 0}, rise{{1, -1}, 7};
     switch (style) {
         case Qt::HorPattern:
             return {across};
@@ -229,26 +237,28 @@ void addInsideSpans(const QList<QPolygonF>& contours, QPointF along, QPointF nor
 // sharp when zoomed and shows in every reader: SVG readers differ in the pattern
 // fills they draw. The lines lie where Qt's 8-pixel brush puts them on the screen.
 bool hatch(QPainter& painter, const QPainterPath& path, const QBrush& brush) {
-    const std::vector<QPointF> directions = hatchDirections(brush.style());
-    if (directions.empty() || !drawsVectors(painter)) return false;
+    const std::vector<HatchLines> hatches = hatchLinesOf(brush.style());
+    if (hatches.empty() || !drawsVectors(painter)) return false;
     constexpr double kSpacing = 8;  // device pixels between lines along the x or y axis
     const QList<QPolygonF> contours = path.toSubpathPolygons(painter.worldTransform());
     const QRectF page(0, 0, painter.device()->width(), painter.device()->height());
     const QRectF box = path.controlPointRect();
     const QRectF area = painter.worldTransform().mapRect(box).intersected(page);
     QList<QLineF> lines;
-    for (const QPointF& direction : directions) {
+    for (const auto& [direction, phase] : hatches) {
         const double length = std::hypot(direction.x(), direction.y());
         const QPointF along = direction / length, normal(-along.y(), along.x());
-        const double step = kSpacing / length;
+        const double step = kSpacing / length, shift = phase / length;
         double low = INFINITY, high = -INFINITY;
         for (const QPointF& corner :
              {area.topLeft(), area.topRight(), area.bottomLeft(), area.bottomRight()}) {
             low = std::min(low, QPointF::dotProduct(corner, normal));
             high = std::max(high, QPointF::dotProduct(corner, normal));
         }
-        for (double offset = std::ceil(low / step) * step; offset <= high; offset += step)
-            addInsideSpans(contours, along, normal, offset + 0.5 / length, lines);
+        for (double offset = std::floor((low - shift) / step) * step + shift; offset <= high;
+             offset += step) {
+            addInsideSpans(contours, along, normal, offset, lines);
+        }
     }
     painter.save();
     painter.resetTransform();
@@ -258,10 +268,21 @@ bool hatch(QPainter& painter, const QPainterPath& path, const QBrush& brush) {
     return true;
 }
 
+// The dot patterns' dots are device pixels, which a vector page does not have (and SVG
+// readers differ in the pattern fills they draw): there they are the tint they give.
+std::optional<QBrush> tintOf(const QPainter& painter, const QBrush& brush) {
+    const Qt::BrushStyle style = brush.style();
+    if ((style != Qt::Dense4Pattern && style != Qt::Dense6Pattern) || !drawsVectors(painter))
+        return std::nullopt;
+    QColor colour = brush.color();
+    colour.setAlphaF(colour.alphaF() * (style == Qt::Dense4Pattern ? 0.5 : 0.125));
+    return QBrush(colour);
+}
+
 void fillPath(QPainter& painter, QPainterPath path, const QBrush& brush, Qt::FillRule rule) {
     path.setFillRule(rule);
     if (hatch(painter, path, brush)) return;
-    painter.fillPath(path, brush);
+    painter.fillPath(path, tintOf(painter, brush).value_or(brush));
 }
 
 void fillPolygon(QPainter& painter, const QPolygonF& polygon, const QBrush& brush,

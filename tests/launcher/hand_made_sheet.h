@@ -75,4 +75,21 @@ inline Bytes handMadeSheet(const std::function<Bytes(const Bytes&)>& middle = nu
     return b;
 }
 
+// The middle of the hand-made sheet followed by a cross-hatched and a checkered square
+// and a text placed by its font alone: 500 units high, turned 30 degrees, half as wide
+// again, slanted 15 degrees (angles in 1/65536 of a turn, width in 1/1024).
+inline Bytes withExtras(const Bytes& middle) {
+    B more;
+    more.add(middle);
+    more.u8(0x03).u8(200).u8(0).u8(0).u8(255).s("(FillPattern Crosshatch)F");
+    more.u8('O').p32(1000, 4500).u8('p').u8(4).p32(0, 0).p32(2000, 0).p32(0, 2000).p32(-2000, 0);
+    more.u8(0x03).u8(0).u8(128).u8(0).u8(255).s("(FillPattern Checkerboard)");
+    more.u8('O').p32(4500, 4500).u8('p').u8(4).p32(0, 0).p32(2000, 0).p32(0, 2000).p32(-2000, 0);
+    more.s("f(FillPattern Solid)");
+    more.u8(0x03).u8(0).u8(0).u8(0).u8(255);
+    more.u8(0x06).u16(0x0020 | 0x0040 | 0x0080 | 0x0200).i32(500).u16(5461).u16(1536).u16(2731);
+    more.u8('O').p32(6000, 7000).u8('x').p32(0, 0).utf16(u"Slanted");
+    return more;
+}
+
 }  // namespace plotwick::test

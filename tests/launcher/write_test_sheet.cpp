@@ -1,7 +1,6 @@
 // Writes the hand-made sheet for the tests that run outside the test programs (wine):
-// its texts and hatch sit in a compressed block (0x0011: zlib with the format's preset
-// dictionary), followed by a cross-hatched and a checkered square and a text turned,
-// widened and slanted by its font.
+// its texts and hatch, with the extra squares and text, sit in a compressed block
+// (0x0011: zlib with the format's preset dictionary).
 // Usage: write_test_sheet OUT.w2d
 #include <zlib.h>
 
@@ -35,19 +34,12 @@ Bytes deflatedWithDictionary(const Bytes& opcodes) {
 // '{', a length of 0 (a compressed block cannot be skipped), the opcode, the zlib
 // stream, '}'.
 Bytes compressed(const Bytes& opcodes) {
-    B more;
-    more.add(opcodes);
-    more.u8(0x03).u8(200).u8(0).u8(0).u8(255).s("(FillPattern Crosshatch)F");
-    more.u8('O').p32(1000, 4500).u8('p').u8(4).p32(0, 0).p32(2000, 0).p32(0, 2000).p32(-2000, 0);
-    more.u8(0x03).u8(0).u8(128).u8(0).u8(255).s("(FillPattern Checkerboard)");
-    more.u8('O').p32(4500, 4500).u8('p').u8(4).p32(0, 0).p32(2000, 0).p32(0, 2000).p32(-2000, 0);
-    more.s("f(FillPattern Solid)");
-    // A text placed by the font alone: 500 units high, turned 30 degrees, half as wide
-    // again, slanted 15 degrees (angles in 1/65536 of a turn, width in 1/1024).
-    more.u8(0x03).u8(0).u8(0).u8(0).u8(255);
-    more.u8(0x06).u16(0x0020 | 0x0040 | 0x0080 | 0x0200).i32(500).u16(5461).u16(1536).u16(2731);
-    more.u8('O').p32(6000, 7000).u8('x').p32(0, 0).utf16(u"Slanted");
-    return B().s("{").i32(0).u16(0x0011).add(deflatedWithDictionary(more)).s("}");
+    return B()
+        .s("{")
+        .i32(0)
+        .u16(0x0011)
+        .add(deflatedWithDictionary(plotwick::test::withExtras(opcodes)))
+        .s("}");
 }
 
 }  // namespace
