@@ -81,6 +81,11 @@ for box in "title $title" "label $label" "slanted $slanted"; do
     done
 done
 
+# Only Plotwick writes PDF pages; RunPlotwick.exe's BMP holds one sheet.
+status=0
+(cd "$work" && "$wine" "$exe" --render every.dwf -o all.bmp --all-sheets 2>/dev/null) || status=$?
+[ "$status" = 2 ] || { echo "--all-sheets gave exit $status under wine, not 2"; failed=1; }
+
 # Pixels of one colour in the screenshot $1.
 pixels() { "$tool" count "$work/$1.png" "$2" "$3" "$4"; }
 
