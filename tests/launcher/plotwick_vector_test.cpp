@@ -91,6 +91,23 @@ TEST(PlotwickVector, PdfHasOnePageOfItsPaperPerSheet) {
     EXPECT_NEAR(mediaBoxes(second)[0].width(), 210 / 25.4 * 72, 0.5);
 }
 
+// A bare stream has no descriptor; its (PlotInfo ...) gives the page its paper.
+TEST(PlotwickVector, StreamsOwnPlotInfoGivesThePaper) {
+    const std::string text =
+        "(W2D V06.00)(View 0,0 10000,10000)(PlotInfo show 0 in 11 8.5 1.25 0 9.75 8.5 "
+        "((0.00085 0 0)(0 0.00085 0)(0 0 1)))L 0,0 10000,10000 (EndOfDWF)";
+    const std::string w2d = test::scratchPath("plotted.w2d");
+    QFile file(QString::fromStdString(w2d));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(text.data(), qint64(text.size()));
+    file.close();
+    const QString pdf = outPath("plotted.pdf");
+    ASSERT_EQ(runPlotwick({QString::fromStdString(w2d), "-o", pdf}), 0);
+    ASSERT_EQ(mediaBoxes(pdf).size(), 1u);
+    EXPECT_NEAR(mediaBoxes(pdf)[0].width(), 11 * 72, 0.5);
+    EXPECT_NEAR(mediaBoxes(pdf)[0].height(), 8.5 * 72, 0.5);
+}
+
 struct SvgFacts {
     QString width, height;
     QStringList texts;
