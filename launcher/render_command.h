@@ -1,5 +1,6 @@
 // plotwick --render FILE -o OUT.png [--sheet N] [--size WxH]: one sheet drawn into a
-// PNG picture without a window.
+// PNG picture without a window; -o OUT.svg or OUT.pdf [--sheet N|--all-sheets]: the
+// sheet (or, into a PDF, every sheet) as vectors on pages of its paper's size.
 #pragma once
 
 #include <string>

@@ -26,26 +26,30 @@ const Sheet* sheetToRender(const DwfDocument& document, const RenderOptions& opt
     return &document.sheets[static_cast<std::size_t>(options.sheet - 1)];
 }
 
-int renderUsage(const char* problem, const char* program, const char* picture) {
-    std::fprintf(stderr,
-                 "%s: %s\nusage: %s [FILE]\n"
-                 "       %s --render FILE -o OUT.%s [--sheet N] [--size WxH]\n",
-                 program, problem, program, program, picture);
+int renderUsage(const char* problem, const char* program, const std::vector<std::string>& forms) {
+    std::fprintf(stderr, "%s: %s\nusage: %s [FILE]\n", program, problem, program);
+    for (const std::string& form : forms)
+        std::fprintf(stderr, "       %s --render FILE %s\n", program, form.c_str());
     return kRenderUsage;
 }
 
 bool parseRenderOptions(const std::vector<std::string>& arguments, RenderOptions& options) {
+    bool sheetGiven = false;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& word = arguments[i];
         const bool hasValue = i + 1 < arguments.size();
         if (word == "-o" && hasValue) {
             options.output = arguments[++i];
-        } else if (word == "--sheet" && hasValue) {
+        } else if (word == "--sheet" && hasValue && !options.allSheets) {
             char tail = 0;
             if (std::sscanf(arguments[++i].c_str(), "%d%c", &options.sheet, &tail) != 1)
                 return false;
+            sheetGiven = true;
+        } else if (word == "--all-sheets" && !sheetGiven) {
+            options.allSheets = true;
         } else if (word == "--size" && hasValue) {
             if (!parseSize(arguments[++i], options.width, options.height)) return false;
+            options.sizeGiven = true;
         } else if (options.input.empty() && !word.starts_with("-")) {
             options.input = word;
         } else {

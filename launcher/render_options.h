@@ -1,5 +1,6 @@
 // The options of Plotwick's hidden off-screen render mode, the same in every build:
-// plotwick --render FILE -o OUT [--sheet N] [--size WxH]
+// plotwick --render FILE -o OUT [--sheet N|--all-sheets] [--size WxH]; which of them a
+// kind of picture takes is the render command's to say.
 #pragma once
 
 #include <string>
@@ -17,8 +18,10 @@ struct RenderOptions {
     std::string input;
     std::string output;
     int sheet = 1;  // counted from 1, like the pages a user sees
+    bool allSheets = false;
     int width = 800;
     int height = 600;
+    bool sizeGiven = false;
 };
 
 // The arguments after --render; false when they are not a valid set.
@@ -28,8 +31,8 @@ bool parseRenderOptions(const std::vector<std::string>& arguments, RenderOptions
 // has no such sheet.
 const Sheet* sheetToRender(const DwfDocument& document, const RenderOptions& options);
 
-// Prints the problem and the usage of `program`, whose pictures are `picture` files, to
-// standard error; returns kRenderUsage.
-int renderUsage(const char* problem, const char* program = "plotwick", const char* picture = "png");
+// Prints the problem and the usage of `program`, whose render forms (what follows
+// "--render FILE", one per line) are `forms`, to standard error; returns kRenderUsage.
+int renderUsage(const char* problem, const char* program, const std::vector<std::string>& forms);
 
 }  // namespace plotwick

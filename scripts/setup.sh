@@ -9,6 +9,9 @@ packages=(
     libgl-dev libegl-dev libopengl-dev libgl1-mesa-dri libegl-mesa0
     libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev libqt6opengl6-dev qt6-qpa-plugins xvfb xauth
+    # Plotwick writes sheets as SVG (Qt's SVG generator); the tests rasterise its SVG
+    # and PDF sheets with outside tools and read the PDF's pages and text.
+    qt6-svg-dev librsvg2-bin poppler-utils
     libturbojpeg0-dev
     # CCITT Group 4 images in DWF sheets are decoded with libtiff.
     libtiff-dev

@@ -204,6 +204,15 @@ struct Clip {
     std::vector<std::vector<LogicalPoint>> contours;
 };
 
+// Where a plot put the drawing, from (PlotInfo ...): its paper, and the map from
+// logical to paper units (row-major, row vectors, translation in elements 12 and 13).
+struct PlotPlacement {
+    bool millimetres = false;  // else inches
+    double width = 0;
+    double height = 0;
+    std::array<double, 16> logicalToPaper{};
+};
+
 struct W2dGraphics {
     OpList ops;
     std::vector<Clip> clips;
@@ -213,6 +222,7 @@ struct W2dGraphics {
     std::vector<DashLengths> dashes;
     std::optional<LogicalBox> view;               // the extent to show, from (View ...)
     std::optional<std::array<double, 16>> units;  // application to logical units
+    std::optional<PlotPlacement> plot;            // a shown (PlotInfo ...)
     bool complete = false;                        // (EndOfDWF) was reached
     std::size_t memoryBytes = 0;                  // what the display list takes, about
     std::shared_ptr<PointArena> pointArena;       // holds the operations' points

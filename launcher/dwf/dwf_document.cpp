@@ -76,6 +76,35 @@ void placeFromDescriptor(const ZipReader& zip, const ManifestSection& section, S
     if (descriptor->transform) sheet.transform = *descriptor->transform;
 }
 
+// Whether the placement puts the view (or, without one, the drawing) on its paper, to
+// within a tenth of the paper: a placement that does not is not the drawing's.
+bool putsTheDrawingOnItsPaper(const W2dGraphics& graphics) {
+    const PlotPlacement& plot = *graphics.plot;
+    const auto box = graphics.view ? graphics.view : boundsOf(graphics);
+    if (!box) return true;
+    const auto& m = plot.logicalToPaper;
+    const double marginX = plot.width / 10, marginY = plot.height / 10;
+    for (const auto x : {box->min.x, box->max.x}) {
+        for (const auto y : {box->min.y, box->max.y}) {
+            const double paperX = double(x) * m[0] + double(y) * m[4] + m[12];
+            const double paperY = double(x) * m[1] + double(y) * m[5] + m[13];
+            if (!(paperX >= -marginX && paperX <= plot.width + marginX && paperY >= -marginY &&
+                  paperY <= plot.height + marginY)) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+// A stream's own plot placement gives the paper when no descriptor did.
+void placeByPlot(Sheet& sheet) {
+    if (sheet.paper || !sheet.graphics.plot || !putsTheDrawingOnItsPaper(sheet.graphics)) return;
+    const PlotPlacement& plot = *sheet.graphics.plot;
+    sheet.paper = Paper{plot.millimetres, plot.width, plot.height};
+    sheet.transform = plot.logicalToPaper;
+}
+
 Sheet readSection(const ZipReader& zip, const ManifestSection& section, std::size_t& budget) {
     Sheet sheet;
     sheet.title = section.title;
@@ -95,6 +124,7 @@ Sheet readSection(const ZipReader& zip, const ManifestSection& section, std::siz
     limits.displayListBytes = budget;
     sheet.graphics = readW2d(*stream, limits);
     budget -= std::min(budget, sheet.graphics.memoryBytes);
+    placeByPlot(sheet);
     return sheet;
 }
 
@@ -173,6 +203,7 @@ DwfDocument readDwf(std::span<const std::uint8_t> bytes) {
         Sheet sheet;
         sheet.title = "Sheet 1";
         sheet.graphics = readW2d(bytes);
+        placeByPlot(sheet);
         document.sheets.push_back(std::move(sheet));
     } else {
         document.message = "Not a DWF file: it begins with neither (DWF V..) nor (W2D V..)";

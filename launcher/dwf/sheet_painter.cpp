@@ -5,7 +5,9 @@
 #include <QImage>
 #include <QLinearGradient>
 #include <QPaintDevice>
+#include <QPaintEngine>
 #include <QPainterPath>
+#include <QPainterPathStroker>
 #include <QPolygonF>
 #include <QString>
 
@@ -13,6 +15,7 @@
 #include <cmath>
 #include <map>
 #include <numbers>
+#include <optional>
 #include <span>
 
 namespace plotwick {
@@ -28,7 +31,12 @@ constexpr double kSmallestTextPixels = 0.75;
 constexpr double kGreekedTextPixels = 4;
 // A Gouraud triangle smaller than this (device pixels across) is filled flat.
 constexpr double kFlatGouraudPixels = 3;
+// The longest side of an image enlarged into blocks for a vector page.
+constexpr double kLargestBlockImage = 2048;
+// The longest side, in pixels, of the layer a Gouraud triangle is shaded on.
+constexpr double kLargestGouraudLayer = 4096;
 constexpr double kTwoPi = 2 * std::numbers::pi;
+constexpr double kLargestPageMillimetres = 200 * 25.4;
 
 // Casting a double outside the range of int is undefined behaviour; NaN becomes 0.
 int clampToInt(double value, int low = -(1 << 30), int high = 1 << 30) {
@@ -54,6 +62,19 @@ QRectF logicalPage(const Sheet& sheet) {
     const double height =
         std::max<double>(1, std::abs(static_cast<double>(box->max.y - box->min.y)));
     return {left, bottom, width, height};
+}
+
+// PDF and SVG are looked at zoomed in and searched: their texts are never greeked or
+// left out for being small on the nominal device.
+bool drawsVectors(const QPainter& painter) {
+    const QPaintEngine* engine = painter.paintEngine();
+    if (engine == nullptr) return false;
+    const QPaintEngine::Type type = engine->type();
+    return type == QPaintEngine::Pdf || type == QPaintEngine::SVG || type == QPaintEngine::Picture;
+}
+
+double deviceScaleOf(const QPainter& painter) {
+    return std::sqrt(std::abs(painter.worldTransform().determinant()));
 }
 
 // The page in its own units, and the map from logical units to them.
@@ -110,7 +131,8 @@ const std::vector<double>& predefinedDashes(std::uint16_t pattern) {
 
 // The drawing's line attributes as a Qt pen. Dash lengths are device pixels; Qt counts
 // them in pen widths.
-QPen penFor(const W2dGraphics& graphics, const DrawOp& op, double deviceScale) {
+QPen penFor(const QPainter& painter, const W2dGraphics& graphics, const DrawOp& op) {
+    const double deviceScale = deviceScaleOf(painter);
     QPen pen(toQt(op.colour));
     static const Qt::PenCapStyle kCaps[] = {Qt::FlatCap, Qt::SquareCap, Qt::RoundCap,
                                             Qt::SquareCap};
@@ -127,6 +149,12 @@ QPen penFor(const W2dGraphics& graphics, const DrawOp& op, double deviceScale) {
         pen.setWidthF(widthPixels);
     } else {
         pen.setWidth(0);  // one device pixel at any zoom
+    }
+    // A vector page is scaled by whoever shows it, and SVG readers do not all keep
+    // strokes of a fixed width: there the width is given in logical units.
+    if (drawsVectors(painter) && deviceScale > 0) {
+        pen.setCosmetic(false);
+        pen.setWidthF(widthPixels / deviceScale);
     }
     const std::vector<double>* dashes = nullptr;
     if (op.dashes >= 0 && static_cast<std::size_t>(op.dashes) < graphics.dashes.size()) {
@@ -156,9 +184,105 @@ QBrush brushFor(const DrawOp& op) {
     return QBrush(toQt(op.colour), index < std::size(kStyles) ? kStyles[index] : Qt::SolidPattern);
 }
 
+// The lines of a hatch brush: direction (device x along, y down), and where they lie
+// in Qt's 8-pixel tiles, as p . (-direction.y, direction.x) = 8k + phase.
+struct HatchLines {
+    QPointF direction;
+    double phase;
+};
+
+std::vector<HatchLines> hatchLinesOf(Qt::BrushStyle style) {
+    // Qt's tiles set row 3, column 3, the pixels with x - y = 0 and with x + y = 6
+    // (mod 8); the phases are those of the pixels' centres.
+    const HatchLines across{{1, 0}, 3.5}, down{{0, 1}, 4.5}, fall{{1, 1}, 0}, rise{{1, -1}, 7};
+    switch (style) {
+        case Qt::HorPattern:
+            return {across};
+        case Qt::VerPattern:
+            return {down};
+        case Qt::CrossPattern:
+            return {across, down};
+        case Qt::FDiagPattern:
+            return {fall};
+        case Qt::BDiagPattern:
+            return {rise};
+        case Qt::DiagCrossPattern:
+            return {fall, rise};
+        default:
+            return {};
+    }
+}
+
+// Where the line {p : p . normal = offset} runs inside the contours, by the even-odd
+// rule: the crossings with the edges, sorted along the line, taken in pairs.
+void addInsideSpans(const QList<QPolygonF>& contours, QPointF along, QPointF normal, double offset,
+                    QList<QLineF>& lines) {
+    std::vector<double> crossings;
+    for (const QPolygonF& contour : contours) {
+        for (qsizetype i = 0; i < contour.size(); ++i) {
+            const QPointF a = contour[i], b = contour[(i + 1) % contour.size()];
+            const double va = QPointF::dotProduct(a, normal), vb = QPointF::dotProduct(b, normal);
+            if ((va <= offset) == (vb <= offset)) continue;
+            const QPointF at = a + (b - a) * ((offset - va) / (vb - va));
+            crossings.push_back(QPointF::dotProduct(at, along));
+        }
+    }
+    std::sort(crossings.begin(), crossings.end());
+    for (std::size_t i = 1; i < crossings.size(); i += 2)
+        lines.append(QLineF(along * crossings[i - 1] + normal * offset,
+                            along * crossings[i] + normal * offset));
+}
+
+// A hatch on a vector page is drawn as lines, cut to the shape here, so that it stays
+// sharp when zoomed and shows in every reader: SVG readers differ in the pattern
+// fills they draw. The lines lie where Qt's 8-pixel brush puts them on the screen.
+bool hatch(QPainter& painter, const QPainterPath& path, const QBrush& brush) {
+    const std::vector<HatchLines> hatches = hatchLinesOf(brush.style());
+    if (hatches.empty() || !drawsVectors(painter)) return false;
+    constexpr double kSpacing = 8;  // device pixels between lines along the x or y axis
+    const QList<QPolygonF> contours = path.toSubpathPolygons(painter.worldTransform());
+    const QRectF page(0, 0, painter.device()->width(), painter.device()->height());
+    const QRectF box = path.controlPointRect();
+    const QRectF area = painter.worldTransform().mapRect(box).intersected(page);
+    QList<QLineF> lines;
+    for (const auto& [direction, phase] : hatches) {
+        const double length = std::hypot(direction.x(), direction.y());
+        const QPointF along = direction / length, normal(-along.y(), along.x());
+        const double step = kSpacing / length, shift = phase / length;
+        double low = INFINITY, high = -INFINITY;
+        for (const QPointF& corner :
+             {area.topLeft(), area.topRight(), area.bottomLeft(), area.bottomRight()}) {
+            low = std::min(low, QPointF::dotProduct(corner, normal));
+            high = std::max(high, QPointF::dotProduct(corner, normal));
+        }
+        for (double offset = std::floor((low - shift) / step) * step + shift; offset <= high;
+             offset += step) {
+            addInsideSpans(contours, along, normal, offset, lines);
+        }
+    }
+    painter.save();
+    painter.resetTransform();
+    painter.setPen(QPen(brush.color(), 1));
+    painter.drawLines(lines);
+    painter.restore();
+    return true;
+}
+
+// The dot patterns' dots are device pixels, which a vector page does not have (and SVG
+// readers differ in the pattern fills they draw): there they are the tint they give.
+std::optional<QBrush> tintOf(const QPainter& painter, const QBrush& brush) {
+    const Qt::BrushStyle style = brush.style();
+    if ((style != Qt::Dense4Pattern && style != Qt::Dense6Pattern) || !drawsVectors(painter))
+        return std::nullopt;
+    QColor colour = brush.color();
+    colour.setAlphaF(colour.alphaF() * (style == Qt::Dense4Pattern ? 0.5 : 0.125));
+    return QBrush(colour);
+}
+
 void fillPath(QPainter& painter, QPainterPath path, const QBrush& brush, Qt::FillRule rule) {
     path.setFillRule(rule);
-    painter.fillPath(path, brush);
+    if (hatch(painter, path, brush)) return;
+    painter.fillPath(path, tintOf(painter, brush).value_or(brush));
 }
 
 void fillPolygon(QPainter& painter, const QPolygonF& polygon, const QBrush& brush,
@@ -167,10 +291,6 @@ void fillPolygon(QPainter& painter, const QPolygonF& polygon, const QBrush& brus
     path.addPolygon(polygon);
     path.closeSubpath();
     fillPath(painter, std::move(path), brush, rule);
-}
-
-double deviceScaleOf(const QPainter& painter) {
-    return std::sqrt(std::abs(painter.worldTransform().determinant()));
 }
 
 // Points of an elliptical curve from `start` to `end` turns, counter-clockwise, with
@@ -199,7 +319,7 @@ void drawCurve(QPainter& painter, const W2dGraphics& graphics, const DrawOp& op,
                double minor) {
     const double scale = deviceScaleOf(painter);
     if (std::max(std::abs(major), std::abs(minor)) * scale < 0.5) {
-        painter.setPen(penFor(graphics, op, scale));
+        painter.setPen(penFor(painter, graphics, op));
         painter.drawPoint(toQt(op.points[0]));
         return;
     }
@@ -209,7 +329,7 @@ void drawCurve(QPainter& painter, const W2dGraphics& graphics, const DrawOp& op,
         if (!whole) curve << toQt(op.points[0]);  // a wedge
         fillPolygon(painter, curve, brushFor(op), Qt::OddEvenFill);
     } else {
-        painter.setPen(penFor(graphics, op, scale));
+        painter.setPen(penFor(painter, graphics, op));
         painter.drawPolyline(curve);
     }
 }
@@ -239,10 +359,16 @@ void drawGouraudTriangle(QPainter& painter, const DrawOp& op, std::size_t first)
         return;
     }
     const QRect area = box.toAlignedRect();
-    QImage layer(area.size(), QImage::Format_ARGB32_Premultiplied);
+    // The shading is smooth, so a large triangle (a big page on a PDF) is shaded at a
+    // lower resolution and stretched rather than given a layer of gigabytes.
+    const double reduction =
+        std::min(1.0, kLargestGouraudLayer / std::max(area.width(), area.height()));
+    QImage layer((QSizeF(area.size()) * reduction).toSize().expandedTo(QSize(1, 1)),
+                 QImage::Format_ARGB32_Premultiplied);
     layer.fill(Qt::transparent);
     {
         QPainter shade(&layer);
+        shade.scale(reduction, reduction);
         shade.translate(-area.topLeft());
         shade.setPen(Qt::NoPen);
         shade.setCompositionMode(QPainter::CompositionMode_Plus);
@@ -258,17 +384,29 @@ void drawGouraudTriangle(QPainter& painter, const DrawOp& op, std::size_t first)
             shade.drawPolygon(QPolygonF({p[0], p[1], p[2]}));
         }
     }
-    painter.drawImage(area.topLeft(), layer);
+    if (reduction < 1) {
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(QRectF(area), layer);
+    } else {
+        painter.drawImage(area.topLeft(), layer);
+    }
     painter.restore();
 }
 
 void drawGouraudPolyline(QPainter& painter, const W2dGraphics& graphics, const DrawOp& op) {
-    const double scale = deviceScaleOf(painter);
     for (std::size_t i = 1; i < op.points.size(); ++i) {
         QLinearGradient gradient(toQt(op.points[i - 1]), toQt(op.points[i]));
         gradient.setColorAt(0, toQt(op.vertexColours[i - 1]));
         gradient.setColorAt(1, toQt(op.vertexColours[i]));
-        QPen pen = penFor(graphics, op, scale);
+        QPen pen = penFor(painter, graphics, op);
+        if (drawsVectors(painter)) {
+            // SVG has no gradient strokes: the segment's outline is filled instead.
+            QPainterPath segment(toQt(op.points[i - 1]));
+            segment.lineTo(toQt(op.points[i]));
+            QPainterPathStroker stroker(pen);
+            painter.fillPath(stroker.createStroke(segment), gradient);
+            continue;
+        }
         pen.setBrush(gradient);
         painter.setPen(pen);
         painter.drawLine(toQt(op.points[i - 1]), toQt(op.points[i]));
@@ -372,7 +510,8 @@ void drawText(QPainter& painter, const W2dGraphics& graphics, const DrawOp& op, 
     const QString text = QString::fromStdU16String(op.text);
     TextFrame frame;
     if (!frameOf(op, style, kDefaultTextPixels / scale, metrics, frame)) return;
-    if (frame.height * scale < kSmallestTextPixels) return;
+    const bool vectors = drawsVectors(painter);
+    if (frame.height * scale < kSmallestTextPixels && !vectors) return;
     const double cell = metrics.ascent() + metrics.descent();
     const double unit = frame.height / cell;  // logical units per reference pixel
     const double advance = metrics.horizontalAdvance(text);
@@ -395,7 +534,7 @@ void drawText(QPainter& painter, const W2dGraphics& graphics, const DrawOp& op, 
     const QTransform size = QTransform::fromScale(unit * widthScale, unit);
     const double c = std::cos(frame.angle), s = std::sin(frame.angle);
     const QTransform turn(c, s, -s, c, frame.origin.x(), frame.origin.y());
-    if (frame.height * scale < kGreekedTextPixels) {
+    if (frame.height * scale < kGreekedTextPixels && !vectors) {
         greek(painter, op, flip * slant * size * turn, advance, metrics.xHeight());
         return;
     }
@@ -424,6 +563,21 @@ QImage imageOf(const RasterImage& raster) {
         .copy();
 }
 
+// PDF and SVG readers smooth an enlarged image. On a vector page each pixel is made a
+// block of pixels first (up to a picture of kLargestBlockImage a side), so that readers
+// show the pixels as the window does.
+void drawAsBlocks(QPainter& painter, const QImage& image, double enlargement) {
+    const double room = kLargestBlockImage / std::max(image.width(), image.height());
+    const int factor = clampToInt(std::floor(std::min(enlargement, room)), 1, 1 << 16);
+    if (factor <= 1) {
+        painter.drawImage(QPointF(0, 0), image);
+        return;
+    }
+    const QImage blocks = image.scaled(image.width() * factor, image.height() * factor,
+                                       Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    painter.drawImage(QRectF(0, 0, image.width(), image.height()), blocks);
+}
+
 // The image fills the rectangle of its two corners, its top row at the top.
 void drawImage(QPainter& painter, const W2dGraphics& graphics, const DrawOp& op) {
     if (op.detail < 0 || static_cast<std::size_t>(op.detail) >= graphics.images.size()) return;
@@ -436,8 +590,13 @@ void drawImage(QPainter& painter, const W2dGraphics& graphics, const DrawOp& op)
     painter.setWorldTransform(imageToLogical * painter.worldTransform());
     // Enlarged images show their pixels, as a raster in a drawing should; reduced ones
     // are smoothed.
-    painter.setRenderHint(QPainter::SmoothPixmapTransform, deviceScaleOf(painter) < 1);
-    painter.drawImage(QPointF(0, 0), image);
+    const double enlargement = deviceScaleOf(painter);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, enlargement < 1);
+    if (drawsVectors(painter)) {
+        drawAsBlocks(painter, image, enlargement);
+    } else {
+        painter.drawImage(QPointF(0, 0), image);
+    }
     painter.restore();
 }
 
@@ -446,7 +605,7 @@ void drawOp(QPainter& painter, const W2dGraphics& graphics, const DrawOp& op, Fo
     switch (op.kind) {
         case OpKind::line:
         case OpKind::polyline:
-            painter.setPen(penFor(graphics, op, deviceScaleOf(painter)));
+            painter.setPen(penFor(painter, graphics, op));
             painter.drawPolyline(polygonOf(points, 0, points.size()));
             break;
         case OpKind::polygon:
@@ -484,20 +643,81 @@ void drawOp(QPainter& painter, const W2dGraphics& graphics, const DrawOp& op, Fo
     }
 }
 
-// Everything is clipped to the paper; a viewport's clip narrows that further.
-void applyClip(QPainter& painter, const W2dGraphics& graphics, int clip, const QRectF& paper) {
-    const QTransform toDevice = painter.worldTransform();
-    painter.resetTransform();
-    painter.setClipRect(paper);
-    painter.setWorldTransform(toDevice);
-    if (clip < 0 || clip >= static_cast<int>(graphics.clips.size())) return;
+// A viewport's clip in logical units, inside by the even-odd rule; none without one.
+std::optional<QPainterPath> clipPathOf(const W2dGraphics& graphics, int clip) {
+    if (clip < 0 || clip >= static_cast<int>(graphics.clips.size())) return std::nullopt;
     QPainterPath path;
     path.setFillRule(Qt::OddEvenFill);
     for (const auto& contour : graphics.clips[static_cast<std::size_t>(clip)].contours) {
         path.addPolygon(polygonOf(contour, 0, contour.size()));
         path.closeSubpath();
     }
-    painter.setClipPath(path, Qt::IntersectClip);
+    return path;
+}
+
+// Everything is clipped to the paper; a viewport's clip narrows that further.
+void applyClip(QPainter& painter, const W2dGraphics& graphics, int clip, const QRectF& paper) {
+    const QTransform toDevice = painter.worldTransform();
+    painter.resetTransform();
+    painter.setClipRect(paper);
+    painter.setWorldTransform(toDevice);
+    if (const auto path = clipPathOf(graphics, clip)) painter.setClipPath(*path, Qt::IntersectClip);
+}
+
+// Qt's SVG generator writes no clip paths, so on it what a viewport clips is cut to the
+// clip here: a fill's shape, or a line's outline filled. Texts, images and Gouraud
+// shading cannot be cut so and are drawn whole (false).
+bool drawCut(QPainter& painter, const W2dGraphics& graphics, const DrawOp& op,
+             const QPainterPath& clip) {
+    const auto& points = op.points;
+    const auto outlineOf = [&](const QPolygonF& line) {
+        QPainterPath path;
+        path.addPolygon(line);
+        return QPainterPathStroker(penFor(painter, graphics, op)).createStroke(path);
+    };
+    QPainterPath shape;
+    QBrush brush = brushFor(op);
+    switch (op.kind) {
+        case OpKind::line:
+        case OpKind::polyline:
+            shape = outlineOf(polygonOf(points, 0, points.size()));
+            brush = QBrush(toQt(op.colour));
+            break;
+        case OpKind::polygon:
+            shape.addPolygon(polygonOf(points, 0, points.size()));
+            shape.setFillRule(Qt::OddEvenFill);
+            break;
+        case OpKind::polytriangle:
+            for (std::size_t i = 2; i < points.size(); ++i)
+                shape.addPolygon(polygonOf(points, i - 2, 3));
+            shape.setFillRule(Qt::WindingFill);
+            break;
+        case OpKind::circle:
+        case OpKind::arc:
+        case OpKind::ellipse: {
+            if (points.empty()) return true;
+            const double minor = op.kind == OpKind::ellipse ? op.minorRadius : op.radius;
+            QPolygonF curve = curveOf(op, op.radius, minor, deviceScaleOf(painter));
+            if (!op.fill) {
+                shape = outlineOf(curve);
+                brush = QBrush(toQt(op.colour));
+                break;
+            }
+            if (op.endTurns - op.startTurns < 1.0) curve << toQt(points[0]);
+            shape.addPolygon(curve);
+            shape.setFillRule(Qt::OddEvenFill);
+            break;
+        }
+        case OpKind::contourSet:
+            shape = contourPath(points, op.contours);
+            shape.setFillRule(Qt::OddEvenFill);
+            break;
+        default:
+            return false;
+    }
+    const QPainterPath cut = shape.intersected(clip);
+    if (!cut.isEmpty()) fillPath(painter, cut, brush, cut.fillRule());
+    return true;
 }
 
 // Thin solid lines of one pen drawn one after another go to Qt in one call: a sheet of
@@ -523,7 +743,7 @@ std::size_t drawThinLines(QPainter& painter, const W2dGraphics& graphics, std::s
         for (std::size_t i = 1; i < points.size(); ++i)
             lines.append(QLineF(toQt(points[i - 1]), toQt(points[i])));
     }
-    painter.setPen(penFor(graphics, ops[first], deviceScaleOf(painter)));
+    painter.setPen(penFor(painter, graphics, ops[first]));
     painter.drawLines(lines);
     return next;
 }
@@ -543,9 +763,19 @@ void drawSheet(QPainter& painter, const Sheet& sheet, const QRectF& target,
     int clip = -1;
     applyClip(painter, graphics, clip, paper);
     FontBook fonts;
+    const QPaintEngine* engine = painter.paintEngine();
+    const bool cutsClips = engine != nullptr && engine->type() == QPaintEngine::SVG;
+    std::optional<QPainterPath> cut;
     for (std::size_t i = 0; i < graphics.ops.size();) {
         const DrawOp& op = graphics.ops[i];
-        if (op.clip != clip) applyClip(painter, graphics, clip = op.clip, paper);
+        if (op.clip != clip) {
+            applyClip(painter, graphics, clip = op.clip, paper);
+            if (cutsClips) cut = clipPathOf(graphics, clip);
+        }
+        if (cut && drawCut(painter, graphics, op, *cut)) {
+            ++i;
+            continue;
+        }
         if (isThinLine(op) && op.points.size() >= 2) {
             i = drawThinLines(painter, graphics, i);
             continue;
@@ -554,6 +784,31 @@ void drawSheet(QPainter& painter, const Sheet& sheet, const QRectF& target,
         ++i;
     }
     painter.restore();
+}
+
+QPageSize pageSizeOfShape(double width, double height, double longSideMillimetres) {
+    const double longSide = std::max(width, height);
+    if (!(longSide > 0) || !std::isfinite(longSide))
+        return pageSizeOfShape(1, 1, longSideMillimetres);
+    const double mm = longSideMillimetres / longSide;
+    return QPageSize(QSizeF(std::max(width * mm, 1.0), std::max(height * mm, 1.0)),
+                     QPageSize::Millimeter, QString(), QPageSize::ExactMatch);
+}
+
+QPageSize pageSizeOf(const Sheet& sheet) {
+    if (!sheet.paper) {
+        const QRectF page = logicalPage(sheet);
+        return pageSizeOfShape(page.width(), page.height());
+    }
+    const double millimetresPerUnit = sheet.paper->millimetres ? 1 : 25.4;
+    const double width = sheet.paper->width * millimetresPerUnit;
+    const double height = sheet.paper->height * millimetresPerUnit;
+    // PDF readers take pages of at most 200 inches a side; a larger paper keeps its shape.
+    if (std::max(width, height) > kLargestPageMillimetres || !std::isfinite(width + height))
+        return pageSizeOfShape(width, height, kLargestPageMillimetres);
+    return QPageSize(QSizeF(sheet.paper->width, sheet.paper->height),
+                     sheet.paper->millimetres ? QPageSize::Millimeter : QPageSize::Inch, QString(),
+                     QPageSize::ExactMatch);
 }
 
 void drawPicture(QPainter& painter, const QImage& picture, const QRectF& target) {

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cmath>
 #include <cstring>
 #include <string_view>
 
@@ -18,7 +19,7 @@ constexpr double kTurnUnits = 65536.0;
 constexpr std::size_t kMaxTokenizedBytes = std::size_t{1} << 20;
 
 // Opcodes whose operands are read; every other known one only holds metadata.
-constexpr std::array<std::string_view, 24> kApplied = {"CodePage",
+constexpr std::array<std::string_view, 25> kApplied = {"CodePage",
                                                        "Color",
                                                        "LineWeight",
                                                        "Layer",
@@ -41,7 +42,8 @@ constexpr std::array<std::string_view, 24> kApplied = {"CodePage",
                                                        "TextHAlign",
                                                        "TextVAlign",
                                                        "Text",
-                                                       "Image"};
+                                                       "Image",
+                                                       "PlotInfo"};
 
 // Names whose operands hold strings (binary ones count characters).
 constexpr std::array<std::string_view, 26> kWithStrings = {
@@ -279,6 +281,8 @@ bool W2dDecoder::applyTokens(const std::string& name, const Tokens& tokens) {
         std::array<double, 16> matrix{};
         std::copy(numbers.begin(), numbers.begin() + 16, matrix.begin());
         m_out.units = matrix;
+    } else if (name == "PlotInfo") {
+        plotInfo(tokens, numbers);
     } else if (name == "Contour") {
         return contourFromAscii(numbers);
     } else if (name == "Font") {
@@ -335,6 +339,28 @@ void W2dDecoder::applyColourTokens(const std::string& name, const std::vector<do
         for (std::size_t i = 0; i < m_palette.size(); ++i)
             m_palette[i] = colourOf(&numbers[1 + 4 * i]);
     }
+}
+
+// show|hide, a rotation (a number, a word or nothing, by revision), in|mm, the paper's
+// width and height, the plot area's left, bottom, right and top, and the 3 x 3 logical
+// to paper matrix: the last 15 numbers whatever the revision. A paper point is the
+// logical point times the matrix plus the plot area's lower left corner.
+void W2dDecoder::plotInfo(const Tokens& tokens, const std::vector<double>& numbers) {
+    bool shown = false, millimetres = false;
+    for (const BodyToken& token : tokens) {
+        if (token.kind != BodyToken::Kind::word && token.kind != BodyToken::Kind::string) continue;
+        const std::string word = lower(token.text);
+        shown = shown || word == "show";
+        millimetres = millimetres || word == "mm";
+    }
+    if (!shown || numbers.size() < 15) return;
+    const double* n = numbers.data() + (numbers.size() - 15);
+    const bool finite = std::all_of(n, n + 15, [](double v) { return std::isfinite(v); });
+    if (!finite || !(n[0] > 0) || !(n[1] > 0)) return;
+    m_out.plot = PlotPlacement{millimetres,
+                               n[0],
+                               n[1],
+                               {n[6], n[7], 0, 0, n[9], n[10], 0, 0, 0, 0, 1, 0, n[2], n[3], 0, 1}};
 }
 
 void W2dDecoder::asciiFont(const Tokens& tokens) {

@@ -126,6 +126,7 @@ class W2dDecoder {
     void applyColourTokens(const std::string& name, const std::vector<double>& numbers);
     bool asciiText(ByteCursor& body);
     void asciiFont(const std::vector<BodyToken>& tokens);
+    void plotInfo(const std::vector<BodyToken>& tokens, const std::vector<double>& numbers);
     void lineStyle(const std::vector<BodyToken>& tokens);
     bool asciiGouraud(const std::vector<double>& numbers, OpKind kind);
     bool asciiArc(const std::vector<double>& numbers, bool ellipse);

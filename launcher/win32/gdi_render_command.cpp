@@ -62,8 +62,9 @@ bool drawToBmp(const Sheet& sheet, const RenderOptions& options) {
 
 int runGdiRenderCommand(const std::vector<std::string>& arguments) {
     RenderOptions options;
-    if (!parseRenderOptions(arguments, options))
-        return renderUsage("bad arguments", "RunPlotwick.exe", "bmp");
+    const std::vector<std::string> forms = {"-o OUT.bmp [--sheet N] [--size WxH]"};
+    if (!parseRenderOptions(arguments, options) || options.allSheets)
+        return renderUsage("bad arguments", "RunPlotwick.exe", forms);
     const DwfDocument document = readDwfFile(options.input);
     const Sheet* sheet = sheetToRender(document, options);
     if (sheet == nullptr) return kRenderIncomplete;

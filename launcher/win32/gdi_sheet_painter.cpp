@@ -7,6 +7,7 @@
 #include <span>
 #include <vector>
 
+#include "win32/gdi_image.h"
 #include "win32/gdi_objects.h"
 
 namespace plotwick {
@@ -14,6 +15,13 @@ namespace {
 
 constexpr int kCurveSegmentsPerTurn = 128;
 constexpr int kDefaultTextPixels = 12;
+// Texts are laid out with a font of this pixel size and transformed into place.
+constexpr int kReferencePixels = 100;
+// Text smaller than this on the device is not drawn: it would be a smudge.
+constexpr double kSmallestTextPixels = 0.75;
+// Text lower than this on the device is shown as a bar (greeked).
+constexpr double kGreekedTextPixels = 4;
+constexpr double kTwoPi = 2 * std::numbers::pi;
 // GDI has no gradient pen: a Gouraud line is drawn in pieces about this long.
 constexpr double kGradientStepPixels = 4;
 constexpr int kGradientMaxPieces = 64;
@@ -127,8 +135,8 @@ class SheetDrawer {
                                     std::size_t count) const;
     int penWidth(const DrawOp& op) const;
     void polyline(const std::vector<POINT>& points, const Rgba& colour, int width, DWORD ends);
-    void fill(const std::vector<POINT>& points, const Rgba& colour, int mode);
-    void fill(const std::vector<POINT>& points, const std::vector<INT>& counts, const Rgba& colour,
+    void fill(const std::vector<POINT>& points, const DrawOp& op, int mode);
+    void fill(const std::vector<POINT>& points, const std::vector<INT>& counts, const DrawOp& op,
               int mode);
     template <typename DrawMask>
     void blend(RECT bounds, const Rgba& colour, DrawMask drawMask);
@@ -137,6 +145,8 @@ class SheetDrawer {
     void gouraudPolyline(const DrawOp& op);
     void contourSet(const DrawOp& op);
     void text(const DrawOp& op);
+    void greek(const DrawOp& op, const Affine& textToDevice, double advance, double xHeight);
+    void image(const DrawOp& op);
 
     HDC m_dc;
     const W2dGraphics& m_graphics;
@@ -200,12 +210,51 @@ void strokePolyline(HDC dc, const std::vector<POINT>& points, COLORREF colour, i
 }
 
 void fillPolygons(HDC dc, const std::vector<POINT>& points, const std::vector<INT>& counts,
-                  COLORREF colour, int mode) {
-    const GdiObject brush(CreateSolidBrush(colour));
-    const Selection withBrush(dc, brush.get());
+                  HBRUSH brush, int mode) {
+    const Selection withBrush(dc, brush);
     const Selection withoutPen(dc, GetStockObject(NULL_PEN));
     SetPolyFillMode(dc, mode);
     PolyPolygon(dc, points.data(), counts.data(), static_cast<int>(counts.size()));
+}
+
+// The predefined fill patterns as 8 x 8 brushes in `colour`, as Qt draws them: GDI's
+// own hatches for the line patterns, bitmaps for the checkerboard and the dots; a user
+// pattern, whose bitmap is not kept, as a cross-hatch. Their gaps are left unpainted
+// (the brush is drawn into a blend mask).
+HBRUSH patternBrush(FillPattern pattern, COLORREF colour) {
+    switch (pattern) {
+        case FillPattern::crosshatch:
+            return CreateHatchBrush(HS_CROSS, colour);
+        case FillPattern::diamonds:
+        case FillPattern::userDefined:
+            return CreateHatchBrush(HS_DIAGCROSS, colour);
+        case FillPattern::horizontalBars:
+            return CreateHatchBrush(HS_HORIZONTAL, colour);
+        case FillPattern::slantLeft:
+            return CreateHatchBrush(HS_FDIAGONAL, colour);
+        case FillPattern::slantRight:
+            return CreateHatchBrush(HS_BDIAGONAL, colour);
+        case FillPattern::verticalBars:
+            return CreateHatchBrush(HS_VERTICAL, colour);
+        case FillPattern::checkerboard:
+        case FillPattern::squareDots: {
+            // Rows of a monochrome bitmap, word aligned; set bits take the text colour.
+            static const WORD kChecker[8] = {0xaa, 0x55, 0xaa, 0x55, 0xaa, 0x55, 0xaa, 0x55};
+            static const WORD kDots[8] = {0x88, 0, 0x22, 0, 0x88, 0, 0x22, 0};
+            const GdiObject bitmap(
+                CreateBitmap(8, 8, 1, 1, pattern == FillPattern::checkerboard ? kChecker : kDots));
+            return CreatePatternBrush(bitmap.get<HBITMAP>());
+        }
+        case FillPattern::solid:
+            break;
+    }
+    return CreateSolidBrush(colour);
+}
+
+void fillPolygons(HDC dc, const std::vector<POINT>& points, const std::vector<INT>& counts,
+                  COLORREF colour, int mode) {
+    const GdiObject brush(CreateSolidBrush(colour));
+    fillPolygons(dc, points, counts, brush.get<HBRUSH>(), mode);
 }
 
 // The device rectangle around the points, widened by `margin` on every side.
@@ -230,16 +279,25 @@ void SheetDrawer::polyline(const std::vector<POINT>& points, const Rgba& colour,
           [&](HDC mask) { strokePolyline(mask, points, RGB(255, 255, 255), width, ends); });
 }
 
-void SheetDrawer::fill(const std::vector<POINT>& points, const Rgba& colour, int mode) {
-    if (points.size() >= 3) fill(points, {static_cast<INT>(points.size())}, colour, mode);
+void SheetDrawer::fill(const std::vector<POINT>& points, const DrawOp& op, int mode) {
+    if (points.size() >= 3) fill(points, {static_cast<INT>(points.size())}, op, mode);
 }
 
 void SheetDrawer::fill(const std::vector<POINT>& points, const std::vector<INT>& counts,
-                       const Rgba& colour, int mode) {
+                       const DrawOp& op, int mode) {
+    const Rgba& colour = op.colour;
     if (colour.a == 0) return;
-    if (colour.a == 255) return fillPolygons(m_dc, points, counts, colourOf(colour), mode);
-    blend(deviceBounds(points, 0), colour,
-          [&](HDC mask) { fillPolygons(mask, points, counts, RGB(255, 255, 255), mode); });
+    const bool solid = op.fillPattern == FillPattern::solid;
+    if (colour.a == 255 && solid) return fillPolygons(m_dc, points, counts, colourOf(colour), mode);
+    blend(deviceBounds(points, 0), colour, [&](HDC mask) {
+        if (solid) return fillPolygons(mask, points, counts, RGB(255, 255, 255), mode);
+        // Hatch gaps stay unpainted; a bitmap's 1 bits take the background colour.
+        SetBkMode(mask, TRANSPARENT);
+        SetTextColor(mask, RGB(0, 0, 0));
+        SetBkColor(mask, RGB(255, 255, 255));
+        const GdiObject brush(patternBrush(op.fillPattern, RGB(255, 255, 255)));
+        fillPolygons(mask, points, counts, brush.get<HBRUSH>(), mode);
+    });
 }
 
 // GDI draws every colour opaque. A translucent shape is drawn white on black into a
@@ -254,6 +312,8 @@ void SheetDrawer::blend(RECT bounds, const Rgba& colour, DrawMask drawMask) {
     BlendMask mask(m_dc, width, height);
     if (!mask) return;
     SetViewportOrgEx(mask.dc(), -bounds.left, -bounds.top, nullptr);
+    // A pattern keeps its place on the device, not on the mask.
+    SetBrushOrgEx(mask.dc(), ((-bounds.left) % 8 + 8) % 8, ((-bounds.top) % 8 + 8) % 8, nullptr);
     drawMask(mask.dc());
     SetViewportOrgEx(mask.dc(), 0, 0, nullptr);
     mask.colourIn(colour);
@@ -277,7 +337,7 @@ void SheetDrawer::curve(const DrawOp& op, double major, double minor) {
                                 centreY + x * std::sin(tilt) + y * std::cos(tilt)));
     }
     if (op.fill && sweep >= 1.0) {
-        fill(points, op.colour, ALTERNATE);
+        fill(points, op, ALTERNATE);
     } else {
         polyline(points, op.colour, penWidth(op), penEnds(op));
     }
@@ -338,26 +398,162 @@ void SheetDrawer::contourSet(const DrawOp& op) {
         used += size;
     }
     if (counts.empty()) return;
-    fill(devicePoints(op.points, 0, used), counts, op.colour, ALTERNATE);
+    fill(devicePoints(op.points, 0, used), counts, op, ALTERNATE);
 }
 
+// The font's measures at the reference size, in text space (pixels, y down).
+struct FontMeasures {
+    double ascent = 0, descent = 0, xHeight = 0, capHeight = 0, advance = 0;
+};
+
+FontMeasures measure(HDC dc, const std::u16string& text) {
+    FontMeasures m;
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    m.ascent = metrics.tmAscent;
+    m.descent = metrics.tmDescent;
+    // Outline fonts say their x and capital heights; else a sans serif's shares of the em.
+    OUTLINETEXTMETRICW outline{};
+    outline.otmSize = sizeof outline;
+    const bool hasOutline = GetOutlineTextMetricsW(dc, sizeof outline, &outline) != 0;
+    m.xHeight =
+        hasOutline && outline.otmsXHeight > 0 ? outline.otmsXHeight : 0.52 * kReferencePixels;
+    m.capHeight = hasOutline && outline.otmsCapEmHeight > 0 ? outline.otmsCapEmHeight
+                                                            : 0.72 * kReferencePixels;
+    SIZE extent{};
+    GetTextExtentPoint32W(dc, reinterpret_cast<const WCHAR*>(text.data()),
+                          static_cast<int>(text.size()), &extent);
+    m.advance = extent.cx;
+    return m;
+}
+
+std::wstring wideOf(const std::string& utf8) {
+    const int length =
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(std::max(0, length)), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(),
+                        length);
+    return wide;
+}
+
+struct TextFrame {
+    double originX = 0, originY = 0;  // left end of the baseline, logical
+    double angle = 0;
+    double height = 0;  // cell height, logical
+    double width = 0;   // the box's width when it has one, else 0
+};
+
+// Where the text sits: in its box when the stream gave one (the box's bottom edge is
+// the descent line), else at the insertion point with the font's size and angle.
+bool frameOf(const DrawOp& op, const TextStyle* style, double fallbackHeight,
+             const FontMeasures& font, TextFrame& frame) {
+    const double cell = font.ascent + font.descent;
+    if (style != nullptr && style->hasBounds && cell > 0) {
+        const auto& b = style->bounds;
+        const double alongX = double(b[1].x - b[0].x), alongY = double(b[1].y - b[0].y);
+        const double upX = double(b[3].x - b[0].x), upY = double(b[3].y - b[0].y);
+        frame.width = std::hypot(alongX, alongY);
+        frame.height = std::hypot(upX, upY);
+        if (frame.width > 0 && frame.height > 0) {
+            frame.angle = std::atan2(alongY, alongX);
+            frame.originX = double(b[0].x) + upX * (font.descent / cell);
+            frame.originY = double(b[0].y) + upY * (font.descent / cell);
+            return true;
+        }
+    }
+    frame.width = 0;
+    frame.height = op.textHeight > 0 ? op.textHeight : fallbackHeight;
+    frame.angle = style != nullptr ? kTwoPi * style->rotationTurns : 0;
+    frame.originX = double(op.points[0].x);
+    frame.originY = double(op.points[0].y);
+    return frame.height > 0;
+}
+
+// Text too small to read is drawn as a bar where its letters would be, half as opaque.
+void SheetDrawer::greek(const DrawOp& op, const Affine& textToDevice, double advance,
+                        double xHeight) {
+    double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    textToDevice.map(0, -xHeight / 2, x0, y0);
+    textToDevice.map(advance, -xHeight / 2, x1, y1);
+    Rgba colour = op.colour;
+    colour.a = static_cast<std::uint8_t>(colour.a / 2);
+    polyline({{clampedDevice(x0), clampedDevice(y0)}, {clampedDevice(x1), clampedDevice(y1)}},
+             colour, 1, penEnds(op));
+}
+
+// The text is laid out at the reference size and put in place by a world transform,
+// as the Qt painter does: its box's size and angle, or the font's height, rotation,
+// width scale and oblique angle.
 void SheetDrawer::text(const DrawOp& op) {
+    const TextStyle* style =
+        op.detail >= 0 && static_cast<std::size_t>(op.detail) < m_graphics.texts.size()
+            ? &m_graphics.texts[static_cast<std::size_t>(op.detail)]
+            : nullptr;
     const double scale = m_toDevice.scale();
-    const int pixels =
-        std::max(1, op.textHeight > 0 ? static_cast<int>(std::min(op.textHeight * scale, 1e5))
-                                      : kDefaultTextPixels);
-    // A negative height asks for the character height, as a pixel size does in Qt.
-    const GdiObject font(CreateFontW(-pixels, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
-                                     DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                                     DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"Arial"));
+    if (!(scale > 0) || op.text.empty()) return;
+    const std::wstring family = style != nullptr && !style->fontName.empty()
+                                    ? wideOf(style->fontName)
+                                    : std::wstring(L"Arial");
+    const bool bold = style != nullptr && style->bold, italic = style != nullptr && style->italic;
+    const bool underline = style != nullptr && style->underline;
+    const GdiObject font(CreateFontW(-kReferencePixels, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, italic,
+                                     underline, FALSE, DEFAULT_CHARSET, OUT_TT_PRECIS,
+                                     CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY,
+                                     DEFAULT_PITCH | FF_SWISS, family.c_str()));
     const Selection selected(m_dc, font.get());
+    const FontMeasures m = measure(m_dc, op.text);
+    TextFrame frame;
+    if (!frameOf(op, style, kDefaultTextPixels / scale, m, frame)) return;
+    if (frame.height * scale < kSmallestTextPixels) return;
+    const double unit = frame.height / (m.ascent + m.descent);  // logical per reference pixel
+    double widthScale = style != nullptr ? std::clamp(style->widthScale, 0.01, 100.0) : 1;
+    double shift = 0, lift = 0;  // along and up from the baseline, reference pixels
+    if (frame.width > 0 && m.advance > 0) {
+        widthScale = frame.width / (m.advance * unit);
+    } else if (style != nullptr) {
+        shift = -m.advance * widthScale * style->horizontalAlign / 2.0;
+        const double lifts[] = {m.descent, 0, -m.xHeight / 2, -m.capHeight, -m.ascent};
+        lift = lifts[std::clamp(style->verticalAlign, 0, 4)];
+    }
+    const double oblique =
+        style != nullptr ? std::tan(std::clamp(kTwoPi * style->obliqueTurns, -1.4, 1.4)) : 0;
+    // Text space (reference pixels, y down) to device: flip, slant, scale, turn, place.
+    const double c = std::cos(frame.angle), s = std::sin(frame.angle);
+    const Affine textToDevice = Affine{1, 0, 0, -1, shift, lift}
+                                    .then(Affine{1, 0, oblique, 1, 0, 0})
+                                    .then(Affine{unit * widthScale, 0, 0, unit, 0, 0})
+                                    .then(Affine{c, s, -s, c, frame.originX, frame.originY})
+                                    .then(m_toDevice);
+    if (frame.height * scale < kGreekedTextPixels)
+        return greek(op, textToDevice, m.advance, m.xHeight);
+    const int oldMode = SetGraphicsMode(m_dc, GM_ADVANCED);
+    const XFORM placed{static_cast<FLOAT>(textToDevice.m11), static_cast<FLOAT>(textToDevice.m12),
+                       static_cast<FLOAT>(textToDevice.m21), static_cast<FLOAT>(textToDevice.m22),
+                       static_cast<FLOAT>(textToDevice.dx),  static_cast<FLOAT>(textToDevice.dy)};
+    SetWorldTransform(m_dc, &placed);
     SetTextAlign(m_dc, TA_BASELINE | TA_LEFT | TA_NOUPDATECP);
     SetBkMode(m_dc, TRANSPARENT);
     SetTextColor(m_dc, colourOf(op.colour));
-    const POINT at = device(op.points[0]);
     // std::u16string holds UTF-16, which is what WCHAR text is on Windows.
-    TextOutW(m_dc, at.x, at.y, reinterpret_cast<const WCHAR*>(op.text.data()),
+    TextOutW(m_dc, 0, 0, reinterpret_cast<const WCHAR*>(op.text.data()),
              static_cast<int>(op.text.size()));
+    ModifyWorldTransform(m_dc, nullptr, MWT_IDENTITY);
+    SetGraphicsMode(m_dc, oldMode);
+}
+
+// The image fills the rectangle of its two corners, its top row at the top; enlarged
+// it shows its pixels, reduced it is smoothed, as on Linux.
+void SheetDrawer::image(const DrawOp& op) {
+    if (op.detail < 0 || static_cast<std::size_t>(op.detail) >= m_graphics.images.size() ||
+        op.points.size() < 2) {
+        return;
+    }
+    const DecodedImage picture =
+        decodeImage(m_graphics.images[static_cast<std::size_t>(op.detail)]);
+    if (picture.width <= 0 || picture.height <= 0) return;
+    const POINT topLeft = device(double(op.points[0].x), double(op.points[1].y));
+    const POINT bottomRight = device(double(op.points[1].x), double(op.points[0].y));
+    drawImage(m_dc, picture, RECT{topLeft.x, topLeft.y, bottomRight.x, bottomRight.y});
 }
 
 void SheetDrawer::draw(const DrawOp& op) {
@@ -369,11 +565,11 @@ void SheetDrawer::draw(const DrawOp& op) {
             polyline(devicePoints(points, 0, points.size()), colour, penWidth(op), penEnds(op));
             break;
         case OpKind::polygon:
-            fill(devicePoints(points, 0, points.size()), colour, ALTERNATE);
+            fill(devicePoints(points, 0, points.size()), op, ALTERNATE);
             break;
         case OpKind::polytriangle:
             for (std::size_t i = 2; i < points.size(); ++i)
-                fill(devicePoints(points, i - 2, 3), colour, WINDING);
+                fill(devicePoints(points, i - 2, 3), op, WINDING);
             break;
         case OpKind::circle:
         case OpKind::arc:
@@ -397,7 +593,8 @@ void SheetDrawer::draw(const DrawOp& op) {
             if (!points.empty() && colour.a != 0) text(op);
             break;
         case OpKind::image:
-            break;  // embedded images are drawn by the Qt painter only so far
+            image(op);
+            break;
     }
 }
 

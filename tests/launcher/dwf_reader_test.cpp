@@ -238,6 +238,54 @@ TEST(W2dReader, SingleStreamDwfReadsAsOneSheet) {
     EXPECT_EQ(document.sheets[0].graphics.ops.size(), 25u);
 }
 
+// A stream's (PlotInfo ...) gives it paper when no descriptor does: the rotation field
+// is a number from revision 41 on, a word up to 31 (and at 40), absent in between. The
+// line drawn from (1,1) to (5,5) lies on the paper in every placement used; a view of
+// 1000 units at an inch a unit does not.
+TEST(W2dReader, PlotInfoGivesAStreamItsPaper) {
+    struct Row {
+        const char* stream;
+        bool placed = false;
+        bool millimetres = false;
+        double width = 0, height = 0, scale = 0, left = 0, bottom = 0;
+    };
+    const Row rows[] = {
+        {"(W2D V06.00)(PlotInfo show 90 in 11 8.5 0.5 0.25 10.5 8.25 "
+         "((0.001 0 0)(0 0.001 0)(0 0 1)))",
+         true, false, 11, 8.5, 0.001, 0.5, 0.25},
+        {"(DWF V00.35)(PlotInfo show mm 297 210 10 5 287 205 ((0.1 0 0)(0 0.1 0)(0 0 1)))", true,
+         true, 297, 210, 0.1, 10, 5},
+        {"(DWF V00.30)(PlotInfo show flipped in 8.5 11 0 0 8.5 11 ((0 0.002 0)(0.002 0 0)(0 0 1)))",
+         true, false, 8.5, 11, 0, 0, 0},
+        {"(W2D V06.00)(PlotInfo hide 0 in 11 8.5 0 0 11 8.5 ((0.001 0 0)(0 0.001 0)(0 0 1)))",
+         false},
+        {"(W2D V06.00)(PlotInfo show 0 in 0 8.5 0 0 11 8.5 ((0.001 0 0)(0 0.001 0)(0 0 1)))",
+         false},
+        {"(W2D V06.00)(PlotInfo show 0 in 11 8.5)", false},
+        // A placement that puts the drawing far off its paper is not the drawing's.
+        {"(W2D V06.00)(View 0,0 1000,1000)(PlotInfo show 0 in 10 10 0 0 10 10 "
+         "((1 0 0)(0 1 0)(0 0 1)))",
+         false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.stream);
+        const std::string text = std::string(row.stream) + "L 1,1 5,5 (EndOfDWF)";
+        const DwfDocument document = readDwf(std::vector<std::uint8_t>(text.begin(), text.end()));
+        ASSERT_EQ(document.sheets.size(), 1u);
+        const Sheet& sheet = document.sheets[0];
+        EXPECT_TRUE(sheet.graphics.message.empty()) << sheet.graphics.message;
+        ASSERT_EQ(sheet.paper.has_value(), row.placed);
+        if (!row.placed) continue;
+        EXPECT_EQ(sheet.paper->millimetres, row.millimetres);
+        EXPECT_EQ(sheet.paper->width, row.width);
+        EXPECT_EQ(sheet.paper->height, row.height);
+        EXPECT_EQ(sheet.transform[0], row.scale);
+        EXPECT_EQ(sheet.transform[5], row.scale);
+        EXPECT_EQ(sheet.transform[12], row.left);
+        EXPECT_EQ(sheet.transform[13], row.bottom);
+    }
+}
+
 PackageSheet sampleSheet(const std::string& title, double offsetInches) {
     return {title,
             Paper{false, 11, 8.5},

@@ -4,7 +4,6 @@
 // picture they carry of themselves.
 #include <gtest/gtest.h>
 
-#include <QBuffer>
 #include <QDir>
 #include <QImage>
 #include <QProcess>
@@ -12,13 +11,12 @@
 #include <filesystem>
 #include <fstream>
 
+#include "hand_made_sheet.h"
 #include "plotwick_window.h"
 #include "sample_streams.h"
 
 namespace plotwick {
 namespace {
-
-using test::B;
 
 struct RenderRun {
     int exitCode = -1;
@@ -31,62 +29,6 @@ RenderRun render(const std::string& input, const std::string& png, const char* s
                                  QString::fromStdString(png), "--size", size});
     process.waitForFinished(30000);
     return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput())};
-}
-
-std::vector<std::uint8_t> twoByTwoPng() {
-    QImage image(2, 2, QImage::Format_RGB32);
-    image.setPixelColor(0, 0, Qt::red);
-    image.setPixelColor(1, 0, Qt::red);
-    image.setPixelColor(0, 1, Qt::green);
-    image.setPixelColor(1, 1, Qt::green);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return {bytes.begin(), bytes.end()};
-}
-
-// Complex text 0x18 at the current point: the string, empty scoring lists, the box's
-// corners each relative to the one before, and the reserved list of 6.00 streams.
-B& complexText(B& b, const std::u16string& text, const LogicalPoint (&box)[4]) {
-    b.u8(0x18).p32(0, 0).utf16(text).u8(1).u8(1);
-    LogicalPoint at{0, 0};
-    for (const LogicalPoint& corner : box) {
-        b.p32(static_cast<std::int32_t>(corner.x - at.x),
-              static_cast<std::int32_t>(corner.y - at.y));
-        at = corner;
-    }
-    return b.u8(1);
-}
-
-// Logical 0..10000 on both axes, drawn at 800 x 800: 0.08 pixel per unit.
-std::vector<std::uint8_t> handMadeSheet() {
-    B b;
-    b.s("(W2D V06.00)(View 0,0 10000,10000)");
-    b.u8(0x03).u8(0).u8(0).u8(0).u8(255).u8(0x17).i32(60);
-    b.u8('O').p32(200, 200).u8('p').u8(5).p32(0, 0).p32(9600, 0).p32(0, 9600).p32(-9600, 0).p32(
-        0, -9600);
-    b.u8(0x17).i32(0).u8(0x06).u16(0x0020).i32(600);
-    // The title: insertion point on the baseline, the box from the descent line up.
-    b.u8('O').p32(1000, 8150);
-    complexText(b, u"PLAN VIEW", {{0, -150}, {4000, -150}, {4000, 450}, {0, 450}});
-    // A label turned 90 degrees: its baseline runs up the sheet.
-    b.u8('O').p32(8600, 2000);
-    complexText(b, u"NORTH", {{150, 0}, {150, 3000}, {-450, 3000}, {-450, 0}});
-    b.u8(0x03).u8(0).u8(0).u8(255).u8(255).s("(FillPattern 'Slant Right')F");
-    b.u8('O').p32(1000, 1000).u8('p').u8(4).p32(0, 0).p32(3000, 0).p32(0, 3000).p32(-3000, 0);
-    b.s("f(FillPattern Solid)");
-    const std::vector<std::uint8_t> png = twoByTwoPng();
-    b.u8('O').p32(0, 0);
-    b.add(test::extended(0x000C, B().u16(2)
-                                     .u16(2)
-                                     .p32(4500, 1000)
-                                     .p32(3000, 3000)
-                                     .i32(1)
-                                     .i32(static_cast<std::int32_t>(png.size()))
-                                     .add(png)));
-    b.s("(EndOfDWF)");
-    return b;
 }
 
 QPoint device(int x, int y) {
@@ -178,7 +120,7 @@ TEST(PlotwickRender, Group4ImagesDrawTheirPixels) {
 
 TEST(PlotwickRender, HandMadeSheetDrawsTextBorderHatchAndImage) {
     const std::string sheet = test::scratchPath("hand-made.w2d");
-    const std::vector<std::uint8_t> bytes = handMadeSheet();
+    const std::vector<std::uint8_t> bytes = test::handMadeSheet();
     std::ofstream(sheet, std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()),
                static_cast<std::streamsize>(bytes.size()));

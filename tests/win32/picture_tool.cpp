@@ -1,5 +1,8 @@
 // Picture helpers for the wine tests, over Qt's image I/O (BMP and PNG):
-//   picture_tool compare A B TOLERANCE MAX_PERCENT DIFF.png   pictures agree?
+//   picture_tool compare A B TOLERANCE MAX_PERCENT DIFF.png [MASK]
+//                                                              pictures agree outside
+//                                                              MASK ("x,y,w,h;...")?
+//   picture_tool ink IMAGE X Y W H                            box of the dark pixels
 //   picture_tool count IMAGE R G B                            pixels of one colour
 //   picture_tool rect IMAGE R G B              largest rectangle of one colour: W H
 //   picture_tool grab OUT.png                                 screenshot of $DISPLAY
@@ -41,10 +44,26 @@ bool matchesNearby(const QImage& other, int x, int y, QRgb colour, int tolerance
     return false;
 }
 
-// At most MAX_PERCENT of the pixels may differ, in either direction. The differing
-// pixels are painted red on a faded copy for a person to see.
+// Rectangles "x,y,w,h" separated by ';'.
+QList<QRect> rectanglesOf(const QString& text) {
+    QList<QRect> rectangles;
+    for (const QString& part : text.split(';', Qt::SkipEmptyParts)) {
+        const QStringList n = part.split(',');
+        if (n.size() == 4)
+            rectangles << QRect(n[0].toInt(), n[1].toInt(), n[2].toInt(), n[3].toInt());
+    }
+    return rectangles;
+}
+
+bool masked(const QList<QRect>& mask, int x, int y) {
+    return std::any_of(mask.begin(), mask.end(), [&](const QRect& r) { return r.contains(x, y); });
+}
+
+// At most MAX_PERCENT of the pixels outside the mask may differ, in either direction.
+// The differing pixels are painted red on a faded copy for a person to see, the masked
+// ones blue.
 int compare(const QImage& a, const QImage& b, int tolerance, double maxPercent,
-            const QString& diffPath) {
+            const QString& diffPath, const QList<QRect>& mask) {
     if (a.isNull() || b.isNull() || a.size() != b.size()) {
         std::printf("pictures missing or of different sizes\n");
         return 1;
@@ -55,10 +74,11 @@ int compare(const QImage& a, const QImage& b, int tolerance, double maxPercent,
         for (int x = 0; x < a.width(); ++x) {
             const bool differs = !matchesNearby(b, x, y, a.pixel(x, y), tolerance) ||
                                  !matchesNearby(a, x, y, b.pixel(x, y), tolerance);
-            differing += differs;
+            const bool hidden = masked(mask, x, y);
+            differing += differs && !hidden;
             const QRgb faded = qRgb(128 + qGray(a.pixel(x, y)) / 2, 128 + qGray(a.pixel(x, y)) / 2,
                                     128 + qGray(a.pixel(x, y)) / 2);
-            diff.setPixel(x, y, differs ? qRgb(255, 0, 0) : faded);
+            diff.setPixel(x, y, !differs ? faded : hidden ? qRgb(0, 0, 255) : qRgb(255, 0, 0));
         }
     }
     const double percent = 100.0 * differing / (double(a.width()) * a.height());
@@ -103,8 +123,21 @@ std::pair<int, int> largestRectangle(const QImage& image, QRgb colour) {
     return best;
 }
 
+// "left top width height" of the dark pixels (all channels below 100) in the area.
+QRect ink(const QImage& image, const QRect& area) {
+    QRect box;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            if (!image.rect().contains(x, y)) continue;
+            const QRgb p = image.pixel(x, y);
+            if (qRed(p) < 100 && qGreen(p) < 100 && qBlue(p) < 100) box |= QRect(x, y, 1, 1);
+        }
+    }
+    return box;
+}
+
 int usage() {
-    std::fprintf(stderr, "usage: picture_tool compare|count|grab|png|rect|resize ...\n");
+    std::fprintf(stderr, "usage: picture_tool compare|count|grab|ink|png|rect|resize ...\n");
     return 2;
 }
 
@@ -117,9 +150,15 @@ int main(int argc, char** argv) {
         const QImage shot = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
         return shot.save(argv[2], "PNG") ? 0 : 1;
     }
-    if (mode == "compare" && argc == 7) {
+    if (mode == "compare" && (argc == 7 || argc == 8)) {
         return compare(QImage(argv[2]), QImage(argv[3]), std::atoi(argv[4]), std::atof(argv[5]),
-                       argv[6]);
+                       argv[6], rectanglesOf(argc == 8 ? argv[7] : ""));
+    }
+    if (mode == "ink" && argc == 7) {
+        const QRect box = ink(QImage(argv[2]), QRect(std::atoi(argv[3]), std::atoi(argv[4]),
+                                                     std::atoi(argv[5]), std::atoi(argv[6])));
+        std::printf("%d %d %d %d\n", box.left(), box.top(), box.width(), box.height());
+        return box.isEmpty() ? 1 : 0;
     }
     if (mode == "count" && argc == 6) {
         std::printf("%ld\n", count(QImage(argv[2]), qRgb(std::atoi(argv[3]), std::atoi(argv[4]),

@@ -3,11 +3,12 @@
 # plotwick's picture of the same files (edges may lie a pixel apart; beyond that at most
 # 0.1% of the pixels, the size of the sample's text, may differ: the fonts are not the
 # same); shapes in colours with alpha are blended as on Linux, to within a few levels
-# per channel; and its window opens on the launcher's background with the sheet drawn.
+# per channel; a hand-made sheet with texts, hatches, an image and a compressed block
+# draws the same; and its window opens on the launcher's background with the sheet drawn.
 # Pictures, differences and the screenshot stay in WORK to look at.
-# Usage: wine_plotwick_test.sh PLOTWICK PICTURE_TOOL TEST_DATA WINDOWS_BUILD WORK
+# Usage: wine_plotwick_test.sh PLOTWICK PICTURE_TOOL TEST_DATA WINDOWS_BUILD WORK WRITE_SHEET
 set -euo pipefail
-plotwick="$1" tool="$2" data="$3" windows_build="$4" work="$5"
+plotwick="$1" tool="$2" data="$3" windows_build="$4" work="$5" write_sheet="$6"
 exe="$windows_build/launcher/win32/RunPlotwick.exe"
 
 # shellcheck source=wine_env.sh
@@ -45,6 +46,45 @@ for compared in "every.dwf 48" "package.dwf 48" "translucent.w2d 8"; do
     "$tool" compare "$work/${name}_linux.png" "$work/${name}_windows.bmp" "$tolerance" 0.1 \
         "$work/${name}_difference.png" || failed=1
 done
+
+# The hand-made sheet (written by WRITE_SHEET): border, a title in its box, a label
+# turned 90 degrees, a text turned, widened and slanted by its font, slanted, crossed
+# and checkered hatches, a PNG, with the texts and hatches in a compressed block. At 600 x 600 a logical unit is 0.06 pixel. Wine's
+# Arial and Qt's sans serif differ glyph by glyph, so the text boxes are masked out of
+# the strict comparison and their ink must instead fill the same box: the same place,
+# size and angle to within 5 pixels (the fonts' side bearings differ by up to 4 pixels;
+# a baseline put on the box's bottom edge instead of its descent line moves 7).
+"$write_sheet" "$work/hand-made.w2d"
+"$plotwick" --render "$work/hand-made.w2d" -o "$work/hand-made_linux.png" --size 600x600
+(cd "$work" && "$wine" "$exe" --render hand-made.w2d -o hand-made_windows.bmp --size 600x600)
+"$tool" png "$work/hand-made_windows.bmp" "$work/hand-made_windows.png"
+title="54,78,252,48" label="483,294,48,192" slanted="345,70,160,120"
+echo -n "hand-made, outside its texts: "
+"$tool" compare "$work/hand-made_linux.png" "$work/hand-made_windows.bmp" 48 0.1 \
+    "$work/hand-made_difference.png" "$title;$label;$slanted" || failed=1
+for box in "title $title" "label $label" "slanted $slanted"; do
+    read -r name area <<<"$box"
+    # shellcheck disable=SC2046  # the area's four numbers
+    linux=$("$tool" ink "$work/hand-made_linux.png" $(tr , ' ' <<<"$area")) || true
+    # shellcheck disable=SC2046
+    windows=$("$tool" ink "$work/hand-made_windows.bmp" $(tr , ' ' <<<"$area")) || true
+    echo "hand-made $name ink (left top width height): linux $linux, windows $windows"
+    read -r l1 t1 w1 h1 <<<"$linux"
+    read -r l2 t2 w2 h2 <<<"$windows"
+    for pair in "$l1 $l2" "$t1 $t2" "$((l1 + w1)) $((l2 + w2))" "$((t1 + h1)) $((t2 + h2))"; do
+        read -r a b <<<"$pair"
+        [ $((a > b ? a - b : b - a)) -le 5 ] || {
+            echo "the $name's text is not in its box under wine"
+            failed=1
+            break
+        }
+    done
+done
+
+# Only Plotwick writes PDF pages; RunPlotwick.exe's BMP holds one sheet.
+status=0
+(cd "$work" && "$wine" "$exe" --render every.dwf -o all.bmp --all-sheets 2>/dev/null) || status=$?
+[ "$status" = 2 ] || { echo "--all-sheets gave exit $status under wine, not 2"; failed=1; }
 
 # Pixels of one colour in the screenshot $1.
 pixels() { "$tool" count "$work/$1.png" "$2" "$3" "$4"; }
