@@ -18,6 +18,8 @@
 namespace plotwick {
 namespace {
 
+using test::B;
+
 struct RenderRun {
     int exitCode = -1;
     QString output;
