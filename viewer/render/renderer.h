@@ -93,8 +93,14 @@ class ViewState {
     void getViewBox(double centre[3], double size[3]) const;
     // The orthographic limits for a client area of width x height.
     ProjectionLimits projection(int clientWidth, int clientHeight) const;
-    // Draws the scene list with the camera; nothing when no scene list exists.
+    // Draws the scene list with the camera; nothing when no scene list exists. A
+    // surface that schedules its frames gets a paint request instead (drawFrame then
+    // draws from its paint handler).
     void redraw();
+    // Draws the scene list now, whatever the surface schedules.
+    void drawFrame();
+    // Scene drawings so far, so that a shell can show it draws once per step.
+    std::uint64_t framesDrawn() const { return m_framesDrawn; }
     void buildSceneList(const WorldRecord* world, const LightingRecord* lighting,
                         const BackgroundRecord* background,
                         const PoolVector<GeometryEntry>& entries);
@@ -115,6 +121,7 @@ class ViewState {
     double m_boxSize[3] = {2, 2, 2};
     std::uint32_t m_sceneList = 0;
     bool m_headlight = false;
+    std::uint64_t m_framesDrawn = 0;
 };
 
 // The one camera of the process.

@@ -91,6 +91,11 @@ void emitHeadlight(bool on) {
     glEnable(id);
 }
 
+// Not built since the last clearDisplay, or deleted: nothing to draw.
+bool sceneListLive(std::uint32_t list) {
+    return list != 0 && list == g_liveSceneList && glIsList(list) == GL_TRUE;
+}
+
 }  // namespace
 
 void internal::forgetSceneList() {
@@ -157,10 +162,15 @@ void ViewState::applyProjection() {
 
 void ViewState::redraw() {
     RenderSurface* surface = currentSurface();
-    if (surface == nullptr || m_sceneList == 0 || m_sceneList != g_liveSceneList ||
-        glIsList(m_sceneList) != GL_TRUE) {
-        return;
-    }
+    if (surface == nullptr || !sceneListLive(m_sceneList)) return;
+    if (surface->scheduleFrame()) return;
+    drawFrame();
+}
+
+void ViewState::drawFrame() {
+    RenderSurface* surface = currentSurface();
+    if (surface == nullptr || !sceneListLive(m_sceneList)) return;
+    ++m_framesDrawn;
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     const auto f = [this](int i) { return static_cast<float>(m_forward[i]); };
     const auto u = [this](int i) { return static_cast<float>(m_up[i]); };
