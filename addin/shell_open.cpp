@@ -22,11 +22,21 @@ bool nativeProgram(const QString& path) {
            start.startsWith("#!");
 }
 
+// Wine hands the program its path as a Windows command line, where these characters
+// cannot stand in a name: started anyway, it fails after the start has been reported
+// as a success.
+bool windowsCanName(const QString& path) {
+    for (const QChar c : path) {
+        if (c.unicode() < 0x20 || QStringView(u"\"<>|*?:").contains(c)) return false;
+    }
+    return true;
+}
+
 bool startProgram(const QString& program, const QStringList& arguments, const QString& directory) {
     const QFileInfo info(program);
     if (info.suffix().compare("exe", Qt::CaseInsensitive) == 0 && !nativeProgram(program)) {
         const QString wine = wineLoader();
-        if (wine.isEmpty()) return false;
+        if (wine.isEmpty() || !windowsCanName(info.absoluteFilePath())) return false;
         return QProcess::startDetached(wine, QStringList{program} + arguments, directory);
     }
     return QProcess::startDetached(program, arguments, directory);

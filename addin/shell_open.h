@@ -11,7 +11,8 @@ namespace exportal {
 // `ShellOpen`: performs `verb` ("Open") on `file`. A program is started detached
 // with `parameters` (split like a command line, double quotes group) in `directory`
 // (empty: the current one); a Windows program (.exe that is not native) runs through
-// wine when wine is installed. Anything else (a web or mail address, a document) goes
+// wine when wine is installed and its path holds no character a Windows name cannot
+// (otherwise it fails). Anything else (a web or mail address, a document) goes
 // to the desktop's handler. The show command is taken for the record only: programs
 // here choose their own windows. True when the start succeeded.
 bool ShellOpen(const std::string& file, const std::string& verb, const std::string& parameters,

@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # Fuzzes a reader with libFuzzer: the XGL read path (fuzz/read_path_fuzzer.cpp, corpus
-# in tests/data/fuzz-corpus/) or, with --dwf, the DWF reader, half the time each with
-# two targets: whole files and bare streams (fuzz/dwf_stream_fuzzer.cpp, corpus in
-# tests/data/dwf-fuzz-corpus/) and the package's manifest, descriptor and streams
-# behind true checksums (fuzz/dwf_package_fuzzer.cpp, corpus in
-# tests/data/dwf-package-fuzz-corpus/).
-#   scripts/fuzz.sh [--dwf] [SECONDS]           long run (default 600 s); afterwards the
+# in tests/data/fuzz-corpus/) or, with --dwf, the DWF reader and painter, a third of
+# the time each with three targets: whole files and bare streams
+# (fuzz/dwf_stream_fuzzer.cpp, corpus in tests/data/dwf-fuzz-corpus/), the package's
+# manifest, descriptor and streams behind true checksums (fuzz/dwf_package_fuzzer.cpp,
+# corpus in tests/data/dwf-package-fuzz-corpus/), and Plotwick's painter drawing what
+# the reader makes of the input at a zoom and pan the input picks
+# (fuzz/dwf_painter_fuzzer.cpp, corpus in tests/data/dwf-painter-fuzz-corpus/, seeded
+# with the stream fuzzer's); --painter runs the last one alone.
+#   scripts/fuzz.sh [--dwf|--painter] [SECONDS] long run (default 600 s); afterwards the
 #                                               new inputs that reach new code are merged
 #                                               into the corpus folder (files up to
 #                                               20000 bytes)
@@ -26,7 +29,10 @@ if [ "${1:-}" = "--smoke" ]; then
 fi
 targets=(read_path_fuzzer)
 if [ "${1:-}" = "--dwf" ]; then
-    targets=(dwf_stream_fuzzer dwf_package_fuzzer)
+    targets=(dwf_stream_fuzzer dwf_package_fuzzer dwf_painter_fuzzer)
+    shift
+elif [ "${1:-}" = "--painter" ]; then
+    targets=(dwf_painter_fuzzer)
     shift
 fi
 seconds="${1:-$([ $smoke = 1 ] && echo 60 || echo 600)}"
@@ -45,6 +51,7 @@ mkdir -p "$findings" "$scratch"
 export TMPDIR="$scratch"
 export ASAN_OPTIONS="detect_leaks=1:allocator_may_return_null=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+export LSAN_OPTIONS="suppressions=$root/fuzz/lsan.supp"
 
 # fuzz TARGET CORPUS DICT SECONDS
 fuzz() {
@@ -75,5 +82,7 @@ for target in "${targets[@]}"; do
         dwf_stream_fuzzer) fuzz "$target" "$root/tests/data/dwf-fuzz-corpus" "$root/fuzz/w2d.dict" "$share" ;;
         dwf_package_fuzzer)
             fuzz "$target" "$root/tests/data/dwf-package-fuzz-corpus" "$root/fuzz/w2d.dict" "$share" ;;
+        dwf_painter_fuzzer)
+            fuzz "$target" "$root/tests/data/dwf-painter-fuzz-corpus" "$root/fuzz/w2d.dict" "$share" ;;
     esac
 done

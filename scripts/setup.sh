@@ -10,6 +10,8 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev libqt6opengl6-dev qt6-qpa-plugins xvfb xauth
     libturbojpeg0-dev
+    # CCITT Group 4 images in DWF sheets are decoded with libtiff.
+    libtiff-dev
     # Texts of DWF sheets in any script: a fallback font with CJK glyphs, which Qt
     # takes through fontconfig when a sheet's font lacks them.
     fonts-droid-fallback
@@ -21,7 +23,15 @@ packages=(
     xdotool
     # An outside VRML 97 reader (VTK's importer) checks the host's VRML copies.
     python3-vtk9
+    # The Debian package is checked with lintian before it is installed.
+    lintian
+    # tessaro-cli convert: the glTF document's JSON and the texture images' PNG; assimp
+    # reads the exports back in the ecosystem tests.
+    nlohmann-json3-dev libpng-dev assimp-utils
 )
+# The ecosystem tests install the Khronos glTF validator with npm. A node that came
+# from elsewhere brings its own npm, which Debian's npm package would conflict with.
+command -v npm >/dev/null || packages+=(nodejs npm)
 
 [ $# -gt 0 ] && packages=("$@")
 

@@ -17,6 +17,9 @@ bash scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" \
     ctest --test-dir build --output-on-failure -j "$(nproc)"
 
+# The Debian package: built from that tree, checked, installed, run and removed.
+bash scripts/package_test.sh build
+
 bash scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DTESSARO_SANITIZE=ON -DTESSARO_CORE_ONLY=ON
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build-asan --output-on-failure -j "$(nproc)" -L core

@@ -18,7 +18,8 @@ constexpr double kTurnUnits = 65536.0;
 constexpr std::size_t kMaxTokenizedBytes = std::size_t{1} << 20;
 
 // Opcodes whose operands are read; every other known one only holds metadata.
-constexpr std::array<std::string_view, 23> kApplied = {"Color",
+constexpr std::array<std::string_view, 24> kApplied = {"CodePage",
+                                                       "Color",
                                                        "LineWeight",
                                                        "Layer",
                                                        "View",
@@ -295,6 +296,8 @@ bool W2dDecoder::applyTokens(const std::string& name, const Tokens& tokens) {
             length = std::clamp(length, 0.0, 1.0e4);  // pixels
         m_state.dashes = static_cast<int>(m_out.dashes.size());
         m_out.dashes.push_back(std::move(lengths));
+    } else if (name == "CodePage" && !numbers.empty()) {
+        m_state.codePage = toInt(numbers[0]);
     } else if (name == "FillPattern") {
         m_state.fillPattern = fillPatternOf(normalised(word));
     } else if (name == "UserFillPattern" || name == "UserHatchPattern") {
@@ -424,7 +427,7 @@ bool W2dDecoder::asciiArc(const std::vector<double>& numbers, bool ellipse) {
 bool W2dDecoder::asciiText(ByteCursor& body) {
     LogicalPoint position;
     std::u16string text;
-    if (!readAsciiPoint(body, position) || !readString(body, text)) return true;
+    if (!readAsciiPoint(body, position) || !readDrawnString(body, text)) return true;
     LogicalPoint box[4];
     bool hasBox = false;
     while (!body.atEnd()) {

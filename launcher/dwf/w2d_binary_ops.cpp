@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "dwf/ccitt_group4.h"
 #include "dwf/w2d_decoder.h"
 #include "dwf/w2d_dictionary.h"
 
@@ -70,6 +71,29 @@ Rgba entry(const std::vector<Rgba>& map, std::size_t index) {
     return index < map.size() ? map[index] : Rgba{0, 0, 0, 0};
 }
 
+// 64 MB of pixels once drawn.
+constexpr std::size_t kLargestCodedImagePixels = std::size_t(16) << 20;
+
+// Group 4 codes one bit a pixel: decoded, it is drawn as a bitonal image, with the
+// local map where the kind has one and otherwise black on nothing.
+bool decodeGroup4Raster(RasterKind kind, int columns, int rows,
+                        std::span<const std::uint8_t> pixels, const std::vector<Rgba>& localMap,
+                        const std::vector<Rgba>& palette, RasterImage& image,
+                        std::string& problem) {
+    // A few bytes of code can stand for a whole page of blank rows: the pixels are
+    // bounded before anything is allocated for them.
+    if (std::size_t(columns) * std::size_t(rows) > kLargestCodedImagePixels) {
+        problem = "the CCITT Group 4 image is too large to decode";
+        return false;
+    }
+    std::vector<std::uint8_t> bits;
+    if (!internal::decodeGroup4(pixels, columns, rows, bits, problem)) return false;
+    const std::vector<Rgba> blackOnNothing{{0, 0, 0, 0}, {0, 0, 0, 255}};
+    return decodeRaster(RasterKind::bitonal, columns, rows, bits,
+                        kind == RasterKind::group4x ? localMap : blackOnNothing, palette, image,
+                        problem);
+}
+
 }  // namespace
 
 bool decodeRaster(RasterKind kind, int columns, int rows, std::span<const std::uint8_t> pixels,
@@ -77,6 +101,8 @@ bool decodeRaster(RasterKind kind, int columns, int rows, std::span<const std::u
                   RasterImage& image, std::string& problem) {
     image.columns = columns;
     image.rows = rows;
+    if (kind == RasterKind::group4 || kind == RasterKind::group4x)
+        return decodeGroup4Raster(kind, columns, rows, pixels, localMap, palette, image, problem);
     if (kind == RasterKind::png || kind == RasterKind::jpeg) {
         image.encoding =
             kind == RasterKind::png ? RasterImage::Encoding::png : RasterImage::Encoding::jpeg;

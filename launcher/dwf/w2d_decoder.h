@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "dwf/byte_cursor.h"
+#include "dwf/code_page.h"
 #include "dwf/display_list.h"
 #include "dwf/w2d_reader.h"
 #include "dwf/w2d_text.h"
@@ -43,6 +44,7 @@ struct DrawState {
     FontState font;
     int horizontalAlign = 0;
     int verticalAlign = 1;
+    int codePage = kDefaultCodePage;  // of 8-bit strings
     LogicalPoint current;
     std::int64_t macroIndex = 0;  // or, before 6.01, the marker symbol
     std::int64_t macroSize = 0;   // or the marker size
@@ -114,6 +116,8 @@ class W2dDecoder {
     bool scoringList();
     bool countedUtf16(std::u16string& text);
     bool emitText(const LogicalPoint& position, std::u16string text, const LogicalPoint* bounds);
+    // Reads a string to be drawn: 8-bit forms are taken in the stream's code page.
+    bool readDrawnString(ByteCursor& in, std::u16string& text);
 
     // extended ASCII opcodes (w2d_ascii_ops.cpp)
     bool extendedAscii(std::size_t at, int depth);

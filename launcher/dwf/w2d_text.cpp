@@ -102,11 +102,12 @@ bool readNumber(ByteCursor& in, double& value) {
 
 }  // namespace
 
-bool readString(ByteCursor& in, std::u16string& text) {
+bool readString(ByteCursor& in, std::u16string& text, bool* eightBit) {
     const std::size_t start = in.offset();
     skipBlanks(in, false);
     text.clear();
     bool ok = !in.atEnd();
+    if (ok && eightBit != nullptr) *eightBit = in.peek() != '"' && in.peek() != '{';
     if (ok) {
         switch (in.peek()) {
             case '\'':

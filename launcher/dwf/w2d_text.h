@@ -13,8 +13,10 @@
 namespace plotwick::internal {
 
 // A plain token, 'quoted' (with \ escapes), "hex UTF-16", or { int32 character count,
-// UTF-16LE, }. Skips leading blanks. False (cursor unmoved) when it is cut short.
-bool readString(ByteCursor& in, std::u16string& text);
+// UTF-16LE, }. Skips leading blanks. False (cursor unmoved) when it is cut short. The
+// first two forms are 8-bit text, one byte a unit, in the stream's code page: then
+// `eightBit`, when given, is set.
+bool readString(ByteCursor& in, std::u16string& text, bool* eightBit = nullptr);
 
 // A decimal integer after optional blanks and commas.
 bool readAsciiInteger(ByteCursor& in, std::int64_t& value);

@@ -107,12 +107,19 @@ bool W2dDecoder::emitText(const LogicalPoint& position, std::u16string text,
     return emit(std::move(op));
 }
 
+bool W2dDecoder::readDrawnString(ByteCursor& in, std::u16string& text) {
+    bool eightBit = false;
+    if (!readString(in, text, &eightBit)) return false;
+    if (eightBit) text = fromCodePage(text, m_state.codePage);
+    return true;
+}
+
 bool W2dDecoder::basicText() {
     const std::size_t start = m_in.offset();
     const LogicalPoint before = m_state.current;
     LogicalPoint position;
     std::u16string text;
-    if (!relativePoint<std::int32_t>(position) || !readString(m_in, text)) {
+    if (!relativePoint<std::int32_t>(position) || !readDrawnString(m_in, text)) {
         m_in.seek(start);
         m_state.current = before;
         return false;
@@ -125,7 +132,7 @@ bool W2dDecoder::basicText() {
 bool W2dDecoder::complexText() {
     LogicalPoint position;
     std::u16string text;
-    if (!relativePoint<std::int32_t>(position) || !readString(m_in, text) || !scoringList() ||
+    if (!relativePoint<std::int32_t>(position) || !readDrawnString(m_in, text) || !scoringList() ||
         !scoringList()) {
         return false;
     }

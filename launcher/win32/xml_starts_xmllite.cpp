@@ -65,7 +65,9 @@ std::string errorText(HRESULT status) {
 
 }  // namespace
 
-bool readXmlStarts(std::string_view xml, const XmlStartHandler& handler, std::string& error) {
+// The reader never throws, as with expat: memory running out while names and
+// attributes are copied, or in the handler, ends the parse with a message.
+bool readXmlStarts(std::string_view xml, const XmlStartHandler& handler, std::string& error) try {
     if (xml.size() > INT32_MAX) {
         error = "document too large";
         return false;
@@ -84,6 +86,9 @@ bool readXmlStarts(std::string_view xml, const XmlStartHandler& handler, std::st
     UINT line = 0;
     reader->GetLineNumber(&line);
     error = errorText(status) + " at line " + std::to_string(std::max(line, 1u));
+    return false;
+} catch (...) {
+    error = "out of memory";
     return false;
 }
 

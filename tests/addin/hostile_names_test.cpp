@@ -8,6 +8,7 @@
 
 #include "builder_fixture.h"
 #include "nsis_text.h"
+#include "shell_open.h"
 
 namespace exportal::testing {
 namespace {
@@ -183,6 +184,18 @@ TEST_F(HostileNames, CompiledDwfRunsNoCommandAndBuildsOrRefusesEachName) {
         EXPECT_EQ(leftovers(), QStringList{});
         dialog->cmdDone->click();
     }
+}
+
+// A package in a folder whose name Windows cannot hold is built, but wine cannot start
+// it: "View When Done" says so instead of reporting a start that came to nothing.
+TEST_F(HostileNames, ViewWhenDoneSaysWhenWineCannotStartThePackage) {
+    if (wineLoader().isEmpty()) GTEST_SKIP() << "wine is not installed";
+    storeXgl({{"TessaroWhenDone", "1"}});
+    auto host = startHost();
+    const QString document = openDocument(*host, "view/d\"x", "Gear");
+    pressCommand(*host, kCompiledXglCommand);
+    EXPECT_EQ(peMachine(contentOf(document.chopped(3) + "exe")), kAmd64);
+    EXPECT_EQ(messages, QStringList{"Failed to Launch the Viewer"});
 }
 
 }  // namespace

@@ -7,10 +7,14 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStatusBar>
+
+#include <cmath>
 
 #include "addin_dialog.h"
 #include "addin_fixture.h"
 #include "addin_state.h"
+#include "app/scene_view.h"
 #include "frm_to_sterio.h"
 #include "settings_store.h"
 
@@ -147,6 +151,71 @@ TEST_F(StereoTest, AJpgPairLeavesTheUsersBitmapsAsTheyWere) {
         QFile own(folder.filePath(name));
         ASSERT_TRUE(own.open(QIODevice::ReadOnly));
         EXPECT_EQ(own.readAll(), QByteArray(name));
+    }
+    EXPECT_TRUE(messages.isEmpty()) << messages.join('|').toStdString();
+}
+
+// Where the host's camera looks, in world coordinates, and its right and up axes
+// there: the rows of the orientation the renderer applies.
+struct Gaze {
+    double look[3], right[3], up[3];
+};
+
+Gaze gazeOf(const tessaro::Camera& camera) {
+    const double* f = camera.forward;
+    const double* u = camera.up;
+    const double s[3] = {u[1] * f[2] - u[2] * f[1], u[2] * f[0] - u[0] * f[2],
+                         u[0] * f[1] - u[1] * f[0]};
+    return {{-s[2], -u[2], -f[2]}, {s[0], u[0], f[0]}, {s[1], u[1], f[1]}};
+}
+
+double dot(const double a[3], const double b[3]) {
+    return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+}
+
+// The pair is taken from either side of the view by the turn its viewing distance
+// asks for: half the spread each way, the left image from the left (looking to the
+// right), level, and the camera comes back. One unit of turn is 2.5 x 0.06572907
+// rad, so each side is 1.25 / D rad whatever the view was turned to before.
+TEST_F(StereoTest, EachImageIsTurnedByHalfTheSpreadForItsDistance) {
+    auto host = startHost();
+    openAndWait(*host, document("Gear.ipt"));
+    CadCamera& hostCamera = host->activeView()->camera();
+    hostCamera.mouseInput(host->createPoint2d(0, 0), host->createPoint2d(3, -2), 0,
+                          kRotateViewOperation);
+    hostCamera.apply();
+    frmToSterio& dialog = openDialog(*host);
+
+    // The status line changes right after each image is saved, before the next turn.
+    std::vector<tessaro::Camera> atSave;
+    QObject::connect(host->statusBar(), &QStatusBar::messageChanged, [&](const QString& text) {
+        if (text.startsWith("Saving Right Image") || text == "Returning to original position")
+            atSave.push_back(tessaro::currentCamera());
+    });
+    const struct {
+        int option;
+        const char* userText;
+        double inches;
+    } distances[] = {{0, "", 27}, {1, "", 52}, {2, "", 158}, {3, "36", 36}, {3, "2 ft", 24}};
+    for (const auto& d : distances) {
+        dialog.optDistance[d.option]->click();
+        dialog.txtDistance->setText(d.userText);
+        atSave.clear();
+        const Gaze before = gazeOf(tessaro::currentCamera());
+        dialog.cmdSave->click();
+        ASSERT_EQ(atSave.size(), 2u) << d.inches;
+        const Gaze left = gazeOf(atSave[0]), right = gazeOf(atSave[1]);
+        const Gaze after = gazeOf(tessaro::currentCamera());
+        const double expected = 1.25 / d.inches;
+        EXPECT_NEAR(std::acos(std::min(1.0, dot(before.look, left.look))), expected, 1e-6)
+            << d.inches;
+        EXPECT_NEAR(std::acos(std::min(1.0, dot(before.look, right.look))), expected, 1e-6)
+            << d.inches;
+        EXPECT_NEAR(dot(left.look, before.right), std::sin(expected), 1e-6) << d.inches;
+        EXPECT_NEAR(dot(right.look, before.right), -std::sin(expected), 1e-6) << d.inches;
+        EXPECT_NEAR(dot(left.look, before.up), 0, 1e-6) << d.inches;
+        EXPECT_NEAR(dot(right.look, before.up), 0, 1e-6) << d.inches;
+        EXPECT_NEAR(dot(after.look, before.look), 1, 1e-9) << d.inches;
     }
     EXPECT_TRUE(messages.isEmpty()) << messages.join('|').toStdString();
 }

@@ -2,12 +2,15 @@
 // messages, placeholders, and what the builder does when the compiler fails, hangs,
 // succeeds slowly or is missing.
 #include <QCheckBox>
+#include <QDesktopServices>
+#include <QEnterEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
 #include "builder_fixture.h"
 #include "host/host_services.h"
+#include "maker_links.h"
 
 namespace exportal::testing {
 namespace {
@@ -20,6 +23,54 @@ TEST(ScriptPlaceholders, AreReplacedInOrderMatchingCase) {
     // "#XGL_FILENAME" goes first and does not match inside the name alone.
     EXPECT_EQ(substitutePlaceholders("File #XGL_FILE_ONLY", values), "File Gear.zgl");
     EXPECT_EQ(substitutePlaceholders("no placeholder here", values), "no placeholder here");
+}
+
+// Records the addresses the dialogs hand to the desktop instead of opening them.
+class OpenedAddresses : public QObject {
+    Q_OBJECT
+  public:
+    QStringList urls;
+  public Q_SLOTS:
+    void open(const QUrl& url) { urls << url.toString(); }
+};
+
+// The link labels of the three packaging dialogs lead to the guide installed with
+// the suite, or nowhere: the e-mail label of a build that names no address does
+// nothing when clicked and says so when pointed at.
+TEST_F(BuilderTest, LinkLabelsOpenTheLocalGuideOrNothing) {
+    OpenedAddresses opened;
+    for (const char* scheme : {"file", "mailto", "http", "https"})
+        QDesktopServices::setUrlHandler(scheme, &opened, "open");
+    auto host = startHost();
+    openAndWait(*host, document("Gear.ipt"));
+    const QString guide = makerGuideAddress();
+    ASSERT_TRUE(guide.startsWith("file:///")) << guide.toStdString();
+    QFile page(QUrl(guide).toLocalFile());
+    ASSERT_TRUE(page.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(page.readAll().contains("<title>Tessaro, Exportal and Plotwick: guide</title>"));
+
+    for (int command : {kCompiledXglCommand, kCompiledDwfCommand, kVrmlCommand}) {
+        CompilerDialog* dialog = openDialog(*host, command);
+        ASSERT_NE(dialog, nullptr) << command;
+        QLabel* labels[2] = {};
+        for (QLabel* label : dialog->findChildren<QLabel*>()) {
+            if (label->text() == "Tessaro documentation") labels[0] = label;
+            if (label->text() == "Write to the maker") labels[1] = label;
+        }
+        ASSERT_TRUE(labels[0] && labels[1]) << command;
+        opened.urls.clear();
+        for (QLabel* label : labels) {
+            QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
+            QApplication::sendEvent(label, &enter);
+            EXPECT_EQ(dialog->lblHint->text(), label->toolTip()) << command;
+            QTest::mouseClick(label, Qt::LeftButton);
+        }
+        EXPECT_EQ(opened.urls, QStringList{guide}) << command;
+        EXPECT_EQ(labels[1]->toolTip(), "This copy names no address for the maker");
+        dialog->close();
+    }
+    for (const char* scheme : {"file", "mailto", "http", "https"})
+        QDesktopServices::unsetUrlHandler(scheme);
 }
 
 TEST_F(BuilderTest, TemplateFileGivesTheTemplateOrTheDefaultWithItsMessage) {
@@ -284,3 +335,5 @@ TEST_F(BuilderTest, ScriptThatCannotBeWrittenStopsBeforeCompiling) {
 
 }  // namespace
 }  // namespace exportal::testing
+
+#include "viewer_builder_test.moc"

@@ -108,6 +108,74 @@ QRect inkIn(const QImage& image, const QRect& area) {
     return ink;
 }
 
+// A scanned drawing's CCITT Group 4 image: these 54 bytes are libtiff's coding of the
+// 37 x 21 pattern below (a border, a diagonal and a block), laid into the image opcodes
+// as the format's table lays them out. Each pixel is drawn as a 10 x 10 square.
+const char* const kScannedPattern[] = {
+    "#####################################", "##..................................#",
+    "#.#.................................#", "#..#................................#",
+    "#...#...............................#", "#....#..............#############...#",
+    "#.....#.............#############...#", "#......#............#############...#",
+    "#.......#...........#############...#", "#........#..........#############...#",
+    "#.........#.........#############...#", "#..........#........#############...#",
+    "#...........#.......................#", "#............#......................#",
+    "#.............#.....................#", "#..............#....................#",
+    "#...............#...................#", "#................#..................#",
+    "#.................#.................#", "#..................#................#",
+    "#####################################",
+};
+const std::vector<std::uint8_t> kGroup4Code = {
+    0x26, 0xa1, 0xab, 0x38, 0x9e, 0x88, 0xeb, 0xd9, 0x43, 0x7d, 0x94, 0x35, 0xd9, 0x5a,
+    0x10, 0x48, 0xec, 0xa0, 0xfe, 0xca, 0x23, 0xec, 0xa4, 0x7d, 0x94, 0x7f, 0xb2, 0xa9,
+    0xf6, 0x54, 0xfe, 0xca, 0x09, 0xd9, 0x40, 0xfb, 0x28, 0xbf, 0x65, 0x08, 0xec, 0xa1,
+    0x9d, 0x94, 0x9f, 0xb2, 0xab, 0xec, 0xaa, 0xb1, 0x18, 0x00, 0x80, 0x08};
+
+TEST(PlotwickRender, Group4ImagesDrawTheirPixels) {
+    const struct {
+        const char* name;
+        std::uint16_t opcode;
+        std::vector<std::uint8_t> code;
+        QColor ink, paper;  // an invalid paper: the sheet's white shows through
+    } cases[] = {
+        {"group 4", 0x0009, kGroup4Code, Qt::black, QColor()},
+        {"group 4X mapped", 0x000D, kGroup4Code, Qt::red, Qt::yellow},
+        {"cut short", 0x0009, {kGroup4Code.begin(), kGroup4Code.begin() + 20}, QColor(), QColor()},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        B body;
+        body.u16(37).u16(21).p32(0, 0).p32(3700, 2100).i32(1);
+        if (c.opcode == 0x000D)
+            body.u8(2).u8(255).u8(255).u8(0).u8(255).u8(255).u8(0).u8(0).u8(255);
+        body.i32(static_cast<std::int32_t>(c.code.size())).add(c.code);
+        B b;
+        b.s("(W2D V06.00)(View 0,0 3700,2100)").u8('O').p32(0, 0);
+        b.add(test::extended(c.opcode, body)).s("(EndOfDWF)");
+        const std::string sheet = test::scratchPath("group4.w2d");
+        std::ofstream(sheet, std::ios::binary)
+            .write(reinterpret_cast<const char*>(b.bytes.data()),
+                   static_cast<std::streamsize>(b.bytes.size()));
+        const std::string png = test::scratchPath("group4.png");
+        const RenderRun run = render(sheet, png, "370x210");
+        ASSERT_EQ(run.exitCode, 0) << run.output.toStdString();
+        const QImage image(QString::fromStdString(png));
+        ASSERT_EQ(image.size(), QSize(370, 210));
+        int wrong = 0;
+        for (int row = 0; row < 21; ++row) {
+            for (int column = 0; column < 37; ++column) {
+                const bool ink = kScannedPattern[row][column] == '#';
+                QColor expected = ink ? c.ink : c.paper;
+                if (!expected.isValid()) expected = Qt::white;
+                const QColor shown = image.pixelColor(column * 10 + 5, row * 10 + 5);
+                wrong += std::abs(shown.red() - expected.red()) > 40 ||
+                         std::abs(shown.green() - expected.green()) > 40 ||
+                         std::abs(shown.blue() - expected.blue()) > 40;
+            }
+        }
+        EXPECT_EQ(wrong, 0);
+    }
+}
+
 TEST(PlotwickRender, HandMadeSheetDrawsTextBorderHatchAndImage) {
     const std::string sheet = test::scratchPath("hand-made.w2d");
     const std::vector<std::uint8_t> bytes = handMadeSheet();

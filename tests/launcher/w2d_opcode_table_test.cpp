@@ -323,7 +323,7 @@ std::vector<Row> binaryRows() {
         {"0x0006 RGB image", image(0x0006, 0, {1, 2, 3, 4, 5, 6}), {K::image}},
         {"0x0007 RGBA image", image(0x0007, 0, {1, 2, 3, 4, 5, 6, 7, 8}), {K::image}},
         {"0x0008 JPEG image", image(0x0008, 0, kJpeg), {K::image}},
-        {"0x0009 group 4 image (not decoded)", image(0x0009, 0, {1, 2}), {}},
+        {"0x0009 group 4 image, damaged code: not drawn", image(0x0009, 0, {1, 2}), {}},
         {"0x000C PNG image", image(0x000C, 0, kPng), {K::image}},
         {"0x000C PNG image with the described extra int32",
          extended(0x000C, B().u16(2)
@@ -335,7 +335,7 @@ std::vector<Row> binaryRows() {
                               .i32(static_cast<std::int32_t>(kPng.size()))
                               .add(kPng)),
          {K::image}},
-        {"0x000D group 4X image (not decoded)", image(0x000D, 2, {1}), {}},
+        {"0x000D group 4X image, damaged code: not drawn", image(0x000D, 2, {1}), {}},
         {"0x0020 a library constant", extended(0x0020, {1, 2}), {}},
         {"0x013E embedded font",
          extended(0x013E, B().u32(1).u8(0).u8(0).i32(1).s("a").i32(1).s("b").i32(2).u8(0).u8(0)),
@@ -491,6 +491,34 @@ TEST(W2dWorkedExamples, ComplexTextWithItsBounds) {
         LogicalPoint{2714, 1505}, {9722, 1505}, {9722, 1708}, {2714, 1708}};
     EXPECT_EQ(style.bounds, box);
     EXPECT_EQ(graphics.ops[1].points[0], (LogicalPoint{2714, 1708}));
+}
+
+// 8-bit strings are text in the code page the stream names (1252 until it names one);
+// hex and counted strings are UTF-16 whatever it says. Read as a bare stream file is.
+TEST(W2dWorkedExamples, EightBitTextIsInTheStreamsCodePage) {
+    const struct {
+        const char* name;
+        Bytes stream;
+        std::u16string text;
+    } cases[] = {
+        {"western by default", B().s("(Text 5,5 '\x80 \x93x\x94')"), u"\u20AC \u201Cx\u201D"},
+        {"Cyrillic", B().s("(CodePage 1251)(Text 5,5 '\xC4\xE0')"), u"\u0414\u0430"},
+        {"Japanese, binary text opcode", B().s("(CodePage 932)x").p32(5, 5).s("'\x90\x7D\x96\xCA'"),
+         u"\u56F3\u9762"},
+        {"Japanese cut inside a character", B().s("(CodePage 932)(Text 5,5 'a\x90')"), u"a\uFFFD"},
+        {"hex strings are UTF-16", B().s("(CodePage 1251)(Text 5,5 \"00C4\")"), u"\u00C4"},
+        {"unknown code page", B().s("(CodePage 77)(Text 5,5 '\xC4')"), u"\u00C4"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Bytes bytes = B().s("(W2D V06.00)").add(c.stream).s("(EndOfDWF)");
+        const DwfDocument document = readDwf(bytes);
+        ASSERT_EQ(document.sheets.size(), 1u) << document.message;
+        const W2dGraphics& graphics = document.sheets[0].graphics;
+        ASSERT_TRUE(graphics.complete) << graphics.message;
+        ASSERT_EQ(graphics.ops.size(), 1u);
+        EXPECT_EQ(graphics.ops[0].text, c.text);
+    }
 }
 
 TEST(W2dWorkedExamples, TheDictionaryIsTheFormatsOwn) {

@@ -255,10 +255,30 @@ TEST_F(HeadlessDrawing, RedrawAfterClearLeavesThePictureWhite) {
     noteList(oldScene);
     ASSERT_EQ(glIsList(oldScene), GL_TRUE);
     glClearColor(0, 0, 0, 0);  // a redraw that ran would clear to black
-    viewState().redraw();
+    EXPECT_FALSE(viewState().redraw());
     const std::vector<std::uint8_t> picture = readPixelsRgb(kSize, kSize);
     expectNear(pixel(picture, kInsideX, kInsideY), kWhite, "inside");
     expectNear(pixel(picture, kOutsideX, kOutsideY), kWhite, "outside");
+}
+
+// Storing a camera turned half round leaves the picture as it was; the redraw after it
+// shows the triangle in the opposite corner.
+TEST_F(HeadlessDrawing, SetCameraDrawsNothingUntilTheRedraw) {
+    DrawableMesh mesh;
+    fill(mesh.positions, kLowerLeft);
+    fill(mesh.materials, {glowing(1, 0, 0)});
+    fill(mesh.faces, {face(0, 1, 2, 0)});
+    drawWorld({addObject({addMesh(mesh)})}, kBlue);
+    const double forward[3] = {0, 0, 1}, upsideDown[3] = {0, -1, 0}, zero[3] = {0, 0, 0};
+    const double box[3] = {2, 2, 2};
+    viewState().setCamera(forward, upsideDown, zero, box);
+    std::vector<std::uint8_t> picture = readPixelsRgb(kSize, kSize);
+    expectNear(pixel(picture, kInsideX, kInsideY), kRed, "stored, inside");
+    expectNear(pixel(picture, kOutsideX, kOutsideY), kBlueRgb, "stored, outside");
+    EXPECT_TRUE(viewState().redraw());
+    picture = readPixelsRgb(kSize, kSize);
+    expectNear(pixel(picture, kInsideX, kInsideY), kBlueRgb, "redrawn, inside");
+    expectNear(pixel(picture, kOutsideX, kOutsideY), kRed, "redrawn, outside");
 }
 
 TEST_F(HeadlessDrawing, TheWorldsOwnMeshIsDrawnWithoutObjects) {

@@ -1,6 +1,7 @@
 // Picture helpers for the wine tests, over Qt's image I/O (BMP and PNG):
 //   picture_tool compare A B TOLERANCE MAX_PERCENT DIFF.png   pictures agree?
 //   picture_tool count IMAGE R G B                            pixels of one colour
+//   picture_tool rect IMAGE R G B              largest rectangle of one colour: W H
 //   picture_tool grab OUT.png                                 screenshot of $DISPLAY
 //   picture_tool png IN OUT.png                               convert, to look at it
 //   picture_tool resize TITLE W H                             resize an X window by name
@@ -13,6 +14,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "x_window.h"
 
@@ -65,16 +68,43 @@ int compare(const QImage& a, const QImage& b, int tolerance, double maxPercent,
     return percent <= maxPercent ? 0 : 1;
 }
 
+bool sameColour(QRgb a, QRgb b) {
+    return (a & 0xffffff) == (b & 0xffffff);
+}
+
 long count(const QImage& image, QRgb colour) {
     long found = 0;
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
-            found += (image.pixel(x, y) & 0xffffff) == (colour & 0xffffff);
+            found += sameColour(image.pixel(x, y), colour);
     return found;
 }
 
+// The largest rectangle (by area) whose every pixel has the colour: each row turns the
+// columns into bars of the colour's run length above it, and the largest rectangle
+// under the bars is found with a stack of rising bars.
+std::pair<int, int> largestRectangle(const QImage& image, QRgb colour) {
+    std::vector<int> bars(image.width() + 1, 0);  // the extra bar of 0 empties the stack
+    std::pair<int, int> best{0, 0};
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x)
+            bars[x] = sameColour(image.pixel(x, y), colour) ? bars[x] + 1 : 0;
+        std::vector<int> rising;
+        for (int x = 0; x <= image.width(); ++x) {
+            while (!rising.empty() && bars[rising.back()] >= bars[x]) {
+                const int height = bars[rising.back()];
+                rising.pop_back();
+                const int width = rising.empty() ? x : x - rising.back() - 1;
+                if (long(width) * height > long(best.first) * best.second) best = {width, height};
+            }
+            rising.push_back(x);
+        }
+    }
+    return best;
+}
+
 int usage() {
-    std::fprintf(stderr, "usage: picture_tool compare|count|grab|png|resize ...\n");
+    std::fprintf(stderr, "usage: picture_tool compare|count|grab|png|rect|resize ...\n");
     return 2;
 }
 
@@ -94,6 +124,12 @@ int main(int argc, char** argv) {
     if (mode == "count" && argc == 6) {
         std::printf("%ld\n", count(QImage(argv[2]), qRgb(std::atoi(argv[3]), std::atoi(argv[4]),
                                                          std::atoi(argv[5]))));
+        return 0;
+    }
+    if (mode == "rect" && argc == 6) {
+        const auto [width, height] = largestRectangle(
+            QImage(argv[2]), qRgb(std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5])));
+        std::printf("%d %d\n", width, height);
         return 0;
     }
     if (mode == "resize" && argc == 5)

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -201,6 +202,84 @@ TEST(ToolBarDocking, DroppingTheGripperNearASideDocksTheBarThere) {
     pumpMessages();
     EXPECT_EQ(frame.toolBarSide(), DockSide::top);
     DestroyWindow(window);
+    pumpMessages();
+}
+
+// Lets the window system deliver what it still owes the windows (paints, moves).
+void settle() {
+    for (int round = 0; round < 10; ++round) {
+        pumpMessages();
+        Sleep(30);
+    }
+}
+
+bool sameCamera(const Camera& a, const Camera& b) {
+    for (int i = 0; i < 3; ++i) {
+        if (a.forward[i] != b.forward[i] || a.up[i] != b.up[i] || a.centre[i] != b.centre[i] ||
+            a.size[i] != b.size[i])
+            return false;
+    }
+    return true;
+}
+
+Camera storedCamera() {
+    Camera camera;
+    viewState().getOrientation(camera.forward, camera.up);
+    viewState().getViewBox(camera.centre, camera.size);
+    return camera;
+}
+
+// The program's window with a model: every input that moves the camera shows exactly
+// one new frame once the messages are handled, however many moves arrived between two
+// frames; presses and releases show none, and a resize one.
+TEST(FramePacing, EachNavigationStepShowsOneFrame) {
+    CMainFrame frame;
+    std::string error;
+    if (!frame.create(TESSARO_SAMPLES "/house.xgl", SW_SHOWNOACTIVATE, &error))
+        GTEST_SKIP() << "no main window: " << error;
+    settle();
+    ASSERT_GT(frame.viewFramesShown(), 0) << "the model was never drawn";
+    const HWND view = frame.view();
+    const auto send = [view](UINT message, WPARAM wParam, int x, int y) {
+        SendMessageW(view, message, wParam, MAKELPARAM(x, y));
+    };
+    const auto burst = [&send] {
+        for (int i = 1; i <= 5; ++i)
+            send(WM_MOUSEMOVE, MK_LBUTTON, 140 + 4 * i, 110 + 2 * i);
+    };
+    const struct {
+        const char* input;
+        std::function<void()> send;
+        int frames;  // 1: the camera moves too
+    } steps[] = {
+        {"left press", [&] { send(WM_LBUTTONDOWN, MK_LBUTTON, 100, 100); }, 0},
+        {"turning move 1", [&] { send(WM_MOUSEMOVE, MK_LBUTTON, 110, 100); }, 1},
+        {"turning move 2", [&] { send(WM_MOUSEMOVE, MK_LBUTTON, 120, 104); }, 1},
+        {"turning move 3", [&] { send(WM_MOUSEMOVE, MK_LBUTTON, 130, 108); }, 1},
+        {"five moves between two frames", burst, 1},
+        {"left release", [&] { send(WM_LBUTTONUP, 0, 160, 120); }, 0},
+        {"wheel notch", [&] { send(WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), 0, 0); }, 1},
+        {"middle press", [&] { send(WM_MBUTTONDOWN, MK_MBUTTON, 50, 50); }, 0},
+        {"panning move", [&] { send(WM_MOUSEMOVE, MK_MBUTTON, 80, 70); }, 1},
+        {"middle release", [&] { send(WM_MBUTTONUP, 0, 80, 70); }, 0},
+        {"Default View", [&] { SendMessageW(frame.window(), WM_COMMAND, kDefaultViewCommand, 0); },
+         1},
+    };
+    for (const auto& step : steps) {
+        const int before = frame.viewFramesShown();
+        const Camera camera = storedCamera();
+        step.send();
+        pumpMessages();
+        EXPECT_EQ(frame.viewFramesShown() - before, step.frames) << step.input;
+        EXPECT_EQ(!sameCamera(storedCamera(), camera), step.frames == 1) << step.input;
+    }
+    // A larger window: the view is drawn once at its new size, and nothing follows.
+    const int before = frame.viewFramesShown();
+    SetWindowPos(frame.window(), nullptr, 0, 0, 900, 700,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    settle();
+    EXPECT_EQ(frame.viewFramesShown() - before, 1) << "resize";
+    DestroyWindow(frame.window());
     pumpMessages();
 }
 

@@ -24,3 +24,20 @@ wine_prepare() {
         echo "wine prefix made in $((($(date +%s%N) - started) / 1000000)) ms"
     fi
 }
+
+# For the screenshot tests of Tessaro.exe: skips without the program ($1) or the X
+# tools, and otherwise runs the calling script again on a virtual display of its own,
+# so that no other test's window is in its screenshots (pass the script's arguments).
+tessaro_screenshot_start() {
+    local exe="$1"
+    shift
+    [ -f "$exe" ] || skip "no $exe (scripts/cross_build.sh makes it)"
+    local tool
+    for tool in xvfb-run xwininfo xdotool; do
+        command -v "$tool" >/dev/null || skip "$tool is not installed"
+    done
+    if [ -z "${TESSARO_WINE_DISPLAY:-}" ]; then
+        TESSARO_WINE_DISPLAY=1 exec env -u DISPLAY xvfb-run -a -s "-screen 0 1024x768x24" \
+            bash "$0" "$@"
+    fi
+}

@@ -90,8 +90,13 @@ echo "resized: $(pixels window_resized 237 237 214) background pixels (210000 wh
 if command -v xwininfo >/dev/null; then
     (cd "$work" && exec "$wine" "$exe") &
     program=$!
-    sleep 3
-    xwininfo -root -tree | grep -q '"Form1"' || { echo "no window captioned Form1"; failed=1; }
+    # A loaded machine may take a while to start wine: wait for the window up to 30 s.
+    shown=0
+    for _ in $(seq 60); do
+        xwininfo -root -tree | grep -q '"Form1"' && { shown=1; break; }
+        sleep 0.5
+    done
+    [ $shown = 1 ] || { echo "no window captioned Form1"; failed=1; }
     kill "$program" 2>/dev/null || true
     wait "$program" 2>/dev/null || true
 else

@@ -9,16 +9,7 @@ exe="$windows_build/viewer/win32/Tessaro.exe"
 
 # shellcheck source=wine_env.sh
 source "$(dirname "$0")/wine_env.sh"
-[ -f "$exe" ] || skip "no $exe (scripts/cross_build.sh makes it)"
-command -v xvfb-run >/dev/null || skip "xvfb-run is not installed"
-command -v xwininfo >/dev/null || skip "xwininfo is not installed"
-command -v xdotool >/dev/null || skip "xdotool is not installed"
-
-# A display of our own, so that no other test's window is in the screenshot.
-if [ -z "${TESSARO_WINE_DISPLAY:-}" ]; then
-    TESSARO_WINE_DISPLAY=1 exec env -u DISPLAY xvfb-run -a -s "-screen 0 1024x768x24" \
-        bash "$0" "$@"
-fi
+tessaro_screenshot_start "$exe" "$@"
 
 wine_prepare "$work"
 cp "$samples/house.xgl" "$work/house.xgl"

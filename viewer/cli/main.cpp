@@ -10,6 +10,7 @@
 #else
 // Drawing needs EGL and OpenGL, which the Windows build does not have.
 #define TESSARO_CLI_RENDER 1
+#include "convert/convert.h"
 #include "document/headless_render.h"
 #include "render/renderer.h"
 #include "shell/navigation.h"
@@ -31,6 +32,7 @@ void printUsage() {
         "       tessaro-cli info FILE [--json]\n"
 #ifdef TESSARO_CLI_RENDER
         "       tessaro-cli render FILE -o OUT.png [--size WxH] [--headlight] [--turn X,Y]\n"
+        "       tessaro-cli convert FILE -o OUT.glb|OUT.gltf|OUT.obj|OUT.stl [--headlight]\n"
 #endif
         "  check   validate an .xgl or .zgl document; prints the first message.\n"
         "  info    also counts what the document holds, with load time and peak memory.\n"
@@ -38,6 +40,8 @@ void printUsage() {
         "  render  writes the picture the viewer shows after loading (default 800x600);\n"
         "          --headlight adds a white light from the viewer, --turn X,Y turns the\n"
         "          model as a drag of X and Y pixels with the Examine tool would.\n"
+        "  convert writes what the viewer draws as glTF 2.0 (.glb, or .gltf with a .bin),\n"
+        "          OBJ with MTL, or binary STL; --headlight adds the viewer's headlight.\n"
 #endif
         "  exit 0 valid, 1 invalid (the message is printed), 2 cannot open\n",
         stderr);
@@ -154,6 +158,39 @@ int render(int argc, char** argv) {
     }
     return kValid;
 }
+
+// tessaro-cli convert FILE -o OUT [--headlight]
+int convert(int argc, char** argv) {
+    const char* fileName = nullptr;
+    const char* output = nullptr;
+    tessaro::ConvertOptions options;
+    for (int i = 2; i < argc; ++i) {
+        if (std::strcmp(argv[i], "-o") == 0 && i + 1 < argc) {
+            output = argv[++i];
+        } else if (std::strcmp(argv[i], "--headlight") == 0) {
+            options.headlight = true;
+        } else if (fileName == nullptr && argv[i][0] != '-') {
+            fileName = argv[i];
+        } else {
+            return usageError("unexpected argument");
+        }
+    }
+    if (fileName == nullptr || output == nullptr)
+        return usageError("convert needs FILE and -o OUT.glb, .gltf, .obj or .stl");
+    tessaro::ExportFormat format;
+    if (!tessaro::exportFormatOf(output, format))
+        return usageError("the output must be named .glb, .gltf, .obj or .stl");
+    const tessaro::ConvertResult result = [&] {
+        const tessaro::TerminalProgress progress;
+        return tessaro::convertDocument(fileName, output, format, options);
+    }();
+    if (!result.load.loaded()) return reportFailure(fileName, result.load);
+    if (!result.written()) {
+        std::fprintf(stderr, "tessaro-cli: %s\n", result.writeError.c_str());
+        return kCannotOpen;
+    }
+    return kValid;
+}
 #endif
 
 }  // namespace
@@ -166,6 +203,7 @@ int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "check") == 0) return check(argv[2]);
 #ifdef TESSARO_CLI_RENDER
     if (argc >= 2 && std::strcmp(argv[1], "render") == 0) return render(argc, argv);
+    if (argc >= 2 && std::strcmp(argv[1], "convert") == 0) return convert(argc, argv);
 #endif
     if ((argc == 3 || argc == 4) && std::strcmp(argv[1], "info") == 0) {
         const bool json = argc == 4 && std::strcmp(argv[3], "--json") == 0;

@@ -93,12 +93,16 @@ class ViewState {
     void getViewBox(double centre[3], double size[3]) const;
     // The orthographic limits for a client area of width x height.
     ProjectionLimits projection(int clientWidth, int clientHeight) const;
-    // Draws the scene list with the camera; nothing when no scene list exists. A
-    // surface that schedules its frames gets a paint request instead (drawFrame then
-    // draws from its paint handler).
-    void redraw();
-    // Draws the scene list now, whatever the surface schedules.
-    void drawFrame();
+    // Stores the whole camera and sets the projection without drawing, for a window
+    // that draws once when it next paints rather than once per setter.
+    void setCamera(const double forward[3], const double up[3], const double centre[3],
+                   const double size[3]);
+    // Draws the scene list with the camera; true when it drew. Nothing (false) when no
+    // scene list exists; a surface that schedules its frames gets a paint request
+    // instead (false too: drawFrame then draws from its paint handler).
+    bool redraw();
+    // Draws the scene list now, whatever the surface schedules; true when it drew.
+    bool drawFrame();
     // Scene drawings so far, so that a shell can show it draws once per step.
     std::uint64_t framesDrawn() const { return m_framesDrawn; }
     void buildSceneList(const WorldRecord* world, const LightingRecord* lighting,

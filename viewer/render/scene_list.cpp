@@ -125,6 +125,15 @@ void ViewState::setViewBox(const double centre[3], const double size[3]) {
     redraw();
 }
 
+void ViewState::setCamera(const double forward[3], const double up[3], const double centre[3],
+                          const double size[3]) {
+    std::copy(forward, forward + 3, m_forward);
+    std::copy(up, up + 3, m_up);
+    std::copy(centre, centre + 3, m_boxCentre);
+    std::copy(size, size + 3, m_boxSize);
+    applyProjection();
+}
+
 void ViewState::getViewBox(double centre[3], double size[3]) const {
     std::copy(m_boxCentre, m_boxCentre + 3, centre);
     std::copy(m_boxSize, m_boxSize + 3, size);
@@ -160,16 +169,16 @@ void ViewState::applyProjection() {
     glOrtho(p.left, p.right, p.bottom, p.top, p.zNear, p.zFar);
 }
 
-void ViewState::redraw() {
+bool ViewState::redraw() {
     RenderSurface* surface = currentSurface();
-    if (surface == nullptr || !sceneListLive(m_sceneList)) return;
-    if (surface->scheduleFrame()) return;
-    drawFrame();
+    if (surface == nullptr || !sceneListLive(m_sceneList)) return false;
+    if (surface->scheduleFrame()) return false;
+    return drawFrame();
 }
 
-void ViewState::drawFrame() {
+bool ViewState::drawFrame() {
     RenderSurface* surface = currentSurface();
-    if (surface == nullptr || !sceneListLive(m_sceneList)) return;
+    if (surface == nullptr || !sceneListLive(m_sceneList)) return false;
     ++m_framesDrawn;
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     const auto f = [this](int i) { return static_cast<float>(m_forward[i]); };
@@ -187,6 +196,7 @@ void ViewState::drawFrame() {
     glCallList(m_sceneList);
     glFinish();
     surface->swapBuffers();
+    return true;
 }
 
 void ViewState::buildSceneList(const WorldRecord* world, const LightingRecord* lighting,

@@ -343,7 +343,7 @@ void CMainFrame::openFile(const std::string& fileName) {
     const bool drawn = loadScene(fileName);
     SetWindowTextA(m_window, drawn ? windowTitleFor(fileName).c_str() : kAppName);
     m_loaded = drawn;
-    InvalidateRect(m_view.window(), nullptr, FALSE);
+    m_view.repaint();
 }
 
 // True when the document was drawn; every failure has shown its message.

@@ -41,6 +41,7 @@ class CMainFrame {
     DockSide toolBarSide() const { return m_dock.side(); }
     HWND dockBar() const { return m_dock.window(); }
     HWND view() const { return m_view.window(); }
+    int viewFramesShown() const { return m_view.framesShown(); }
 
   private:
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);

@@ -2,6 +2,8 @@
 
 #include <windowsx.h>
 
+#include <utility>
+
 #include "render/renderer.h"
 #include "render/wgl_surface.h"
 #include "shell/shell_texts.h"
@@ -20,9 +22,9 @@ Camera currentCamera() {
     return camera;
 }
 
+// Stores without drawing: the view draws the camera once when it next paints.
 void storeCamera(const Camera& camera) {
-    viewState().setOrientation(camera.forward, camera.up);
-    viewState().setViewBox(camera.centre, camera.size);
+    viewState().setCamera(camera.forward, camera.up, camera.centre, camera.size);
 }
 
 ClientPoint pointOf(LPARAM lParam) {
@@ -30,6 +32,27 @@ ClientPoint pointOf(LPARAM lParam) {
 }
 
 }  // namespace
+
+// Forwards to the window's surface and counts the frames it shows.
+class CountingSurface final : public RenderSurface {
+  public:
+    explicit CountingSurface(std::unique_ptr<RenderSurface> shown) : m_shown(std::move(shown)) {}
+    bool makeCurrent() override { return m_shown->makeCurrent(); }
+    void swapBuffers() override {
+        ++m_frames;
+        m_shown->swapBuffers();
+    }
+    int width() const override { return m_shown->width(); }
+    int height() const override { return m_shown->height(); }
+    bool indexed() const override { return m_shown->indexed(); }
+    int frames() const { return m_frames; }
+
+  private:
+    std::unique_ptr<RenderSurface> m_shown;
+    int m_frames = 0;
+};
+
+SceneView::SceneView() = default;
 
 SceneView::~SceneView() {
     if (m_window != nullptr) DestroyWindow(m_window);
@@ -50,8 +73,9 @@ bool SceneView::create(HWND parent, std::string* error) {
         *error = "the view window cannot be created";
         return false;
     }
-    m_surface = createWindowSurface(m_window, error);
-    if (!m_surface) return false;
+    std::unique_ptr<RenderSurface> surface = createWindowSurface(m_window, error);
+    if (!surface) return false;
+    m_surface = std::make_unique<CountingSurface>(std::move(surface));
     createContext(m_surface.get());
     const double forward[3] = {0, 0, 1}, up[3] = {0, 1, 0};
     viewState().setOrientation(forward, up);
@@ -76,23 +100,35 @@ void SceneView::defaultView() {
 
 void SceneView::clearPicture() {
     clearDisplay();
+    repaint();
 }
 
+// The paint that follows draws once, however many steps came before it: the window
+// system sends it only when no other input waits.
 void SceneView::repaint() {
-    viewState().redraw();
+    if (m_window != nullptr) InvalidateRect(m_window, nullptr, FALSE);
+}
+
+// The frame is copied to the whole view, so the update region needs no clipping of
+// its own. Until a scene exists nothing is drawn, and the view shows its window colour.
+void SceneView::paint() {
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(m_window, &paint);
+    if (!viewState().redraw()) FillRect(dc, &paint.rcPaint, GetSysColorBrush(COLOR_WINDOW));
+    EndPaint(m_window, &paint);
+}
+
+int SceneView::framesShown() const {
+    return m_surface ? m_surface->frames() : 0;
 }
 
 LRESULT SceneView::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-        case WM_PAINT: {
-            PAINTSTRUCT paint;
-            BeginPaint(m_window, &paint);
-            EndPaint(m_window, &paint);
-            repaint();
+        case WM_PAINT:
+            paint();
             return 0;
-        }
         case WM_ERASEBKGND:
-            return 1;  // OpenGL paints every pixel; erasing would only flicker
+            return 1;  // the paint covers every pixel; erasing first would only flicker
         case WM_SIZE:
             resized(LOWORD(lParam), HIWORD(lParam));
             return 0;
@@ -130,10 +166,9 @@ void SceneView::resized(int width, int height) {
     // before the next frame is drawn.
     m_surface->makeCurrent();
     setViewport(width, height);
-    double centre[3], size[3];
-    viewState().getViewBox(centre, size);
-    // Setting the box again lets the projection follow the new aspect.
-    if (size[0] > 0 && size[1] > 0) viewState().setViewBox(centre, size);
+    // Storing the camera again lets the projection follow the new aspect.
+    const Camera camera = currentCamera();
+    if (camera.size[0] > 0 && camera.size[1] > 0) storeCamera(camera);
     repaint();
 }
 

@@ -104,7 +104,7 @@ HRESULT BlockStream::Read(void* buffer, ULONG size, ULONG* done) try {
     if (done != nullptr) *done = count;
     if (m_aborted) return E_ABORT;
     return count < size ? S_FALSE : S_OK;
-} catch (const std::bad_alloc&) {
+} catch (...) {
     // No exception may unwind through XmlLite's frames.
     if (done != nullptr) *done = 0;
     return E_OUTOFMEMORY;
@@ -215,9 +215,15 @@ XmlLiteEventParser::~XmlLiteEventParser() {
 
 void WINAPI XmlLiteEventParser::readerFiber(void* self) {
     auto& parser = *static_cast<XmlLiteEventParser*>(self);
-    // The input is set here, where the stream may wait for blocks.
-    parser.m_ok = SUCCEEDED(parser.m_reader->SetInput(&parser.m_stream)) ? parser.readNodes()
-                                                                         : parser.fail(E_FAIL);
+    // The input is set here, where the stream may wait for blocks. Nothing may unwind
+    // out of a fiber's function: what escapes the reading ends it as a lack of memory.
+    try {
+        parser.m_ok = SUCCEEDED(parser.m_reader->SetInput(&parser.m_stream)) ? parser.readNodes()
+                                                                             : parser.fail(E_FAIL);
+    } catch (...) {
+        parser.m_ok = false;
+        parser.m_handler.outOfMemory();
+    }
     parser.m_finished = true;
     for (;;)  // a fiber's function must not return
         SwitchToFiber(parser.m_feeder);
@@ -322,11 +328,12 @@ void XmlLiteEventParser::deliverNode(XmlNodeType type) {
 }
 
 // Running out of memory in a handler, or here while converting, goes to the handler
-// like any other event's failure; the reader reads on.
+// like any other event's failure (whatever was thrown: nothing may leave the reader's
+// fiber); the reader reads on.
 void XmlLiteEventParser::deliver(void (*event)(XmlLiteEventParser&)) {
     try {
         event(*this);
-    } catch (const std::bad_alloc&) {
+    } catch (...) {
         m_handler.outOfMemory();
     }
 }
