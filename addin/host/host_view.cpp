@@ -194,8 +194,9 @@ void HostView::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void HostView::mouseMoveEvent(QMouseEvent* event) {
+    // Points and the client height in one unit, the pointer's device-independent pixels.
     apply(tessaro::mouseMove(m_navigation, tessaro::currentCamera(), clientPoint(event->position()),
-                             m_surface->height()));
+                             height()));
 }
 
 void HostView::wheelEvent(QWheelEvent* event) {

@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QImage>
+#include <QMouseEvent>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -53,6 +54,15 @@ inline bool sameCamera(const Camera& a, const Camera& b) {
         }
     }
     return true;
+}
+
+// Delivers a mouse event at once, as the window system would (positions in
+// device-independent pixels).
+inline void sendMouse(QWidget* target, QEvent::Type type, Qt::MouseButton button, QPoint at) {
+    const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : button;
+    QMouseEvent event(type, QPointF(at), target->mapToGlobal(QPointF(at)), button, held,
+                      Qt::NoModifier);
+    QApplication::sendEvent(target, &event);
 }
 
 // Runs `check` on the first modal widget that appears (a dialog's own event loop is

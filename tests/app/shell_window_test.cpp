@@ -21,13 +21,6 @@
 namespace tessaro::testing {
 namespace {
 
-void sendMouse(QWidget* target, QEvent::Type type, Qt::MouseButton button, QPoint at) {
-    const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : button;
-    QMouseEvent event(type, QPointF(at), target->mapToGlobal(QPointF(at)), button, held,
-                      Qt::NoModifier);
-    QApplication::sendEvent(target, &event);
-}
-
 void leftDrag(QWidget* target, QPoint from, QPoint to) {
     sendMouse(target, QEvent::MouseButtonPress, Qt::LeftButton, from);
     sendMouse(target, QEvent::MouseMove, Qt::LeftButton, to);

@@ -281,6 +281,49 @@ TEST_F(HeadlessDrawing, SetCameraDrawsNothingUntilTheRedraw) {
     expectNear(pixel(picture, kOutsideX, kOutsideY), kRed, "redrawn, outside");
 }
 
+// A window that shows frames only from its paint handler: every redraw outside it
+// becomes a request, and the paint's drawFrame draws once for all of them.
+class PaintedSurface final : public RenderSurface {
+  public:
+    explicit PaintedSurface(RenderSurface& target) : m_target(target) {}
+    bool makeCurrent() override { return m_target.makeCurrent(); }
+    void swapBuffers() override {}
+    bool scheduleFrame() override {
+        ++requests;
+        return true;
+    }
+    int width() const override { return m_target.width(); }
+    int height() const override { return m_target.height(); }
+    int requests = 0;
+
+  private:
+    RenderSurface& m_target;
+};
+
+TEST_F(HeadlessDrawing, ASurfaceThatSchedulesFramesIsDrawnOnlyByDrawFrame) {
+    PaintedSurface painted(*m_surface);
+    createContext(&painted);
+    DrawableMesh mesh;
+    fill(mesh.positions, kLowerLeft);
+    fill(mesh.materials, {glowing(1, 0, 0)});
+    fill(mesh.faces, {face(0, 1, 2, 0)});
+    const std::uint64_t drawn = viewState().framesDrawn();
+    drawWorld({addObject({addMesh(mesh)})}, kBlue);  // its redraw only asks
+    const double forward[3] = {0, 0, 1}, up[3] = {0, 1, 0}, zero[3] = {0, 0, 0};
+    const double box[3] = {2, 2, 2};
+    viewState().setOrientation(forward, up);
+    viewState().setViewBox(zero, box);
+    EXPECT_EQ(painted.requests, 3);
+    EXPECT_EQ(viewState().framesDrawn(), drawn);
+    std::vector<std::uint8_t> picture = readPixelsRgb(kSize, kSize);
+    expectNear(pixel(picture, kInsideX, kInsideY), kBlueRgb, "asked, inside");
+    EXPECT_TRUE(viewState().drawFrame());
+    EXPECT_EQ(viewState().framesDrawn(), drawn + 1);
+    picture = readPixelsRgb(kSize, kSize);
+    expectNear(pixel(picture, kInsideX, kInsideY), kRed, "painted, inside");
+    createContext(m_surface.get());  // the fixture's surface outlives this one
+}
+
 TEST_F(HeadlessDrawing, TheWorldsOwnMeshIsDrawnWithoutObjects) {
     DrawableMesh mesh;
     fill(mesh.positions, kLowerLeft);

@@ -6,17 +6,16 @@
 #include <QTimer>
 #include <QWheelEvent>
 
-#include <algorithm>
-
 #include "app/shell_images.h"
 #include "render/renderer.h"
 #include "render/surface.h"
 
 namespace tessaro {
 
-// The renderer's surface for the widget. Qt shows the widget's frame itself after
-// paintGL, so a swap there is nothing; a swap after drawing elsewhere (a load, a
-// navigation step) asks Qt for a repaint instead.
+// The renderer's surface for the widget. Qt shows the widget's frame only after
+// paintGL, so a frame drawn anywhere else would be drawn again there: outside paintGL
+// a redraw asks Qt for a paint instead, and Qt merges every request made before the
+// next frame into one paint, so pointer moves between two frames cost one drawing.
 class WidgetSurface final : public RenderSurface {
   public:
     explicit WidgetSurface(QOpenGLWidget* widget) : m_widget(widget) {}
@@ -28,16 +27,25 @@ class WidgetSurface final : public RenderSurface {
     void swapBuffers() override {
         if (!m_inGlCallback) m_widget->update();
     }
+    bool scheduleFrame() override {
+        if (m_painting) return false;
+        m_widget->update();
+        return true;
+    }
     int width() const override { return pixels(m_widget->width()); }
     int height() const override { return pixels(m_widget->height()); }
 
-    // While Qt runs one of the widget's GL callbacks.
+    // While Qt runs one of the widget's GL callbacks (paintGL with `painting`).
     class Callback {
       public:
-        explicit Callback(WidgetSurface& surface) : m_surface(surface) {
+        explicit Callback(WidgetSurface& surface, bool painting = false) : m_surface(surface) {
             m_surface.m_inGlCallback = true;
+            m_surface.m_painting = painting;
         }
-        ~Callback() { m_surface.m_inGlCallback = false; }
+        ~Callback() {
+            m_surface.m_inGlCallback = false;
+            m_surface.m_painting = false;
+        }
         Callback(const Callback&) = delete;
         Callback& operator=(const Callback&) = delete;
 
@@ -52,6 +60,7 @@ class WidgetSurface final : public RenderSurface {
 
     QOpenGLWidget* m_widget;
     bool m_inGlCallback = false;
+    bool m_painting = false;
 };
 
 namespace {
@@ -60,14 +69,6 @@ ClientPoint clientPoint(const QPointF& position) {
     // Window messages carry client coordinates as 16-bit signed values.
     const QPoint p = position.toPoint();
     return {static_cast<std::int16_t>(p.x()), static_cast<std::int16_t>(p.y())};
-}
-
-bool sameOrientation(const Camera& a, const Camera& b) {
-    return std::equal(a.forward, a.forward + 3, b.forward) && std::equal(a.up, a.up + 3, b.up);
-}
-
-bool sameBox(const Camera& a, const Camera& b) {
-    return std::equal(a.centre, a.centre + 3, b.centre) && std::equal(a.size, a.size + 3, b.size);
 }
 
 constexpr double kDefaultForward[3] = {0, 0, 1};
@@ -170,7 +171,7 @@ void SceneView::resizeGL(int width, int height) {
 // Where no scene is drawn, the view shows its window colour. The renderer clears
 // with alpha 0; the widget's picture stays opaque because alpha is written only here.
 void SceneView::paintGL() {
-    WidgetSurface::Callback inCallback(*m_surface);
+    WidgetSurface::Callback inCallback(*m_surface, true);
     QOpenGLFunctions* gl = context()->functions();
     GLfloat sceneClear[4];
     gl->glGetFloatv(GL_COLOR_CLEAR_VALUE, sceneClear);
@@ -180,7 +181,7 @@ void SceneView::paintGL() {
     gl->glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     gl->glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
     gl->glClearColor(sceneClear[0], sceneClear[1], sceneClear[2], sceneClear[3]);
-    viewState().redraw();
+    viewState().drawFrame();
 }
 
 void SceneView::mousePressEvent(QMouseEvent* event) {
@@ -200,17 +201,15 @@ void SceneView::mouseReleaseEvent(QMouseEvent* event) {
     }
 }
 
+// Pointer positions come in device-independent pixels, so the client height does too
+// (not the framebuffer's device pixels, which would halve pan and zoom at scale 2).
 void SceneView::mouseMoveEvent(QMouseEvent* event) {
-    apply(mouseMove(m_navigation, currentCamera(), clientPoint(event->position()), pixelHeight()));
+    apply(mouseMove(m_navigation, currentCamera(), clientPoint(event->position()), height()));
 }
 
 void SceneView::wheelEvent(QWheelEvent* event) {
     const int delta = event->angleDelta().y();
     if (delta != 0) apply(wheel(m_navigation, currentCamera(), delta));
-}
-
-int SceneView::pixelHeight() const {
-    return m_surface->height();
 }
 
 void SceneView::apply(const NavigationStep& step) {
@@ -220,13 +219,12 @@ void SceneView::apply(const NavigationStep& step) {
     if (step.redraw) storeCamera(step.camera);
 }
 
-// Each setter draws, so only what changed is stored.
+// The setters only ask for a paint here (WidgetSurface), so storing both costs one
+// drawing at the next frame.
 void SceneView::storeCamera(const Camera& camera) {
-    const Camera before = currentCamera();
-    const bool turned = !sameOrientation(before, camera);
     if (m_ready) makeCurrent();
-    if (turned) viewState().setOrientation(camera.forward, camera.up);
-    if (!turned || !sameBox(before, camera)) viewState().setViewBox(camera.centre, camera.size);
+    viewState().setOrientation(camera.forward, camera.up);
+    viewState().setViewBox(camera.centre, camera.size);
 }
 
 }  // namespace tessaro

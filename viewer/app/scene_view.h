@@ -53,7 +53,6 @@ class SceneView final : public QOpenGLWidget {
     void runPending();
     void apply(const NavigationStep& step);
     void storeCamera(const Camera& camera);
-    int pixelHeight() const;
 
     std::unique_ptr<WidgetSurface> m_surface;
     NavigationState m_navigation;

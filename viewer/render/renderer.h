@@ -97,9 +97,14 @@ class ViewState {
     // that draws once when it next paints rather than once per setter.
     void setCamera(const double forward[3], const double up[3], const double centre[3],
                    const double size[3]);
-    // Draws the scene list with the camera; nothing when no scene list exists, and
-    // then false.
+    // Draws the scene list with the camera; true when it drew. Nothing (false) when no
+    // scene list exists; a surface that schedules its frames gets a paint request
+    // instead (false too: drawFrame then draws from its paint handler).
     bool redraw();
+    // Draws the scene list now, whatever the surface schedules; true when it drew.
+    bool drawFrame();
+    // Scene drawings so far, so that a shell can show it draws once per step.
+    std::uint64_t framesDrawn() const { return m_framesDrawn; }
     void buildSceneList(const WorldRecord* world, const LightingRecord* lighting,
                         const BackgroundRecord* background,
                         const PoolVector<GeometryEntry>& entries);
@@ -120,6 +125,7 @@ class ViewState {
     double m_boxSize[3] = {2, 2, 2};
     std::uint32_t m_sceneList = 0;
     bool m_headlight = false;
+    std::uint64_t m_framesDrawn = 0;
 };
 
 // The one camera of the process.

@@ -91,6 +91,11 @@ void emitHeadlight(bool on) {
     glEnable(id);
 }
 
+// Not built since the last clearDisplay, or deleted: nothing to draw.
+bool sceneListLive(std::uint32_t list) {
+    return list != 0 && list == g_liveSceneList && glIsList(list) == GL_TRUE;
+}
+
 }  // namespace
 
 void internal::forgetSceneList() {
@@ -166,10 +171,15 @@ void ViewState::applyProjection() {
 
 bool ViewState::redraw() {
     RenderSurface* surface = currentSurface();
-    if (surface == nullptr || m_sceneList == 0 || m_sceneList != g_liveSceneList ||
-        glIsList(m_sceneList) != GL_TRUE) {
-        return false;
-    }
+    if (surface == nullptr || !sceneListLive(m_sceneList)) return false;
+    if (surface->scheduleFrame()) return false;
+    return drawFrame();
+}
+
+bool ViewState::drawFrame() {
+    RenderSurface* surface = currentSurface();
+    if (surface == nullptr || !sceneListLive(m_sceneList)) return false;
+    ++m_framesDrawn;
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     const auto f = [this](int i) { return static_cast<float>(m_forward[i]); };
     const auto u = [this](int i) { return static_cast<float>(m_up[i]); };

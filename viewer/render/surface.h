@@ -16,6 +16,10 @@ class RenderSurface {
     virtual bool makeCurrent() = 0;
     // Shows the frame just drawn (a no-op for an off-screen surface).
     virtual void swapBuffers() = 0;
+    // A window whose frames are shown only from its own paint handler asks for a paint
+    // here and answers true: the redraw then waits for that paint, so camera changes
+    // between two frames cost one drawing. False (the default) draws at once.
+    virtual bool scheduleFrame() { return false; }
     virtual int width() const = 0;
     virtual int height() const = 0;
     // True for a surface with a colour index format, which needs the 3-3-2 palette.

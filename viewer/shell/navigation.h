@@ -48,7 +48,10 @@ struct Camera {
     double size[3] = {2, 2, 2};
 };
 
-// A point in client coordinates of the view, y growing downwards.
+// A point in client coordinates of the view, y growing downwards. Points and the
+// client height are in one unit, the one the window system gives pointer positions in
+// (device-independent pixels under Qt), so a step does not depend on the screen's
+// scale: a turn is per unit of pointer travel, a pan follows the pointer.
 struct ClientPoint {
     std::int32_t x = 0, y = 0;
 };
