@@ -481,7 +481,8 @@ bool decodeEdgebreaker(std::span<const std::uint8_t> block, W3dMesh& mesh,
     W3dMTable table;
     if (!readMTable(block.subspan(tableAt, header.mtableLength), table, error)) return false;
     W3dConnectivity connectivity;
-    std::size_t budget = 64 * std::size_t{header.opsLength} + 4096;
+    // Splits walk along the boundary; real shells walk a few times their op count.
+    std::size_t budget = 256 * std::size_t{header.opsLength} + (std::size_t{1} << 20);
     if (!decodeConnectivity(block.subspan(opsAt, header.opsLength), connectivity, budget, error))
         return false;
     std::uint32_t finalCount = 0;
@@ -515,6 +516,8 @@ bool readFloats(ByteCursor& cursor, std::size_t count, std::vector<float>& value
 bool readQuantised(std::span<const std::uint8_t> bytes, std::size_t width, std::uint32_t bits,
                    std::span<const float> box, std::size_t count, std::vector<float>& values) {
     if (bits == 0 || bits > 32) return false;
+    // Checked before anything is allocated: a count is only as large as its samples.
+    if (count > bytes.size() * 8 / bits / width) return false;
     values.resize(count * width);
     if (bits == 8 && width == 3) {
         if (bytes.size() < values.size()) return false;

@@ -378,6 +378,51 @@ TEST(W3dShell, AnEdgebreakerShellDecodesPointsNormalsAndTextureCoordinates) {
     }
 }
 
+struct PlainShellRow {
+    const char* name;
+    Bytes bytes;  // after the opcode
+    bool reads;
+    std::vector<std::uint32_t> triangles = {};
+};
+
+Bytes plainShell(std::uint8_t sub, const Bytes& faces) {
+    ByteWriter shell;
+    shell.u8(sub).u8(0).i32(4);
+    for (float p : {0.f, 0.f, 0.f, 1.f, 0.f, 0.f, 1.f, 1.f, 0.f, 0.f, 1.f, 0.f})
+        shell.f32(p);
+    shell.u8(1).i32(faces.size()).raw(faces);
+    return shell.bytes;
+}
+
+TEST(W3dShell, PlainShellsReadPointsAndFaceLists) {
+    ByteWriter hostile;  // quantised points claiming two billion vertices in three bytes
+    hostile.u8(0x11).u8(0).u8(1).i32(0x7FFFFFFF);
+    for (int i = 0; i < 6; ++i)
+        hostile.f32(0);
+    hostile.u8(8).i32(3).u8(1).u8(2).u8(3);
+    const std::vector<PlainShellRow> rows = {
+        {"a quad is fanned", plainShell(0x10, {8, 4, 0, 1, 2, 3}), true, {0, 1, 2, 0, 2, 3}},
+        {"a strip alternates its winding",
+         plainShell(0x14, {8, 4, 0, 1, 2, 3}),
+         true,
+         {0, 1, 2, 2, 1, 3}},
+        {"a face naming a vertex it does not have", plainShell(0x10, {8, 3, 0, 1, 4}), false},
+        {"a face longer than its list", plainShell(0x10, {8, 9, 0, 1, 2}), false},
+        {"a count larger than its samples", hostile.bytes, false},
+    };
+    for (const PlainShellRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        ByteCursor cursor(row.bytes);
+        W3dMesh mesh;
+        bool hasGeometry = false;
+        std::string error;
+        ASSERT_EQ(readShell(cursor, 1000, mesh, hasGeometry, error), row.reads) << error;
+        if (row.reads) {
+            EXPECT_EQ(mesh.triangles, row.triangles);
+        }
+    }
+}
+
 Bytes deflated(const Bytes& plain) {
     uLongf size = compressBound(plain.size());
     Bytes out(size);
