@@ -678,6 +678,12 @@ class Reader {
             }
             case 'S':
                 return readShellOpcode(cursor);
+            case 'M': {
+                W3dMesh mesh;
+                if (!readMesh(cursor, m_stream.version, mesh, m_detail)) return false;
+                m_lastObject = kNoObject;
+                return addMesh(std::move(mesh));
+            }
             case 'U': {
                 std::uint16_t size = 0;
                 if (!cursor.read(size)) return false;

@@ -698,4 +698,32 @@ bool readShell(ByteCursor& cursor, unsigned version, W3dMesh& mesh, bool& hasGeo
     return true;
 }
 
+bool readMesh(ByteCursor& cursor, unsigned version, W3dMesh& mesh, std::string& error) {
+    std::uint8_t sub = 0, scheme = 4;
+    std::int32_t rows = 0, columns = 0;
+    if ((version > 100 && !cursor.read(sub)) || !cursor.read(rows) || !cursor.read(columns) ||
+        rows < 0 || columns < 0)
+        return fail(error, "the mesh ends early");
+    const std::uint64_t count = std::uint64_t(rows) * std::uint64_t(columns);
+    if (count > cursor.remaining()) return fail(error, "the mesh has more points than bytes");
+    if (sub & 0x01) {
+        if (!cursor.read(scheme) || !readPlainPoints(cursor, version, scheme, 0, mesh, error))
+            return error.empty() ? fail(error, "the mesh ends early") : false;
+    } else if (!readFloats(cursor, static_cast<std::size_t>(count) * 3, mesh.points)) {
+        return fail(error, "the mesh's points end early");
+    }
+    if (mesh.points.size() != count * 3)
+        return fail(error, "the mesh's points do not fill its grid");
+    if ((sub & 0x08) && !readAttributes(cursor, version, count, mesh, error)) return false;
+    const auto width = static_cast<std::uint32_t>(columns);
+    for (std::uint32_t row = 0; row + 1 < static_cast<std::uint32_t>(rows); ++row) {
+        for (std::uint32_t column = 0; column + 1 < width; ++column) {
+            const std::uint32_t v = row * width + column;
+            mesh.triangles.insert(mesh.triangles.end(),
+                                  {v, v + 1, v + width + 1, v, v + width + 1, v + width});
+        }
+    }
+    return true;
+}
+
 }  // namespace plotwick::internal

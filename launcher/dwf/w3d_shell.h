@@ -74,4 +74,7 @@ bool predictVertexValues(const W3dConnectivity& connectivity, std::uint32_t fina
 bool readShell(ByteCursor& cursor, unsigned version, W3dMesh& mesh, bool& hasGeometry,
                std::string& error);
 
+// Reads the operands of a mesh opcode: a grid of points, two triangles per cell.
+bool readMesh(ByteCursor& cursor, unsigned version, W3dMesh& mesh, std::string& error);
+
 }  // namespace plotwick::internal

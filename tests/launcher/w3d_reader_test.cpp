@@ -383,6 +383,7 @@ struct PlainShellRow {
     Bytes bytes;  // after the opcode
     bool reads;
     std::vector<std::uint32_t> triangles = {};
+    bool grid = false;  // a mesh opcode, else a shell
 };
 
 Bytes plainShell(std::uint8_t sub, const Bytes& faces) {
@@ -394,12 +395,16 @@ Bytes plainShell(std::uint8_t sub, const Bytes& faces) {
     return shell.bytes;
 }
 
-TEST(W3dShell, PlainShellsReadPointsAndFaceLists) {
+TEST(W3dShell, PlainShellsAndMeshesReadPointsAndFaces) {
     ByteWriter hostile;  // quantised points claiming two billion vertices in three bytes
     hostile.u8(0x11).u8(0).u8(1).i32(0x7FFFFFFF);
     for (int i = 0; i < 6; ++i)
         hostile.f32(0);
     hostile.u8(8).i32(3).u8(1).u8(2).u8(3);
+    ByteWriter grid;
+    grid.u8(0).i32(2).i32(3);
+    for (int i = 0; i < 18; ++i)
+        grid.f32(static_cast<float>(i));
     const std::vector<PlainShellRow> rows = {
         {"a quad is fanned", plainShell(0x10, {8, 4, 0, 1, 2, 3}), true, {0, 1, 2, 0, 2, 3}},
         {"a strip alternates its winding",
@@ -409,6 +414,12 @@ TEST(W3dShell, PlainShellsReadPointsAndFaceLists) {
         {"a face naming a vertex it does not have", plainShell(0x10, {8, 3, 0, 1, 4}), false},
         {"a face longer than its list", plainShell(0x10, {8, 9, 0, 1, 2}), false},
         {"a count larger than its samples", hostile.bytes, false},
+        {"a mesh of 2 x 3 points", grid.bytes, true, {0, 1, 4, 0, 4, 3, 1, 2, 5, 1, 5, 4}, true},
+        {"a mesh short of its points",
+         Bytes(grid.bytes.begin(), grid.bytes.end() - 4),
+         false,
+         {},
+         true},
     };
     for (const PlainShellRow& row : rows) {
         SCOPED_TRACE(row.name);
@@ -416,7 +427,9 @@ TEST(W3dShell, PlainShellsReadPointsAndFaceLists) {
         W3dMesh mesh;
         bool hasGeometry = false;
         std::string error;
-        ASSERT_EQ(readShell(cursor, 1000, mesh, hasGeometry, error), row.reads) << error;
+        const bool read = row.grid ? readMesh(cursor, 1000, mesh, error)
+                                   : readShell(cursor, 1000, mesh, hasGeometry, error);
+        ASSERT_EQ(read, row.reads) << error;
         if (row.reads) {
             EXPECT_EQ(mesh.triangles, row.triangles);
         }
