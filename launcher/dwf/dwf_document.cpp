@@ -144,6 +144,7 @@ W3dModel readModelSection(const ZipReader& zip, const ManifestSection& section) 
     model = internal::evaluateW3d(internal::readW3d(*stream), placement);
     model.title = std::move(title);
     if (descriptor) model.extents = descriptor->modelExtents;
+    model.fitBox = internal::fitBoxOf(model.extents, model.conservativeBox);
     return model;
 }
 

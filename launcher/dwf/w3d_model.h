@@ -50,6 +50,9 @@ struct W3dModel {
     // The writer's rule for its extents: each mesh's own box, its corners moved by the
     // set's matrix. Compared with `extents`, this checks the decoded placement.
     std::optional<W3dBox> conservativeBox;
+    // The box to fit the view to: the descriptor's extents when they agree with the
+    // decoded placement, else the decoded box (extents may be missing or stale).
+    std::optional<W3dBox> fitBox;
     std::size_t shellCount = 0;     // shell opcodes decoded
     std::size_t triangleCount = 0;  // triangles drawn, over all sets
     std::size_t colourCount = 0;    // distinct face colours drawn

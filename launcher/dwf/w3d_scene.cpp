@@ -1,6 +1,7 @@
 #include "dwf/w3d_scene.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 #include <set>
 
@@ -123,6 +124,18 @@ std::optional<W3dBox> conservativeBoxOf(const W3dModel& model) {
         }
     }
     return result;
+}
+
+std::optional<W3dBox> fitBoxOf(const std::optional<W3dBox>& extents,
+                               const std::optional<W3dBox>& conservative) {
+    if (!conservative) return extents;
+    if (!extents) return conservative;
+    const W3dBox& box = *conservative;
+    const double size = std::max({box[3] - box[0], box[4] - box[1], box[5] - box[2]});
+    for (int k = 0; k < 6; ++k) {
+        if (!(std::abs((*extents)[k] - box[k]) <= 1e-3 * size)) return conservative;
+    }
+    return extents;
 }
 
 W3dModel evaluateW3d(W3dStream stream, const W3dMatrix& placement) {

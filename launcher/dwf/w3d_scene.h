@@ -16,6 +16,11 @@ W3dModel evaluateW3d(W3dStream stream, const W3dMatrix& placement = kW3dIdentity
 // matrix. Nothing when no set has a vertex.
 std::optional<W3dBox> conservativeBoxOf(const W3dModel& model);
 
+// The descriptor's extents when each side lies within a thousandth of the model's size
+// of the conservative box, else the conservative box.
+std::optional<W3dBox> fitBoxOf(const std::optional<W3dBox>& extents,
+                               const std::optional<W3dBox>& conservative);
+
 W3dMatrix multiply(const W3dMatrix& first, const W3dMatrix& second);
 
 }  // namespace plotwick::internal

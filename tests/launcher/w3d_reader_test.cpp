@@ -480,6 +480,16 @@ TEST(W3dReader, ASmallStreamEvaluatesIntoPlacedColouredSets) {
     EXPECT_EQ(*model.conservativeBox, (W3dBox{5, 6, 7, 7, 9, 7}));
 }
 
+TEST(W3dScene, DescriptorExtentsFitTheViewOnlyWhenTheDecodedModelAgrees) {
+    const W3dBox decoded{0, 0, 0, 10, 20, 30};
+    const W3dBox close{-0.02, 0, 0, 10, 20.02, 30};
+    const W3dBox stale{-1, 0, 0, 10, 20, 30};
+    EXPECT_EQ(fitBoxOf(close, decoded), close);
+    EXPECT_EQ(fitBoxOf(stale, decoded), decoded);
+    EXPECT_EQ(fitBoxOf(std::nullopt, decoded), decoded);
+    EXPECT_EQ(fitBoxOf(stale, std::nullopt), stale) << "nothing decoded to check against";
+}
+
 TEST(W3dReader, AnUnknownOpcodeEndsTheModelNamingItsOffsetAndKeepsWhatWasRead) {
     const W3dStream stream = readW3d(smallStream({0xA5, 1, 2, 3}));
     EXPECT_NE(stream.message.find("opcode 0xA5 at byte"), std::string::npos) << stream.message;
@@ -544,6 +554,7 @@ TEST(W3dSamples, TheArborPressDecodesToItsFigures) {
     const double size = (*model.extents)[5] - (*model.extents)[2];
     for (int k = 0; k < 6; ++k)
         EXPECT_NEAR((*model.conservativeBox)[k], (*model.extents)[k], 1e-4 * size) << k;
+    EXPECT_EQ(model.fitBox, model.extents) << "the descriptor's extents fit the view";
     // The normals coded in the stream agree with the decoded connectivity and points.
     for (const W3dMesh& mesh : model.meshes)
         EXPECT_GT(worstNormalCosine(mesh), 0.9);
