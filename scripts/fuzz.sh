@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Fuzzes a reader with libFuzzer: the XGL read path (fuzz/read_path_fuzzer.cpp, corpus
-# in tests/data/fuzz-corpus/) or, with --dwf, the DWF reader and painter, a third of
-# the time each with three targets: whole files and bare streams
+# in tests/data/fuzz-corpus/) or, with --dwf, the DWF reader and painter, a quarter of
+# the time each with four targets: whole files and bare streams
 # (fuzz/dwf_stream_fuzzer.cpp, corpus in tests/data/dwf-fuzz-corpus/), the package's
 # manifest, descriptor and streams behind true checksums (fuzz/dwf_package_fuzzer.cpp,
 # corpus in tests/data/dwf-package-fuzz-corpus/), and Plotwick's painter drawing what
 # the reader makes of the input at a zoom and pan the input picks
 # (fuzz/dwf_painter_fuzzer.cpp, corpus in tests/data/dwf-painter-fuzz-corpus/, seeded
-# with the stream fuzzer's); --painter runs the last one alone.
+# with the stream fuzzer's), and the 3D stream reader with its scene evaluation
+# (fuzz/w3d_stream_fuzzer.cpp, corpus in tests/data/w3d-fuzz-corpus/); --painter runs
+# the painter alone.
 #   scripts/fuzz.sh [--dwf|--painter] [SECONDS] long run (default 600 s); afterwards the
 #                                               new inputs that reach new code are merged
 #                                               into the corpus folder (files up to
@@ -29,7 +31,7 @@ if [ "${1:-}" = "--smoke" ]; then
 fi
 targets=(read_path_fuzzer)
 if [ "${1:-}" = "--dwf" ]; then
-    targets=(dwf_stream_fuzzer dwf_package_fuzzer dwf_painter_fuzzer)
+    targets=(dwf_stream_fuzzer dwf_package_fuzzer dwf_painter_fuzzer w3d_stream_fuzzer)
     shift
 elif [ "${1:-}" = "--painter" ]; then
     targets=(dwf_painter_fuzzer)
@@ -84,5 +86,6 @@ for target in "${targets[@]}"; do
             fuzz "$target" "$root/tests/data/dwf-package-fuzz-corpus" "$root/fuzz/w2d.dict" "$share" ;;
         dwf_painter_fuzzer)
             fuzz "$target" "$root/tests/data/dwf-painter-fuzz-corpus" "$root/fuzz/w2d.dict" "$share" ;;
+        w3d_stream_fuzzer) fuzz "$target" "$root/tests/data/w3d-fuzz-corpus" "$root/fuzz/w3d.dict" "$share" ;;
     esac
 done

@@ -32,6 +32,14 @@ class ByteCursor {
         return true;
     }
 
+    // The next `count` bytes as a range of their own.
+    bool take(std::size_t count, std::span<const std::uint8_t>& bytes) {
+        if (count > remaining()) return false;
+        bytes = m_data.subspan(m_offset, count);
+        m_offset += count;
+        return true;
+    }
+
     template <typename T>
     bool read(T& value) {
         if (sizeof(T) > remaining()) return false;
@@ -44,6 +52,14 @@ class ByteCursor {
         using Unsigned = std::make_unsigned_t<T>;
         value = static_cast<T>(static_cast<Unsigned>(raw));
         m_offset += sizeof(T);
+        return true;
+    }
+
+    // An IEEE single, little-endian like every number of the format.
+    bool read(float& value) {
+        std::uint32_t bits = 0;
+        if (!read(bits)) return false;
+        std::memcpy(&value, &bits, sizeof value);
         return true;
     }
 

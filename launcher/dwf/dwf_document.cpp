@@ -9,6 +9,8 @@
 
 #include "dwf/package_xml.h"
 #include "dwf/w2d_reader.h"
+#include "dwf/w3d_reader.h"
+#include "dwf/w3d_scene.h"
 #include "dwf/zip_reader.h"
 
 namespace plotwick {
@@ -142,6 +144,57 @@ std::vector<std::uint8_t> previewOf(const ZipReader& zip,
     return {};
 }
 
+// A model section's 3D stream, placed by its descriptor, decoded into triangle sets.
+W3dModel readModelSection(const ZipReader& zip, const ManifestSection& section) {
+    W3dModel model;
+    model.title = section.title;
+    std::optional<internal::Descriptor> descriptor;
+    if (const std::string* href = hrefOf(section, "descriptor")) {
+        std::string error;
+        if (const auto bytes = zip.read(*href, kEntryLimit))
+            descriptor = internal::parseDescriptor(textOf(*bytes), error);
+    }
+    std::string streamHref = descriptor ? descriptor->modelHref : std::string();
+    if (const std::string* listed = hrefOf(section, "3d streaming graphics");
+        streamHref.empty() && listed != nullptr)
+        streamHref = *listed;
+    if (streamHref.empty()) {
+        model.message = "The model \"" + section.title + "\" names no 3D graphics stream";
+        return model;
+    }
+    ZipReader::Problem problem = ZipReader::Problem::none;
+    const auto stream = zip.read(streamHref, kEntryLimit, &problem);
+    if (!stream) {
+        model.message = entryProblem("stream", streamHref, problem);
+        return model;
+    }
+    const W3dMatrix placement =
+        descriptor && descriptor->modelTransform ? *descriptor->modelTransform : kW3dIdentity;
+    std::string title = std::move(model.title);
+    model = internal::evaluateW3d(internal::readW3d(*stream), placement);
+    model.title = std::move(title);
+    if (descriptor) model.extents = descriptor->modelExtents;
+    model.fitBox = internal::fitBoxOf(model.extents, model.conservativeBox);
+    return model;
+}
+
+// "the model (29 shells, 42 instances, 22840 triangles)", and why a stream stopped.
+std::string decodedModels(const std::vector<W3dModel>& models) {
+    std::size_t shells = 0, instances = 0, triangles = 0;
+    std::string problems;
+    for (const W3dModel& model : models) {
+        shells += model.shellCount;
+        instances += model.sets.size();
+        triangles += model.triangleCount;
+        if (!model.message.empty()) problems += " " + model.message + ".";
+    }
+    return "Decoded " +
+           (models.size() == 1 ? std::string("the model")
+                               : std::to_string(models.size()) + " models") +
+           " (" + std::to_string(shells) + " shells, " + std::to_string(instances) +
+           " instances, " + std::to_string(triangles) + " triangles)." + problems;
+}
+
 bool has3dSections(const std::vector<ManifestSection>& sections) {
     for (const ManifestSection& section : sections) {
         if (section.type == "com.autodesk.dwf.eModel") return true;
@@ -181,9 +234,14 @@ DwfDocument readPackage(std::span<const std::uint8_t> bytes) {
     if (document.sheets.empty()) {
         document.preview = previewOf(zip, *sections);
         if (has3dSections(*sections)) {
+            for (const ManifestSection& section : *sections) {
+                if (section.type == "com.autodesk.dwf.eModel")
+                    document.models.push_back(readModelSection(zip, section));
+            }
             document.message = document.preview.empty()
                                    ? "The DWF package holds only 3D models and no 2D sheet"
                                    : kModelNotDrawn;
+            document.message += ". " + decodedModels(document.models);
         } else {
             document.message = "The DWF package holds no 2D sheet";
         }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "dwf/display_list.h"
+#include "dwf/w3d_model.h"
 
 namespace plotwick {
 
@@ -37,9 +38,12 @@ struct DwfDocument {
     // A package without 2D sheets (a 3D model) still carries a picture of itself that
     // the publishing program rendered: its preview, thumbnail or icon (PNG or JPEG).
     std::vector<std::uint8_t> preview;
+    // The package's 3D models, decoded into triangle sets (not drawn yet).
+    std::vector<W3dModel> models;
 };
 
-// What is shown for a package that holds only 3D models, beside its preview picture.
+// What is shown for a package that holds only 3D models, beside its preview picture;
+// what was decoded of the models follows it.
 inline constexpr char kModelNotDrawn[] =
     "This package holds a 3D model, which is not drawn here; its preview picture is shown";
 

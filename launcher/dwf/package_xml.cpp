@@ -21,8 +21,9 @@ std::optional<double> numberOf(const std::string& text) {
     return value;
 }
 
-std::optional<std::array<double, 16>> matrixOf(const std::string& text) {
-    std::array<double, 16> matrix{};
+template <std::size_t N>
+std::optional<std::array<double, N>> numbersOf(const std::string& text) {
+    std::array<double, N> matrix{};
     const char* next = text.c_str();
     for (double& element : matrix) {
         char* end = nullptr;
@@ -65,7 +66,12 @@ std::optional<Descriptor> parseDescriptor(std::string_view xml, std::string& err
         } else if (name == "GraphicResource" &&
                    valueOf(attributes, "role") == "2d streaming graphics") {
             descriptor.graphicsHref = valueOf(attributes, "href");
-            descriptor.transform = matrixOf(valueOf(attributes, "transform"));
+            descriptor.transform = numbersOf<16>(valueOf(attributes, "transform"));
+        } else if (name == "GraphicResource" &&
+                   valueOf(attributes, "role") == "3d streaming graphics") {
+            descriptor.modelHref = valueOf(attributes, "href");
+            descriptor.modelTransform = numbersOf<16>(valueOf(attributes, "transform"));
+            descriptor.modelExtents = numbersOf<6>(valueOf(attributes, "extents"));
         }
     };
     if (!readXmlStarts(xml, handler, error)) return std::nullopt;

@@ -27,6 +27,10 @@ struct Descriptor {
     std::optional<Paper> paper;
     std::optional<std::array<double, 16>> transform;
     std::string graphicsHref;
+    // A model section's 3D stream, its placement and the extents its writer gives.
+    std::string modelHref;
+    std::optional<std::array<double, 16>> modelTransform;
+    std::optional<std::array<double, 6>> modelExtents;
 };
 
 // Nothing when the text is not well-formed XML; `error` then says where.

@@ -178,6 +178,9 @@ TEST(PlotwickRender, ThreeDimensionalPackageShowsItsOwnPicture) {
         EXPECT_EQ(run.exitCode, 1);
         EXPECT_TRUE(run.output.contains("3D model, which is not drawn"))
             << run.output.toStdString();
+        // The models are decoded, though not drawn yet, and the line says what they hold.
+        EXPECT_TRUE(run.output.contains(" instances, ")) << run.output.toStdString();
+        EXPECT_FALSE(run.output.contains("stops at")) << run.output.toStdString();
         const QImage image(QString::fromStdString(png));
         ASSERT_EQ(image.size(), QSize(400, 300));
         EXPECT_NE(image.pixelColor(200, 150), QColor(237, 237, 214)) << "a picture in the middle";
@@ -195,7 +198,9 @@ TEST(PlotwickRender, WindowShowsTheSamplesPictureWithTheLine) {
     window.resize(600, 400);
     window.show();
     window.view().setSourcePath(QString::fromStdString(sample.string()));
-    EXPECT_EQ(window.view().messageText().toStdString(), kModelNotDrawn);
+    EXPECT_EQ(window.view().messageText().toStdString(),
+              std::string(kModelNotDrawn) +
+                  ". Decoded the model (29 shells, 42 instances, 22840 triangles).");
     const QImage image = window.grab().toImage();
     int blue = 0;
     for (int y = 0; y < image.height(); y += 2) {
