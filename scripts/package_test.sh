@@ -14,7 +14,7 @@ deb="$(ls "$build"/tessaro_*_amd64.deb)"
 echo "Built $(basename "$deb")"
 
 # lintian: errors fail the run, warnings are listed.
-report="$(lintian --no-tag-display-limit "$deb" || true)"
+report="$(lintian --tag-display-limit 0 "$deb" || true)"
 [ -n "$report" ] && echo "$report"
 if grep -q '^E:' <<<"$report"; then
     echo "lintian reports errors" >&2
