@@ -117,7 +117,7 @@ for mb in "${sizes[@]}"; do
         verdicts+=("$(basename "$f"): ratio ${row[3]} is BELOW the goal of $goal_ratio")
     fi
     if [ $with_peer = 1 ]; then
-        if awk -v r="${row[7]}" -v g="$goal_peer_speed" 'BEGIN { exit !(r >= g) }'; then
+        if awk -v r="${row[8]}" -v g="$goal_peer_speed" 'BEGIN { exit !(r >= g) }'; then
             verdicts+=("$(basename "$f"): ${row[8]} times the peer meets the goal of $goal_peer_speed")
         else
             verdicts+=("$(basename "$f"): ${row[8]} times the peer is BELOW the goal of $goal_peer_speed")
