@@ -3,6 +3,7 @@
 // documents as the reader. The drawing load must end as the validating load does
 // (the same status and message) and draw exactly when it loaded.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -34,7 +35,9 @@ fs::path writeDocument(const fs::path& input, const fs::path& folder) {
 }
 
 TEST(FuzzCorpusDrawn, EveryInputDrawsAsItLoads) {
-    const fs::path folder = fs::temp_directory_path() / "tessaro-corpus-drawn";
+    // A folder of this process's own: another run of the suite may draw at the same time.
+    const fs::path folder =
+        fs::temp_directory_path() / ("tessaro-corpus-drawn-" + std::to_string(getpid()));
     fs::create_directories(folder);
     int drawn = 0, inputs = 0;
     for (const auto& entry : fs::directory_iterator(TESSARO_FUZZ_CORPUS)) {

@@ -42,21 +42,9 @@ void Matrix4::applyLinear(const double in[3], double out[3]) const {
 }
 
 Matrix4 objectMatrix(const Transform& transform) {
-    const double* f = transform.forward;
-    const double* u = transform.up;
-    const double d = u[0] * f[0] + u[1] * f[1] + u[2] * f[2];
-    double v[3] = {u[0] - d * f[0], u[1] - d * f[1], u[2] - d * f[2]};
-    const double length = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
-    if (length > 0) {
-        for (double& c : v)
-            c /= length;
-    }
-    const double x[3] = {v[1] * f[2] - v[2] * f[1], v[2] * f[0] - v[0] * f[2],
-                         v[0] * f[1] - v[1] * f[0]};
-    const double s = transform.scale;
-    const double* p = transform.position;
-    return Matrix4{{s * x[0], s * x[1], s * x[2], 0, s * v[0], s * v[1], s * v[2], 0, s * f[0],
-                    s * f[1], s * f[2], 0, p[0], p[1], p[2], 1}};
+    Matrix4 matrix;
+    objectMatrix(transform, matrix.m);
+    return matrix;
 }
 
 void rotationQuaternion(const double x[3], const double y[3], const double z[3], double q[4]) {

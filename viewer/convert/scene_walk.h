@@ -20,8 +20,7 @@ struct Matrix4 {
     void applyLinear(const double in[3], double out[3]) const;  // a direction
 };
 
-// The matrix the viewer draws an object with: U made orthogonal to F, X = U' x F,
-// columns (s X, 0), (s U', 0), (s F, 0), (P, 1).
+// The matrix the viewer draws an object with (the scene module's objectMatrix).
 Matrix4 objectMatrix(const Transform& transform);
 
 // The unit quaternion (x, y, z, w) of the rotation whose columns are the given unit

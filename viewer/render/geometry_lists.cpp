@@ -3,6 +3,7 @@
 
 #include "render/gl_state.h"
 #include "render/renderer.h"
+#include "scene/scene_bounds.h"
 
 namespace tessaro {
 
@@ -238,22 +239,8 @@ std::uint32_t compileObjectList(const ObjectRecord& object, int pass,
 }
 
 void objectMatrix(const Transform& transform, float out[16]) {
-    const double* f = transform.forward;
-    const double* u = transform.up;
-    const double d = u[0] * f[0] + u[1] * f[1] + u[2] * f[2];
-    double v[3] = {u[0] - d * f[0], u[1] - d * f[1], u[2] - d * f[2]};
-    const double length = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
-    // Checked transforms never have U along F; a zero U' stays zero rather than NaN.
-    if (length > 0) {
-        for (double& c : v)
-            c /= length;
-    }
-    const double x[3] = {v[1] * f[2] - v[2] * f[1], v[2] * f[0] - v[0] * f[2],
-                         v[0] * f[1] - v[1] * f[0]};
-    const double s = transform.scale;
-    const double* p = transform.position;
-    const double columns[16] = {s * x[0], s * x[1], s * x[2], 0, s * v[0], s * v[1], s * v[2], 0,
-                                s * f[0], s * f[1], s * f[2], 0, p[0],     p[1],     p[2],     1};
+    double columns[16];
+    objectMatrix(transform, columns);
     for (int i = 0; i < 16; ++i)
         out[i] = static_cast<float>(columns[i]);
 }

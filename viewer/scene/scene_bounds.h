@@ -25,6 +25,11 @@ struct Box {
 // corner' = s * (x X + y U + z F) + P with X = U x F (U is not made orthogonal).
 Box transformBox(const Box& local, const Transform& transform);
 
+// The object's transform as a matrix, columns first (OpenGL's order): X' = U' x F with
+// U' = U made orthogonal to F and unit, scaled by s, then moved to P. The renderer
+// draws with it and the converter writes it, so both place an object alike.
+void objectMatrix(const Transform& transform, double out[16]);
+
 class SceneBounds {
   public:
     enum class EntryKind : std::uint8_t { mesh, object, group };
