@@ -46,19 +46,8 @@ mkdir -p "$scratch"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 
-median() {
-    printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'
-}
-
-# Runs a program; prints its elapsed seconds, user + system seconds and peak resident
-# kilobytes.
-timed() {
-    /usr/bin/time -f '%e %U %S %M' -o "$work/time" "$@" >"$work/out" 2>"$work/err" || {
-        echo "failed: $*: $(cat "$work/err" "$work/out")" >&2
-        return 1
-    }
-    awk '{ print $1, $2 + $3, $4 }' "$work/time"
-}
+# shellcheck source=bench_common.sh
+source "$root/scripts/bench_common.sh"
 
 measure() {  # PROGRAM FILE
     case "$1" in

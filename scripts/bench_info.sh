@@ -123,19 +123,8 @@ json_number() {
     sed -n "s/.*\"$1\": *\([0-9.eE+-]*\).*/\1/p" <<<"$2"
 }
 
-median() {
-    printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'
-}
-
-# Runs a program with its output in $work/out; prints the process's elapsed seconds,
-# user + system seconds and peak resident kilobytes.
-timed() {
-    /usr/bin/time -f '%e %U %S %M' -o "$work/time" "$@" >"$work/out" 2>"$work/err" || {
-        echo "failed: $*: $(cat "$work/err" "$work/out")" >&2
-        return 1
-    }
-    awk '{ print $1, $2 + $3, $4 }' "$work/time"
-}
+# shellcheck source=bench_common.sh
+source "$root/scripts/bench_common.sh"
 
 # Each prints "wall_seconds cpu_seconds extra process_seconds" for one run on FILE.
 floor_run() {  # FILE
