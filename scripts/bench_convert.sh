@@ -17,6 +17,8 @@
 set -euo pipefail
 shopt -s inherit_errexit
 root="$(cd "$(dirname "$0")/.." && pwd)"
+# shellcheck source=bench_common.sh
+source "$root/scripts/bench_common.sh"
 build="${BUILD_DIR:-$root/build-bench}"
 scratch="${SCRATCH:-/tmp/tessaro-bench}"
 runs="${RUNS:-3}"
@@ -26,14 +28,7 @@ sizes=("$@")
 goal_ratio=0.3
 goal_peer_speed=3
 
-need=()
-[ -x /usr/bin/time ] || need+=(time)
-[ $with_peer = 0 ] || command -v assimp >/dev/null || need+=(assimp-utils)
-if [ ${#need[@]} -gt 0 ]; then
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get -o DPkg::Lock::Timeout=900 update -q >/dev/null
-    apt-get -o DPkg::Lock::Timeout=900 install -y -q --no-install-recommends "${need[@]}" >/dev/null
-fi
+install_bench_tools "$with_peer"
 
 echo "building tessaro-cli xglgen expat_floor in $build" >&2
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
@@ -46,8 +41,6 @@ mkdir -p "$scratch"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 
-# shellcheck source=bench_common.sh
-source "$root/scripts/bench_common.sh"
 
 measure() {  # PROGRAM FILE
     case "$1" in

@@ -25,6 +25,8 @@
 set -euo pipefail
 shopt -s inherit_errexit
 root="$(cd "$(dirname "$0")/.." && pwd)"
+# shellcheck source=bench_common.sh
+source "$root/scripts/bench_common.sh"
 build="${BUILD_DIR:-$root/build-bench}"
 scratch="${SCRATCH:-/tmp/tessaro-bench}"
 runs="${RUNS:-3}"
@@ -54,15 +56,7 @@ mesh_goal_peak_mb=64
 mesh_goal_peer_speed=4
 goal_render_x=2
 
-need=()
-[ -x /usr/bin/time ] || need+=(time)
-[ $with_peer = 0 ] || command -v assimp >/dev/null || need+=(assimp-utils)
-if [ ${#need[@]} -gt 0 ]; then
-    echo "installing ${need[*]}" >&2
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get -o DPkg::Lock::Timeout=900 update -q >/dev/null
-    apt-get -o DPkg::Lock::Timeout=900 install -y -q --no-install-recommends "${need[@]}" >/dev/null
-fi
+install_bench_tools "$with_peer"
 
 configure_and_build() {  # SOURCE BUILD TARGET...
     local src="$1" dir="$2"
@@ -123,8 +117,6 @@ json_number() {
     sed -n "s/.*\"$1\": *\([0-9.eE+-]*\).*/\1/p" <<<"$2"
 }
 
-# shellcheck source=bench_common.sh
-source "$root/scripts/bench_common.sh"
 
 # Each prints "wall_seconds cpu_seconds extra process_seconds" for one run on FILE.
 floor_run() {  # FILE
