@@ -19,6 +19,10 @@ struct W3dMesh {
     std::vector<float> normals;            // x y z per vertex, or empty
     std::vector<float> texCoords;          // 3 per vertex, or empty
     std::vector<std::uint32_t> triangles;  // three vertex numbers each
+    // Curves drawn as thin lines (lines, polylines, arcs, edges): two vertex numbers per
+    // segment, into `points`; and markers, one vertex number each.
+    std::vector<std::uint32_t> lines;
+    std::vector<std::uint32_t> markers;
     bool fromShell = false;                // else tessellated by the reader (cylinder, sphere)
 };
 
@@ -39,6 +43,7 @@ struct W3dTriangleSet {
     std::size_t mesh = 0;  // index into W3dModel::meshes
     W3dMatrix matrix = kW3dIdentity;
     std::optional<std::array<float, 3>> colour;  // none: drawn in the default colour
+    std::optional<std::array<float, 3>> lineColour;  // for lines and markers; none: black
 };
 
 struct W3dModel {
