@@ -14,6 +14,7 @@
 
 #include "dwf/dwf_document.h"
 #include "dwf/sheet_painter.h"
+#include "model_picture.h"
 #include "plotwick_window.h"
 #include "render_options.h"
 
@@ -131,8 +132,8 @@ Page sheetPage(const Sheet& sheet) {
             }};
 }
 
-// A package of 3D models only: its own preview picture, with the message, and exit 1
-// because the model itself is not drawn.
+// A package with nothing of its own to draw: the picture it carries of itself, with the
+// message, and exit 1 because its content is not what is shown.
 int renderPreview(const DwfDocument& document, PictureKind kind, const RenderOptions& options) {
     const QImage preview =
         QImage::fromData(document.preview.data(), static_cast<int>(document.preview.size()));
@@ -155,6 +156,28 @@ const char* problemWith(const RenderOptions& options, PictureKind kind) {
     return nullptr;
 }
 
+// A 3D model through its published camera (or an isometric view), off-screen.
+int renderModel(const W3dModel& model, PictureKind kind, const RenderOptions& options) {
+    if (kind != PictureKind::png)
+        return usage("a 3D model is drawn into a PNG picture; SVG and PDF pages hold sheets");
+    ModelPicture picture;
+    std::string error;
+    if (!picture.open(model, options.width, options.height, &error)) {
+        std::fprintf(stderr, "plotwick: no OpenGL context to draw the 3D model: %s\n",
+                     error.c_str());
+        return kRenderIncomplete;
+    }
+    const QImage image = picture.draw(publishedCamera(model));
+    if (!image.save(QString::fromStdString(options.output), "PNG")) {
+        cannotWrite(options.output);
+        return kRenderUsage;
+    }
+    // What was read is drawn, but a model that stopped early is not reported as whole.
+    if (model.message.empty()) return kRenderDrawn;
+    std::printf("%s\n", model.message.c_str());
+    return kRenderIncomplete;
+}
+
 }  // namespace
 
 int runRenderCommand(const std::vector<std::string>& arguments) {
@@ -169,8 +192,10 @@ int runRenderCommand(const std::vector<std::string>& arguments) {
     if (options.allSheets && !document.sheets.empty()) {
         for (const Sheet& sheet : document.sheets)
             sheets.push_back(&sheet);
-    } else if (const Sheet* chosen = sheetToRender(document, options)) {
-        sheets.push_back(chosen);
+    } else if (const PageToRender page = pageToRender(document, options); page.sheet) {
+        sheets.push_back(page.sheet);
+    } else if (page.model) {
+        return renderModel(*page.model, kind, options);
     } else {
         return kRenderIncomplete;
     }

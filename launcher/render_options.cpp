@@ -13,17 +13,23 @@ bool parseSize(const std::string& text, int& width, int& height) {
 
 }  // namespace
 
-const Sheet* sheetToRender(const DwfDocument& document, const RenderOptions& options) {
-    if (document.sheets.empty()) {
+PageToRender pageToRender(const DwfDocument& document, const RenderOptions& options) {
+    const std::size_t pages = pageCount(document);
+    if (pages == 0 || !document.message.empty()) {
         std::printf("%s\n", document.message.c_str());
-        return nullptr;
+        return {};
     }
-    if (options.sheet < 1 || options.sheet > static_cast<int>(document.sheets.size())) {
-        std::printf("The file has %zu sheet(s); there is no sheet %d\n", document.sheets.size(),
-                    options.sheet);
-        return nullptr;
+    if (options.sheet < 1 || static_cast<std::size_t>(options.sheet) > pages) {
+        if (document.models.empty())
+            std::printf("The file has %zu sheet(s); there is no sheet %d\n", pages, options.sheet);
+        else
+            std::printf("The file has %zu sheet(s) and %zu 3D model(s); there is no page %d\n",
+                        document.sheets.size(), document.models.size(), options.sheet);
+        return {};
     }
-    return &document.sheets[static_cast<std::size_t>(options.sheet - 1)];
+    const auto index = static_cast<std::size_t>(options.sheet - 1);
+    if (index < document.sheets.size()) return {&document.sheets[index], nullptr};
+    return {nullptr, &document.models[index - document.sheets.size()]};
 }
 
 int renderUsage(const char* problem, const char* program, const std::vector<std::string>& forms) {

@@ -17,7 +17,7 @@ inline constexpr int kRenderUsage = 2;
 struct RenderOptions {
     std::string input;
     std::string output;
-    int sheet = 1;  // counted from 1, like the pages a user sees
+    int sheet = 1;  // the page, counted from 1 like the pages a user sees: sheets, then models
     bool allSheets = false;
     int width = 800;
     int height = 600;
@@ -27,9 +27,16 @@ struct RenderOptions {
 // The arguments after --render; false when they are not a valid set.
 bool parseRenderOptions(const std::vector<std::string>& arguments, RenderOptions& options);
 
-// The sheet to draw; nothing, with the reason printed, when the file gave no sheets or
-// has no such sheet.
-const Sheet* sheetToRender(const DwfDocument& document, const RenderOptions& options);
+// A page of the file: one of its sheets, or after them one of its 3D models.
+struct PageToRender {
+    const Sheet* sheet = nullptr;
+    const W3dModel* model = nullptr;
+    bool empty() const { return sheet == nullptr && model == nullptr; }
+};
+
+// The page `options.sheet` names; neither, with the reason printed, when the file gave
+// nothing to draw or has no such page.
+PageToRender pageToRender(const DwfDocument& document, const RenderOptions& options);
 
 // Prints the problem and the usage of `program`, whose render forms (what follows
 // "--render FILE", one per line) are `forms`, to standard error; returns kRenderUsage.

@@ -195,11 +195,9 @@ std::string decodedModels(const std::vector<W3dModel>& models) {
            " instances, " + std::to_string(triangles) + " triangles)." + problems;
 }
 
-bool has3dSections(const std::vector<ManifestSection>& sections) {
-    for (const ManifestSection& section : sections) {
-        if (section.type == "com.autodesk.dwf.eModel") return true;
-    }
-    return false;
+bool anyDrawable(const std::vector<W3dModel>& models) {
+    return std::any_of(models.begin(), models.end(),
+                       [](const W3dModel& model) { return !model.sets.empty(); });
 }
 
 DwfDocument readPackage(std::span<const std::uint8_t> bytes) {
@@ -230,21 +228,17 @@ DwfDocument readPackage(std::span<const std::uint8_t> bytes) {
     for (const ManifestSection& section : *sections) {
         if (section.type == "com.autodesk.dwf.ePlot")
             document.sheets.push_back(readSection(zip, section, budget));
+        else if (section.type == "com.autodesk.dwf.eModel")
+            document.models.push_back(readModelSection(zip, section));
     }
-    if (document.sheets.empty()) {
+    if (document.sheets.empty() && !anyDrawable(document.models)) {
+        // Nothing of its own to draw: the picture the publisher left of it, if any.
         document.preview = previewOf(zip, *sections);
-        if (has3dSections(*sections)) {
-            for (const ManifestSection& section : *sections) {
-                if (section.type == "com.autodesk.dwf.eModel")
-                    document.models.push_back(readModelSection(zip, section));
-            }
-            document.message = document.preview.empty()
-                                   ? "The DWF package holds only 3D models and no 2D sheet"
-                                   : kModelNotDrawn;
-            document.message += ". " + decodedModels(document.models);
-        } else {
+        if (document.models.empty())
             document.message = "The DWF package holds no 2D sheet";
-        }
+        else
+            document.message = "The DWF package's 3D models hold nothing to draw. " +
+                               decodedModels(document.models);
     }
     return document;
 }

@@ -35,17 +35,17 @@ struct Sheet {
 struct DwfDocument {
     std::vector<Sheet> sheets;
     std::string message;  // why the file gave no sheets; empty otherwise
-    // A package without 2D sheets (a 3D model) still carries a picture of itself that
-    // the publishing program rendered: its preview, thumbnail or icon (PNG or JPEG).
+    // A package with nothing of its own to draw may still carry a picture of itself
+    // that the publishing program rendered: its preview, thumbnail or icon (PNG or JPEG).
     std::vector<std::uint8_t> preview;
-    // The package's 3D models, decoded into triangle sets (not drawn yet).
+    // The package's 3D models, decoded into triangle sets; the pages after the sheets.
     std::vector<W3dModel> models;
 };
 
-// What is shown for a package that holds only 3D models, beside its preview picture;
-// what was decoded of the models follows it.
-inline constexpr char kModelNotDrawn[] =
-    "This package holds a 3D model, which is not drawn here; its preview picture is shown";
+// What a user pages through: the sheets, then the models.
+inline std::size_t pageCount(const DwfDocument& document) {
+    return document.sheets.size() + document.models.size();
+}
 
 DwfDocument readDwf(std::span<const std::uint8_t> bytes);
 DwfDocument readDwfFile(const std::string& path);

@@ -46,7 +46,7 @@ class Evaluator {
                     return;
                 }
                 --m_budget;
-                m_model.sets.push_back({mesh, state.matrix, state.colour});
+                m_model.sets.push_back({mesh, state.matrix, state.colour, std::nullopt});
                 m_model.triangleCount += m_stream.meshes[mesh].triangles.size() / 3;
             }
         }

@@ -66,8 +66,14 @@ int runGdiRenderCommand(const std::vector<std::string>& arguments) {
     if (!parseRenderOptions(arguments, options) || options.allSheets)
         return renderUsage("bad arguments", "RunPlotwick.exe", forms);
     const DwfDocument document = readDwfFile(options.input);
-    const Sheet* sheet = sheetToRender(document, options);
-    if (sheet == nullptr) return kRenderIncomplete;
+    const PageToRender page = pageToRender(document, options);
+    if (page.empty()) return kRenderIncomplete;
+    if (page.model != nullptr) {
+        std::printf("Page %d is a 3D model, which this program does not draw into a picture\n",
+                    options.sheet);
+        return kRenderIncomplete;
+    }
+    const Sheet* sheet = page.sheet;
     if (!drawToBmp(*sheet, options)) {
         std::fprintf(stderr, "RunPlotwick.exe: cannot write %s\n", options.output.c_str());
         return kRenderUsage;
