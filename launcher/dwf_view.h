@@ -1,7 +1,9 @@
 // The DWF display component: sized like any widget, given a file name, it shows one
-// sheet of the file on its background colour. Page Up and Page Down switch sheets,
-// the wheel zooms about the cursor and a left drag pans. A file that cannot be shown
-// is reported inside the component, as is a sheet that could be read only in part.
+// page of the file on its background colour: a sheet, or after the sheets a 3D model.
+// Page Up and Page Down switch pages. On a sheet the wheel zooms about the cursor and a
+// left drag pans; on a model a left drag turns it, the wheel zooms, a middle drag pans
+// and Home returns to the published view. A file that cannot be shown is reported
+// inside the component, as is a page that could be read only in part.
 #pragma once
 
 #include <QColor>
@@ -12,6 +14,7 @@
 
 #include "dwf/dwf_document.h"
 #include "dwf/sheet_painter.h"
+#include "model_picture.h"
 
 namespace plotwick {
 
@@ -25,8 +28,9 @@ class DwfView : public QWidget {
     const QString& sourcePath() const { return m_path; }
 
     int sheetCount() const { return static_cast<int>(m_document.sheets.size()); }
-    int sheetIndex() const { return m_sheet; }
-    void showSheet(int index);  // out-of-range indices are ignored
+    int pageCount() const { return static_cast<int>(plotwick::pageCount(m_document)); }
+    int sheetIndex() const { return m_sheet; }  // the page shown, sheets first
+    void showSheet(int index);                  // out-of-range indices are ignored
     const ViewAdjustment& adjustment() const { return m_adjustment; }
     // What the component reports instead of, or besides, the drawing; empty if nothing.
     QString messageText() const;
@@ -41,6 +45,9 @@ class DwfView : public QWidget {
 
   private:
     void drawMessage(QPainter& painter, const QString& text);
+    const W3dModel* shownModel() const;
+    void drawModel(QPainter& painter, const W3dModel& model);
+    void dragModel(const QPoint& drag);
 
     DwfDocument m_document;
     QImage m_preview;  // shown when the file holds no 2D sheet but a picture of itself
@@ -48,7 +55,13 @@ class DwfView : public QWidget {
     int m_sheet = 0;
     ViewAdjustment m_adjustment;
     QPoint m_lastDrag;
-    bool m_dragging = false;
+    Qt::MouseButton m_dragButton = Qt::NoButton;
+    // The model page's picture, made again when the page or the view's size changes.
+    ModelPicture m_picture;
+    int m_pictureOfPage = -1;
+    QString m_pictureError;
+    ModelCamera m_camera;
+    double m_modelZoom = 1;  // of the published field, kept within the sheets' limits
 };
 
 }  // namespace plotwick

@@ -186,7 +186,7 @@ int runRenderCommand(const std::vector<std::string>& arguments) {
     const PictureKind kind = pictureKindOf(options.output);
     if (const char* problem = problemWith(options, kind)) return usage(problem);
     const DwfDocument document = readDwfFile(options.input);
-    if (document.sheets.empty() && !document.preview.empty())
+    if (document.sheets.empty() && !document.message.empty() && !document.preview.empty())
         return renderPreview(document, kind, options);
     std::vector<const Sheet*> sheets;
     if (options.allSheets && !document.sheets.empty()) {

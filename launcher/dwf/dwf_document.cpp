@@ -231,9 +231,10 @@ DwfDocument readPackage(std::span<const std::uint8_t> bytes) {
         else if (section.type == "com.autodesk.dwf.eModel")
             document.models.push_back(readModelSection(zip, section));
     }
+    // The picture the publisher left of a package without sheets: shown when nothing
+    // else can be, and what its models are compared with.
+    if (document.sheets.empty()) document.preview = previewOf(zip, *sections);
     if (document.sheets.empty() && !anyDrawable(document.models)) {
-        // Nothing of its own to draw: the picture the publisher left of it, if any.
-        document.preview = previewOf(zip, *sections);
         if (document.models.empty())
             document.message = "The DWF package holds no 2D sheet";
         else

@@ -137,7 +137,10 @@ ModelCamera panned(const ModelCamera& camera, double dx, double dy, int width, i
 
 ViewVolume viewVolume(const ModelCamera& camera, const W3dBox& box, int width, int height) {
     const double aspect = static_cast<double>(std::max(width, 1)) / std::max(height, 1);
-    double halfWidth = camera.fieldWidth / 2, halfHeight = camera.fieldHeight / 2;
+    // The publishers' pictures are square and show the field's smaller side across; the
+    // window shows at least that square, widened to its own shape.
+    double halfWidth = std::min(camera.fieldWidth, camera.fieldHeight) / 2;
+    double halfHeight = halfWidth;
     if (aspect > halfWidth / halfHeight)
         halfWidth = halfHeight * aspect;
     else

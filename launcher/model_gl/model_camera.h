@@ -15,7 +15,8 @@ struct ModelCamera {
     Vector3 position{0, 0, 1};
     Vector3 target{0, 0, 0};
     Vector3 up{0, 1, 0};
-    // The extent seen at the target; the view widens one of them to the window's shape.
+    // The extent seen at the target: a square of the smaller one is always in view,
+    // widened to the window's shape.
     double fieldWidth = 2;
     double fieldHeight = 2;
     bool perspective = false;
@@ -39,8 +40,8 @@ struct ViewVolume {
     bool perspective;
 };
 
-// The projection for a width x height window: the field widened to the window's shape
-// (the whole field stays in view), depth limits around `box`.
+// The projection for a width x height window: the square of the field's smaller side
+// widened to the window's shape, depth limits around `box`.
 ViewVolume viewVolume(const ModelCamera& camera, const W3dBox& box, int width, int height);
 
 // The model-view matrix (column-major, as OpenGL takes it) with the right-handed screen

@@ -1,7 +1,6 @@
 // `plotwick --render` run as a program: a sheet written by hand from the format notes
 // (border, a title in its box, a label turned 90 degrees, a hatched square, an embedded
-// PNG) checked by where its ink lies, and the 3D-only sample packages, which show the
-// picture they carry of themselves.
+// PNG) checked by where its ink lies.
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -164,52 +163,6 @@ TEST(PlotwickRender, HandMadeSheetDrawsTextBorderHatchAndImage) {
     // The image's top row is at the top of its rectangle.
     EXPECT_EQ(image.pixelColor(device(6000, 3600)), QColor(Qt::red));
     EXPECT_EQ(image.pixelColor(device(6000, 1400)), QColor(Qt::green));
-}
-
-TEST(PlotwickRender, ThreeDimensionalPackageShowsItsOwnPicture) {
-    const std::filesystem::path samples = PLOTWICK_DWF_SAMPLES;
-    if (!std::filesystem::exists(samples)) GTEST_SKIP() << "no sample packages at " << samples;
-    int rendered = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(samples)) {
-        if (entry.path().extension() != ".dwf") continue;
-        SCOPED_TRACE(entry.path().string());
-        const std::string png = test::scratchPath(entry.path().stem().string() + ".png");
-        const RenderRun run = render(entry.path().string(), png, "400x300");
-        EXPECT_EQ(run.exitCode, 1);
-        EXPECT_TRUE(run.output.contains("3D model, which is not drawn"))
-            << run.output.toStdString();
-        // The models are decoded, though not drawn yet, and the line says what they hold.
-        EXPECT_TRUE(run.output.contains(" instances, ")) << run.output.toStdString();
-        EXPECT_FALSE(run.output.contains("stops at")) << run.output.toStdString();
-        const QImage image(QString::fromStdString(png));
-        ASSERT_EQ(image.size(), QSize(400, 300));
-        EXPECT_NE(image.pixelColor(200, 150), QColor(237, 237, 214)) << "a picture in the middle";
-        ++rendered;
-    }
-    EXPECT_GT(rendered, 0);
-}
-
-// In the window the picture fills the view, with the line saying the model is not drawn.
-TEST(PlotwickRender, WindowShowsTheSamplesPictureWithTheLine) {
-    const std::filesystem::path sample =
-        std::filesystem::path(PLOTWICK_DWF_SAMPLES) / "arbor-press-3d.dwf";
-    if (!std::filesystem::exists(sample)) GTEST_SKIP() << "no sample package " << sample;
-    PlotwickWindow window;
-    window.resize(600, 400);
-    window.show();
-    window.view().setSourcePath(QString::fromStdString(sample.string()));
-    EXPECT_EQ(window.view().messageText().toStdString(),
-              std::string(kModelNotDrawn) +
-                  ". Decoded the model (29 shells, 42 instances, 22840 triangles).");
-    const QImage image = window.grab().toImage();
-    int blue = 0;
-    for (int y = 0; y < image.height(); y += 2) {
-        for (int x = 0; x < image.width(); x += 2) {
-            const QColor c = image.pixelColor(x, y);
-            blue += c.blue() > c.red() + 60;
-        }
-    }
-    EXPECT_GT(blue, 2000) << "the press is painted blue in its picture";
 }
 
 }  // namespace
