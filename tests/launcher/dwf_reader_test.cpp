@@ -337,7 +337,7 @@ std::vector<BadFile> badFiles() {
         {"3D only",
          test::packageWithEntries(
              {{"manifest.xml", test::manifestFor("com.autodesk.dwf.eModel", "s\\model.w3d")}}),
-         "holds only 3D models and no 2D sheet"},
+         "3D models hold nothing to draw"},
     };
 }
 
