@@ -9,6 +9,7 @@
 #include "win32/gdi_objects.h"
 #include "win32/gdi_sheet_painter.h"
 #include "win32/plotwick_form.h"
+#include "win32/wgl_model_picture.h"
 
 namespace plotwick {
 namespace {
@@ -40,7 +41,10 @@ bool writeBmp(const std::string& path, const BITMAPINFOHEADER& header, const voi
     return std::fclose(file.release()) == 0 && written;
 }
 
-bool drawToBmp(const Sheet& sheet, const RenderOptions& options) {
+// Draws into a DIB of the options' size and writes it; false when the picture cannot
+// be made or written.
+template <typename Draw>
+bool drawToBmp(const RenderOptions& options, Draw draw) {
     const MemoryDc dc(CreateCompatibleDC(nullptr));
     BITMAPINFO info{};
     info.bmiHeader = headerFor(options.width, options.height);
@@ -52,10 +56,40 @@ bool drawToBmp(const Sheet& sheet, const RenderOptions& options) {
         const RECT area{0, 0, options.width, options.height};
         const GdiObject background(CreateSolidBrush(kBackground));
         FillRect(dc.get(), &area, background.get<HBRUSH>());
-        drawSheet(dc.get(), sheet, area);
+        if (!draw(dc.get(), area)) return false;
         GdiFlush();
     }
     return writeBmp(options.output, info.bmiHeader, bits);
+}
+
+void cannotWrite(const RenderOptions& options) {
+    std::fprintf(stderr, "RunPlotwick.exe: cannot write %s\n", options.output.c_str());
+}
+
+// What was read is drawn, but a page that stopped early is not reported as whole.
+int statusOf(const std::string& message) {
+    if (message.empty()) return kRenderDrawn;
+    std::printf("%s\n", message.c_str());
+    return kRenderIncomplete;
+}
+
+// A 3D model through its published camera, drawn by OpenGL in a window never shown.
+int renderModel(const W3dModel& model, const RenderOptions& options) {
+    WglModelPicture picture;
+    std::string error;
+    if (!picture.open(nullptr, options.width, options.height, &error) || !picture.build(model)) {
+        std::fprintf(stderr, "RunPlotwick.exe: no OpenGL context to draw the 3D model: %s\n",
+                     error.c_str());
+        return kRenderIncomplete;
+    }
+    const auto draw = [&](HDC dc, const RECT&) {
+        return picture.drawInto(dc, publishedCamera(model), options.width, options.height);
+    };
+    if (!drawToBmp(options, draw)) {
+        cannotWrite(options);
+        return kRenderUsage;
+    }
+    return statusOf(model.message);
 }
 
 }  // namespace
@@ -68,22 +102,16 @@ int runGdiRenderCommand(const std::vector<std::string>& arguments) {
     const DwfDocument document = readDwfFile(options.input);
     const PageToRender page = pageToRender(document, options);
     if (page.empty()) return kRenderIncomplete;
-    if (page.model != nullptr) {
-        std::printf("Page %d is a 3D model, which this program does not draw into a picture\n",
-                    options.sheet);
-        return kRenderIncomplete;
-    }
-    const Sheet* sheet = page.sheet;
-    if (!drawToBmp(*sheet, options)) {
-        std::fprintf(stderr, "RunPlotwick.exe: cannot write %s\n", options.output.c_str());
+    if (page.model != nullptr) return renderModel(*page.model, options);
+    const auto draw = [&](HDC dc, const RECT& area) {
+        drawSheet(dc, *page.sheet, area);
+        return true;
+    };
+    if (!drawToBmp(options, draw)) {
+        cannotWrite(options);
         return kRenderUsage;
     }
-    // What was read is drawn, but a sheet that stopped early is not reported as whole.
-    if (!sheet->graphics.message.empty()) {
-        std::printf("%s\n", sheet->graphics.message.c_str());
-        return kRenderIncomplete;
-    }
-    return kRenderDrawn;
+    return statusOf(page.sheet->graphics.message);
 }
 
 }  // namespace plotwick

@@ -1,6 +1,7 @@
-// RunPlotwick.exe --render FILE -o OUT.bmp [--sheet N] [--size WxH]: one sheet drawn
-// through GDI into a BMP picture without a window, so that the Windows drawing can be
-// compared with the Linux build's picture of the same file.
+// RunPlotwick.exe --render FILE -o OUT.bmp [--sheet N] [--size WxH]: one page drawn
+// into a BMP picture without a window to see (a sheet through GDI, a 3D model through
+// OpenGL in a window never shown), so that the Windows drawing can be compared with
+// the Linux build's picture of the same file.
 #pragma once
 
 #include <string>

@@ -3,7 +3,8 @@
 //                                                              pictures agree outside
 //                                                              MASK ("x,y,w,h;...")?
 //   picture_tool ink IMAGE X Y W H                            box of the dark pixels
-//   picture_tool count IMAGE R G B                            pixels of one colour
+//   picture_tool count IMAGE R G B [TOLERANCE]    pixels of one colour (each channel
+//                                                 within TOLERANCE: a shaded surface)
 //   picture_tool rect IMAGE R G B              largest rectangle of one colour: W H
 //   picture_tool grab OUT.png                                 screenshot of $DISPLAY
 //   picture_tool png IN OUT.png                               convert, to look at it
@@ -92,11 +93,12 @@ bool sameColour(QRgb a, QRgb b) {
     return (a & 0xffffff) == (b & 0xffffff);
 }
 
-long count(const QImage& image, QRgb colour) {
+long count(const QImage& image, QRgb colour, int tolerance) {
     long found = 0;
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
-            found += sameColour(image.pixel(x, y), colour);
+            found += tolerance == 0 ? sameColour(image.pixel(x, y), colour)
+                                    : channelDistance(image.pixel(x, y), colour) <= tolerance;
     return found;
 }
 
@@ -160,9 +162,9 @@ int main(int argc, char** argv) {
         std::printf("%d %d %d %d\n", box.left(), box.top(), box.width(), box.height());
         return box.isEmpty() ? 1 : 0;
     }
-    if (mode == "count" && argc == 6) {
-        std::printf("%ld\n", count(QImage(argv[2]), qRgb(std::atoi(argv[3]), std::atoi(argv[4]),
-                                                         std::atoi(argv[5]))));
+    if (mode == "count" && (argc == 6 || argc == 7)) {
+        const QRgb colour = qRgb(std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]));
+        std::printf("%ld\n", count(QImage(argv[2]), colour, argc == 7 ? std::atoi(argv[6]) : 0));
         return 0;
     }
     if (mode == "rect" && argc == 6) {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -126,6 +127,42 @@ TEST(DwfViewControl, WheelZoomsAboutTheCursorAndDragPans) {
     }
     setDwfViewSource(view, writeSquare());
     EXPECT_EQ(dwfViewAdjustment(view), ViewAdjustment{}) << "a new file is shown fitted";
+    DestroyWindow(parent);
+}
+
+// The shaded blue of the arbor press's frame, each channel within 40 levels.
+long bluePixels(const std::vector<std::uint32_t>& picture) {
+    long found = 0;
+    for (std::uint32_t pixel : picture) {
+        const int r = (pixel >> 16) & 0xff, g = (pixel >> 8) & 0xff, b = pixel & 0xff;
+        found += std::abs(r - 47) <= 40 && std::abs(g - 93) <= 40 && std::abs(b - 147) <= 40;
+    }
+    return found;
+}
+
+// A model page prints through WM_PRINTCLIENT although its window is never shown, and
+// the mouse messages before a print change the picture it prints, not only the screen.
+TEST(DwfViewControl, PrintsTheModelPageAsTurnedAndAsPublished) {
+    const std::string press = PLOTWICK_DWF_SAMPLES "/arbor-press-3d.dwf";
+    if (GetFileAttributesA(press.c_str()) == INVALID_FILE_ATTRIBUTES)
+        GTEST_SKIP() << "no " << press;
+    const HWND parent = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, kSize, kSize, nullptr,
+                                        nullptr, GetModuleHandleW(nullptr), nullptr);
+    const HWND view = createDwfView(parent, GetModuleHandleW(nullptr));
+    ASSERT_NE(view, nullptr);
+    MoveWindow(view, 0, 0, kSize, kSize, FALSE);
+    setDwfViewSource(view, press);
+    ASSERT_EQ(dwfViewMessage(view), "");
+    const std::vector<std::uint32_t> published = printed(view);
+    EXPECT_GE(bluePixels(published), 10000) << "the press is drawn";
+
+    perform(view, {"turn", Step::drag, {200, 200}, {260, 230}, 0, {}, {}});
+    EXPECT_NE(printed(view), published) << "a left drag turns the model";
+    SendMessageW(view, WM_KEYDOWN, VK_HOME, 0);
+    EXPECT_EQ(printed(view), published) << "Home shows the published view again";
+
+    SendMessageW(view, WM_MOUSEWHEEL, MAKEWPARAM(0, 120), 0);
+    EXPECT_GT(bluePixels(printed(view)), bluePixels(published) * 5 / 4) << "the wheel zooms in";
     DestroyWindow(parent);
 }
 
