@@ -289,6 +289,30 @@ TEST_F(HostDwfTest, Publish3DModelsPutsThePartsMeshesBesideItsSheet) {
     EXPECT_TRUE(hostMessages.isEmpty()) << hostMessages.join("\n").toStdString();
 }
 
+// The samples' models hold every face the viewer's document information counts, and
+// the reader's own box of what it decodes agrees with the extents written.
+TEST_F(HostDwfTest, SampleModelsHoldEveryFaceOfTheirWorld) {
+    const struct {
+        const char* sample;
+        const char* document;
+        std::size_t faces;  // as `tessaro-cli info` counts them
+    } cases[] = {{"grid.xgl", "Gear.ipt", 98}, {"house.xgl", "House.iam", 86}};
+    auto host = startHost(11);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.sample);
+        openAndWait(*host, sampleDocument(folder, c.sample, c.document));
+        const QString copy = folder.filePath(QString(c.document) + ".dwf");
+        ASSERT_TRUE(publish(*host, copy.toStdString(), withModels(kPartOptions)));
+        const plotwick::DwfDocument document = plotwick::readDwfFile(copy.toStdString());
+        ASSERT_EQ(document.models.size(), 1u);
+        const plotwick::W3dModel& model = document.models[0];
+        EXPECT_EQ(model.message, "");
+        EXPECT_EQ(model.triangleCount, c.faces);
+        ASSERT_TRUE(model.extents.has_value());
+        EXPECT_EQ(model.fitBox, model.extents);
+    }
+}
+
 // A drawing's sheets are each a world of their own: every sheet written brings its
 // model, titled as the sheet.
 TEST_F(HostDwfTest, ADrawingPublishesTheModelOfEachSheetItWrites) {
