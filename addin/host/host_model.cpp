@@ -131,6 +131,7 @@ bool modelOfWorld(const QByteArray& xgl, const std::string& title, plotwick::Pac
     }
     if (!result.loaded() || !scene.failure().empty()) {
         error = result.loaded() ? scene.failure() : result.message;
+        if (error.empty()) error = "The document's world cannot be read for its 3D model.";
         return false;
     }
     ModelStream stream(scene);

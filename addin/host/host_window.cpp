@@ -415,25 +415,23 @@ std::string HostWindow::writeDwf(const std::string& fileName, bool allSheets, bo
 }
 
 // The 3D model of what each published sheet shows: a drawing's sheets are each a world
-// of their own, so every sheet written gets its model (titled as the sheet); a part,
-// assembly or presentation has one, the document's world.
+// of their own, so every sheet written gets its model (titled as the sheet), each world
+// cut out only when its turn comes; a part, assembly or presentation has one, the
+// document's world.
 std::string HostWindow::modelsToPublish(bool allSheets,
                                         std::vector<plotwick::PackageModel>& models) {
-    std::vector<std::pair<QByteArray, std::string>> worlds;
+    std::string problem;
     if (m_document->sheetCount() == 0) {
-        worlds.emplace_back(m_document->content(), documentStem());
-    } else if (allSheets) {
-        for (int position = 1; position <= m_document->sheetCount(); ++position)
-            worlds.emplace_back(m_document->sheetWorldAt(position),
-                                m_document->sheetName(position));
-    } else {
-        worlds.emplace_back(m_document->activeSheetWorld(), m_document->activeSheetName());
+        modelOfWorld(m_document->content(), documentStem(), models.emplace_back(), problem);
+        return problem;
     }
-    for (const auto& [world, title] : worlds) {
-        std::string problem;
-        if (!modelOfWorld(world, title, models.emplace_back(), problem)) return problem;
+    const int first = allSheets ? 1 : m_document->activeSheet();
+    const int last = allSheets ? m_document->sheetCount() : first;
+    for (int position = first; position <= last && problem.empty(); ++position) {
+        modelOfWorld(m_document->sheetWorldAt(position), m_document->sheetName(position),
+                     models.emplace_back(), problem);
     }
-    return {};
+    return problem;
 }
 
 std::string HostWindow::documentStem() const {
