@@ -280,14 +280,14 @@ plotwick::PackageSheet sheetOf(const SheetPicture& sheet) {
 }
 
 bool writeViewDwf(const std::string& path, std::span<const SheetPicture> sheets,
-                  std::string& error) {
+                  std::span<const plotwick::PackageModel> models, std::string& error) {
     std::vector<plotwick::PackageSheet> packaged;
     for (const SheetPicture& sheet : sheets)
         packaged.push_back(sheetOf(sheet));
     const QString target = QString::fromStdString(path);
     const QString partial = target + ".part";
     QFile::remove(partial);
-    if (!plotwick::writeDwfPackage(partial.toStdString(), packaged, error)) {
+    if (!plotwick::writeDwfPackage(partial.toStdString(), packaged, models, error)) {
         QFile::remove(partial);
         error = "The DWF copy " + path + " cannot be written.";
         return false;
@@ -321,6 +321,18 @@ bool optionIsOn(const NameValueMap& options, const std::string& name, bool absen
         return text == "1" || text == "true" || text == "True";
     }
     return absent;
+}
+
+bool publishesModels(const NameValueMap& options) {
+    for (const auto& [key, value] : options) {
+        if (key != "Publish_3D_Models") continue;
+        if (const bool* flag = std::get_if<bool>(&value)) return *flag;
+        if (const auto* small = std::get_if<std::int16_t>(&value)) return *small == 1;
+        if (const auto* whole = std::get_if<std::int32_t>(&value)) return *whole == 1;
+        const std::string& text = std::get<std::string>(value);
+        return text == "1" || text == "true" || text == "True";
+    }
+    return false;
 }
 
 }  // namespace exportal

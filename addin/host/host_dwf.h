@@ -51,10 +51,11 @@ plotwick::Paper paperFor(int width, int height);
 // opaque, else in the mean colour of its corners.
 plotwick::PackageSheet sheetOf(const SheetPicture& picture);
 
-// Writes the package beside `path` first and moves it there only when it is whole,
-// so a failed copy leaves an earlier one as it was. False with `error` set.
+// Writes the package (the sheets, then the 3D models) beside `path` first and moves it
+// there only when it is whole, so a failed copy leaves an earlier one as it was. False
+// with `error` set.
 bool writeViewDwf(const std::string& path, std::span<const SheetPicture> sheets,
-                  std::string& error);
+                  std::span<const plotwick::PackageModel> models, std::string& error);
 
 // Starts Plotwick on a DWF file without waiting for it: the program beside the
 // host's own, else the one on the PATH, else the one this host was built with.
@@ -69,10 +70,15 @@ struct DwfPublication {
     NameValueMap options;  // as received, in their order
     bool silent = false;   // the host's silent operation while it wrote
     int sheets = 0;        // how many it wrote; 0 when it failed
+    int models = 0;        // 3D models written beside the sheets
 };
 
 // The value of a yes/no option, whether written as a boolean or as a number;
 // `absent` when the map does not hold it.
 bool optionIsOn(const NameValueMap& options, const std::string& name, bool absent);
+
+// Whether "Publish_3D_Models" asks for the 3D models: a yes is true (or the number 1);
+// the add-in writes its no as the number 2, not 0, so no other number is a yes.
+bool publishesModels(const NameValueMap& options);
 
 }  // namespace exportal

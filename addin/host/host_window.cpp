@@ -19,6 +19,7 @@
 #include "app/scene_view.h"
 #include "host/addin_loader.h"
 #include "host/host_feedback.h"
+#include "host/host_model.h"
 #include "host/host_services.h"
 #include "host/host_view.h"
 #include "host/vrml_copy.h"
@@ -90,7 +91,11 @@ std::string HostDocument::activeSheetName() const {
 }
 
 QByteArray HostDocument::activeSheetWorld() const {
-    return sheetWorld(m_content, m_sheets, static_cast<std::size_t>(m_activeSheet - 1));
+    return sheetWorldAt(m_activeSheet);
+}
+
+QByteArray HostDocument::sheetWorldAt(int position) const {
+    return sheetWorld(m_content, m_sheets, static_cast<std::size_t>(position - 1));
 }
 
 bool HostDocument::setActiveSheet(int position) {
@@ -318,8 +323,8 @@ bool HostWindow::saveCopy(const std::string& fileName) {
     }
     if (suffix == "dwf") {
         // A copy without options publishes what the translator publishes by default.
-        DwfPublication record{fileName, false, {}, {}, m_silent, 0};
-        const std::string problem = writeDwf(fileName, false, record.sheets);
+        DwfPublication record{fileName, false, {}, {}, m_silent, 0, 0};
+        const std::string problem = writeDwf(fileName, false, false, record);
         m_dwfPublications.push_back(std::move(record));
         if (problem.empty()) return true;
         showMessage(QString::fromStdString(problem));
@@ -338,7 +343,7 @@ bool HostWindow::saveCopy(const std::string& fileName) {
 bool HostWindow::publishDwf(CadDocument& document, const TranslationContext& context,
                             const NameValueMap& options, const DataMedium& medium) {
     BusyFlag busy(m_busy);
-    DwfPublication record{medium.fileName, true, context, options, m_silent, 0};
+    DwfPublication record{medium.fileName, true, context, options, m_silent, 0, 0};
     std::string problem;
     if (&document != m_document.get()) {
         problem = "Only the active document can be published as DWF.";
@@ -346,7 +351,7 @@ bool HostWindow::publishDwf(CadDocument& document, const TranslationContext& con
         problem = "The DWF copy needs a file name.";
     } else {
         problem = writeDwf(medium.fileName, optionIsOn(options, "Publish_All_Sheets", false),
-                           record.sheets);
+                           publishesModels(options), record);
     }
     m_dwfPublications.push_back(std::move(record));
     if (!problem.empty()) {
@@ -392,21 +397,47 @@ std::string HostWindow::captureAllSheets(std::vector<SheetPicture>& pictures) {
 
 // A drawing's sheet is named as the Sheet menu names it; any other document after
 // its file.
-std::string HostWindow::writeDwf(const std::string& fileName, bool allSheets, int& sheetCount) {
-    sheetCount = 0;
+std::string HostWindow::writeDwf(const std::string& fileName, bool allSheets, bool withModels,
+                                 DwfPublication& record) {
+    record.sheets = record.models = 0;
     if (activeView() == nullptr) return kNoViewToPublish;
     std::vector<SheetPicture> pictures;
     const bool drawing = m_document->sheetCount() > 0;
-    const std::string title = drawing
-                                  ? m_document->activeSheetName()
-                                  : QFileInfo(QString::fromStdString(m_document->fullFileName()))
-                                        .completeBaseName()
-                                        .toStdString();
+    const std::string title = drawing ? m_document->activeSheetName() : documentStem();
     std::string problem =
         allSheets && drawing ? captureAllSheets(pictures) : captureView(title, pictures);
-    if (!problem.empty() || !writeViewDwf(fileName, pictures, problem)) return problem;
-    sheetCount = static_cast<int>(pictures.size());
+    std::vector<plotwick::PackageModel> models;
+    if (problem.empty() && withModels) problem = modelsToPublish(allSheets, models);
+    if (!problem.empty() || !writeViewDwf(fileName, pictures, models, problem)) return problem;
+    record.sheets = static_cast<int>(pictures.size());
+    record.models = static_cast<int>(models.size());
     return {};
+}
+
+// The 3D model of what each published sheet shows: a drawing's sheets are each a world
+// of their own, so every sheet written gets its model (titled as the sheet), each world
+// cut out only when its turn comes; a part, assembly or presentation has one, the
+// document's world.
+std::string HostWindow::modelsToPublish(bool allSheets,
+                                        std::vector<plotwick::PackageModel>& models) {
+    std::string problem;
+    if (m_document->sheetCount() == 0) {
+        modelOfWorld(m_document->content(), documentStem(), models.emplace_back(), problem);
+        return problem;
+    }
+    const int first = allSheets ? 1 : m_document->activeSheet();
+    const int last = allSheets ? m_document->sheetCount() : first;
+    for (int position = first; position <= last && problem.empty(); ++position) {
+        modelOfWorld(m_document->sheetWorldAt(position), m_document->sheetName(position),
+                     models.emplace_back(), problem);
+    }
+    return problem;
+}
+
+std::string HostWindow::documentStem() const {
+    return QFileInfo(QString::fromStdString(m_document->fullFileName()))
+        .completeBaseName()
+        .toStdString();
 }
 
 int HostWindow::addInCount() const {

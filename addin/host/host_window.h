@@ -51,6 +51,8 @@ class HostDocument final : public CadDocument {
     const QByteArray& content() const { return m_content; }
     // The world of the active sheet; only for a drawing with sheets.
     QByteArray activeSheetWorld() const;
+    // The world of the sheet at `position` (from 1); only for a drawing with sheets.
+    QByteArray sheetWorldAt(int position) const;
     int activeSheet() const { return m_activeSheet; }
     bool setActiveSheet(int position);
 
@@ -129,7 +131,10 @@ class HostWindow final : public QMainWindow, public CadHost {
     bool saveCopy(const std::string& fileName);
     bool publishDwf(CadDocument& document, const TranslationContext& context,
                     const NameValueMap& options, const DataMedium& medium);
-    std::string writeDwf(const std::string& fileName, bool allSheets, int& sheetCount);
+    std::string writeDwf(const std::string& fileName, bool allSheets, bool withModels,
+                         DwfPublication& record);
+    std::string modelsToPublish(bool allSheets, std::vector<plotwick::PackageModel>& models);
+    std::string documentStem() const;
     std::string captureView(const std::string& title, std::vector<SheetPicture>& pictures);
     std::string captureAllSheets(std::vector<SheetPicture>& pictures);
     void updateTitle();

@@ -10,6 +10,7 @@
 #include <tuple>
 #include <vector>
 
+#include "host/memory_stream.h"
 #include "scene/scene_consumer.h"
 #include "xgl/scene_load_context.h"
 
@@ -20,29 +21,6 @@ namespace {
 using tessaro::DrawableMesh;
 using tessaro::kNone;
 using tessaro::MaterialRecord;
-
-// The document's XGL, handed to the parser in the blocks a file stream would use.
-class MemoryStream final : public tessaro::InputStream {
-  public:
-    explicit MemoryStream(const QByteArray& bytes) : m_bytes(bytes) {}
-    bool read(bool& more, std::uint32_t& length, const std::uint8_t*& data,
-              tessaro::StreamErrorSink*) override {
-        const qsizetype left = m_bytes.size() - m_offset;
-        length = static_cast<std::uint32_t>(std::min<qsizetype>(left, tessaro::kStreamBlockSize));
-        data = reinterpret_cast<const std::uint8_t*>(m_bytes.constData()) + m_offset;
-        m_offset += length;
-        more = m_offset < m_bytes.size();
-        return true;
-    }
-    bool lastWriteTime(std::int64_t& time) override {
-        time = 0;
-        return true;
-    }
-
-  private:
-    const QByteArray& m_bytes;
-    qsizetype m_offset = 0;
-};
 
 // Coordinates are doubles; colours, normals and texture coordinates are floats, whose
 // seven digits are all they hold.

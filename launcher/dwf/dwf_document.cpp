@@ -225,6 +225,8 @@ DwfDocument readPackage(std::span<const std::uint8_t> bytes) {
     // One budget for the display lists of all sheets, so that many sections naming the
     // same large stream cannot multiply the memory a small file asks for.
     std::size_t budget = limitsFor(bytes.size()).displayListBytes;
+    // A package may hold sheets and models side by side (a part published with its
+    // shaded view); both are read.
     for (const ManifestSection& section : *sections) {
         if (section.type == "com.autodesk.dwf.ePlot")
             document.sheets.push_back(readSection(zip, section, budget));

@@ -3,6 +3,7 @@
 #include <minizip/zip.h>
 
 #include <cstdio>
+#include <limits>
 #include <memory>
 
 namespace plotwick {
@@ -46,7 +47,23 @@ std::string xmlEscaped(const std::string& text) {
     return out;
 }
 
-std::string manifestXml(std::span<const PackageSheet> sheets) {
+std::string modelSectionName(std::size_t index) {
+    return "com.autodesk.dwf.eModel_" + std::to_string(index + 1);
+}
+
+std::string manifestSection(const std::string& type, const std::string& name,
+                            const std::string& title, const std::string& graphicsRole,
+                            const std::string& graphicsMime, const std::string& graphicsEntry) {
+    return "  <dwf:Section type=\"" + type + "\" name=\"" + name + "\" title=\"" +
+           xmlEscaped(title) + "\">\n   <dwf:Source provider=\"Plotwick\" href=\"\"/>\n" +
+           "   <dwf:Toc><dwf:Resource role=\"" + graphicsRole + "\" mime=\"" + graphicsMime +
+           "\" href=\"" + name + "\\" + graphicsEntry + "\"/>\n" +
+           "    <dwf:Resource role=\"descriptor\" mime=\"text/xml\" href=\"" + name +
+           "\\descriptor.xml\"/></dwf:Toc>\n  </dwf:Section>\n";
+}
+
+std::string manifestXml(std::span<const PackageSheet> sheets,
+                        std::span<const PackageModel> models) {
     std::string xml =
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
         "<dwf:Manifest xmlns:dwf=\"DWF-Manifest:6.0\" version=\"6.0\" objectId=\"plotwick\">\n"
@@ -55,16 +72,12 @@ std::string manifestXml(std::span<const PackageSheet> sheets) {
         "\" name=\"ePlot\" href=\"http://www.autodesk.com/viewers\"/></dwf:Interfaces>\n"
         " <dwf:Sections>\n";
     for (std::size_t i = 0; i < sheets.size(); ++i) {
-        const std::string name = sectionName(i);
-        xml +=
-            "  <dwf:Section type=\"com.autodesk.dwf.ePlot\" name=\"" + name + "\" title=\"" +
-            xmlEscaped(sheets[i].title) +
-            "\">\n   <dwf:Source provider=\"Plotwick\" href=\"\"/>\n" +
-            "   <dwf:Toc><dwf:Resource role=\"2d streaming graphics\" mime=\"application/x-w2d\" "
-            "href=\"" +
-            name + "\\sheet.w2d\"/>\n" +
-            "    <dwf:Resource role=\"descriptor\" mime=\"text/xml\" href=\"" + name +
-            "\\descriptor.xml\"/></dwf:Toc>\n  </dwf:Section>\n";
+        xml += manifestSection("com.autodesk.dwf.ePlot", sectionName(i), sheets[i].title,
+                               "2d streaming graphics", "application/x-w2d", "sheet.w2d");
+    }
+    for (std::size_t i = 0; i < models.size(); ++i) {
+        xml += manifestSection("com.autodesk.dwf.eModel", modelSectionName(i), models[i].title,
+                               "3d streaming graphics", "application/x-w3d", "model.w3d");
     }
     return xml + " </dwf:Sections>\n</dwf:Manifest>\n";
 }
@@ -86,7 +99,31 @@ std::string descriptorXml(const PackageSheet& sheet, std::size_t index) {
            "\"/></ePlot:Resources>\n</ePlot:Page>\n";
 }
 
+// Extents in full precision, so that a reader's own box of the model compares equal.
+std::string extentsXml(const std::optional<W3dBox>& extents) {
+    if (!extents) return {};
+    std::string text;
+    for (double side : *extents) {
+        char number[40];
+        std::snprintf(number, sizeof number, "%.17g", side);
+        text += (text.empty() ? "" : " ") + std::string(number);
+    }
+    return "\" extents=\"" + text;
+}
+
+std::string modelDescriptorXml(const PackageModel& model, std::size_t index) {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+           "<eModel:Space xmlns:eModel=\"DWF-eModel:1.0\" version=\"1.0\" name=\"" +
+           xmlEscaped(model.title) +
+           "\">\n <eModel:Resources><eModel:GraphicResource role=\"3d streaming graphics\" "
+           "mime=\"application/x-w3d\" href=\"" +
+           modelSectionName(index) + "\\model.w3d\" transform=\"1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1" +
+           extentsXml(model.extents) + "\"/></eModel:Resources>\n</eModel:Space>\n";
+}
+
 bool addEntry(zipFile zip, const std::string& name, const void* data, std::size_t size) {
+    // One write call takes an unsigned count; a larger entry would be cut short.
+    if (size > std::numeric_limits<unsigned>::max()) return false;
     zip_fileinfo info{};
     if (zipOpenNewFileInZip(zip, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
                             Z_DEFAULT_COMPRESSION) != ZIP_OK) {
@@ -209,7 +246,7 @@ void W2dWriter::relative16(const LogicalPoint& point) {
 }
 
 bool writeDwfPackage(const std::string& path, std::span<const PackageSheet> sheets,
-                     std::string& error) {
+                     std::span<const PackageModel> models, std::string& error) {
     // The ZIP archive follows the 12-byte header; its offsets count from the start
     // of the file, which is how minizip appends to an existing file.
     zipFile zip = writeHeader(path) ? zipOpen64(path.c_str(), APPEND_STATUS_CREATEAFTER) : nullptr;
@@ -217,15 +254,25 @@ bool writeDwfPackage(const std::string& path, std::span<const PackageSheet> shee
         error = "Cannot write " + path;
         return false;
     }
-    bool ok = addText(zip, "manifest.xml", manifestXml(sheets));
+    bool ok = addText(zip, "manifest.xml", manifestXml(sheets, models));
     for (std::size_t i = 0; ok && i < sheets.size(); ++i) {
         const std::string folder = sectionName(i) + "\\";
         ok = addText(zip, folder + "descriptor.xml", descriptorXml(sheets[i], i)) &&
              addEntry(zip, folder + "sheet.w2d", sheets[i].stream.data(), sheets[i].stream.size());
     }
+    for (std::size_t i = 0; ok && i < models.size(); ++i) {
+        const std::string folder = modelSectionName(i) + "\\";
+        ok = addText(zip, folder + "descriptor.xml", modelDescriptorXml(models[i], i)) &&
+             addEntry(zip, folder + "model.w3d", models[i].stream.data(), models[i].stream.size());
+    }
     ok = zipClose(zip, nullptr) == ZIP_OK && ok;
     if (!ok) error = "Cannot write " + path;
     return ok;
+}
+
+bool writeDwfPackage(const std::string& path, std::span<const PackageSheet> sheets,
+                     std::string& error) {
+    return writeDwfPackage(path, sheets, {}, error);
 }
 
 }  // namespace plotwick

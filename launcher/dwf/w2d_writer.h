@@ -1,10 +1,11 @@
-// Writes 2D graphics streams and DWF 6 packages. The typed calls cover what a shaded
-// view needs (view extent, colour, fill, triangles, edges); the raw calls let a caller
-// write any other opcode byte by byte.
+// Writes 2D graphics streams and DWF 6 packages (of 2D sheets and 3D models). The typed calls cover
+// what a shaded view needs (view extent, colour, fill, triangles, edges); the raw calls let a
+// caller write any other opcode byte by byte.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -59,8 +60,16 @@ struct PackageSheet {
     std::vector<std::uint8_t> stream;  // a finished W2dWriter's bytes
 };
 
-// Writes a DWF 6 package with one ePlot section per sheet. False with `error` set when
-// the file cannot be written.
+struct PackageModel {
+    std::string title;
+    std::vector<std::uint8_t> stream;  // a finished W3dWriter's bytes
+    std::optional<W3dBox> extents;     // as W3dExtents gives them; none for an empty model
+};
+
+// Writes a DWF 6 package with one ePlot section per sheet, then one eModel section per
+// model. False with `error` set when the file cannot be written.
+bool writeDwfPackage(const std::string& path, std::span<const PackageSheet> sheets,
+                     std::span<const PackageModel> models, std::string& error);
 bool writeDwfPackage(const std::string& path, std::span<const PackageSheet> sheets,
                      std::string& error);
 

@@ -110,6 +110,7 @@ TEST_F(DwfBuilderTest, TranslatorReceivesTheOptionsOfTheTableInOrder) {
         expected.insert(expected.end(), c.tail.begin(), c.tail.end());
         EXPECT_EQ(received.options, expected);
         EXPECT_GE(received.sheets, 1);
+        EXPECT_EQ(received.models, std::string(c.publish3D) == "1" ? 1 : 0);
         EXPECT_TRUE(QFile::exists(stem + "DWF"));
         EXPECT_TRUE(QFile::exists(stem + "exe"));
         EXPECT_EQ(dialog->lblStatus->text(), "Finished");

@@ -6,7 +6,9 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <map>
 
 #include "addin_fixture.h"
 #include "dwf/dwf_document.h"
@@ -208,6 +210,140 @@ TEST_F(HostDwfTest, DrawingSheetsAndWhatTheHostReceived) {
     EXPECT_TRUE(received[1].options.empty());
     EXPECT_EQ(received[1].fileName, one.toStdString());
     EXPECT_TRUE(hostMessages.isEmpty()) << hostMessages.join("\n").toStdString();
+}
+
+// A part whose mesh is shared by two objects and drawn once more inside a moved parent,
+// in two materials, with a line (which a model leaves out); its placements are whole
+// turns and scales, so its figures are known by hand.
+const char kBracket[] =
+    R"(<WORLD><BACKGROUND><BACKCOLOR>1,1,1</BACKCOLOR></BACKGROUND><LIGHTING><AMBIENT>1,1,1</AMBIENT></LIGHTING>
+<MAT ID="1"><AMB>0.2,0.2,0.2</AMB><DIFF>1,0,0</DIFF></MAT>
+<MAT ID="2"><AMB>0.2,0.2,0.2</AMB><DIFF>0,0.4,1</DIFF></MAT>
+<MESH ID="7">
+<F><MATREF>1</MATREF><FV1><P>0,0,0</P></FV1><FV2><P>1,0,0</P></FV2><FV3><P>1,1,0</P></FV3></F>
+<F><MATREF>1</MATREF><FV1><P>0,0,0</P></FV1><FV2><P>1,1,0</P></FV2><FV3><P>0,1,0</P></FV3></F>
+<F><MATREF>2</MATREF><FV1><P>0,0,0</P></FV1><FV2><P>0,0,1</P></FV2><FV3><P>0,1,0</P></FV3></F>
+<L><MATREF>2</MATREF><LV1><P>0,0,0</P></LV1><LV2><P>9,9,9</P></LV2></L>
+</MESH>
+<OBJECT><TRANSFORM><FORWARD>0,0,1</FORWARD><UP>0,1,0</UP><POSITION>-1,0,0</POSITION></TRANSFORM><MESHREF>7</MESHREF></OBJECT>
+<OBJECT><TRANSFORM><FORWARD>1,0,0</FORWARD><UP>0,1,0</UP><POSITION>3,0,0</POSITION><SCALE>2</SCALE></TRANSFORM><MESHREF>7</MESHREF></OBJECT>
+<OBJECT><TRANSFORM><FORWARD>0,0,1</FORWARD><UP>0,1,0</UP><POSITION>0,0,5</POSITION></TRANSFORM>
+<OBJECT><MESHREF>7</MESHREF></OBJECT></OBJECT>
+</WORLD>
+)";
+
+using Rgb = std::array<float, 3>;
+
+std::map<Rgb, std::size_t> trianglesByColour(const plotwick::W3dModel& model) {
+    std::map<Rgb, std::size_t> count;
+    for (const plotwick::W3dTriangleSet& set : model.sets)
+        count[set.colour.value_or(Rgb{-1, -1, -1})] += model.meshes[set.mesh].triangles.size() / 3;
+    return count;
+}
+
+NameValueMap withModels(NameValueMap options) {
+    for (auto& [name, value] : options) {
+        if (name == "Publish_3D_Models") value = true;
+    }
+    return options;
+}
+
+// With "Publish_3D_Models" true the copy holds the part's meshes as a 3D model beside
+// its sheet: every use of the shared mesh, in the materials' colours, within the box
+// its placements give; the mesh itself is written once. With the 2 the add-in writes
+// for "no" there is only the sheet.
+TEST_F(HostDwfTest, Publish3DModelsPutsThePartsMeshesBesideItsSheet) {
+    const QString part = folder.filePath("Bracket.ipt");
+    QFile file(part);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(kBracket) > 0);
+    file.close();
+    auto host = startHost(11);
+    openAndWait(*host, part);
+    const QString modelled = folder.filePath("Bracket.DWF"), flat = folder.filePath("Flat.dwf");
+    ASSERT_TRUE(publish(*host, modelled.toStdString(), withModels(kPartOptions)));
+    ASSERT_TRUE(publish(*host, flat.toStdString(), kPartOptions));
+
+    const plotwick::DwfDocument document = plotwick::readDwfFile(modelled.toStdString());
+    ASSERT_EQ(document.sheets.size(), 1u) << document.message;
+    ASSERT_EQ(document.models.size(), 1u);
+    const plotwick::W3dModel& model = document.models[0];
+    EXPECT_EQ(model.title, "Bracket");
+    EXPECT_EQ(model.message, "");
+    EXPECT_EQ(model.triangleCount, 9u);
+    EXPECT_EQ(model.sets.size(), 6u) << "two materials in three places";
+    EXPECT_EQ(model.meshes.size(), 2u) << "the shared mesh is written once";
+    const std::map<Rgb, std::size_t> expected = {{Rgb{1, 0, 0}, 6}, {Rgb{0, 102 / 255.0f, 1}, 3}};
+    EXPECT_EQ(trianglesByColour(model), expected);
+    // Left: x - 1. Right: (x, y, z) goes to (3 + 2z, 2y, -2x). Nested: z + 5.
+    const plotwick::W3dBox box{-1, 0, -2, 5, 2, 6};
+    EXPECT_EQ(model.extents, box);
+    EXPECT_EQ(model.fitBox, box) << "the reader's own box agrees with the extents";
+
+    const plotwick::DwfDocument sheetOnly = plotwick::readDwfFile(flat.toStdString());
+    EXPECT_EQ(sheetOnly.sheets.size(), 1u);
+    EXPECT_TRUE(sheetOnly.models.empty());
+    const std::vector<DwfPublication>& received = host->dwfPublications();
+    ASSERT_EQ(received.size(), 2u);
+    EXPECT_EQ(received[0].models, 1);
+    EXPECT_EQ(received[1].models, 0);
+    EXPECT_TRUE(hostMessages.isEmpty()) << hostMessages.join("\n").toStdString();
+}
+
+// The samples' models hold every face the viewer's document information counts, and
+// the reader's own box of what it decodes agrees with the extents written.
+TEST_F(HostDwfTest, SampleModelsHoldEveryFaceOfTheirWorld) {
+    const struct {
+        const char* sample;
+        const char* document;
+        std::size_t faces;  // as `tessaro-cli info` counts them
+    } cases[] = {{"grid.xgl", "Gear.ipt", 98}, {"house.xgl", "House.iam", 86}};
+    auto host = startHost(11);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.sample);
+        openAndWait(*host, sampleDocument(folder, c.sample, c.document));
+        const QString copy = folder.filePath(QString(c.document) + ".dwf");
+        ASSERT_TRUE(publish(*host, copy.toStdString(), withModels(kPartOptions)));
+        const plotwick::DwfDocument document = plotwick::readDwfFile(copy.toStdString());
+        ASSERT_EQ(document.models.size(), 1u);
+        const plotwick::W3dModel& model = document.models[0];
+        EXPECT_EQ(model.message, "");
+        EXPECT_EQ(model.triangleCount, c.faces);
+        ASSERT_TRUE(model.extents.has_value());
+        EXPECT_EQ(model.fitBox, model.extents);
+    }
+}
+
+// A drawing's sheets are each a world of their own: every sheet written brings its
+// model, titled as the sheet.
+TEST_F(HostDwfTest, ADrawingPublishesTheModelOfEachSheetItWrites) {
+    auto host = startHost(11);
+    openAndWait(*host, drawing("Plan.idw"));
+    ASSERT_TRUE(host->activateSheet(2));
+    NameValueMap allSheets = withModels(kPartOptions);
+    allSheets.emplace_back("Publish_All_Sheets", true);
+    const QString all = folder.filePath("Plan.DWF"), one = folder.filePath("One.dwf");
+    ASSERT_TRUE(publish(*host, all.toStdString(), allSheets));
+    ASSERT_TRUE(publish(*host, one.toStdString(), withModels(kPartOptions)));
+    const struct {
+        QString file;
+        std::vector<std::string> titles;
+        std::vector<Rgb> colours;
+        std::vector<std::size_t> triangles;
+    } cases[] = {
+        {all, {"Sheet:1", "Sheet:2", "Sheet:3"}, {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, {1, 2, 2}},
+        {one, {"Sheet:2"}, {{0, 1, 0}}, {2}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file.toStdString());
+        const plotwick::DwfDocument document = plotwick::readDwfFile(c.file.toStdString());
+        EXPECT_EQ(document.sheets.size(), c.titles.size());
+        ASSERT_EQ(document.models.size(), c.titles.size());
+        for (std::size_t i = 0; i < c.titles.size(); ++i) {
+            EXPECT_EQ(document.models[i].title, c.titles[i]);
+            EXPECT_EQ(trianglesByColour(document.models[i]),
+                      (std::map<Rgb, std::size_t>{{c.colours[i], c.triangles[i]}}));
+        }
+    }
 }
 
 // "Launch_Viewer" as 1 starts Plotwick on the finished copy; the 0 of the table does not.
