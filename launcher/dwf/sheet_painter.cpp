@@ -36,6 +36,11 @@ constexpr double kGreekedTextPixels = 4;
 // slanted that it caches keeps its look, and what Qt would fill as outlines anyway is
 // filled pixel for pixel the same.
 constexpr double kLargestCachedGlyphPixels = 128;
+// The rasterizer walks the whole length of every edge it is given, on the device or
+// not. Outlines whose glyphs, counted together, are larger than this (device pixels
+// of the em box times the glyphs) are cut to the device before they are filled; below
+// it, text is filled exactly as Qt fills large text itself.
+constexpr double kLargestUncutOutlinePixels = 1 << 20;
 // A Gouraud triangle smaller than this (device pixels across) is filled flat.
 constexpr double kFlatGouraudPixels = 3;
 // The longest side of an image enlarged into blocks for a vector page.
@@ -519,14 +524,24 @@ double emBoxPixels(const QTransform& textToDevice) {
     return kReferencePixels * std::max(across, down);
 }
 
-// Large text as filled glyph outlines: the rasterizer's work is bounded by the device,
-// whatever the glyphs' size. Antialiased as Qt antialiases the text it fills itself.
-void fillOutlines(QPainter& painter, const QFont& font, const QString& text, const QColor& colour) {
-    QPainterPath outlines;
-    outlines.addText(QPointF(0, 0), font, text);
+// Large text as filled glyph outlines, antialiased and by the winding rule as Qt fills
+// large text itself. Huge glyphs are cut to the device first (with a margin for the
+// antialiased edge), so that the rasterizer's work is bounded by the device, whatever
+// their size.
+void fillOutlines(QPainter& painter, QPainterPath outlines, const QColor& colour, bool cut) {
+    outlines.setFillRule(Qt::WindingFill);
+    painter.save();
     painter.setRenderHint(QPainter::Antialiasing,
                           painter.testRenderHint(QPainter::TextAntialiasing));
+    if (cut) {
+        const QRectF device(0, 0, painter.device()->width(), painter.device()->height());
+        QPainterPath visible;
+        visible.addRect(device.adjusted(-2, -2, 2, 2));
+        outlines = painter.worldTransform().map(outlines).intersected(visible);
+        painter.resetTransform();
+    }
     painter.fillPath(outlines, colour);
+    painter.restore();
 }
 
 void drawText(QPainter& painter, const W2dGraphics& graphics, const DrawOp& op, FontBook& fonts) {
@@ -576,15 +591,22 @@ void drawText(QPainter& painter, const W2dGraphics& graphics, const DrawOp& op, 
     painter.setWorldTransform(textToDevice);
     painter.setFont(font);
     painter.setPen(toQt(op.colour));
-    if (!vectors && emBoxPixels(textToDevice) > kLargestCachedGlyphPixels) {
-        fillOutlines(painter, font, text, toQt(op.colour));
+    const bool underline = style != nullptr && style->underline;
+    const QLineF underlineAt(0, metrics.underlinePos(), advance, metrics.underlinePos());
+    const double emPixels = emBoxPixels(textToDevice);
+    const bool outlined = !vectors && emPixels > kLargestCachedGlyphPixels;
+    const bool cut = outlined && emPixels * text.size() > kLargestUncutOutlinePixels;
+    if (outlined) {
+        QPainterPath outlines;
+        outlines.addText(QPointF(0, 0), font, text);
+        // A cut text's underline is cut with it: a stroke is as long as the text.
+        if (underline && cut)
+            outlines.addRect(QRectF(-0.5, underlineAt.y1() - 0.5, advance + 1, 1));
+        fillOutlines(painter, outlines, toQt(op.colour), cut);
     } else {
         painter.drawText(QPointF(0, 0), text);
     }
-    if (style != nullptr && style->underline) {
-        painter.drawLine(QPointF(0, metrics.underlinePos()),
-                         QPointF(advance, metrics.underlinePos()));
-    }
+    if (underline && !cut) painter.drawLine(underlineAt);
     painter.restore();
 }
 
