@@ -29,6 +29,18 @@ constexpr int kReferencePixels = 100;
 constexpr double kSmallestTextPixels = 0.75;
 // Text lower than this on the device is shown as a bar (greeked).
 constexpr double kGreekedTextPixels = 4;
+// Above this size (device pixels across the reference em square, either way) a text is
+// filled as glyph outlines rather than left to Qt's glyph cache, which keeps a picture
+// of each glyph as large as it is on the device. Qt itself sends only glyphs of up to
+// 64 pixels to the cache (91 here when turned), so every text neither stretched nor
+// slanted that it caches keeps its look, and what Qt would fill as outlines anyway is
+// filled pixel for pixel the same.
+constexpr double kLargestCachedGlyphPixels = 128;
+// The rasterizer walks the whole length of every edge it is given, on the device or
+// not. Outlines whose glyphs, counted together, are larger than this (device pixels
+// of the em box times the glyphs) are cut to the device before they are filled; below
+// it, text is filled exactly as Qt fills large text itself.
+constexpr double kLargestUncutOutlinePixels = 1 << 20;
 // A Gouraud triangle smaller than this (device pixels across) is filled flat.
 constexpr double kFlatGouraudPixels = 3;
 // The longest side of an image enlarged into blocks for a vector page.
@@ -497,6 +509,41 @@ void greek(QPainter& painter, const DrawOp& op, const QTransform& textToLogical,
     painter.restore();
 }
 
+bool isFinite(const QTransform& m) {
+    return std::isfinite(m.m11() + m.m12() + m.m21() + m.m22() + m.dx() + m.dy());
+}
+
+// The size, in device pixels, of the box around the reference em square as the text's
+// transform puts it on the device: that of a glyph's picture in Qt's glyph cache. Qt
+// measures glyphs by the transform's determinant, which a squashed or slanted text
+// keeps small however long its glyphs are drawn, and not at all for the box glyphs of
+// characters no installed font has (their font claims no pixel size).
+double emBoxPixels(const QTransform& textToDevice) {
+    const double across = std::abs(textToDevice.m11()) + std::abs(textToDevice.m21());
+    const double down = std::abs(textToDevice.m12()) + std::abs(textToDevice.m22());
+    return kReferencePixels * std::max(across, down);
+}
+
+// Large text as filled glyph outlines, antialiased and by the winding rule as Qt fills
+// large text itself. Huge glyphs are cut to the device first (with a margin for the
+// antialiased edge), so that the rasterizer's work is bounded by the device, whatever
+// their size.
+void fillOutlines(QPainter& painter, QPainterPath outlines, const QColor& colour, bool cut) {
+    outlines.setFillRule(Qt::WindingFill);
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing,
+                          painter.testRenderHint(QPainter::TextAntialiasing));
+    if (cut) {
+        const QRectF device(0, 0, painter.device()->width(), painter.device()->height());
+        QPainterPath visible;
+        visible.addRect(device.adjusted(-2, -2, 2, 2));
+        outlines = painter.worldTransform().map(outlines).intersected(visible);
+        painter.resetTransform();
+    }
+    painter.fillPath(outlines, colour);
+    painter.restore();
+}
+
 void drawText(QPainter& painter, const W2dGraphics& graphics, const DrawOp& op, FontBook& fonts) {
     const TextStyle* style =
         op.detail >= 0 && static_cast<std::size_t>(op.detail) < graphics.texts.size()
@@ -538,15 +585,28 @@ void drawText(QPainter& painter, const W2dGraphics& graphics, const DrawOp& op, 
         greek(painter, op, flip * slant * size * turn, advance, metrics.xHeight());
         return;
     }
+    const QTransform textToDevice = flip * slant * size * turn * toDevice;
+    if (!isFinite(textToDevice)) return;
     painter.save();
-    painter.setWorldTransform(flip * slant * size * turn * toDevice);
+    painter.setWorldTransform(textToDevice);
     painter.setFont(font);
     painter.setPen(toQt(op.colour));
-    painter.drawText(QPointF(0, 0), text);
-    if (style != nullptr && style->underline) {
-        painter.drawLine(QPointF(0, metrics.underlinePos()),
-                         QPointF(advance, metrics.underlinePos()));
+    const bool underline = style != nullptr && style->underline;
+    const QLineF underlineAt(0, metrics.underlinePos(), advance, metrics.underlinePos());
+    const double emPixels = emBoxPixels(textToDevice);
+    const bool outlined = !vectors && emPixels > kLargestCachedGlyphPixels;
+    const bool cut = outlined && emPixels * text.size() > kLargestUncutOutlinePixels;
+    if (outlined) {
+        QPainterPath outlines;
+        outlines.addText(QPointF(0, 0), font, text);
+        // A cut text's underline is cut with it: a stroke is as long as the text.
+        if (underline && cut)
+            outlines.addRect(QRectF(-0.5, underlineAt.y1() - 0.5, advance + 1, 1));
+        fillOutlines(painter, outlines, toQt(op.colour), cut);
+    } else {
+        painter.drawText(QPointF(0, 0), text);
     }
+    if (underline && !cut) painter.drawLine(underlineAt);
     painter.restore();
 }
 

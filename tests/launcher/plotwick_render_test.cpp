@@ -7,8 +7,15 @@
 #include <QImage>
 #include <QProcess>
 
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "hand_made_sheet.h"
 #include "plotwick_window.h"
@@ -30,6 +37,68 @@ RenderRun render(const std::string& input, const std::string& png, const char* s
                                  QString::fromStdString(png), "--size", size});
     process.waitForFinished(30000);
     return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput())};
+}
+
+struct MeasuredRun {
+    int exitCode = -1;
+    long peakKilobytes = 0;
+    double seconds = 0;
+};
+
+// `plotwick --render` as a child of this test alone, so that its own peak memory can be
+// read back when it ends.
+MeasuredRun renderMeasured(const std::string& input, const std::string& png, const char* size) {
+    std::string args[] = {PLOTWICK_EXE, "--render", input, "-o", png, "--size", size};
+    std::vector<char*> argv;
+    for (std::string& arg : args)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    const auto start = std::chrono::steady_clock::now();
+    pid_t child = 0;
+    if (posix_spawn(&child, PLOTWICK_EXE, nullptr, nullptr, argv.data(), environ) != 0) return {};
+    int status = 0;
+    rusage usage{};
+    if (wait4(child, &status, 0, &usage) != child) return {};
+    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, usage.ru_maxrss, elapsed.count()};
+}
+
+void writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+}
+
+// The painter fuzzer's inputs start with a byte of its own; bit 0 set means the rest is
+// a whole file as plotwick opens it.
+std::vector<std::uint8_t> fileOfPainterInput(const std::string& name) {
+    std::ifstream in(std::string(PLOTWICK_PAINTER_CORPUS) + "/" + name, std::ios::binary);
+    std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
+    if (bytes.empty() || (bytes[0] & 1) == 0) return {};
+    return {bytes.begin() + 1, bytes.end()};
+}
+
+// A text of 3000 different letters and CJK characters squashed into a box 4 device
+// pixels high and some 50 times longer per glyph, turned 45 degrees, on a sheet drawn
+// at 96 x 72: every glyph is a picture hundreds of pixels across.
+std::vector<std::uint8_t> squashedTurnedText() {
+    std::u16string text;
+    for (char16_t c = 0x100; c < 0x250; ++c)
+        text += c;  // Latin extended
+    for (char16_t c = 0x400; c < 0x530; ++c)
+        text += c;  // Cyrillic
+    for (char16_t c = 0x4e00; text.size() < 3000; ++c)
+        text += c;  // CJK ideographs
+    constexpr double kPixelsPerUnit = 72 / 10000.0;
+    const double height = 4.2 / kPixelsPerUnit;
+    const double length = static_cast<double>(text.size()) * 60 * 11 / kPixelsPerUnit;
+    const auto along = static_cast<std::int64_t>(length / std::sqrt(2.0));
+    const auto up = static_cast<std::int64_t>(height / std::sqrt(2.0));
+    B b;
+    b.s("(W2D V06.00)(View 0,0 10000,10000)").u8('O').p32(3000, 3000);
+    test::complexText(b, text, {{0, 0}, {along, along}, {along - up, along + up}, {-up, up}});
+    b.s("(EndOfDWF)");
+    return b;
 }
 
 QPoint device(int x, int y) {
@@ -164,6 +233,39 @@ TEST(PlotwickRender, HandMadeSheetDrawsTextBorderHatchAndImage) {
     EXPECT_EQ(image.pixelColor(device(6000, 3600)), QColor(Qt::red));
     EXPECT_EQ(image.pixelColor(device(6000, 1400)), QColor(Qt::green));
 }
+
+// Texts whose glyphs are huge on the device: the fuzzer's stream, whose text of
+// characters no installed font has is slanted into a sliver thousands of pixels long
+// (Qt's glyph cache asked for 1 GiB for it); its variant whose 256 glyphs, millions of
+// pixels long, all cross the picture (their outlines took seconds to fill); and a
+// squashed, turned text whose every glyph is hundreds of pixels across. Each is drawn
+// in well under a second, within a small part of 256 MB, and its picture is written.
+TEST(PlotwickRender, TextOfHugeGlyphsIsDrawnInBoundedMemory) {
+    const struct {
+        const char* name;
+        std::vector<std::uint8_t> file;
+        int exitCode;
+    } cases[] = {
+        {"fuzz-finding.dwf", fileOfPainterInput("text-missing-glyph-huge-on-device"), 1},
+        {"fuzz-outlines.dwf", fileOfPainterInput("text-outlines-huge-sheared"), 1},
+        {"squashed-text.w2d", squashedTurnedText(), 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_FALSE(c.file.empty());
+        const std::string input = test::scratchPath(c.name);
+        writeFile(input, c.file);
+        const std::string png = input + ".png";
+        std::filesystem::remove(png);
+        const MeasuredRun run = renderMeasured(input, png, "96x72");
+        std::printf("%s: %ld kB at most, %.2f s\n", c.name, run.peakKilobytes, run.seconds);
+        EXPECT_EQ(run.exitCode, c.exitCode);
+        EXPECT_LT(run.peakKilobytes, 256 * 1024);
+        EXPECT_LT(run.seconds, 3);
+        EXPECT_EQ(QImage(QString::fromStdString(png)).size(), QSize(96, 72));
+    }
+}
+
 
 }  // namespace
 }  // namespace plotwick
