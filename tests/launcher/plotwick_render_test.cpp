@@ -266,6 +266,5 @@ TEST(PlotwickRender, TextOfHugeGlyphsIsDrawnInBoundedMemory) {
     }
 }
 
-
 }  // namespace
 }  // namespace plotwick
