@@ -57,7 +57,8 @@ class Evaluator {
         }
         for (std::size_t curveClass = 0; curveClass < kW3dCurveClassCount; ++curveClass) {
             const auto& mesh = segment.curveMeshes[curveClass];
-            if (!mesh || !state.curvesVisible[curveClass]) continue;
+            if (!mesh || !state.curvesVisible[curveClass] || m_stream.meshes[*mesh].points.empty())
+                continue;  // empty when each of its curves was left out (bad knots, say)
             if (!addSet({*mesh, state.matrix, std::nullopt, curveColourOf(state, curveClass)}))
                 return;
         }

@@ -381,7 +381,8 @@ Bytes rgb(std::uint8_t mask, std::uint8_t r, std::uint8_t g, std::uint8_t b) {
 
 // Segment 1 colours its edges blue and its lines red and draws a line, a triangle
 // outline and a marker; its child turns lines off and, after its geometry, colours
-// markers green (an attribute holds for the whole segment).
+// markers green (an attribute holds for the whole segment); a second child holds a
+// curve that cannot be drawn.
 Bytes curveStream() {
     Operands body;
     body.bytes = {';', ';', ' ', 'H', 'S', 'F', ' ', 'V', '1', '0', '.', '0', '0', ' ', '\n'};
@@ -396,7 +397,11 @@ Bytes curveStream() {
     body.u8('X').point(-1, 0, 0);
     const Bytes green = rgb(0x08, 0, 255, 0);
     body.bytes.insert(body.bytes.end(), green.begin(), green.end());
-    body.u8(')').u8(')').u8(0);
+    body.u8(')');
+    // A segment whose only curve has falling knots draws nothing, not an empty set.
+    body.u8('(').u8(1).u8('3').u8('N').u8(2).u8(1).i32(2).point(0, 0, 0).point(7, 0, 0);
+    body.f32(1).f32(1).f32(0).f32(0).u8(')');
+    body.u8(')').u8(0);
     return body.bytes;
 }
 
