@@ -184,6 +184,27 @@ W3dPoint deBoor(const W3dNurbs& curve, const std::vector<double>& knots, std::si
     return {d[p][0] / d[p][3], d[p][1] / d[p][3], d[p][2] / d[p][3]};
 }
 
+// A curve turns no further than its control polygon, so a span takes the segments an
+// arc turning as far as the span's control points do would take: a straight span one.
+std::size_t segmentsOfSpan(const W3dNurbs& curve, std::size_t span) {
+    if (curve.degree == 1) return 1;
+    double turn = 0;
+    std::optional<W3dPoint> previous;
+    for (std::size_t i = span - curve.degree; i < span; ++i) {
+        const W3dPoint leg = minus(curve.controls[i + 1], curve.controls[i]);
+        if (!(dot(leg, leg) > 0)) continue;
+        if (previous) {
+            const double cosine =
+                dot(*previous, leg) / std::sqrt(dot(*previous, *previous) * dot(leg, leg));
+            turn += std::acos(std::clamp(cosine, -1.0, 1.0));
+        }
+        previous = leg;
+    }
+    if (!std::isfinite(turn)) return kSegmentsPerSpan;
+    const double share = std::ceil(kSegmentsPerTurn * turn / kTurn - 1e-3);
+    return static_cast<std::size_t>(std::clamp(share, 1.0, double{kSegmentsPerSpan}));
+}
+
 }  // namespace
 
 std::optional<W3dCurveClass> curveClassOf(std::uint8_t op) {
@@ -267,9 +288,19 @@ bool tessellateNurbs(const W3dNurbs& curve, W3dCurveBudget& budget, std::vector<
             spans.push_back(span);
     }
     if (spans.empty()) return true;
-    std::size_t perSpan = p == 1 ? 1 : kSegmentsPerSpan;
-    perSpan = std::max<std::size_t>(1, std::min(perSpan, kMaxSegmentsPerCurve / spans.size()));
-    const std::size_t samples = spans.size() * perSpan + 1;
+    std::vector<std::size_t> counts;
+    std::size_t segments = 0;
+    for (std::size_t span : spans) {
+        counts.push_back(segmentsOfSpan(curve, span));
+        segments += counts.back();
+    }
+    if (segments > kMaxSegmentsPerCurve) {
+        for (std::size_t& count : counts)
+            count = std::max<std::size_t>(1, count * kMaxSegmentsPerCurve / segments);
+    }
+    std::size_t samples = 1;
+    for (std::size_t count : counts)
+        samples += count;
     const std::size_t steps = samples * (p + 1) * (p + 1);
     if (steps > budget.steps) {
         error = "its NURBS curves ask for more work than one model may take";
@@ -278,10 +309,11 @@ bool tessellateNurbs(const W3dNurbs& curve, W3dCurveBudget& budget, std::vector<
     budget.steps -= steps;
     points.reserve(samples);
     std::vector<std::array<double, 4>> scratch(p + 1);
-    for (std::size_t span : spans) {
+    for (std::size_t k = 0; k < spans.size(); ++k) {
+        const std::size_t span = spans[k], count = counts[k];
         const double a = std::max(from, knots[span]), b = std::min(to, knots[span + 1]);
-        for (std::size_t i = points.empty() ? 0 : 1; i <= perSpan; ++i)
-            points.push_back(deBoor(curve, knots, span, a + (b - a) * i / perSpan, scratch));
+        for (std::size_t i = points.empty() ? 0 : 1; i <= count; ++i)
+            points.push_back(deBoor(curve, knots, span, a + (b - a) * i / count, scratch));
     }
     return true;
 }

@@ -50,7 +50,7 @@ struct W3dCurveBudget {
 };
 
 inline constexpr int kSegmentsPerTurn = 64;                // circles and ellipses; arcs their share
-inline constexpr std::size_t kSegmentsPerSpan = 16;        // NURBS knot spans of degree 2 and up
+inline constexpr std::size_t kSegmentsPerSpan = 16;        // NURBS knot spans at most
 inline constexpr std::size_t kMaxSegmentsPerCurve = 1024;  // unless its own data is longer
 
 // Points of the circle through start, middle and end: from start through middle to end,
@@ -73,8 +73,9 @@ struct W3dNurbs {
     double end = 1;
 };
 
-// De Boor's algorithm at a few points per knot span. Knots that do not make a curve give
-// no points; false only when the budget is used up.
+// De Boor's algorithm at a few points per knot span, as many as an arc turning as far as
+// the span's control polygon would take. Knots that do not make a curve give no points;
+// false only when the budget is used up.
 bool tessellateNurbs(const W3dNurbs& curve, W3dCurveBudget& budget, std::vector<W3dPoint>& points,
                      std::string& error);
 

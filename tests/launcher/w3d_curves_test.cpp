@@ -358,7 +358,8 @@ TEST(W3dCurves, WorkPerCurveAndPerStreamIsBounded) {
     // A high degree costs its square in steps; a stream's budget runs out, not the machine.
     W3dNurbs steep;
     steep.degree = 200;
-    steep.controls.assign(201, {1, 2, 3});
+    for (int i = 0; i <= 200; ++i)
+        steep.controls.push_back({double(i), double(i % 2), 0});
     W3dCurveBudget small{1000, 100000};
     EXPECT_FALSE(tessellateNurbs(steep, small, points, error));
     EXPECT_NE(error.find("more work"), std::string::npos) << error;
