@@ -8,6 +8,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <initializer_list>
 #include <numbers>
 #include <optional>
 #include <string>
@@ -57,208 +58,68 @@ struct CurveRow {
     double radius = 0;  // when not 0, every point lies this far from the origin
 };
 
-// A cubic arch: (0,0) (1,2) (3,2) (4,0), knots 0 0 0 0 1 1 1 1.
-Operands cubicArch(unsigned options) {
-    Operands bytes;
-    bytes.u8(options).u8(3).i32(4).point(0, 0, 0).point(1, 2, 0).point(3, 2, 0).point(4, 0, 0);
-    for (double knot : {0, 0, 0, 0, 1, 1, 1, 1})
-        bytes.f32(knot);
-    return bytes;
+// Operands from floats, after an optional i32 count or u8 prefix.
+Bytes floats(std::initializer_list<double> values, Operands prefix = {}) {
+    for (double value : values)
+        prefix.f32(value);
+    return prefix.bytes;
 }
 
 std::vector<CurveRow> curveRows() {
-    // A circle of radius 2 about (1, 1, 0) in the z = 0 plane.
-    const auto halfCircle = Operands().point(3, 1, 0).point(1, 3, 0).point(-1, 1, 0).bytes;
-    const double c = std::cos(std::numbers::pi / 32), s = std::sin(std::numbers::pi / 32);
+    // A circle of radius 2 about (1, 1, 0) in the z = 0 plane, given by three points.
+    const Bytes half = floats({3, 1, 0, 1, 3, 0, -1, 1, 0});
+    const Bytes flagged = floats({1, 1, 0}, Operands{half}.u8(1));
+    const double r2 = std::sqrt(2), c = std::cos(std::numbers::pi / 32),
+                 s = std::sin(std::numbers::pi / 32);
+    const W3dPoint beforeStart{1 + 2 * c, 1 - 2 * s, 0};  // the last of 64 points round
+    // A cubic arch (0,0) (1,2) (3,2) (4,0) with knots 0 0 0 0 1 1 1 1, from 1/4 to 3/4.
+    const Bytes arch =
+        floats({0, 0, 0, 1, 2, 0, 3, 2, 0, 4, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 0.25, 0.75},
+               Operands().u8(0x0E).u8(3).i32(4));
+    // (1,0) (1,1) (0,1) with weights 1, 1/sqrt 2, 1 and knots 0 0 0 1 1 1.
+    const Bytes quarter = floats({1, 0, 0, 1, 1, 0, 0, 1, 0, 1, kHalfRoot2, 1, 0, 0, 0, 1, 1, 1},
+                                 Operands().u8(3).u8(2).i32(3));
+    // clang-format off
     return {
-        {"line",
-         'l',
-         1000,
-         Operands().point(0, 0, 0).point(1, 2, 3).bytes,
-         1,
-         0,
-         {0, 0, 0},
-         {1, 2, 3},
-         {0, 0, 0, 1, 2, 3}},
-        {"polyline",
-         'L',
-         1000,
-         Operands().i32(3).point(0, 0, 0).point(1, 0, 0).point(1, 1, 1).bytes,
-         2,
-         0,
-         {0, 0, 0},
-         {1, 1, 1},
-         {0, 0, 0, 1, 1, 1}},
-        {"polyline with a negative count: separate segments",
-         'L',
-         1000,
-         Operands().i32(-4).point(0, 0, 0).point(1, 0, 0).point(5, 5, 5).point(6, 5, 5).bytes,
-         2,
-         0,
-         {0, 0, 0},
-         {6, 5, 5},
-         {0, 0, 0, 6, 5, 5}},
-        {"polygon outline closes itself",
-         'G',
-         1000,
-         Operands().i32(4).point(0, 0, 0).point(2, 0, 0).point(2, 1, 0).point(0, 1, 0).bytes,
-         4,
-         0,
-         {0, 0, 0},
-         {0, 1, 0},
-         {0, 0, 0, 2, 1, 0}},
-        {"circle through three points",
-         'C',
-         1000,
-         halfCircle,
-         kSegmentsPerTurn,
-         0,
-         {3, 1, 0},
-         {1 + 2 * c, 1 - 2 * s, 0},
-         {-1, -1, 0, 3, 3, 0}},
-        {"circle with the flag byte and a centre",
-         'C',
-         1215,
-         Operands{halfCircle}.u8(1).point(1, 1, 0).bytes,
-         kSegmentsPerTurn,
-         0,
-         {3, 1, 0},
-         {1 + 2 * c, 1 - 2 * s, 0},
-         {-1, -1, 0, 3, 3, 0}},
-        {"circle with the flag byte only",
-         'C',
-         1215,
-         Operands{halfCircle}.u8(0).bytes,
-         kSegmentsPerTurn,
-         0,
-         {3, 1, 0},
-         {1 + 2 * c, 1 - 2 * s, 0},
-         {-1, -1, 0, 3, 3, 0}},
-        {"arc from start through middle to end",
-         'c',
-         1000,
-         halfCircle,
-         32,
-         0,
-         {3, 1, 0},
-         {-1, 1, 0},
-         {-1, 1, 0, 3, 3, 0}},
-        {"arc the long way round, as its middle says",
-         'c',
-         1000,
-         Operands().point(3, 1, 0).point(1, -1, 0).point(1, 3, 0).bytes,
-         48,
-         0,
-         {3, 1, 0},
-         {1, 3, 0},
-         {-1, -1, 0, 3, 3, 0}},
-        {"chord: the arc closed by a line",
-         '\\',
-         1000,
-         halfCircle,
-         33,
-         0,
-         {3, 1, 0},
-         {-1, 1, 0},
-         {-1, 1, 0, 3, 3, 0}},
-        {"wedge: the arc closed through the centre",
-         'w',
-         1000,
-         Operands()
-             .point(3, 1, 0)
-             .point(1 + std::sqrt(2), 1 + std::sqrt(2), 0)
-             .point(1, 3, 0)
-             .bytes,
-         18,
-         0,
-         {3, 1, 0},
-         {1, 1, 0},
-         {1, 1, 0, 3, 3, 0}},
-        {"ellipse",
-         'E',
-         1000,
-         Operands().point(0, 0, 0).point(2, 0, 0).point(0, 1, 0).bytes,
-         kSegmentsPerTurn,
-         0,
-         {2, 0, 0},
-         {2 * c, -s, 0},
-         {-2, -1, 0, 2, 1, 0}},
-        {"elliptical arc wrapping past a whole turn",
-         'e',
-         1000,
-         Operands().point(0, 0, 0).point(2, 0, 0).point(0, 1, 0).f32(0.75).f32(0).bytes,
-         16,
-         0,
-         {0, -1, 0},
-         {2, 0, 0},
-         {0, -1, 0, 2, 0, 0}},
-        {"NURBS of degree 1 without knots: its control polygon",
-         'N',
-         1000,
-         Operands().u8(0).u8(1).i32(3).point(0, 0, 0).point(1, 0, 0).point(1, 1, 0).bytes,
-         2,
-         0,
-         {0, 0, 0},
-         {1, 1, 0},
-         {0, 0, 0, 1, 1, 0}},
-        {"rational NURBS: a weighted quarter circle",
-         'N',
-         1000,
-         Operands()
-             .u8(3)
-             .u8(2)
-             .i32(3)
-             .point(1, 0, 0)
-             .point(1, 1, 0)
-             .point(0, 1, 0)
-             .f32(1)
-             .f32(kHalfRoot2)
-             .f32(1)
-             .f32(0)
-             .f32(0)
-             .f32(0)
-             .f32(1)
-             .f32(1)
-             .f32(1)
-             .bytes,
-         kSegmentsPerSpan,
-         0,
-         {1, 0, 0},
-         {0, 1, 0},
-         {0, 0, 0, 1, 1, 0},
-         1},
-        {"NURBS from a quarter to three quarters of its range",
-         'N',
-         1000,
-         cubicArch(0x0E).f32(0.25).f32(0.75).bytes,
-         kSegmentsPerSpan,
-         0,
-         {0.90625, 1.125, 0},
-         {3.09375, 1.125, 0},
-         {0.90625, 1.125, 0, 3.09375, 1.5, 0}},
+        {"line", 'l', 1000, floats({0, 0, 0, 1, 2, 3}), 1, 0, {0, 0, 0}, {1, 2, 3}, {0, 0, 0, 1, 2, 3}},
+        {"polyline", 'L', 1000, floats({0, 0, 0, 1, 0, 0, 1, 1, 1}, Operands().i32(3)), 2, 0,
+         {0, 0, 0}, {1, 1, 1}, {0, 0, 0, 1, 1, 1}},
+        {"polyline with a negative count: separate segments", 'L', 1000,
+         floats({0, 0, 0, 1, 0, 0, 5, 5, 5, 6, 5, 5}, Operands().i32(-4)), 2, 0,
+         {0, 0, 0}, {6, 5, 5}, {0, 0, 0, 6, 5, 5}},
+        {"polygon outline closes itself", 'G', 1000,
+         floats({0, 0, 0, 2, 0, 0, 2, 1, 0, 0, 1, 0}, Operands().i32(4)), 4, 0,
+         {0, 0, 0}, {0, 1, 0}, {0, 0, 0, 2, 1, 0}},
+        {"circle through three points", 'C', 1000, half, kSegmentsPerTurn, 0,
+         {3, 1, 0}, beforeStart, {-1, -1, 0, 3, 3, 0}},
+        {"circle with the flag byte and a centre", 'C', 1215, flagged, kSegmentsPerTurn, 0,
+         {3, 1, 0}, beforeStart, {-1, -1, 0, 3, 3, 0}},
+        {"circle with the flag byte only", 'C', 1215, Operands{half}.u8(0).bytes, kSegmentsPerTurn, 0,
+         {3, 1, 0}, beforeStart, {-1, -1, 0, 3, 3, 0}},
+        {"arc from start through middle to end", 'c', 1000, half, 32, 0,
+         {3, 1, 0}, {-1, 1, 0}, {-1, 1, 0, 3, 3, 0}},
+        {"arc the long way round, as its middle says", 'c', 1000,
+         floats({3, 1, 0, 1, -1, 0, 1, 3, 0}), 48, 0, {3, 1, 0}, {1, 3, 0}, {-1, -1, 0, 3, 3, 0}},
+        {"chord: the arc closed by a line", '\\', 1000, half, 33, 0,
+         {3, 1, 0}, {-1, 1, 0}, {-1, 1, 0, 3, 3, 0}},
+        {"wedge: the arc closed through the centre", 'w', 1000,
+         floats({3, 1, 0, 1 + r2, 1 + r2, 0, 1, 3, 0}), 18, 0, {3, 1, 0}, {1, 1, 0}, {1, 1, 0, 3, 3, 0}},
+        {"ellipse", 'E', 1000, floats({0, 0, 0, 2, 0, 0, 0, 1, 0}), kSegmentsPerTurn, 0,
+         {2, 0, 0}, {2 * c, -s, 0}, {-2, -1, 0, 2, 1, 0}},
+        {"elliptical arc wrapping past a whole turn", 'e', 1000,
+         floats({0, 0, 0, 2, 0, 0, 0, 1, 0, 0.75, 0}), 16, 0, {0, -1, 0}, {2, 0, 0}, {0, -1, 0, 2, 0, 0}},
+        {"NURBS of degree 1 without knots: its control polygon", 'N', 1000,
+         floats({0, 0, 0, 1, 0, 0, 1, 1, 0}, Operands().u8(0).u8(1).i32(3)), 2, 0,
+         {0, 0, 0}, {1, 1, 0}, {0, 0, 0, 1, 1, 0}},
+        {"rational NURBS: a weighted quarter circle", 'N', 1000, quarter, kSegmentsPerSpan, 0,
+         {1, 0, 0}, {0, 1, 0}, {0, 0, 0, 1, 1, 0}, 1},
+        {"NURBS from a quarter to three quarters of its range", 'N', 1000, arch, kSegmentsPerSpan, 0,
+         {0.90625, 1.125, 0}, {3.09375, 1.125, 0}, {0.90625, 1.125, 0, 3.09375, 1.5, 0}},
         {"NURBS with falling knots: read, not drawn", 'N', 1000,
-         Operands()
-             .u8(2)
-             .u8(1)
-             .i32(2)
-             .point(0, 0, 0)
-             .point(1, 0, 0)
-             .f32(1)
-             .f32(1)
-             .f32(0)
-             .f32(0)
-             .bytes,
-         0, 0},
-        {"marker",
-         'X',
-         1000,
-         Operands().point(0, 12, 0).bytes,
-         0,
-         1,
-         {0, 12, 0},
-         {0, 12, 0},
-         {0, 12, 0, 0, 12, 0}},
+         floats({0, 0, 0, 1, 0, 0, 1, 1, 0, 0}, Operands().u8(2).u8(1).i32(2)), 0, 0},
+        {"marker", 'X', 1000, floats({0, 12, 0}), 0, 1, {0, 12, 0}, {0, 12, 0}, {0, 12, 0, 0, 12, 0}},
     };
+    // clang-format on
 }
 
 W3dBox boxOf(const W3dMesh& mesh) {
