@@ -5,8 +5,8 @@
 // Input layout: byte 0 picks the stream version (its fields differ by version), the
 // rest follows the header comment.
 //
-// Besides the sanitizers: every set names a mesh, every triangle names a vertex of its
-// mesh, per-vertex arrays match the points, and the triangle count adds up.
+// Besides the sanitizers: every set names a mesh, every triangle, line and marker names
+// a vertex of its mesh, per-vertex arrays match the points, and the counts add up.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -24,19 +24,25 @@ void check(bool condition) {
 }
 
 void checkModel(const plotwick::W3dModel& model) {
-    std::size_t triangles = 0;
+    std::size_t triangles = 0, lines = 0, markers = 0;
     for (const plotwick::W3dTriangleSet& set : model.sets) {
         check(set.mesh < model.meshes.size());
         triangles += model.meshes[set.mesh].triangles.size() / 3;
+        lines += model.meshes[set.mesh].lines.size() / 2;
+        markers += model.meshes[set.mesh].markers.size();
     }
     check(triangles == model.triangleCount);
+    check(lines == model.lineCount && markers == model.markerCount);
     for (const plotwick::W3dMesh& mesh : model.meshes) {
         const std::size_t vertices = mesh.points.size() / 3;
         check(mesh.points.size() % 3 == 0 && mesh.triangles.size() % 3 == 0);
         check(mesh.normals.empty() || mesh.normals.size() == mesh.points.size());
         check(mesh.texCoords.empty() || mesh.texCoords.size() == mesh.points.size());
-        for (std::uint32_t vertex : mesh.triangles)
-            check(vertex < vertices);
+        check(mesh.lines.size() % 2 == 0);
+        for (const auto* list : {&mesh.triangles, &mesh.lines, &mesh.markers}) {
+            for (std::uint32_t vertex : *list)
+                check(vertex < vertices);
+        }
     }
 }
 

@@ -184,7 +184,7 @@ std::string decodedModels(const std::vector<W3dModel>& models) {
     std::string problems;
     for (const W3dModel& model : models) {
         shells += model.shellCount;
-        instances += model.sets.size();
+        instances += model.instanceCount;
         triangles += model.triangleCount;
         if (!model.message.empty()) problems += " " + model.message + ".";
     }

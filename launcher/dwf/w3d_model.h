@@ -1,5 +1,5 @@
-// The decoded 3D models of a DWF package: meshes, and the flat list of triangle sets
-// that draws them (each a mesh with its net matrix and face colour).
+// The decoded 3D models of a DWF package: meshes, and the flat list of sets that draws
+// them (each a mesh with its net matrix, face colour and line colour).
 #pragma once
 
 #include <array>
@@ -23,7 +23,7 @@ struct W3dMesh {
     // segment, into `points`; and markers, one vertex number each.
     std::vector<std::uint32_t> lines;
     std::vector<std::uint32_t> markers;
-    bool fromShell = false;                // else tessellated by the reader (cylinder, sphere)
+    bool fromShell = false;  // else tessellated by the reader (cylinder, sphere)
 };
 
 struct W3dCamera {
@@ -42,7 +42,7 @@ inline constexpr W3dMatrix kW3dIdentity{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0
 struct W3dTriangleSet {
     std::size_t mesh = 0;  // index into W3dModel::meshes
     W3dMatrix matrix = kW3dIdentity;
-    std::optional<std::array<float, 3>> colour;  // none: drawn in the default colour
+    std::optional<std::array<float, 3>> colour;      // none: drawn in the default colour
     std::optional<std::array<float, 3>> lineColour;  // for lines and markers; none: black
 };
 
@@ -59,7 +59,10 @@ struct W3dModel {
     // decoded placement, else the decoded box (extents may be missing or stale).
     std::optional<W3dBox> fitBox;
     std::size_t shellCount = 0;     // shell opcodes decoded
+    std::size_t instanceCount = 0;  // sets that draw triangles
     std::size_t triangleCount = 0;  // triangles drawn, over all sets
+    std::size_t lineCount = 0;      // line segments drawn, over all sets
+    std::size_t markerCount = 0;    // markers drawn, over all sets
     std::size_t colourCount = 0;    // distinct face colours drawn
     std::string message;            // why the stream stopped early; empty when whole
 };

@@ -233,9 +233,14 @@ class Reader {
         return true;
     }
 
-    void setFaceColour(std::uint32_t mask, const std::array<float, 3>& rgb) {
-        if (!(mask & 0x01)) return;
-        if (W3dSegment* segment = attributeTarget()) segment->faceColour = rgb;
+    void setColour(std::uint32_t mask, const std::array<float, 3>& rgb) {
+        W3dSegment* segment = attributeTarget();
+        if (segment == nullptr) return;
+        if (mask & 0x01) segment->faceColour = rgb;
+        for (auto curveClass :
+             {W3dCurveClass::edges, W3dCurveClass::lines, W3dCurveClass::markers}) {
+            if (mask & maskOf(curveClass)) segment->curveColours[indexOf(curveClass)] = rgb;
+        }
     }
 
     bool readRgbBytes(ByteCursor& cursor, std::array<float, 3>& rgb) {
@@ -285,7 +290,7 @@ class Reader {
         std::string name;
         if ((channels & 0x100) && !readString8(cursor, name)) return false;
         if ((channels & 0x200) && !readString8(cursor, name)) return false;
-        if (diffuse) setFaceColour(mask, *diffuse);
+        if (diffuse) setColour(mask, *diffuse);
         return true;
     }
 
@@ -307,7 +312,7 @@ class Reader {
             index = value;
         }
         if (index >= 0 && index < static_cast<double>(m_colourMap.size()))
-            setFaceColour(mask, m_colourMap[static_cast<std::size_t>(index)]);
+            setColour(mask, m_colourMap[static_cast<std::size_t>(index)]);
         return true;
     }
 
@@ -339,7 +344,13 @@ class Reader {
             value |= std::uint32_t{value8} << 24;
         }
         W3dSegment* segment = attributeTarget();
-        if (segment && (mask & 0x01)) segment->facesVisible = (value & 0x01) != 0;
+        if (segment == nullptr) return true;
+        if (mask & 0x01) segment->facesVisible = (value & 0x01) != 0;
+        for (auto curveClass :
+             {W3dCurveClass::edges, W3dCurveClass::lines, W3dCurveClass::markers}) {
+            const std::uint32_t bit = maskOf(curveClass);
+            if (mask & bit) segment->curvesVisible[indexOf(curveClass)] = (value & bit) != 0;
+        }
         return true;
     }
 
@@ -488,6 +499,23 @@ class Reader {
         return !hasGeometry || addMesh(std::move(mesh));
     }
 
+    // Curves of one class gather in one mesh per segment, so that a segment of a thousand
+    // edges draws as one set, not a thousand.
+    bool readCurveOpcode(std::uint8_t op, ByteCursor& cursor) {
+        m_lastObject = kNoObject;
+        W3dCurve curve;
+        if (!readCurve(op, cursor, m_stream.version, m_curveBudget, curve, m_detail)) return false;
+        W3dSegment* segment = attributeTarget();
+        if (segment == nullptr) return true;
+        auto& slot = segment->curveMeshes[indexOf(*curveClassOf(op))];
+        if (!slot) {
+            slot = m_stream.meshes.size();
+            m_stream.meshes.emplace_back();
+        }
+        appendCurve(curve, m_stream.meshes[*slot]);
+        return true;
+    }
+
     bool readCylinder(ByteCursor& cursor) {
         float values[7];
         std::uint8_t caps = 0;
@@ -565,7 +593,7 @@ class Reader {
                     !readFloats(cursor, rgb, 3))
                     return false;
                 if (byte == 0)
-                    setFaceColour(mask, {clampUnit(rgb[0]), clampUnit(rgb[1]), clampUnit(rgb[2])});
+                    setColour(mask, {clampUnit(rgb[0]), clampUnit(rgb[1]), clampUnit(rgb[2])});
                 return true;
             }
             case 0x0C:
@@ -645,37 +673,16 @@ class Reader {
             case 'c':
             case '\\':
             case 'w':
-                m_lastObject = kNoObject;
-                if (!skipFloats(cursor, 9)) return false;
-                if (m_stream.version < 1215) return true;
-                if (!cursor.read(byte)) return false;
-                return !(byte & 0x01) || skipFloats(cursor, 3);
             case 'E':
             case 'e':
-                m_lastObject = kNoObject;
-                return skipFloats(cursor, op == 'E' ? 9 : 11);
             case 'G':
             case 'L':
-                m_lastObject = kNoObject;
-                if (!cursor.read(count)) return false;
-                return skipFloats(cursor,
-                                  3 * static_cast<std::size_t>(std::abs(std::int64_t{count})));
+            case 'N':
+            case 'X':
+            case 'l':
+                return readCurveOpcode(op, cursor);
             case 'H':
                 return readHeuristics(cursor);
-            case 'N': {
-                m_lastObject = kNoObject;
-                std::uint8_t options = 0, degree = 0;
-                if (!cursor.read(options) || !cursor.read(degree) || !cursor.read(count) ||
-                    count < 0)
-                    return false;
-                const std::size_t n = static_cast<std::size_t>(count);
-                std::size_t floats = 3 * n;
-                if (options & 0x01) floats += n;
-                if (options & 0x02) floats += n + degree + 1;
-                if (options & 0x04) floats += 1;
-                if (options & 0x08) floats += 1;
-                return skipFloats(cursor, floats);
-            }
             case 'S':
                 return readShellOpcode(cursor);
             case 'M': {
@@ -694,12 +701,10 @@ class Reader {
                 return readVisibility(cursor);
             case 'W':
                 return skipFloats(cursor, 4);
-            case 'X':
             case '|':
                 m_lastObject = kNoObject;
                 return skipFloats(cursor, 3);
             case '`':
-            case 'l':
                 m_lastObject = kNoObject;
                 return skipFloats(cursor, 6);
             case 'Y':
@@ -724,7 +729,7 @@ class Reader {
                 std::uint32_t mask = 0;
                 std::array<float, 3> rgb{};
                 if (!readColourMask(cursor, mask) || !readRgbBytes(cursor, rgb)) return false;
-                setFaceColour(mask, rgb);
+                setColour(mask, rgb);
                 return true;
             }
             case 0xE0:
@@ -740,6 +745,7 @@ class Reader {
     std::vector<std::size_t> m_tags;
     std::size_t m_lastObject = kNoObject;
     std::vector<std::array<float, 3>> m_colourMap;
+    W3dCurveBudget m_curveBudget;
     bool m_attributeBlock = false;
     std::string m_detail;
 };

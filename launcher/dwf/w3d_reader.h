@@ -12,6 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "dwf/w3d_curves.h"
 #include "dwf/w3d_model.h"
 
 namespace plotwick::internal {
@@ -25,6 +26,11 @@ struct W3dSegment {
     std::optional<std::array<float, 3>> faceColour;
     std::optional<bool> facesVisible;
     std::optional<W3dMatrix> matrix;
+    // Per curve class (edges, lines, markers): colour, visibility, and the one mesh that
+    // gathers the segment's curves of that class (attributes hold for the whole segment).
+    std::array<std::optional<std::array<float, 3>>, kW3dCurveClassCount> curveColours;
+    std::array<std::optional<bool>, kW3dCurveClassCount> curvesVisible;
+    std::array<std::optional<std::size_t>, kW3dCurveClassCount> curveMeshes;
 };
 
 struct W3dStream {

@@ -12,11 +12,22 @@ namespace {
 // bounded so that a small stream cannot ask for unbounded work.
 constexpr std::size_t kDepthLimit = 64;
 
+using Colour = std::optional<std::array<float, 3>>;
+
 struct State {
     W3dMatrix matrix = kW3dIdentity;
-    std::optional<std::array<float, 3>> colour;
+    Colour colour;
     bool facesVisible = true;
+    std::array<Colour, kW3dCurveClassCount> curveColours;
+    std::array<bool, kW3dCurveClassCount> curvesVisible{true, true, true};
 };
+
+// Markers take the line colour when none of their own is set.
+Colour curveColourOf(const State& state, std::size_t curveClass) {
+    const Colour& own = state.curveColours[curveClass];
+    if (own || curveClass != indexOf(W3dCurveClass::markers)) return own;
+    return state.curveColours[indexOf(W3dCurveClass::lines)];
+}
 
 class Evaluator {
   public:
@@ -41,14 +52,15 @@ class Evaluator {
         applyAttributes(segment, state);
         if (state.facesVisible) {
             for (std::size_t mesh : segment.meshes) {
-                if (m_budget == 0) {
-                    m_stopped = true;
-                    return;
-                }
-                --m_budget;
-                m_model.sets.push_back({mesh, state.matrix, state.colour, std::nullopt});
-                m_model.triangleCount += m_stream.meshes[mesh].triangles.size() / 3;
+                if (!addSet({mesh, state.matrix, state.colour, std::nullopt})) return;
             }
+        }
+        for (std::size_t curveClass = 0; curveClass < kW3dCurveClassCount; ++curveClass) {
+            const auto& mesh = segment.curveMeshes[curveClass];
+            if (!mesh || !state.curvesVisible[curveClass] || m_stream.meshes[*mesh].points.empty())
+                continue;  // empty when each of its curves was left out (bad knots, say)
+            if (!addSet({*mesh, state.matrix, std::nullopt, curveColourOf(state, curveClass)}))
+                return;
         }
         for (const std::string& include : segment.includes) {
             const auto found = m_stream.byPath.find(include);
@@ -65,6 +77,27 @@ class Evaluator {
         if (segment.matrix) state.matrix = multiply(*segment.matrix, state.matrix);
         if (segment.faceColour) state.colour = segment.faceColour;
         if (segment.facesVisible) state.facesVisible = *segment.facesVisible;
+        for (std::size_t curveClass = 0; curveClass < kW3dCurveClassCount; ++curveClass) {
+            if (segment.curveColours[curveClass])
+                state.curveColours[curveClass] = segment.curveColours[curveClass];
+            if (segment.curvesVisible[curveClass])
+                state.curvesVisible[curveClass] = *segment.curvesVisible[curveClass];
+        }
+    }
+
+    bool addSet(const W3dTriangleSet& set) {
+        if (m_budget == 0) {
+            m_stopped = true;
+            return false;
+        }
+        --m_budget;
+        m_model.sets.push_back(set);
+        const W3dMesh& mesh = m_stream.meshes[set.mesh];
+        m_model.instanceCount += !mesh.triangles.empty();
+        m_model.triangleCount += mesh.triangles.size() / 3;
+        m_model.lineCount += mesh.lines.size() / 2;
+        m_model.markerCount += mesh.markers.size();
+        return true;
     }
 
     const W3dStream& m_stream;

@@ -1,5 +1,5 @@
-// Evaluates a 3D stream's segment tree into a flat list of triangle sets, each with its
-// net matrix and face colour, as the segments, their includes and styles say.
+// Evaluates a 3D stream's segment tree into a flat list of sets, each a mesh with its
+// net matrix, face colour and line colour, as the segments, their includes and styles say.
 #pragma once
 
 #include <optional>
@@ -12,8 +12,8 @@ namespace plotwick::internal {
 // `placement` is the descriptor's transform, applied to the whole model.
 W3dModel evaluateW3d(W3dStream stream, const W3dMatrix& placement = kW3dIdentity);
 
-// The writer's extents rule: each set's mesh box, its eight corners moved by the set's
-// matrix. Nothing when no set has a vertex.
+// The writer's extents rule: each set's mesh box (shells and curves alike), its eight
+// corners moved by the set's matrix. Nothing when no set has a vertex.
 std::optional<W3dBox> conservativeBoxOf(const W3dModel& model);
 
 // The descriptor's extents when each side lies within a thousandth of the model's size

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -543,21 +544,56 @@ TEST(W3dSamples, TheArborPressDecodesToItsFigures) {
     const W3dModel& model = document.models[0];
     EXPECT_EQ(model.message, "");
     EXPECT_EQ(model.shellCount, 29u);
-    EXPECT_EQ(model.sets.size(), 42u);
+    EXPECT_EQ(model.instanceCount, 42u);
     EXPECT_EQ(model.triangleCount, 22840u);
     EXPECT_EQ(model.colourCount, 11u);
     ASSERT_TRUE(model.camera.has_value());
     EXPECT_NEAR(model.camera->position[0], 62.72, 0.01);
-    // The writer's extents are the parts' boxes moved by their instances' matrices.
+    // Each of the 21 instances also draws its part's published edges (lines, arcs,
+    // NURBS curves, elliptical arcs) in the colour the part gives its faces, edges and
+    // lines at once; the edge segments hide faces, not lines.
+    std::set<std::array<float, 3>> faceColours;
+    for (const W3dTriangleSet& set : model.sets) {
+        if (set.colour) faceColours.insert(*set.colour);
+    }
+    std::size_t curveSets = 0;
+    for (const W3dTriangleSet& set : model.sets) {
+        const W3dMesh& mesh = model.meshes[set.mesh];
+        if (mesh.lines.empty()) continue;
+        ++curveSets;
+        EXPECT_TRUE(mesh.triangles.empty() && mesh.markers.empty());
+        ASSERT_TRUE(set.lineColour.has_value());
+        EXPECT_TRUE(faceColours.contains(*set.lineColour));
+    }
+    EXPECT_EQ(curveSets, 21u);
+    EXPECT_EQ(model.sets.size(), 42u + curveSets);
+    EXPECT_GT(model.lineCount, 1881u) << "at least the line opcodes";
+    EXPECT_EQ(model.markerCount, 0u);
+    // The writer's extents are the parts' boxes (shells and edge curves) moved by their
+    // instances' matrices. Where a side is set by a curve's end point, not an arc's
+    // bulge, the box meets the descriptor to float precision: a misplaced or misread
+    // curve would move it.
     ASSERT_TRUE(model.extents.has_value());
     ASSERT_TRUE(model.conservativeBox.has_value());
-    const double size = (*model.extents)[5] - (*model.extents)[2];
+    const W3dBox& box = *model.conservativeBox;
+    const W3dBox& extents = *model.extents;
+    const double size = extents[5] - extents[2];
     for (int k = 0; k < 6; ++k)
-        EXPECT_NEAR((*model.conservativeBox)[k], (*model.extents)[k], 1e-4 * size) << k;
+        EXPECT_NEAR(box[k], extents[k], 1e-4 * size) << k;
+    EXPECT_NEAR(box[1], extents[1], 1e-6) << "ymin";
+    EXPECT_NEAR(box[3], extents[3], 1e-6) << "xmax";
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_GE(box[k], extents[k] - 1e-6) << "inside the descriptor's box, side " << k;
+        EXPECT_LE(box[k + 3], extents[k + 3] + 1e-6)
+            << "inside the descriptor's box, side " << k + 3;
+    }
     EXPECT_EQ(model.fitBox, model.extents) << "the descriptor's extents fit the view";
     // The normals coded in the stream agree with the decoded connectivity and points.
-    for (const W3dMesh& mesh : model.meshes)
-        EXPECT_GT(worstNormalCosine(mesh), 0.9);
+    for (const W3dMesh& mesh : model.meshes) {
+        if (mesh.fromShell) {
+            EXPECT_GT(worstNormalCosine(mesh), 0.9);
+        }
+    }
 }
 
 TEST(W3dSamples, ThePublishedPackageDecodesBothModels) {
@@ -578,9 +614,12 @@ TEST(W3dSamples, ThePublishedPackageDecodesBothModels) {
         }
         EXPECT_EQ(shellSets, 8u);
         EXPECT_EQ(shellTriangles, 7168u);
-        EXPECT_EQ(model.sets.size(), 10u) << "and a cylinder and a sphere";
+        EXPECT_EQ(model.instanceCount, 10u) << "and a cylinder and a sphere";
+        EXPECT_EQ(model.sets.size(), 11u) << "and the marker";
+        EXPECT_EQ(model.markerCount, 1u);
         ASSERT_TRUE(model.conservativeBox.has_value());
-        EXPECT_NEAR((*model.conservativeBox)[4], 10.5, 1e-3) << "the sphere's top";
+        EXPECT_NEAR((*model.conservativeBox)[4], 12, 1e-6) << "the marker above the sphere";
+        EXPECT_NEAR((*model.conservativeBox)[3], 8, 1e-6);
     }
 }
 
