@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QOpenGLContext>
 #include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
@@ -13,6 +14,7 @@
 #include "builder_fixture.h"
 #include "dwf_package.h"
 #include "frm_to_dwf.h"
+#include "plotwick_window.h"
 
 namespace exportal::testing {
 namespace {
@@ -271,6 +273,114 @@ TEST_F(DwfBuilderTest, DialogLoadsTheDefaultsAndStoresEachBoxOnItsKey) {
     EXPECT_TRUE(dialog->chkPublish3D->isChecked());
     EXPECT_FALSE(dialog->chkViewWhenDone->isChecked());
     EXPECT_EQ(dialog->txtAltDir->text(), "/chosen");
+}
+
+// The house's materials as they come out lit: the roof's red (0.70, 0.16, 0.12) keeps
+// red at least three times its green and blue; the walls' cream (0.93, 0.87, 0.72) keeps
+// its channels close, falling from red to blue.
+bool roofRed(QRgb c) {
+    return qRed(c) > 60 && qRed(c) > 3 * qGreen(c) && qRed(c) > 3 * qBlue(c);
+}
+bool wallCream(QRgb c) {
+    return qRed(c) > 90 && qGreen(c) >= 0.85 * qRed(c) && qGreen(c) <= qRed(c) &&
+           qBlue(c) >= 0.6 * qRed(c) && qBlue(c) < qGreen(c) - 4;
+}
+
+struct HouseInk {
+    long roof = 0, walls = 0;
+    double roofY = 0, wallsY = 0;  // mean rows, as fractions of the height
+};
+
+HouseInk houseInk(const QImage& image) {
+    HouseInk ink;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb c = image.pixel(x, y);
+            if (roofRed(c)) ++ink.roof, ink.roofY += y;
+            if (wallCream(c)) ++ink.walls, ink.wallsY += y;
+        }
+    }
+    if (ink.roof) ink.roofY /= ink.roof * double(image.height());
+    if (ink.walls) ink.wallsY /= ink.walls * double(image.height());
+    return ink;
+}
+
+long differingPixels(const QImage& a, const QImage& b) {
+    long count = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            count += a.pixel(x, y) != b.pixel(x, y);
+    return count;
+}
+
+void keepForALook(const QImage& image, const QString& name) {
+    QDir().mkpath(EXPORTAL_SCREENSHOT_OUT);
+    image.save(EXPORTAL_SCREENSHOT_OUT "/" + name);
+}
+
+// With "Publish 3D Models" checked, "Compiled DWF" of a part leaves a copy whose second
+// page is the part's model: `plotwick --render` draws the house there in its materials'
+// colours, roof above walls, and Plotwick's window pages to it, turns it with a left
+// drag and brings the published view back with Home.
+TEST_F(DwfBuilderTest, ThePublishedModelOpensInPlotwickAndTurns) {
+    quickCompiler();
+    storeDwf({{"DWFPublish3D", "1"}, {"DWFDelDWF", "0"}});
+    auto host = hostWithGear({}, "house.xgl");
+    frmToDWF* dialog = pressCompileDwf(*host);
+    ASSERT_EQ(messages, QStringList{});
+    ASSERT_EQ(dialog->lblStatus->text(), "Finished");
+    const QString dwf = folder.filePath("m/Gear.DWF");
+    ASSERT_TRUE(QFile::exists(dwf));
+
+    const QString png = folder.filePath("model.png");
+    QProcess render;
+    render.start(EXPORTAL_PLOTWICK,
+                 {"--render", dwf, "-o", png, "--size", "400x300", "--sheet", "2"});
+    ASSERT_TRUE(render.waitForFinished(60000));
+    EXPECT_EQ(render.exitCode(), 0) << render.readAllStandardError().toStdString();
+    const QImage rendered(png);
+    ASSERT_EQ(rendered.size(), QSize(400, 300));
+    keepForALook(rendered, "published-house-model.png");
+    const HouseInk ink = houseInk(rendered);
+    std::printf("--render: roof %ld px at %.2f, walls %ld px at %.2f\n", ink.roof, ink.roofY,
+                ink.walls, ink.wallsY);
+    EXPECT_GT(ink.roof, 2000) << "the roof's red";
+    EXPECT_GT(ink.walls, 2000) << "the walls' cream";
+    EXPECT_LT(ink.roofY, ink.wallsY) << "the roof sits on the walls";
+
+    // Plotwick runs in a process of its own, where no window system's OpenGL context is
+    // current on the thread that draws the model; the host's view here had one.
+    host.reset();
+    if (QOpenGLContext* current = QOpenGLContext::currentContext()) current->doneCurrent();
+    plotwick::PlotwickWindow window;
+    window.resize(500, 400);
+    window.show();
+    plotwick::DwfView& view = window.view();
+    view.setSourcePath(dwf);
+    ASSERT_EQ(view.messageText().toStdString(), "");
+    ASSERT_EQ(view.pageCount(), 2);
+    const QImage sheet = view.grab().toImage();
+    QTest::keyClick(&view, Qt::Key_PageDown);
+    EXPECT_EQ(view.sheetIndex(), 1);
+    const QImage published = view.grab().toImage();
+    keepForALook(sheet, "published-house-window-sheet.png");
+    keepForALook(published, "published-house-window-model.png");
+    const HouseInk shown = houseInk(published);
+    EXPECT_GT(shown.roof, 2000);
+    EXPECT_GT(shown.walls, 2000);
+    EXPECT_GT(differingPixels(sheet, published), 10000) << "the model page is not the sheet";
+
+    const QPoint centre = view.rect().center(), aside = centre + QPoint(view.width() / 2, 0);
+    QTest::mousePress(&view, Qt::LeftButton, {}, centre);
+    QTest::mouseMove(&view, aside);
+    QTest::mouseRelease(&view, Qt::LeftButton, {}, aside);
+    const QImage turned = view.grab().toImage();
+    keepForALook(turned, "published-house-window-turned.png");
+    EXPECT_GT(differingPixels(turned, published), shown.walls / 2) << "a quarter turn";
+    EXPECT_GT(houseInk(turned).roof, 500) << "still the house";
+
+    QTest::keyClick(&view, Qt::Key_Home);
+    EXPECT_EQ(view.grab().toImage(), published) << "Home returns to the published view";
 }
 
 class PackagedDwf : public DwfBuilderTest {
