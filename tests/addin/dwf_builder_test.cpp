@@ -507,13 +507,36 @@ class RegisteredViewerControl {
 // The house's roof as the launcher draws the DWF copy.
 constexpr QRgb kHouseRoof = qRgb(181, 55, 45);
 
+// Runs xdotool with `arguments`, on the window `window` stands for in them.
+void xdotool(QStringList arguments, const QString& window) {
+    arguments.replaceInStrings("WINDOW", window);
+    QProcess::execute("xdotool", arguments);
+}
+
+// The window's picture once `shows` holds for it and a second look finds it unchanged
+// (the launcher has drawn everything); a null image after 30 s.
+template <class Condition>
+QImage settledPicture(const QString& window, Condition shows) {
+    QImage shot;
+    const bool settled = QTest::qWaitFor(
+        [&] {
+            shot = grabXWindow(window);
+            return shows(shot) && grabXWindow(window) == shot;
+        },
+        30000);
+    return settled ? shot : QImage();
+}
+
 // With the control registered, the package unpacks the Windows launcher of the cross
-// build, which shows the DWF; once it closes, the package deletes what it unpacked.
+// build, which shows the DWF: its sheet, and with "Publish 3D Models" checked the model
+// after it, which a left drag turns and Home restores. Once the launcher closes, the
+// package deletes what it unpacked.
 TEST_F(PackagedDwfUnderWine, WithTheViewerControlTheLauncherShowsTheDwf) {
     const QString launcher = EXPORTAL_WINDOWS_BUILD "/launcher/win32/RunPlotwick.exe";
     if (!QFile::exists(launcher))
         GTEST_SKIP() << launcher.toStdString() << " is missing (scripts/cross_build.sh makes it)";
     writeFile(addin + "/RunPlotwick.exe", contentOf(launcher));
+    storeDwf({{"DWFPublish3D", "1"}});
     auto host = hostWithGear({}, "house.xgl");
     pressCompileDwf(*host);
     ASSERT_EQ(messages, QStringList{});
@@ -538,6 +561,36 @@ TEST_F(PackagedDwfUnderWine, WithTheViewerControlTheLauncherShowsTheDwf) {
     EXPECT_GT(roof, 0.005);
     EXPECT_EQ(unpackedFiles("Plotwick").size(), 2)
         << unpackedFiles("Plotwick").join(", ").toStdString();
+
+    const int x = shot.width() / 2, y = shot.height() / 2;
+    const auto at = [](int value) { return QString::number(value); };
+    xdotool({"windowfocus", "--sync", "WINDOW", "mousemove", "--window", "WINDOW", at(x), at(y),
+             "key", "Next"},
+            window);
+    const QImage model = settledPicture(window, [](const QImage& picture) {
+        const HouseInk ink = houseInk(picture);
+        return ink.roof > 2000 && ink.walls > 2000 && pixelsNear(picture, kHouseRoof, 6) == 0;
+    });
+    ASSERT_FALSE(model.isNull()) << "Page Down showed no shaded house";
+    model.save(EXPORTAL_SCREENSHOT_OUT "/packaged-plotwick-model.png");
+    const HouseInk ink = houseInk(model);
+    std::printf("Model page: roof %ld px at %.2f, walls %ld px at %.2f\n", ink.roof, ink.roofY,
+                ink.walls, ink.wallsY);
+    EXPECT_LT(ink.roofY, ink.wallsY) << "the roof sits on the walls";
+
+    xdotool({"mousedown", "1", "mousemove", "--window", "WINDOW", at(x + 40), at(y + 20),
+             "mousemove", "--window", "WINDOW", at(x + 80), at(y + 40), "mouseup", "1"},
+            window);
+    const QImage turned = settledPicture(window, [&](const QImage& picture) {
+        return differingPixels(picture, model) > ink.walls / 2;
+    });
+    ASSERT_FALSE(turned.isNull()) << "a left drag did not turn the model";
+    turned.save(EXPORTAL_SCREENSHOT_OUT "/packaged-plotwick-turned.png");
+    EXPECT_GT(houseInk(turned).roof, 500) << "still the house";
+    xdotool({"key", "Home"}, window);
+    EXPECT_FALSE(
+        settledPicture(window, [&](const QImage& picture) { return picture == model; }).isNull())
+        << "Home did not bring back the published view";
 
     closeWindowsProgram("RunPlotwick.exe");
     const bool ended = packaged.waitForFinished(60000);
