@@ -12,8 +12,10 @@
 #include <QStandardPaths>
 
 #include "builder_fixture.h"
+#include "dwf/dwf_document.h"
 #include "dwf_package.h"
 #include "frm_to_dwf.h"
+#include "model_gl/model_camera.h"
 #include "plotwick_window.h"
 
 namespace exportal::testing {
@@ -305,17 +307,40 @@ HouseInk houseInk(const QImage& image) {
     return ink;
 }
 
-long differingPixels(const QImage& a, const QImage& b) {
+// Pixels of two pictures of one size that differ by more than `tolerance` in a channel.
+long pixelsApart(const QImage& a, const QImage& b, int tolerance) {
     long count = 0;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x)
-            count += a.pixel(x, y) != b.pixel(x, y);
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            count += std::abs(qRed(p) - qRed(q)) > tolerance ||
+                     std::abs(qGreen(p) - qGreen(q)) > tolerance ||
+                     std::abs(qBlue(p) - qBlue(q)) > tolerance;
+        }
+    }
     return count;
 }
 
 void keepForALook(const QImage& image, const QString& name) {
     QDir().mkpath(EXPORTAL_SCREENSHOT_OUT);
     image.save(EXPORTAL_SCREENSHOT_OUT "/" + name);
+}
+
+// Where Plotwick's camera puts a world point on a width x height picture, in pixels
+// from the top left: the arithmetic OpenGL does with the view matrix and the volume.
+QPointF onScreen(const plotwick::ModelCamera& camera, const plotwick::W3dBox& box,
+                 const plotwick::Vector3& point, int width, int height) {
+    const auto m = plotwick::viewMatrix(camera);
+    const double x = m[0] * point[0] + m[4] * point[1] + m[8] * point[2] + m[12];
+    const double y = m[1] * point[0] + m[5] * point[1] + m[9] * point[2] + m[13];
+    const plotwick::ViewVolume v = plotwick::viewVolume(camera, box, width, height);
+    return {(x - v.left) / (v.right - v.left) * width, (v.top - y) / (v.top - v.bottom) * height};
+}
+
+// The chimney's brick (0.50, 0.25, 0.20): red about twice its green, unlike the roof.
+bool chimneyBrick(QRgb c) {
+    return qRed(c) > 40 && qRed(c) > 1.5 * qGreen(c) && qRed(c) < 3 * qGreen(c) &&
+           qRed(c) > 1.5 * qBlue(c);
 }
 
 // With "Publish 3D Models" checked, "Compiled DWF" of a part leaves a copy whose second
@@ -331,6 +356,9 @@ TEST_F(DwfBuilderTest, ThePublishedModelOpensInPlotwickAndTurns) {
     ASSERT_EQ(dialog->lblStatus->text(), "Finished");
     const QString dwf = folder.filePath("m/Gear.DWF");
     ASSERT_TRUE(QFile::exists(dwf));
+    QDir().mkpath(EXPORTAL_SCREENSHOT_OUT);
+    QFile::remove(EXPORTAL_SCREENSHOT_OUT "/published-house.dwf");
+    QFile::copy(dwf, EXPORTAL_SCREENSHOT_OUT "/published-house.dwf");
 
     const QString png = folder.filePath("model.png");
     QProcess render;
@@ -347,6 +375,20 @@ TEST_F(DwfBuilderTest, ThePublishedModelOpensInPlotwickAndTurns) {
     EXPECT_GT(ink.roof, 2000) << "the roof's red";
     EXPECT_GT(ink.walls, 2000) << "the walls' cream";
     EXPECT_LT(ink.roofY, ink.wallsY) << "the roof sits on the walls";
+    // The chimney stands on the right half of the roof (x 0.9 to 1.4, z -0.9 to -0.4,
+    // up to 4.3): a mirrored model would show it where x is negative.
+    const plotwick::DwfDocument document = plotwick::readDwfFile(dwf.toStdString());
+    ASSERT_EQ(document.models.size(), 1u);
+    const plotwick::W3dModel& model = document.models[0];
+    ASSERT_TRUE(model.fitBox);
+    const plotwick::ModelCamera camera = plotwick::publishedCamera(model);
+    const QPoint chimney = onScreen(camera, *model.fitBox, {1.15, 4.1, -0.65}, 400, 300).toPoint();
+    const QPoint mirrored =
+        onScreen(camera, *model.fitBox, {-1.15, 4.1, -0.65}, 400, 300).toPoint();
+    std::printf("chimney at %d,%d: %08x; mirrored at %d,%d: %08x\n", chimney.x(), chimney.y(),
+                rendered.pixel(chimney), mirrored.x(), mirrored.y(), rendered.pixel(mirrored));
+    EXPECT_TRUE(chimneyBrick(rendered.pixel(chimney))) << "the chimney where it stands";
+    EXPECT_FALSE(chimneyBrick(rendered.pixel(mirrored))) << "no chimney in the mirror's place";
 
     // Plotwick runs in a process of its own, where no window system's OpenGL context is
     // current on the thread that draws the model; the host's view here had one.
@@ -368,7 +410,7 @@ TEST_F(DwfBuilderTest, ThePublishedModelOpensInPlotwickAndTurns) {
     const HouseInk shown = houseInk(published);
     EXPECT_GT(shown.roof, 2000);
     EXPECT_GT(shown.walls, 2000);
-    EXPECT_GT(differingPixels(sheet, published), 10000) << "the model page is not the sheet";
+    EXPECT_GT(pixelsApart(sheet, published, 0), 10000) << "the model page is not the sheet";
 
     const QPoint centre = view.rect().center(), aside = centre + QPoint(view.width() / 2, 0);
     QTest::mousePress(&view, Qt::LeftButton, {}, centre);
@@ -376,7 +418,7 @@ TEST_F(DwfBuilderTest, ThePublishedModelOpensInPlotwickAndTurns) {
     QTest::mouseRelease(&view, Qt::LeftButton, {}, aside);
     const QImage turned = view.grab().toImage();
     keepForALook(turned, "published-house-window-turned.png");
-    EXPECT_GT(differingPixels(turned, published), shown.walls / 2) << "a quarter turn";
+    EXPECT_GT(pixelsApart(turned, published, 0), shown.walls / 2) << "a quarter turn";
     EXPECT_GT(houseInk(turned).roof, 500) << "still the house";
 
     QTest::keyClick(&view, Qt::Key_Home);
@@ -577,12 +619,23 @@ TEST_F(PackagedDwfUnderWine, WithTheViewerControlTheLauncherShowsTheDwf) {
     std::printf("Model page: roof %ld px at %.2f, walls %ld px at %.2f\n", ink.roof, ink.roofY,
                 ink.walls, ink.wallsY);
     EXPECT_LT(ink.roofY, ink.wallsY) << "the roof sits on the walls";
+    // Both launchers draw with Mesa: the Linux one's picture of the same copy at the
+    // window's size is the same to within a few levels.
+    const QString linuxPicture = folder.filePath("linux-model.png");
+    QProcess render;
+    render.start(EXPORTAL_PLOTWICK,
+                 {"--render", folder.filePath("m/Gear.DWF"), "-o", linuxPicture, "--size",
+                  QString("%1x%2").arg(model.width()).arg(model.height()), "--sheet", "2"});
+    ASSERT_TRUE(render.waitForFinished(60000));
+    const QImage expected(linuxPicture);
+    ASSERT_EQ(expected.size(), model.size());
+    EXPECT_LT(pixelsApart(expected, model, 8), model.width() * model.height() / 200);
 
     xdotool({"mousedown", "1", "mousemove", "--window", "WINDOW", at(x + 40), at(y + 20),
              "mousemove", "--window", "WINDOW", at(x + 80), at(y + 40), "mouseup", "1"},
             window);
     const QImage turned = settledPicture(window, [&](const QImage& picture) {
-        return differingPixels(picture, model) > ink.walls / 2;
+        return pixelsApart(picture, model, 0) > ink.walls / 2;
     });
     ASSERT_FALSE(turned.isNull()) << "a left drag did not turn the model";
     turned.save(EXPORTAL_SCREENSHOT_OUT "/packaged-plotwick-turned.png");
