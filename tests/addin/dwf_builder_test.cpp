@@ -326,6 +326,17 @@ void keepForALook(const QImage& image, const QString& name) {
     image.save(EXPORTAL_SCREENSHOT_OUT "/" + name);
 }
 
+// `plotwick --render` of the DWF's page 2 (its model) at `size`, through `png`; a
+// null image when it failed.
+QImage renderedModel(const QString& dwf, QSize size, const QString& png) {
+    QProcess render;
+    render.start(EXPORTAL_PLOTWICK,
+                 {"--render", dwf, "-o", png, "--size",
+                  QString("%1x%2").arg(size.width()).arg(size.height()), "--sheet", "2"});
+    if (!render.waitForFinished(60000) || render.exitCode() != 0) return {};
+    return QImage(png);
+}
+
 // Where Plotwick's camera puts a world point on a width x height picture, in pixels
 // from the top left: the arithmetic OpenGL does with the view matrix and the volume.
 QPointF onScreen(const plotwick::ModelCamera& camera, const plotwick::W3dBox& box,
@@ -360,13 +371,7 @@ TEST_F(DwfBuilderTest, ThePublishedModelOpensInPlotwickAndTurns) {
     QFile::remove(EXPORTAL_SCREENSHOT_OUT "/published-house.dwf");
     QFile::copy(dwf, EXPORTAL_SCREENSHOT_OUT "/published-house.dwf");
 
-    const QString png = folder.filePath("model.png");
-    QProcess render;
-    render.start(EXPORTAL_PLOTWICK,
-                 {"--render", dwf, "-o", png, "--size", "400x300", "--sheet", "2"});
-    ASSERT_TRUE(render.waitForFinished(60000));
-    EXPECT_EQ(render.exitCode(), 0) << render.readAllStandardError().toStdString();
-    const QImage rendered(png);
+    const QImage rendered = renderedModel(dwf, {400, 300}, folder.filePath("model.png"));
     ASSERT_EQ(rendered.size(), QSize(400, 300));
     keepForALook(rendered, "published-house-model.png");
     const HouseInk ink = houseInk(rendered);
@@ -411,6 +416,10 @@ TEST_F(DwfBuilderTest, ThePublishedModelOpensInPlotwickAndTurns) {
     EXPECT_GT(shown.roof, 2000);
     EXPECT_GT(shown.walls, 2000);
     EXPECT_GT(pixelsApart(sheet, published, 0), 10000) << "the model page is not the sheet";
+    const QImage sameSize = renderedModel(dwf, view.size(), folder.filePath("window-size.png"));
+    ASSERT_EQ(sameSize.size(), published.size());
+    EXPECT_LT(pixelsApart(sameSize, published, 8), published.width() * published.height() / 200)
+        << "the window shows what --render draws";
 
     const QPoint centre = view.rect().center(), aside = centre + QPoint(view.width() / 2, 0);
     QTest::mousePress(&view, Qt::LeftButton, {}, centre);
@@ -621,13 +630,8 @@ TEST_F(PackagedDwfUnderWine, WithTheViewerControlTheLauncherShowsTheDwf) {
     EXPECT_LT(ink.roofY, ink.wallsY) << "the roof sits on the walls";
     // Both launchers draw with Mesa: the Linux one's picture of the same copy at the
     // window's size is the same to within a few levels.
-    const QString linuxPicture = folder.filePath("linux-model.png");
-    QProcess render;
-    render.start(EXPORTAL_PLOTWICK,
-                 {"--render", folder.filePath("m/Gear.DWF"), "-o", linuxPicture, "--size",
-                  QString("%1x%2").arg(model.width()).arg(model.height()), "--sheet", "2"});
-    ASSERT_TRUE(render.waitForFinished(60000));
-    const QImage expected(linuxPicture);
+    const QImage expected =
+        renderedModel(folder.filePath("m/Gear.DWF"), model.size(), folder.filePath("linux.png"));
     ASSERT_EQ(expected.size(), model.size());
     EXPECT_LT(pixelsApart(expected, model, 8), model.width() * model.height() / 200);
 
