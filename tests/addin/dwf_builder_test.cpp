@@ -6,13 +6,17 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QOpenGLContext>
 #include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
 
 #include "builder_fixture.h"
+#include "dwf/dwf_document.h"
 #include "dwf_package.h"
 #include "frm_to_dwf.h"
+#include "model_gl/model_camera.h"
+#include "plotwick_window.h"
 
 namespace exportal::testing {
 namespace {
@@ -273,6 +277,163 @@ TEST_F(DwfBuilderTest, DialogLoadsTheDefaultsAndStoresEachBoxOnItsKey) {
     EXPECT_EQ(dialog->txtAltDir->text(), "/chosen");
 }
 
+// The house's materials as they come out lit: the roof's red (0.70, 0.16, 0.12) keeps
+// red at least three times its green and blue; the walls' cream (0.93, 0.87, 0.72) keeps
+// its channels close, falling from red to blue.
+bool roofRed(QRgb c) {
+    return qRed(c) > 60 && qRed(c) > 3 * qGreen(c) && qRed(c) > 3 * qBlue(c);
+}
+bool wallCream(QRgb c) {
+    return qRed(c) > 90 && qGreen(c) >= 0.85 * qRed(c) && qGreen(c) <= qRed(c) &&
+           qBlue(c) >= 0.6 * qRed(c) && qBlue(c) < qGreen(c) - 4;
+}
+
+struct HouseInk {
+    long roof = 0, walls = 0;
+    double roofY = 0, wallsY = 0;  // mean rows, as fractions of the height
+};
+
+HouseInk houseInk(const QImage& image) {
+    HouseInk ink;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb c = image.pixel(x, y);
+            if (roofRed(c)) ++ink.roof, ink.roofY += y;
+            if (wallCream(c)) ++ink.walls, ink.wallsY += y;
+        }
+    }
+    if (ink.roof) ink.roofY /= ink.roof * double(image.height());
+    if (ink.walls) ink.wallsY /= ink.walls * double(image.height());
+    return ink;
+}
+
+// Pixels of two pictures of one size that differ by more than `tolerance` in a channel.
+long pixelsApart(const QImage& a, const QImage& b, int tolerance) {
+    long count = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            count += std::abs(qRed(p) - qRed(q)) > tolerance ||
+                     std::abs(qGreen(p) - qGreen(q)) > tolerance ||
+                     std::abs(qBlue(p) - qBlue(q)) > tolerance;
+        }
+    }
+    return count;
+}
+
+void keepForALook(const QImage& image, const QString& name) {
+    QDir().mkpath(EXPORTAL_SCREENSHOT_OUT);
+    image.save(EXPORTAL_SCREENSHOT_OUT "/" + name);
+}
+
+// `plotwick --render` of the DWF's page 2 (its model) at `size`, through `png`; a
+// null image when it failed.
+QImage renderedModel(const QString& dwf, QSize size, const QString& png) {
+    QProcess render;
+    render.start(EXPORTAL_PLOTWICK,
+                 {"--render", dwf, "-o", png, "--size",
+                  QString("%1x%2").arg(size.width()).arg(size.height()), "--sheet", "2"});
+    if (!render.waitForFinished(60000) || render.exitCode() != 0) return {};
+    return QImage(png);
+}
+
+// Where Plotwick's camera puts a world point on a width x height picture, in pixels
+// from the top left: the arithmetic OpenGL does with the view matrix and the volume.
+QPointF onScreen(const plotwick::ModelCamera& camera, const plotwick::W3dBox& box,
+                 const plotwick::Vector3& point, int width, int height) {
+    const auto m = plotwick::viewMatrix(camera);
+    const double x = m[0] * point[0] + m[4] * point[1] + m[8] * point[2] + m[12];
+    const double y = m[1] * point[0] + m[5] * point[1] + m[9] * point[2] + m[13];
+    const plotwick::ViewVolume v = plotwick::viewVolume(camera, box, width, height);
+    return {(x - v.left) / (v.right - v.left) * width, (v.top - y) / (v.top - v.bottom) * height};
+}
+
+// The chimney's brick (0.50, 0.25, 0.20): red about twice its green, unlike the roof.
+bool chimneyBrick(QRgb c) {
+    return qRed(c) > 40 && qRed(c) > 1.5 * qGreen(c) && qRed(c) < 3 * qGreen(c) &&
+           qRed(c) > 1.5 * qBlue(c);
+}
+
+// With "Publish 3D Models" checked, "Compiled DWF" of a part leaves a copy whose second
+// page is the part's model: `plotwick --render` draws the house there in its materials'
+// colours, roof above walls, and Plotwick's window pages to it, turns it with a left
+// drag and brings the published view back with Home.
+TEST_F(DwfBuilderTest, ThePublishedModelOpensInPlotwickAndTurns) {
+    quickCompiler();
+    storeDwf({{"DWFPublish3D", "1"}, {"DWFDelDWF", "0"}});
+    auto host = hostWithGear({}, "house.xgl");
+    frmToDWF* dialog = pressCompileDwf(*host);
+    ASSERT_EQ(messages, QStringList{});
+    ASSERT_EQ(dialog->lblStatus->text(), "Finished");
+    const QString dwf = folder.filePath("m/Gear.DWF");
+    ASSERT_TRUE(QFile::exists(dwf));
+    QDir().mkpath(EXPORTAL_SCREENSHOT_OUT);
+    QFile::remove(EXPORTAL_SCREENSHOT_OUT "/published-house.dwf");
+    QFile::copy(dwf, EXPORTAL_SCREENSHOT_OUT "/published-house.dwf");
+
+    const QImage rendered = renderedModel(dwf, {400, 300}, folder.filePath("model.png"));
+    ASSERT_EQ(rendered.size(), QSize(400, 300));
+    keepForALook(rendered, "published-house-model.png");
+    const HouseInk ink = houseInk(rendered);
+    std::printf("--render: roof %ld px at %.2f, walls %ld px at %.2f\n", ink.roof, ink.roofY,
+                ink.walls, ink.wallsY);
+    EXPECT_GT(ink.roof, 2000) << "the roof's red";
+    EXPECT_GT(ink.walls, 2000) << "the walls' cream";
+    EXPECT_LT(ink.roofY, ink.wallsY) << "the roof sits on the walls";
+    // The chimney stands on the right half of the roof (x 0.9 to 1.4, z -0.9 to -0.4,
+    // up to 4.3): a mirrored model would show it where x is negative.
+    const plotwick::DwfDocument document = plotwick::readDwfFile(dwf.toStdString());
+    ASSERT_EQ(document.models.size(), 1u);
+    const plotwick::W3dModel& model = document.models[0];
+    ASSERT_TRUE(model.fitBox);
+    const plotwick::ModelCamera camera = plotwick::publishedCamera(model);
+    const QPoint chimney = onScreen(camera, *model.fitBox, {1.15, 4.1, -0.65}, 400, 300).toPoint();
+    const QPoint mirrored =
+        onScreen(camera, *model.fitBox, {-1.15, 4.1, -0.65}, 400, 300).toPoint();
+    std::printf("chimney at %d,%d: %08x; mirrored at %d,%d: %08x\n", chimney.x(), chimney.y(),
+                rendered.pixel(chimney), mirrored.x(), mirrored.y(), rendered.pixel(mirrored));
+    EXPECT_TRUE(chimneyBrick(rendered.pixel(chimney))) << "the chimney where it stands";
+    EXPECT_FALSE(chimneyBrick(rendered.pixel(mirrored))) << "no chimney in the mirror's place";
+
+    // Plotwick runs in a process of its own, where no window system's OpenGL context is
+    // current on the thread that draws the model; the host's view here had one.
+    host.reset();
+    if (QOpenGLContext* current = QOpenGLContext::currentContext()) current->doneCurrent();
+    plotwick::PlotwickWindow window;
+    window.resize(500, 400);
+    window.show();
+    plotwick::DwfView& view = window.view();
+    view.setSourcePath(dwf);
+    ASSERT_EQ(view.messageText().toStdString(), "");
+    ASSERT_EQ(view.pageCount(), 2);
+    const QImage sheet = view.grab().toImage();
+    QTest::keyClick(&view, Qt::Key_PageDown);
+    EXPECT_EQ(view.sheetIndex(), 1);
+    const QImage published = view.grab().toImage();
+    keepForALook(sheet, "published-house-window-sheet.png");
+    keepForALook(published, "published-house-window-model.png");
+    const HouseInk shown = houseInk(published);
+    EXPECT_GT(shown.roof, 2000);
+    EXPECT_GT(shown.walls, 2000);
+    EXPECT_GT(pixelsApart(sheet, published, 0), 10000) << "the model page is not the sheet";
+    const QImage sameSize = renderedModel(dwf, view.size(), folder.filePath("window-size.png"));
+    ASSERT_EQ(sameSize.size(), published.size());
+    EXPECT_LT(pixelsApart(sameSize, published, 8), published.width() * published.height() / 200)
+        << "the window shows what --render draws";
+
+    const QPoint centre = view.rect().center(), aside = centre + QPoint(view.width() / 2, 0);
+    QTest::mousePress(&view, Qt::LeftButton, {}, centre);
+    QTest::mouseMove(&view, aside);
+    QTest::mouseRelease(&view, Qt::LeftButton, {}, aside);
+    const QImage turned = view.grab().toImage();
+    keepForALook(turned, "published-house-window-turned.png");
+    EXPECT_GT(pixelsApart(turned, published, 0), shown.walls / 2) << "a quarter turn";
+    EXPECT_GT(houseInk(turned).roof, 500) << "still the house";
+
+    QTest::keyClick(&view, Qt::Key_Home);
+    EXPECT_EQ(view.grab().toImage(), published) << "Home returns to the published view";
+}
+
 class PackagedDwf : public DwfBuilderTest {
   protected:
     void SetUp() override {
@@ -397,13 +558,36 @@ class RegisteredViewerControl {
 // The house's roof as the launcher draws the DWF copy.
 constexpr QRgb kHouseRoof = qRgb(181, 55, 45);
 
+// Runs xdotool with `arguments`, on the window `window` stands for in them.
+void xdotool(QStringList arguments, const QString& window) {
+    arguments.replaceInStrings("WINDOW", window);
+    QProcess::execute("xdotool", arguments);
+}
+
+// The window's picture once `shows` holds for it and a second look finds it unchanged
+// (the launcher has drawn everything); a null image after 30 s.
+template <class Condition>
+QImage settledPicture(const QString& window, Condition shows) {
+    QImage shot;
+    const bool settled = QTest::qWaitFor(
+        [&] {
+            shot = grabXWindow(window);
+            return shows(shot) && grabXWindow(window) == shot;
+        },
+        30000);
+    return settled ? shot : QImage();
+}
+
 // With the control registered, the package unpacks the Windows launcher of the cross
-// build, which shows the DWF; once it closes, the package deletes what it unpacked.
+// build, which shows the DWF: its sheet, and with "Publish 3D Models" checked the model
+// after it, which a left drag turns and Home restores. Once the launcher closes, the
+// package deletes what it unpacked.
 TEST_F(PackagedDwfUnderWine, WithTheViewerControlTheLauncherShowsTheDwf) {
     const QString launcher = EXPORTAL_WINDOWS_BUILD "/launcher/win32/RunPlotwick.exe";
     if (!QFile::exists(launcher))
         GTEST_SKIP() << launcher.toStdString() << " is missing (scripts/cross_build.sh makes it)";
     writeFile(addin + "/RunPlotwick.exe", contentOf(launcher));
+    storeDwf({{"DWFPublish3D", "1"}});
     auto host = hostWithGear({}, "house.xgl");
     pressCompileDwf(*host);
     ASSERT_EQ(messages, QStringList{});
@@ -428,6 +612,42 @@ TEST_F(PackagedDwfUnderWine, WithTheViewerControlTheLauncherShowsTheDwf) {
     EXPECT_GT(roof, 0.005);
     EXPECT_EQ(unpackedFiles("Plotwick").size(), 2)
         << unpackedFiles("Plotwick").join(", ").toStdString();
+
+    const int x = shot.width() / 2, y = shot.height() / 2;
+    const auto at = [](int value) { return QString::number(value); };
+    xdotool({"windowfocus", "--sync", "WINDOW", "mousemove", "--window", "WINDOW", at(x), at(y),
+             "key", "Next"},
+            window);
+    const QImage model = settledPicture(window, [](const QImage& picture) {
+        const HouseInk ink = houseInk(picture);
+        return ink.roof > 2000 && ink.walls > 2000 && pixelsNear(picture, kHouseRoof, 6) == 0;
+    });
+    ASSERT_FALSE(model.isNull()) << "Page Down showed no shaded house";
+    model.save(EXPORTAL_SCREENSHOT_OUT "/packaged-plotwick-model.png");
+    const HouseInk ink = houseInk(model);
+    std::printf("Model page: roof %ld px at %.2f, walls %ld px at %.2f\n", ink.roof, ink.roofY,
+                ink.walls, ink.wallsY);
+    EXPECT_LT(ink.roofY, ink.wallsY) << "the roof sits on the walls";
+    // Both launchers draw with Mesa: the Linux one's picture of the same copy at the
+    // window's size is the same to within a few levels.
+    const QImage expected =
+        renderedModel(folder.filePath("m/Gear.DWF"), model.size(), folder.filePath("linux.png"));
+    ASSERT_EQ(expected.size(), model.size());
+    EXPECT_LT(pixelsApart(expected, model, 8), model.width() * model.height() / 200);
+
+    xdotool({"mousedown", "1", "mousemove", "--window", "WINDOW", at(x + 40), at(y + 20),
+             "mousemove", "--window", "WINDOW", at(x + 80), at(y + 40), "mouseup", "1"},
+            window);
+    const QImage turned = settledPicture(window, [&](const QImage& picture) {
+        return pixelsApart(picture, model, 0) > ink.walls / 2;
+    });
+    ASSERT_FALSE(turned.isNull()) << "a left drag did not turn the model";
+    turned.save(EXPORTAL_SCREENSHOT_OUT "/packaged-plotwick-turned.png");
+    EXPECT_GT(houseInk(turned).roof, 500) << "still the house";
+    xdotool({"key", "Home"}, window);
+    EXPECT_FALSE(
+        settledPicture(window, [&](const QImage& picture) { return picture == model; }).isNull())
+        << "Home did not bring back the published view";
 
     closeWindowsProgram("RunPlotwick.exe");
     const bool ended = packaged.waitForFinished(60000);
