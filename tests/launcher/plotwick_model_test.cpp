@@ -8,8 +8,12 @@
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
+#include "dwf/w2d_writer.h"
 #include "model_gl/model_camera.h"
+#include "model_picture.h"
 #include "plotwick_window.h"
 #include "sample_streams.h"
 
@@ -193,6 +197,34 @@ TEST(PlotwickModel, TheWindowTurnsTheModelAndHomeBringsItBack) {
     EXPECT_NEAR(blueIn(view.grab().toImage()).centre.x() * view.width(),
                 before.centre.x() * view.width() + 60, 2)
         << "a middle drag pans with the pointer";
+}
+
+// The 3D fuzzer's inputs, each made a stream as the fuzzer makes it and packed as a
+// model, are read and drawn as the window draws them: hostile vertex numbers, sizes
+// and matrices must neither fault nor stop the drawing of the next model.
+TEST(PlotwickModel, TheFuzzersModelsAreEachDrawn) {
+    const char* const versions[] = {"10.00", "11.70", "12.15", "15.55"};
+    const std::string package = test::scratchPath("fuzz-model.dwf");
+    ModelPicture picture;
+    int drawn = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(PLOTWICK_W3D_CORPUS)) {
+        SCOPED_TRACE(entry.path().filename().string());
+        std::ifstream in(entry.path(), std::ios::binary);
+        const std::vector<std::uint8_t> input{std::istreambuf_iterator<char>(in), {}};
+        if (input.empty()) continue;
+        const std::string header = std::string(";; HSF V") + versions[input[0] % 4] + " \n";
+        PackageModel model{"fuzz", {header.begin(), header.end()}, std::nullopt};
+        model.stream.insert(model.stream.end(), input.begin() + 1, input.end());
+        std::string error;
+        ASSERT_TRUE(writeDwfPackage(package, {}, {&model, 1}, error)) << error;
+        const DwfDocument document = readDwfFile(package);
+        for (const W3dModel& read : document.models) {
+            ASSERT_TRUE(picture.open(read, 64, 48, &error)) << error;
+            EXPECT_EQ(picture.draw(publishedCamera(read)).size(), QSize(64, 48));
+            ++drawn;
+        }
+    }
+    EXPECT_GT(drawn, 0);
 }
 
 }  // namespace
