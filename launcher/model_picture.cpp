@@ -11,6 +11,12 @@ ModelPicture::~ModelPicture() {
 }
 
 bool ModelPicture::open(const W3dModel& model, int width, int height, std::string* error) {
+    // Another model of the same size keeps the context; only its lists are made again.
+    if (m_surface && m_surface->width() == width && m_surface->height() == height &&
+        m_surface->makeCurrent()) {
+        m_drawing.build(model);
+        return true;
+    }
     close();
     m_surface = tessaro::createHeadlessSurface(width, height, error);
     if (!m_surface || !m_surface->makeCurrent()) {

@@ -24,8 +24,9 @@ class ModelPicture {
     ModelPicture(const ModelPicture&) = delete;
     ModelPicture& operator=(const ModelPicture&) = delete;
 
-    // Compiles the model in an off-screen context of width x height; false (with the
-    // reason in `error`) when no OpenGL context can be had.
+    // Compiles the model in an off-screen context of width x height (the one open when
+    // it has that size); false (with the reason in `error`) when no OpenGL context can
+    // be had.
     bool open(const W3dModel& model, int width, int height, std::string* error);
     // The model through the camera; a null image when nothing is open.
     QImage draw(const ModelCamera& camera);
