@@ -589,10 +589,11 @@ void SheetDrawer::textOutlines(const DrawOp& op, const Affine& textToDevice,
     }
     fillPolygons(m_dc, outlines.points(), outlines.counts(), colourOf(op.colour), WINDING);
     if (!underline) return;
-    // Apart from the glyphs, so that its turn cannot cancel theirs where they meet.
+    // Apart from the glyphs, so that its turn cannot cancel theirs where they meet; as
+    // long as the text's measured advance, as GDI draws it.
     GlyphOutlines line(area, 4);
     const double half = font.underlineSize / 2;
-    line.addBox(textToDevice, 0, font.underlineAt - half, pen, font.underlineAt + half);
+    line.addBox(textToDevice, 0, font.underlineAt - half, font.advance, font.underlineAt + half);
     fillPolygons(m_dc, line.points(), line.counts(), colourOf(op.colour), WINDING);
 }
 
