@@ -572,9 +572,10 @@ void SheetDrawer::textOutlines(const DrawOp& op, const Affine& textToDevice,
         // Glyph space is the font's, y up from the baseline at the pen.
         const Affine glyphToDevice = Affine{1, 0, 0, -1, pen, 0}.then(textToDevice);
         pen += glyph.gmCellIncX;
-        const double left = glyph.gmptGlyphOrigin.x, top = glyph.gmptGlyphOrigin.y;
-        if (!outlines.reaches(glyphToDevice, left, top, left + glyph.gmBlackBoxX,
-                              top - double(glyph.gmBlackBoxY))) {
+        // The black box in whole pixels, a pixel wider each way in case it was rounded in.
+        const double left = glyph.gmptGlyphOrigin.x - 1, top = glyph.gmptGlyphOrigin.y + 1;
+        if (!outlines.reaches(glyphToDevice, left, top, left + glyph.gmBlackBoxX + 2,
+                              top - double(glyph.gmBlackBoxY) - 2)) {
             continue;
         }
         const DWORD size =
