@@ -22,6 +22,8 @@ packages=(
     # The packaged viewer: the NSIS compiler builds it, a Windows test program built
     # with mingw-w64 stands in for the viewer, and 64-bit wine runs it in the tests.
     nsis g++-mingw-w64-x86-64 wine64
+    # The wine tests read a Windows program's peak memory with /usr/bin/time.
+    time
     # Answers the packaged DWF executable's question under Xvfb.
     xdotool
     # An outside VRML 97 reader (VTK's importer) checks the host's VRML copies.

@@ -9,6 +9,7 @@
 
 #include "win32/gdi_image.h"
 #include "win32/gdi_objects.h"
+#include "win32/glyph_outlines.h"
 
 namespace plotwick {
 namespace {
@@ -21,27 +22,20 @@ constexpr int kReferencePixels = 100;
 constexpr double kSmallestTextPixels = 0.75;
 // Text lower than this on the device is shown as a bar (greeked).
 constexpr double kGreekedTextPixels = 4;
+// Above this size (device pixels across the reference em square, either way) a text is
+// filled as glyph outlines: GDI draws each glyph as a picture of its size on the
+// device, which for a squashed or slanted text runs to gigabytes under wine. Text
+// below it is drawn by GDI, with its hinting and smoothing.
+constexpr double kLargestTextOutPixels = 128;
+// Outlines are cut this many pixels outside the clip box, so that no edge of the cut
+// shows.
+constexpr int kOutlineMarginPixels = 2;
+// The most outline points (and glyphs) one text may read and fill.
+constexpr std::size_t kMostOutlinePoints = 1 << 18;
 constexpr double kTwoPi = 2 * std::numbers::pi;
 // GDI has no gradient pen: a Gouraud line is drawn in pieces about this long.
 constexpr double kGradientStepPixels = 4;
 constexpr int kGradientMaxPieces = 64;
-
-// A 2D affine map with row vectors, as the sheet's transform is written.
-struct Affine {
-    double m11 = 1, m12 = 0, m21 = 0, m22 = 1, dx = 0, dy = 0;
-
-    void map(double x, double y, double& outX, double& outY) const {
-        outX = x * m11 + y * m21 + dx;
-        outY = x * m12 + y * m22 + dy;
-    }
-    // This map followed by `next`.
-    Affine then(const Affine& next) const {
-        return {m11 * next.m11 + m12 * next.m21,         m11 * next.m12 + m12 * next.m22,
-                m21 * next.m11 + m22 * next.m21,         m21 * next.m12 + m22 * next.m22,
-                dx * next.m11 + dy * next.m21 + next.dx, dx * next.m12 + dy * next.m22 + next.dy};
-    }
-    double scale() const { return std::sqrt(std::abs(m11 * m22 - m12 * m21)); }
-};
 
 PageBox logicalPage(const Sheet& sheet) {
     const auto box = sheet.graphics.view ? sheet.graphics.view : boundsOf(sheet.graphics);
@@ -120,6 +114,12 @@ class BlendMask {
     std::size_t m_size;
 };
 
+// The font's measures at the reference size, in text space (pixels, y down).
+struct FontMeasures {
+    double ascent = 0, descent = 0, xHeight = 0, capHeight = 0, advance = 0;
+    double underlineAt = 0, underlineSize = 1;  // its middle below the baseline, its height
+};
+
 class SheetDrawer {
   public:
     SheetDrawer(HDC dc, const W2dGraphics& graphics, const Affine& toDevice)
@@ -146,6 +146,8 @@ class SheetDrawer {
     void contourSet(const DrawOp& op);
     void text(const DrawOp& op);
     void greek(const DrawOp& op, const Affine& textToDevice, double advance, double xHeight);
+    void textOutlines(const DrawOp& op, const Affine& textToDevice, const FontMeasures& font,
+                      bool underline);
     void image(const DrawOp& op);
 
     HDC m_dc;
@@ -401,11 +403,6 @@ void SheetDrawer::contourSet(const DrawOp& op) {
     fill(devicePoints(op.points, 0, used), counts, op, ALTERNATE);
 }
 
-// The font's measures at the reference size, in text space (pixels, y down).
-struct FontMeasures {
-    double ascent = 0, descent = 0, xHeight = 0, capHeight = 0, advance = 0;
-};
-
 FontMeasures measure(HDC dc, const std::u16string& text) {
     FontMeasures m;
     TEXTMETRICW metrics{};
@@ -420,6 +417,10 @@ FontMeasures measure(HDC dc, const std::u16string& text) {
         hasOutline && outline.otmsXHeight > 0 ? outline.otmsXHeight : 0.52 * kReferencePixels;
     m.capHeight = hasOutline && outline.otmsCapEmHeight > 0 ? outline.otmsCapEmHeight
                                                             : 0.72 * kReferencePixels;
+    if (hasOutline) {
+        m.underlineAt = -outline.otmsUnderscorePosition;
+        m.underlineSize = std::max<double>(1, outline.otmsUnderscoreSize);
+    }
     SIZE extent{};
     GetTextExtentPoint32W(dc, reinterpret_cast<const WCHAR*>(text.data()),
                           static_cast<int>(text.size()), &extent);
@@ -524,8 +525,13 @@ void SheetDrawer::text(const DrawOp& op) {
                                     .then(Affine{unit * widthScale, 0, 0, unit, 0, 0})
                                     .then(Affine{c, s, -s, c, frame.originX, frame.originY})
                                     .then(m_toDevice);
+    if (!textToDevice.isFinite()) return;
     if (frame.height * scale < kGreekedTextPixels)
         return greek(op, textToDevice, m.advance, m.xHeight);
+    const double emPixels =
+        kReferencePixels * std::max(std::abs(textToDevice.m11) + std::abs(textToDevice.m21),
+                                    std::abs(textToDevice.m12) + std::abs(textToDevice.m22));
+    if (emPixels > kLargestTextOutPixels) return textOutlines(op, textToDevice, m, underline);
     const int oldMode = SetGraphicsMode(m_dc, GM_ADVANCED);
     const XFORM placed{static_cast<FLOAT>(textToDevice.m11), static_cast<FLOAT>(textToDevice.m12),
                        static_cast<FLOAT>(textToDevice.m21), static_cast<FLOAT>(textToDevice.m22),
@@ -539,6 +545,57 @@ void SheetDrawer::text(const DrawOp& op) {
              static_cast<int>(op.text.size()));
     ModifyWorldTransform(m_dc, nullptr, MWT_IDENTITY);
     SetGraphicsMode(m_dc, oldMode);
+}
+
+// The text's glyphs as filled outlines, cut to the clip box: each glyph that reaches it
+// is read at the reference size (unhinted, as it is scaled), flattened on the device and
+// filled by the winding rule, the underline after them. A text that spends the points
+// it may take is drawn up to there.
+void SheetDrawer::textOutlines(const DrawOp& op, const Affine& textToDevice,
+                               const FontMeasures& font, bool underline) {
+    RECT clip{};
+    if (GetClipBox(m_dc, &clip) <= NULLREGION) return;
+    const OutlineArea area{
+        double(clip.left - kOutlineMarginPixels), double(clip.top - kOutlineMarginPixels),
+        double(clip.right + kOutlineMarginPixels), double(clip.bottom + kOutlineMarginPixels)};
+    GlyphOutlines outlines(area, kMostOutlinePoints);
+    static const MAT2 kIdentity{{0, 1}, {0, 0}, {0, 0}, {0, 1}};
+    std::vector<BYTE> records;
+    double pen = 0;  // along the baseline, reference pixels
+    for (const char16_t unit : op.text) {
+        if (!outlines.charge(1)) break;
+        GLYPHMETRICS glyph{};
+        if (GetGlyphOutlineW(m_dc, unit, GGO_METRICS | GGO_UNHINTED, &glyph, 0, nullptr,
+                             &kIdentity) == GDI_ERROR) {
+            continue;
+        }
+        // Glyph space is the font's, y up from the baseline at the pen.
+        const Affine glyphToDevice = Affine{1, 0, 0, -1, pen, 0}.then(textToDevice);
+        pen += glyph.gmCellIncX;
+        // The black box in whole pixels, a pixel wider each way in case it was rounded in.
+        const double left = glyph.gmptGlyphOrigin.x - 1, top = glyph.gmptGlyphOrigin.y + 1;
+        if (!outlines.reaches(glyphToDevice, left, top, left + glyph.gmBlackBoxX + 2,
+                              top - double(glyph.gmBlackBoxY) - 2)) {
+            continue;
+        }
+        const DWORD size =
+            GetGlyphOutlineW(m_dc, unit, GGO_NATIVE | GGO_UNHINTED, &glyph, 0, nullptr, &kIdentity);
+        if (size == GDI_ERROR || size == 0 || !outlines.charge(size / sizeof(POINTFX))) continue;
+        records.resize(size);
+        if (GetGlyphOutlineW(m_dc, unit, GGO_NATIVE | GGO_UNHINTED, &glyph, size, records.data(),
+                             &kIdentity) == GDI_ERROR) {
+            continue;
+        }
+        if (!outlines.addNative(records, glyphToDevice)) break;
+    }
+    fillPolygons(m_dc, outlines.points(), outlines.counts(), colourOf(op.colour), WINDING);
+    if (!underline) return;
+    // Apart from the glyphs, so that its turn cannot cancel theirs where they meet; as
+    // long as the text's measured advance, as GDI draws it.
+    GlyphOutlines line(area, 4);
+    const double half = font.underlineSize / 2;
+    line.addBox(textToDevice, 0, font.underlineAt - half, font.advance, font.underlineAt + half);
+    fillPolygons(m_dc, line.points(), line.counts(), colourOf(op.colour), WINDING);
 }
 
 // The image fills the rectangle of its two corners, its top row at the top; enlarged

@@ -5,6 +5,7 @@
 #include <QBuffer>
 #include <QImage>
 
+#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -90,6 +91,29 @@ inline Bytes withExtras(const Bytes& middle) {
     more.u8(0x06).u16(0x0020 | 0x0040 | 0x0080 | 0x0200).i32(500).u16(5461).u16(1536).u16(2731);
     more.u8('O').p32(6000, 7000).u8('x').p32(0, 0).utf16(u"Slanted");
     return more;
+}
+
+// A text of 3000 different letters and CJK characters squashed into a box 4 device
+// pixels high and some 50 times longer per glyph, turned 45 degrees, on a sheet drawn
+// at 96 x 72: every glyph is a picture hundreds of pixels across.
+inline Bytes squashedTurnedText() {
+    std::u16string text;
+    for (char16_t c = 0x100; c < 0x250; ++c)
+        text += c;  // Latin extended
+    for (char16_t c = 0x400; c < 0x530; ++c)
+        text += c;  // Cyrillic
+    for (char16_t c = 0x4e00; text.size() < 3000; ++c)
+        text += c;  // CJK ideographs
+    constexpr double kPixelsPerUnit = 72 / 10000.0;
+    const double height = 4.2 / kPixelsPerUnit;
+    const double length = static_cast<double>(text.size()) * 60 * 11 / kPixelsPerUnit;
+    const auto along = static_cast<std::int64_t>(length / std::sqrt(2.0));
+    const auto up = static_cast<std::int64_t>(height / std::sqrt(2.0));
+    B b;
+    b.s("(W2D V06.00)(View 0,0 10000,10000)").u8('O').p32(3000, 3000);
+    complexText(b, text, {{0, 0}, {along, along}, {along - up, along + up}, {-up, up}});
+    b.s("(EndOfDWF)");
+    return b;
 }
 
 }  // namespace plotwick::test

@@ -78,29 +78,6 @@ std::vector<std::uint8_t> fileOfPainterInput(const std::string& name) {
     return {bytes.begin() + 1, bytes.end()};
 }
 
-// A text of 3000 different letters and CJK characters squashed into a box 4 device
-// pixels high and some 50 times longer per glyph, turned 45 degrees, on a sheet drawn
-// at 96 x 72: every glyph is a picture hundreds of pixels across.
-std::vector<std::uint8_t> squashedTurnedText() {
-    std::u16string text;
-    for (char16_t c = 0x100; c < 0x250; ++c)
-        text += c;  // Latin extended
-    for (char16_t c = 0x400; c < 0x530; ++c)
-        text += c;  // Cyrillic
-    for (char16_t c = 0x4e00; text.size() < 3000; ++c)
-        text += c;  // CJK ideographs
-    constexpr double kPixelsPerUnit = 72 / 10000.0;
-    const double height = 4.2 / kPixelsPerUnit;
-    const double length = static_cast<double>(text.size()) * 60 * 11 / kPixelsPerUnit;
-    const auto along = static_cast<std::int64_t>(length / std::sqrt(2.0));
-    const auto up = static_cast<std::int64_t>(height / std::sqrt(2.0));
-    B b;
-    b.s("(W2D V06.00)(View 0,0 10000,10000)").u8('O').p32(3000, 3000);
-    test::complexText(b, text, {{0, 0}, {along, along}, {along - up, along + up}, {-up, up}});
-    b.s("(EndOfDWF)");
-    return b;
-}
-
 QPoint device(int x, int y) {
     return {x * 8 / 100, 800 - y * 8 / 100};
 }
@@ -248,7 +225,7 @@ TEST(PlotwickRender, TextOfHugeGlyphsIsDrawnInBoundedMemory) {
     } cases[] = {
         {"fuzz-finding.dwf", fileOfPainterInput("text-missing-glyph-huge-on-device"), 1},
         {"fuzz-outlines.dwf", fileOfPainterInput("text-outlines-huge-sheared"), 1},
-        {"squashed-text.w2d", squashedTurnedText(), 0},
+        {"squashed-text.w2d", test::squashedTurnedText(), 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

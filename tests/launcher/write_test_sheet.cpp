@@ -1,11 +1,13 @@
 // Writes the hand-made sheet for the tests that run outside the test programs (wine):
 // its texts and hatch, with the extra squares and text, sit in a compressed block
 // (0x0011: zlib with the format's preset dictionary).
-// Usage: write_test_sheet OUT.w2d
+// With "squashed-text", it writes the squashed, turned text of huge glyphs instead.
+// Usage: write_test_sheet OUT.w2d [squashed-text]
 #include <zlib.h>
 
 #include <cstdio>
 #include <fstream>
+#include <string_view>
 
 #include "dwf/w2d_dictionary.h"
 #include "hand_made_sheet.h"
@@ -45,11 +47,13 @@ Bytes compressed(const Bytes& opcodes) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: write_test_sheet OUT.w2d\n");
+    const bool squashed = argc == 3 && std::string_view(argv[2]) == "squashed-text";
+    if (argc != 2 && !squashed) {
+        std::fprintf(stderr, "usage: write_test_sheet OUT.w2d [squashed-text]\n");
         return 2;
     }
-    const Bytes sheet = plotwick::test::handMadeSheet(compressed);
+    const Bytes sheet =
+        squashed ? plotwick::test::squashedTurnedText() : plotwick::test::handMadeSheet(compressed);
     std::ofstream out(argv[1], std::ios::binary);
     out.write(reinterpret_cast<const char*>(sheet.data()),
               static_cast<std::streamsize>(sheet.size()));
