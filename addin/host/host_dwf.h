@@ -40,6 +40,7 @@ struct ShadedPicture {
 struct SheetPicture {
     std::string title;
     ShadedPicture picture;
+    plotwick::W3dCamera camera;  // the view's, so that the sheet's model opens as it shows
 };
 
 // The paper of a sheet: 11 inches along the picture's longer side, the other side in

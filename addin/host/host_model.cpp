@@ -1,5 +1,6 @@
 #include "host/host_model.h"
 
+#include <algorithm>
 #include <map>
 #include <vector>
 
@@ -7,6 +8,7 @@
 #include "convert/scene_walk.h"
 #include "dwf/w3d_writer.h"
 #include "host/memory_stream.h"
+#include "render/renderer.h"
 #include "xgl/scene_load_context.h"
 
 namespace exportal {
@@ -31,7 +33,9 @@ plotwick::W3dMatrix streamMatrix(const tessaro::Matrix4& matrix) {
 
 class ModelStream {
   public:
-    explicit ModelStream(const ExportScene& scene) : m_scene(scene) {
+    ModelStream(const ExportScene& scene, const std::optional<plotwick::W3dCamera>& camera)
+        : m_scene(scene) {
+        if (camera) m_writer.camera(*camera);
         m_writer.openSegment("model");
     }
 
@@ -116,7 +120,8 @@ class ModelStream {
 
 }  // namespace
 
-bool modelOfWorld(const QByteArray& xgl, const std::string& title, plotwick::PackageModel& model,
+bool modelOfWorld(const QByteArray& xgl, const std::string& title,
+                  const std::optional<plotwick::W3dCamera>& camera, plotwick::PackageModel& model,
                   std::string& error) {
     ExportScene scene;
     if (!scene.open()) {
@@ -134,7 +139,7 @@ bool modelOfWorld(const QByteArray& xgl, const std::string& title, plotwick::Pac
         if (error.empty()) error = "The document's world cannot be read for its 3D model.";
         return false;
     }
-    ModelStream stream(scene);
+    ModelStream stream(scene, camera);
     if (!tessaro::walkScene(
             scene, [&](const NodeVisit& visit) { return stream.node(visit); }, error)) {
         if (error.empty()) error = stream.failure();
@@ -142,6 +147,38 @@ bool modelOfWorld(const QByteArray& xgl, const std::string& title, plotwick::Pac
     }
     model = stream.finish(title);
     return true;
+}
+
+plotwick::W3dCamera cameraOfView() {
+    const tessaro::ViewState& view = tessaro::viewState();
+    double forward[3], up[3], sceneCentre[3], boxCentre[3], boxSize[3];
+    view.getOrientation(forward, up);
+    view.getSceneOffset(sceneCentre);
+    view.getViewBox(boxCentre, boxSize);
+    // The view turns the world by the matrix whose columns are side, up and forward
+    // (side = up x forward); its rows are then the world's directions of the eye's
+    // right, up and back axes.
+    const double side[3] = {up[1] * forward[2] - up[2] * forward[1],
+                            up[2] * forward[0] - up[0] * forward[2],
+                            up[0] * forward[1] - up[1] * forward[0]};
+    const double* columns[3] = {side, up, forward};
+    double axis[3][3];  // right, up, back
+    for (int row = 0; row < 3; ++row) {
+        for (int k = 0; k < 3; ++k)
+            axis[row][k] = columns[k][row];
+    }
+    // The view box's centre is in the eye's coordinates, its depth measured forward.
+    plotwick::W3dCamera camera;
+    const double depth = std::max(boxSize[2], 1e-6);
+    for (int k = 0; k < 3; ++k) {
+        camera.target[k] = sceneCentre[k] + boxCentre[0] * axis[0][k] + boxCentre[1] * axis[1][k] -
+                           boxCentre[2] * axis[2][k];
+        camera.position[k] = camera.target[k] + depth * axis[2][k];
+        camera.up[k] = axis[1][k];
+    }
+    camera.fieldWidth = boxSize[0];
+    camera.fieldHeight = boxSize[1];
+    return camera;
 }
 
 }  // namespace exportal

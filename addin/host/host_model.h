@@ -9,15 +9,22 @@
 
 #include <QByteArray>
 
+#include <optional>
 #include <string>
 
 #include "dwf/w2d_writer.h"
 
 namespace exportal {
 
-// The model of `xgl` titled `title`, with its extents. False with `error` set when the
-// world is not valid XGL (its numbered message) or too large for the stream.
-bool modelOfWorld(const QByteArray& xgl, const std::string& title, plotwick::PackageModel& model,
+// The model of `xgl` titled `title`, with its extents, seen through `camera` when one is
+// given. False with `error` set when the world is not valid XGL (its numbered message)
+// or too large for the stream.
+bool modelOfWorld(const QByteArray& xgl, const std::string& title,
+                  const std::optional<plotwick::W3dCamera>& camera, plotwick::PackageModel& model,
                   std::string& error);
+
+// The camera the view shows its world through now: the renderer's orthographic view
+// box and orientation, as a stream's camera states them.
+plotwick::W3dCamera cameraOfView();
 
 }  // namespace exportal

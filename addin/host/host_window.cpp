@@ -369,11 +369,12 @@ bool HostWindow::publishDwf(CadDocument& document, const TranslationContext& con
 // The view as it is now, as one sheet.
 std::string HostWindow::captureView(const std::string& title, std::vector<SheetPicture>& pictures) {
     const int width = m_view->pixelWidth(), height = m_view->pixelHeight();
-    SheetPicture& picture = pictures.emplace_back(SheetPicture{title, {}});
+    SheetPicture& picture = pictures.emplace_back(SheetPicture{title, {}, {}});
     std::string error;
     bool captured = false;
     m_view->drawAtSize(width, height, [&] {
         captured = captureShadedPicture(width, height, picture.picture, error);
+        picture.camera = cameraOfView();
     });
     if (captured) return {};
     return error.empty() ? kNoViewToPublish : error;
@@ -407,7 +408,7 @@ std::string HostWindow::writeDwf(const std::string& fileName, bool allSheets, bo
     std::string problem =
         allSheets && drawing ? captureAllSheets(pictures) : captureView(title, pictures);
     std::vector<plotwick::PackageModel> models;
-    if (problem.empty() && withModels) problem = modelsToPublish(allSheets, models);
+    if (problem.empty() && withModels) problem = modelsToPublish(pictures, models);
     if (!problem.empty() || !writeViewDwf(fileName, pictures, models, problem)) return problem;
     record.sheets = static_cast<int>(pictures.size());
     record.models = static_cast<int>(models.size());
@@ -417,19 +418,21 @@ std::string HostWindow::writeDwf(const std::string& fileName, bool allSheets, bo
 // The 3D model of what each published sheet shows: a drawing's sheets are each a world
 // of their own, so every sheet written gets its model (titled as the sheet), each world
 // cut out only when its turn comes; a part, assembly or presentation has one, the
-// document's world.
-std::string HostWindow::modelsToPublish(bool allSheets,
+// document's world. Each model is seen through the camera its sheet was pictured with.
+std::string HostWindow::modelsToPublish(const std::vector<SheetPicture>& pictures,
                                         std::vector<plotwick::PackageModel>& models) {
     std::string problem;
     if (m_document->sheetCount() == 0) {
-        modelOfWorld(m_document->content(), documentStem(), models.emplace_back(), problem);
+        modelOfWorld(m_document->content(), documentStem(), pictures.front().camera,
+                     models.emplace_back(), problem);
         return problem;
     }
-    const int first = allSheets ? 1 : m_document->activeSheet();
-    const int last = allSheets ? m_document->sheetCount() : first;
-    for (int position = first; position <= last && problem.empty(); ++position) {
+    // Every sheet was pictured, or only the active one.
+    const int first = pictures.size() == 1 ? m_document->activeSheet() : 1;
+    for (std::size_t k = 0; k < pictures.size() && problem.empty(); ++k) {
+        const int position = first + static_cast<int>(k);
         modelOfWorld(m_document->sheetWorldAt(position), m_document->sheetName(position),
-                     models.emplace_back(), problem);
+                     pictures[k].camera, models.emplace_back(), problem);
     }
     return problem;
 }

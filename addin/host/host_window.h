@@ -133,7 +133,9 @@ class HostWindow final : public QMainWindow, public CadHost {
                     const NameValueMap& options, const DataMedium& medium);
     std::string writeDwf(const std::string& fileName, bool allSheets, bool withModels,
                          DwfPublication& record);
-    std::string modelsToPublish(bool allSheets, std::vector<plotwick::PackageModel>& models);
+    // One model per sheet picture, in the same order, each seen as its picture was.
+    std::string modelsToPublish(const std::vector<SheetPicture>& pictures,
+                                std::vector<plotwick::PackageModel>& models);
     std::string documentStem() const;
     std::string captureView(const std::string& title, std::vector<SheetPicture>& pictures);
     std::string captureAllSheets(std::vector<SheetPicture>& pictures);

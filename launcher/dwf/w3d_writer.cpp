@@ -19,6 +19,7 @@ constexpr std::uint8_t kInclude = '<';
 constexpr std::uint8_t kModellingMatrix = '%';
 constexpr std::uint8_t kColourRgb = '~';
 constexpr std::uint8_t kShell = 'S';
+constexpr std::uint8_t kCamera = '>';
 constexpr std::uint8_t kTermination = 0x00;
 
 constexpr std::uint8_t kFacesClass = 0x01;
@@ -84,6 +85,17 @@ void W3dWriter::faceColour(const std::array<float, 3>& rgb) {
     byte(kFacesClass);
     for (float channel : rgb)
         byte(colourByte(channel));
+}
+
+void W3dWriter::camera(const W3dCamera& camera) {
+    byte(kCamera);
+    byte(camera.perspective ? 1 : 0);
+    for (const auto* vector : {&camera.position, &camera.target, &camera.up}) {
+        for (double value : *vector)
+            float32(static_cast<float>(value));
+    }
+    float32(static_cast<float>(camera.fieldWidth));
+    float32(static_cast<float>(camera.fieldHeight));
 }
 
 bool W3dWriter::shell(std::span<const float> points, std::span<const std::uint32_t> triangles) {

@@ -33,6 +33,9 @@ class W3dWriter {
     // A shell: x y z per point and three point numbers per triangle. False, writing
     // nothing, when a number names no point or a count does not fit the format.
     bool shell(std::span<const float> points, std::span<const std::uint32_t> triangles);
+    // The camera the stream is to be seen through: an orthographic or perspective
+    // projection, position, target, up and the field seen at the target.
+    void camera(const W3dCamera& camera);
     // Ends the stream; nothing should be written after it.
     void end();
 

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QPainter>
+#include <QProcess>
 
 #include <algorithm>
 #include <array>
@@ -289,6 +290,33 @@ TEST_F(HostDwfTest, Publish3DModelsPutsThePartsMeshesBesideItsSheet) {
     EXPECT_TRUE(hostMessages.isEmpty()) << hostMessages.join("\n").toStdString();
 }
 
+// The model beside the sheet carries the view's camera: Plotwick draws it where the
+// turned view drew it (in its own light; lines, points and textures are not in a model).
+TEST_F(HostDwfTest, ThePublishedModelIsSeenAsTheViewShowedIt) {
+    auto host = startHost(11);
+    for (const auto& [sample, document] :
+         {std::pair{"grid.xgl", "Gear.ipt"}, std::pair{"house.xgl", "House.iam"}}) {
+        SCOPED_TRACE(sample);
+        openAndWait(*host, sampleDocument(folder, sample, document));
+        CadCamera& camera = host->activeView()->camera();
+        ASSERT_TRUE(camera.mouseInput({0, 0}, {5, 2}, 0, kRotateViewOperation));
+        camera.apply();
+        const QString bitmap = folder.filePath("view.bmp");
+        std::int32_t width = 0, height = 0;
+        ASSERT_TRUE(host->activeView()->saveBitmap(bitmap.toStdString(), width, height));
+        const QString dwf = folder.filePath("Seen.dwf"), png = folder.filePath("model.png");
+        ASSERT_TRUE(publish(*host, dwf.toStdString(), withModels(kPartOptions)));
+        QProcess render;
+        render.start(EXPORTAL_PLOTWICK, {"--render", dwf, "-o", png, "--sheet", "2", "--size",
+                                         QString("%1x%2").arg(width).arg(height)});
+        ASSERT_TRUE(render.waitForFinished(60000));
+        ASSERT_EQ(render.exitCode(), 0) << render.readAllStandardOutput().toStdString();
+        const QImage view(bitmap, "BMP"), model(png);
+        keepForALook(model, QString("dwf_model_%1.png").arg(document));
+        EXPECT_GT(compare(view, model).coverageOverlap, 0.9);
+    }
+}
+
 // The samples' models hold every face the viewer's document information counts, and
 // the reader's own box of what it decodes agrees with the extents written.
 TEST_F(HostDwfTest, SampleModelsHoldEveryFaceOfTheirWorld) {
@@ -415,7 +443,7 @@ TEST_F(HostDwfTest, FailedCopiesAreReportedAndLeaveNoFile) {
 // corners' colours; everything far is written before the line, the line before the near.
 TEST(HostDwfSheet, FacesBecomeSmallTrianglesWrittenBackToFront) {
     const plotwick::Rgba red{255, 0, 0, 255}, green{0, 255, 0, 255}, blue{0, 0, 255, 255};
-    SheetPicture sheet{"Sheet", {}};
+    SheetPicture sheet{"Sheet", {}, {}};
     sheet.picture.width = 100;
     sheet.picture.height = 50;
     sheet.picture.primitives = {

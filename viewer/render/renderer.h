@@ -89,6 +89,7 @@ class ViewState {
     void setOrientation(const double forward[3], const double up[3]);
     void getOrientation(double forward[3], double up[3]) const;
     void setSceneOffset(const double centre[3]);
+    void getSceneOffset(double centre[3]) const;
     void setViewBox(const double centre[3], const double size[3]);
     void getViewBox(double centre[3], double size[3]) const;
     // The orthographic limits for a client area of width x height.

@@ -134,6 +134,10 @@ void ViewState::setCamera(const double forward[3], const double up[3], const dou
     applyProjection();
 }
 
+void ViewState::getSceneOffset(double centre[3]) const {
+    std::copy(m_sceneCentre, m_sceneCentre + 3, centre);
+}
+
 void ViewState::getViewBox(double centre[3], double size[3]) const {
     std::copy(m_boxCentre, m_boxCentre + 3, centre);
     std::copy(m_boxSize, m_boxSize + 3, size);
