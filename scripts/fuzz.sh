@@ -51,7 +51,9 @@ scratch="$build/fuzz-tmp"
 mkdir -p "$findings" "$scratch"
 # Loads through a real file write it to TMPDIR; keep that inside the build folder.
 export TMPDIR="$scratch"
-export ASAN_OPTIONS="detect_leaks=1:allocator_may_return_null=1"
+# Freed memory stays with the allocator: handing it back to the system (madvise) stalled
+# for seconds on a loaded machine and was taken for a hang of the reader.
+export ASAN_OPTIONS="detect_leaks=1:allocator_may_return_null=1:allocator_release_to_os_interval_ms=-1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export LSAN_OPTIONS="suppressions=$root/fuzz/lsan.supp"
 
