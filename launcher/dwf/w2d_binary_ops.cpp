@@ -63,10 +63,6 @@ bool hasLocalMap(RasterKind kind) {
            kind == RasterKind::mapped || kind == RasterKind::group4x;
 }
 
-void put(std::vector<std::uint8_t>& out, const Rgba& colour) {
-    out.insert(out.end(), {colour.r, colour.g, colour.b, colour.a});
-}
-
 Rgba entry(const std::vector<Rgba>& map, std::size_t index) {
     return index < map.size() ? map[index] : Rgba{0, 0, 0, 0};
 }
@@ -134,28 +130,32 @@ bool decodeRaster(RasterKind kind, int columns, int rows, std::span<const std::u
         return false;
     }
     image.encoding = RasterImage::Encoding::rgba;
-    image.bytes.reserve(4 * count);
-    for (std::size_t i = 0; i < count; ++i) {
+    // Written in place: a page of a scanned drawing holds millions of pixels.
+    image.bytes.resize(4 * count);
+    std::uint8_t* out = image.bytes.data();
+    const std::size_t rowBytes = (std::size_t(columns) + 7) / 8;
+    for (std::size_t i = 0; i < count; ++i, out += 4) {
+        Rgba colour;
         switch (kind) {
             case RasterKind::bitonal: {
                 const std::size_t row = i / std::size_t(columns), column = i % std::size_t(columns);
-                const std::uint8_t byte = pixels[row * ((columns + 7) / 8) + column / 8];
-                put(image.bytes, entry(localMap, (byte >> (7 - column % 8)) & 1));
+                const std::uint8_t byte = pixels[row * rowBytes + column / 8];
+                colour = entry(localMap, (byte >> (7 - column % 8)) & 1);
                 break;
             }
             case RasterKind::indexed:
-                put(image.bytes, entry(palette, pixels[i]));
+                colour = entry(palette, pixels[i]);
                 break;
             case RasterKind::mapped:
-                put(image.bytes, entry(localMap, pixels[i]));
+                colour = entry(localMap, pixels[i]);
                 break;
             case RasterKind::rgb:
-                put(image.bytes, {pixels[3 * i], pixels[3 * i + 1], pixels[3 * i + 2], 255});
+                colour = {pixels[3 * i], pixels[3 * i + 1], pixels[3 * i + 2], 255};
                 break;
             default:
-                put(image.bytes,
-                    {pixels[4 * i], pixels[4 * i + 1], pixels[4 * i + 2], pixels[4 * i + 3]});
+                colour = {pixels[4 * i], pixels[4 * i + 1], pixels[4 * i + 2], pixels[4 * i + 3]};
         }
+        out[0] = colour.r, out[1] = colour.g, out[2] = colour.b, out[3] = colour.a;
     }
     return true;
 }
