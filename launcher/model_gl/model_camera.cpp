@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <utility>
 
 namespace plotwick {
 namespace {
@@ -74,6 +75,15 @@ double diagonalOf(const W3dBox& box) {
     return std::isfinite(size) && size > 0 ? size : 2;
 }
 
+// Half the width and height seen at the target in a width x height window: the
+// publishers' pictures are square and show the field's smaller side across, so the
+// window shows at least that square, widened to its own shape.
+std::pair<double, double> halfFieldAtTarget(const ModelCamera& camera, int width, int height) {
+    const double aspect = static_cast<double>(std::max(width, 1)) / std::max(height, 1);
+    const double half = std::min(camera.fieldWidth, camera.fieldHeight) / 2;
+    return aspect > 1 ? std::pair{half * aspect, half} : std::pair{half, half / aspect};
+}
+
 }  // namespace
 
 ModelCamera publishedCamera(const W3dModel& model) {
@@ -122,11 +132,9 @@ ModelCamera zoomed(const ModelCamera& camera, double factor) {
 }
 
 ModelCamera panned(const ModelCamera& camera, double dx, double dy, int width, int height) {
-    const ViewVolume volume = viewVolume(camera, {-1, -1, -1, 1, 1, 1}, width, height);
-    // The field seen at the target, which is what the pointer drags.
-    const double scale =
-        volume.perspective ? length(camera.target - camera.position) / volume.zNear : 1.0;
-    const double unitsPerPixel = (volume.right - volume.left) * scale / std::max(width, 1);
+    // The field seen at the target is what the pointer drags, in perspective too.
+    const double unitsPerPixel =
+        2 * halfFieldAtTarget(camera, width, height).first / std::max(width, 1);
     const Basis basis = basisOf(camera);
     const Vector3 shift = basis.right * (-dx * unitsPerPixel) + basis.up * (dy * unitsPerPixel);
     ModelCamera result = camera;
@@ -136,15 +144,7 @@ ModelCamera panned(const ModelCamera& camera, double dx, double dy, int width, i
 }
 
 ViewVolume viewVolume(const ModelCamera& camera, const W3dBox& box, int width, int height) {
-    const double aspect = static_cast<double>(std::max(width, 1)) / std::max(height, 1);
-    // The publishers' pictures are square and show the field's smaller side across; the
-    // window shows at least that square, widened to its own shape.
-    double halfWidth = std::min(camera.fieldWidth, camera.fieldHeight) / 2;
-    double halfHeight = halfWidth;
-    if (aspect > halfWidth / halfHeight)
-        halfWidth = halfHeight * aspect;
-    else
-        halfHeight = halfWidth / aspect;
+    const auto [halfWidth, halfHeight] = halfFieldAtTarget(camera, width, height);
     const Basis basis = basisOf(camera);
     const double radius = diagonalOf(box) / 2;
     const double centreDepth = dot(centreOf(box) - camera.position, basis.forward);

@@ -119,10 +119,8 @@ void ModelDrawing::build(const W3dModel& model) {
         m_sets.push_back({set.mesh, set.matrix, orDefault(set.colour, kModelDefaultColour),
                           set.lineColour.value_or(Colour{0, 0, 0})});
     }
-    if (model.fitBox)
-        m_box = *model.fitBox;
-    else if (model.conservativeBox)
-        m_box = *model.conservativeBox;
+    m_box =
+        model.fitBox ? *model.fitBox : model.conservativeBox.value_or(W3dBox{-1, -1, -1, 1, 1, 1});
 }
 
 void ModelDrawing::release() {
