@@ -46,6 +46,18 @@ struct W3dTriangleSet {
     std::optional<std::array<float, 3>> lineColour;  // for lines and markers; none: black
 };
 
+// A package's extents as its writer states them: the union of each drawn shell's own
+// box with its eight corners moved by the matrix that draws it. The reader applies the
+// same rule to what it decodes, so a writer's box comes back the same.
+class W3dExtents {
+  public:
+    void add(const W3dBox& local, const W3dMatrix& matrix);
+    const std::optional<W3dBox>& box() const { return m_box; }
+
+  private:
+    std::optional<W3dBox> m_box;
+};
+
 struct W3dModel {
     std::string title;
     std::vector<W3dMesh> meshes;

@@ -446,7 +446,11 @@ class Reader {
 
     std::string keyOf(std::size_t segment) const {
         const std::string& path = m_stream.segments[segment].path;
-        return path.empty() && segment != 0 ? "#" + std::to_string(segment) : path;
+        if (!path.empty() || segment == 0) return path;
+        // Appended rather than "#" + number: GCC 12 takes that form for an overlapping copy.
+        std::string key = "#";
+        key += std::to_string(segment);
+        return key;
     }
 
     std::size_t newSegment(std::string path) {

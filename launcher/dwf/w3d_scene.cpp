@@ -5,6 +5,25 @@
 #include <limits>
 #include <set>
 
+namespace plotwick {
+
+void W3dExtents::add(const W3dBox& local, const W3dMatrix& m) {
+    for (int corner = 0; corner < 8; ++corner) {
+        const double x = local[corner & 1 ? 3 : 0], y = local[corner & 2 ? 4 : 1],
+                     z = local[corner & 4 ? 5 : 2];
+        const double p[3] = {x * m[0] + y * m[4] + z * m[8] + m[12],
+                             x * m[1] + y * m[5] + z * m[9] + m[13],
+                             x * m[2] + y * m[6] + z * m[10] + m[14]};
+        if (!m_box) m_box = W3dBox{p[0], p[1], p[2], p[0], p[1], p[2]};
+        for (int k = 0; k < 3; ++k) {
+            (*m_box)[k] = std::min((*m_box)[k], p[k]);
+            (*m_box)[k + 3] = std::max((*m_box)[k + 3], p[k]);
+        }
+    }
+}
+
+}  // namespace plotwick
+
 namespace plotwick::internal {
 namespace {
 
@@ -138,25 +157,11 @@ std::optional<W3dBox> conservativeBoxOf(const W3dModel& model) {
     std::vector<std::optional<W3dBox>> boxes(model.meshes.size());
     for (std::size_t i = 0; i < model.meshes.size(); ++i)
         boxes[i] = localBox(model.meshes[i]);
-    std::optional<W3dBox> result;
+    W3dExtents extents;
     for (const W3dTriangleSet& set : model.sets) {
-        const auto& box = boxes[set.mesh];
-        if (!box) continue;
-        for (int corner = 0; corner < 8; ++corner) {
-            const double x = (*box)[corner & 1 ? 3 : 0], y = (*box)[corner & 2 ? 4 : 1],
-                         z = (*box)[corner & 4 ? 5 : 2];
-            const W3dMatrix& m = set.matrix;
-            const double p[3] = {x * m[0] + y * m[4] + z * m[8] + m[12],
-                                 x * m[1] + y * m[5] + z * m[9] + m[13],
-                                 x * m[2] + y * m[6] + z * m[10] + m[14]};
-            if (!result) result = W3dBox{p[0], p[1], p[2], p[0], p[1], p[2]};
-            for (int k = 0; k < 3; ++k) {
-                (*result)[k] = std::min((*result)[k], p[k]);
-                (*result)[k + 3] = std::max((*result)[k + 3], p[k]);
-            }
-        }
+        if (const auto& box = boxes[set.mesh]) extents.add(*box, set.matrix);
     }
-    return result;
+    return extents.box();
 }
 
 std::optional<W3dBox> fitBoxOf(const std::optional<W3dBox>& extents,

@@ -184,19 +184,4 @@ std::optional<W3dBox> boxOfPoints(std::span<const float> points) {
     return box;
 }
 
-void W3dExtents::add(const W3dBox& local, const W3dMatrix& m) {
-    for (int corner = 0; corner < 8; ++corner) {
-        const double x = local[corner & 1 ? 3 : 0], y = local[corner & 2 ? 4 : 1],
-                     z = local[corner & 4 ? 5 : 2];
-        const double p[3] = {x * m[0] + y * m[4] + z * m[8] + m[12],
-                             x * m[1] + y * m[5] + z * m[9] + m[13],
-                             x * m[2] + y * m[6] + z * m[10] + m[14]};
-        if (!m_box) m_box = W3dBox{p[0], p[1], p[2], p[0], p[1], p[2]};
-        for (int k = 0; k < 3; ++k) {
-            (*m_box)[k] = std::min((*m_box)[k], p[k]);
-            (*m_box)[k + 3] = std::max((*m_box)[k + 3], p[k]);
-        }
-    }
-}
-
 }  // namespace plotwick

@@ -57,16 +57,4 @@ W3dMatrix asWritten(const W3dMatrix& matrix);
 // The box of x y z points; nothing for no points.
 std::optional<W3dBox> boxOfPoints(std::span<const float> points);
 
-// A package's extents as its writer states them: the union of each drawn shell's own
-// box with its eight corners moved by the matrix that draws it. A reader that applies
-// the same rule to what it decodes gets the same box back.
-class W3dExtents {
-  public:
-    void add(const W3dBox& local, const W3dMatrix& matrix);
-    const std::optional<W3dBox>& box() const { return m_box; }
-
-  private:
-    std::optional<W3dBox> m_box;
-};
-
 }  // namespace plotwick
