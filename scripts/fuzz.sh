@@ -9,8 +9,9 @@
 # (fuzz/dwf_painter_fuzzer.cpp, corpus in tests/data/dwf-painter-fuzz-corpus/, seeded
 # with the stream fuzzer's), and the 3D stream reader with its scene evaluation
 # (fuzz/w3d_stream_fuzzer.cpp, corpus in tests/data/w3d-fuzz-corpus/); --painter runs
-# the painter alone.
-#   scripts/fuzz.sh [--dwf|--painter] [SECONDS] long run (default 600 s); afterwards the
+# the painter alone and --target NAME any one of these targets by its name.
+#   scripts/fuzz.sh [--dwf|--painter|--target NAME] [SECONDS]
+#                                               long run (default 600 s); afterwards the
 #                                               new inputs that reach new code are merged
 #                                               into the corpus folder (files up to
 #                                               20000 bytes)
@@ -36,6 +37,13 @@ if [ "${1:-}" = "--dwf" ]; then
 elif [ "${1:-}" = "--painter" ]; then
     targets=(dwf_painter_fuzzer)
     shift
+elif [ "${1:-}" = "--target" ]; then
+    case "${2:-}" in
+        read_path_fuzzer | dwf_stream_fuzzer | dwf_package_fuzzer | dwf_painter_fuzzer | w3d_stream_fuzzer) ;;
+        *) echo "fuzz.sh: unknown target '${2:-}'" >&2; exit 2 ;;
+    esac
+    targets=("$2")
+    shift 2
 fi
 seconds="${1:-$([ $smoke = 1 ] && echo 60 || echo 600)}"
 
