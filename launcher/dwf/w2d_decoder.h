@@ -99,6 +99,7 @@ class W2dDecoder {
     bool markers(std::uint8_t code, std::size_t at);
     bool asciiMarkers(std::size_t at);
     bool placeMarkers(const std::vector<LogicalPoint>& places);
+    void placeTextBox(DrawOp& op, const LogicalPoint& place, double scale);
     bool rgba(Rgba& colour);
     Rgba indexed(std::int64_t index) const;
     bool asciiShape(std::uint8_t code, std::size_t at, OpKind kind);

@@ -568,6 +568,15 @@ bool W2dDecoder::asciiMarkers(std::size_t at) {
     return placeMarkers(places);
 }
 
+namespace {
+
+LogicalPoint placedPoint(const LogicalPoint& point, const LogicalPoint& place, double scale) {
+    return LogicalPoint{place.x + toLogical(static_cast<double>(point.x) * scale),
+                        place.y + toLogical(static_cast<double>(point.y) * scale)};
+}
+
+}  // namespace
+
 // From 6.01 the selected macro is drawn at each place, scaled by the macro size over
 // the macro's own scale units; before, a marker is a dot of the marker size.
 bool W2dDecoder::placeMarkers(const std::vector<LogicalPoint>& places) {
@@ -586,28 +595,32 @@ bool W2dDecoder::placeMarkers(const std::vector<LogicalPoint>& places) {
         macro->second.scaleUnits > 0 && m_state.macroSize > 0
             ? static_cast<double>(m_state.macroSize) / static_cast<double>(macro->second.scaleUnits)
             : 1.0;
-    auto placed = [&](const LogicalPoint& point, const LogicalPoint& place) {
-        return LogicalPoint{place.x + toLogical(static_cast<double>(point.x) * scale),
-                            place.y + toLogical(static_cast<double>(point.y) * scale)};
-    };
     for (const LogicalPoint& place : places) {
         for (DrawOp op : macro->second.ops) {
             for (LogicalPoint& point : op.points)
-                point = placed(point, place);
+                point = placedPoint(point, place, scale);
             op.radius *= scale;
             op.minorRadius *= scale;
             op.textHeight *= scale;
-            if (op.kind == OpKind::text && op.detail >= 0) {
-                TextStyle style = m_out.texts[static_cast<std::size_t>(op.detail)];
-                for (LogicalPoint& corner : style.bounds)
-                    corner = placed(corner, place);
-                op.detail = static_cast<int>(m_out.texts.size());
-                m_out.texts.push_back(std::move(style));
-            }
+            if (op.kind == OpKind::text) placeTextBox(op, place, scale);
             if (!emit(std::move(op))) return false;
         }
     }
     return true;
+}
+
+// A placed text with a box needs the box moved, so a style of its own, which the
+// display list's budget pays for; a text without one shares its macro's style.
+void W2dDecoder::placeTextBox(DrawOp& op, const LogicalPoint& place, double scale) {
+    if (op.detail < 0 || !m_state.visible) return;
+    const TextStyle& shared = m_out.texts[static_cast<std::size_t>(op.detail)];
+    if (!shared.hasBounds) return;
+    TextStyle style = shared;
+    for (LogicalPoint& corner : style.bounds)
+        corner = placedPoint(corner, place, scale);
+    m_cost += sizeof(TextStyle) + style.fontName.size();
+    op.detail = static_cast<int>(m_out.texts.size());
+    m_out.texts.push_back(std::move(style));
 }
 
 bool W2dDecoder::rgba(Rgba& colour) {

@@ -607,6 +607,32 @@ TEST(W2dBudgets, OversizedAsciiOperandsStopTheSheetWithAMessage) {
     EXPECT_EQ(graphics.ops.size(), 1u);
 }
 
+// Markers multiply a macro's texts: each placed copy of a boxed text keeps a style of
+// its own (its box moved), which the display list's budget must pay for; a text without
+// a box keeps sharing its macro's style. A few hundred bytes here place 20,000 texts.
+TEST(W2dBudgets, TextsPlacedByMarkersArePaidFor) {
+    for (const bool boxed : {false, true}) {
+        const std::string box = boxed ? " (Bounds 0,0 10,0 10,5 0,5)" : "";
+        B stream;
+        stream.s("(W2D V06.01)(Macro 3 10 ((Text 0,0 'tag'" + box + ")))G 3 S 20 ")
+            .u8('m')
+            .u8(0)
+            .u16(20000 - 256);
+        for (int i = 0; i < 20000; ++i)
+            stream.p32(1, 0);  // each place one unit right of the last
+        const W2dGraphics graphics = readW2d(stream.s("(EndOfDWF)").bytes);
+        ASSERT_EQ(graphics.ops.size(), 20000u) << graphics.message;
+        EXPECT_EQ(graphics.texts.size(), boxed ? 20001u : 1u);
+        const std::size_t kept =
+            graphics.ops.size() * sizeof(DrawOp) + graphics.texts.size() * sizeof(TextStyle);
+        EXPECT_GE(graphics.memoryBytes, kept) << "boxed " << boxed;
+        if (boxed) {
+            const TextStyle& last = graphics.texts.back();
+            EXPECT_EQ(last.bounds[1].x - last.bounds[0].x, 20) << "a box of 10 units at size 20";
+        }
+    }
+}
+
 // A small file cannot ask for a display list out of proportion to its size: many
 // sheets of highly compressible streams share one budget. (Each entry is read once,
 // so each sheet names a stream of its own.)
