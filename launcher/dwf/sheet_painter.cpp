@@ -2,6 +2,7 @@
 
 #include <QFont>
 #include <QFontMetricsF>
+#include <QHash>
 #include <QImage>
 #include <QLinearGradient>
 #include <QPaintDevice>
@@ -9,11 +10,13 @@
 #include <QPainterPath>
 #include <QPainterPathStroker>
 #include <QPolygonF>
+#include <QStaticText>
 #include <QString>
 
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <memory>
 #include <numbers>
 #include <optional>
 #include <span>
@@ -438,29 +441,65 @@ QPainterPath contourPath(std::span<const LogicalPoint> points,
     return path;
 }
 
+// A font at the reference size with its measures. A drawing repeats few texts many
+// times (a symbol placed at every marker), so each text's advance and layout are kept:
+// shaping a text costs more than drawing it small, and a kept layout is only shaped
+// again when the text is drawn turned or sized differently.
+struct FontFace {
+    struct Shaped {
+        double advance = 0;
+        QStaticText layout;
+    };
+
+    explicit FontFace(const QFont& font) : font(font), metrics(font) {}
+    QFont font;
+    QFontMetricsF metrics;
+
+    Shaped& shapedOf(const QString& text) {
+        constexpr qsizetype kMostKept = 1 << 14;
+        if (const auto kept = m_shaped.find(text); kept != m_shaped.end()) return *kept;
+        Shaped shaped{metrics.horizontalAdvance(text), QStaticText(text)};
+        shaped.layout.setTextFormat(Qt::PlainText);
+        if (m_shaped.size() >= kMostKept) {
+            m_overflow = std::move(shaped);
+            return m_overflow;
+        }
+        return *m_shaped.insert(text, std::move(shaped));
+    }
+
+  private:
+    QHash<QString, Shaped> m_shaped;
+    Shaped m_overflow;
+};
+
 // Fonts by family and style, made once per drawing.
 class FontBook {
   public:
-    const QFont& fontFor(const TextStyle* style) {
+    FontFace& faceFor(const TextStyle* style) {
+        if (m_last != nullptr && style == m_lastStyle) return *m_last;
         const QString family = style != nullptr && !style->fontName.empty()
                                    ? QString::fromStdString(style->fontName)
                                    : QStringLiteral("Sans Serif");
         const int key = style == nullptr ? 0 : (style->bold ? 1 : 0) | (style->italic ? 2 : 0);
-        auto [entry, added] = m_fonts.try_emplace({family, key});
-        if (added) {
-            QFont& font = entry->second;
-            font.setFamily(family);
+        std::unique_ptr<FontFace>& face = m_faces[{family, key}];
+        if (face == nullptr) {
+            QFont font(family);
             font.setPixelSize(kReferencePixels);
             font.setBold((key & 1) != 0);
             font.setItalic((key & 2) != 0);
             // Glyphs missing from the named font come from any system font that has them.
             font.setStyleStrategy(QFont::PreferOutline);
+            face = std::make_unique<FontFace>(font);
         }
-        return entry->second;
+        m_lastStyle = style;
+        m_last = face.get();
+        return *face;
     }
 
   private:
-    std::map<std::pair<QString, int>, QFont> m_fonts;
+    std::map<std::pair<QString, int>, std::unique_ptr<FontFace>> m_faces;
+    const TextStyle* m_lastStyle = nullptr;
+    FontFace* m_last = nullptr;
 };
 
 struct TextFrame {
@@ -513,6 +552,16 @@ bool isFinite(const QTransform& m) {
     return std::isfinite(m.m11() + m.m12() + m.m21() + m.m22() + m.dx() + m.dy());
 }
 
+// Whether a text's cell, with an em's room around it for slanted and overhanging
+// glyphs, lands on the device: a text off it is not shaped again to be clipped away.
+bool reachesDevice(const QPainter& painter, const QTransform& textToDevice, double advance,
+                   const QFontMetricsF& metrics) {
+    const double em = metrics.ascent() + metrics.descent();
+    const QRectF cell(-em, -metrics.ascent() - em, advance + 2 * em, 3 * em);
+    const QRectF device(0, 0, painter.device()->width(), painter.device()->height());
+    return textToDevice.mapRect(cell).intersects(device);
+}
+
 // The size, in device pixels, of the box around the reference em square as the text's
 // transform puts it on the device: that of a glyph's picture in Qt's glyph cache. Qt
 // measures glyphs by the transform's determinant, which a squashed or slanted text
@@ -552,8 +601,9 @@ void drawText(QPainter& painter, const W2dGraphics& graphics, const DrawOp& op, 
     const QTransform toDevice = painter.worldTransform();
     const double scale = deviceScaleOf(painter);
     if (!(scale > 0) || op.text.empty()) return;
-    const QFont& font = fonts.fontFor(style);
-    const QFontMetricsF metrics(font);
+    FontFace& face = fonts.faceFor(style);
+    const QFont& font = face.font;
+    const QFontMetricsF& metrics = face.metrics;
     const QString text = QString::fromStdU16String(op.text);
     TextFrame frame;
     if (!frameOf(op, style, kDefaultTextPixels / scale, metrics, frame)) return;
@@ -561,7 +611,8 @@ void drawText(QPainter& painter, const W2dGraphics& graphics, const DrawOp& op, 
     if (frame.height * scale < kSmallestTextPixels && !vectors) return;
     const double cell = metrics.ascent() + metrics.descent();
     const double unit = frame.height / cell;  // logical units per reference pixel
-    const double advance = metrics.horizontalAdvance(text);
+    FontFace::Shaped& shaped = face.shapedOf(text);
+    const double advance = shaped.advance;
     double widthScale = style != nullptr ? std::clamp(style->widthScale, 0.01, 100.0) : 1;
     double shift = 0;  // along the baseline, reference pixels
     double lift = 0;   // up from the baseline, reference pixels
@@ -587,6 +638,7 @@ void drawText(QPainter& painter, const W2dGraphics& graphics, const DrawOp& op, 
     }
     const QTransform textToDevice = flip * slant * size * turn * toDevice;
     if (!isFinite(textToDevice)) return;
+    if (!vectors && !reachesDevice(painter, textToDevice, advance, metrics)) return;
     painter.save();
     painter.setWorldTransform(textToDevice);
     painter.setFont(font);
@@ -603,8 +655,10 @@ void drawText(QPainter& painter, const W2dGraphics& graphics, const DrawOp& op, 
         if (underline && cut)
             outlines.addRect(QRectF(-0.5, underlineAt.y1() - 0.5, advance + 1, 1));
         fillOutlines(painter, outlines, toQt(op.colour), cut);
-    } else {
+    } else if (vectors) {
         painter.drawText(QPointF(0, 0), text);
+    } else {
+        painter.drawStaticText(QPointF(0, -metrics.ascent()), shaped.layout);
     }
     if (underline && !cut) painter.drawLine(underlineAt);
     painter.restore();

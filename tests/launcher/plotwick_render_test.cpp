@@ -215,9 +215,11 @@ TEST(PlotwickRender, HandMadeSheetDrawsTextBorderHatchAndImage) {
 // characters no installed font has is slanted into a sliver thousands of pixels long
 // (Qt's glyph cache asked for 1 GiB for it); its variant whose 256 glyphs, millions of
 // pixels long, all cross the picture (their outlines took seconds to fill); and a
-// squashed, turned text whose every glyph is hundreds of pixels across. Each is drawn
-// in well under a second, within a small part of 256 MB, and its picture is written.
-TEST(PlotwickRender, TextOfHugeGlyphsIsDrawnInBoundedMemory) {
+// squashed, turned text whose every glyph is hundreds of pixels across; and a stream of
+// 3 KB whose markers place a macro's texts 222,515 times (each was shaped twice, and
+// each copy kept a style the display list's budget did not count). Each is drawn in
+// well under a second, within a small part of 256 MB, and its picture is written.
+TEST(PlotwickRender, TextHeavyFindingsAreDrawnInBoundedMemory) {
     const struct {
         const char* name;
         std::vector<std::uint8_t> file;
@@ -226,6 +228,7 @@ TEST(PlotwickRender, TextOfHugeGlyphsIsDrawnInBoundedMemory) {
         {"fuzz-finding.dwf", fileOfPainterInput("text-missing-glyph-huge-on-device"), 1},
         {"fuzz-outlines.dwf", fileOfPainterInput("text-outlines-huge-sheared"), 1},
         {"squashed-text.w2d", test::squashedTurnedText(), 0},
+        {"markers.w2d", fileOfPainterInput("text-placed-at-a-quarter-million-markers"), 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
