@@ -451,9 +451,19 @@ struct FontFace {
         QStaticText layout;
     };
 
-    explicit FontFace(const QFont& font) : font(font), metrics(font) {}
+    // Qt asks the font file again for some of these at every call.
+    struct Measures {
+        double ascent, descent, xHeight, capHeight, underlinePos;
+    };
+
+    explicit FontFace(const QFont& font)
+        : font(font),
+          metrics(font),
+          measures{metrics.ascent(), metrics.descent(), metrics.xHeight(), metrics.capHeight(),
+                   metrics.underlinePos()} {}
     QFont font;
     QFontMetricsF metrics;
+    Measures measures;
 
     Shaped& shapedOf(const QString& text) {
         constexpr qsizetype kMostKept = 1 << 14;
@@ -512,8 +522,8 @@ struct TextFrame {
 // Where the text sits: in its box when the stream gave one (the box's bottom edge is
 // the descent line), else at the insertion point with the font's size and angle.
 bool frameOf(const DrawOp& op, const TextStyle* style, double fallbackHeight,
-             const QFontMetricsF& metrics, TextFrame& frame) {
-    const double cell = metrics.ascent() + metrics.descent();
+             const FontFace::Measures& metrics, TextFrame& frame) {
+    const double cell = metrics.ascent + metrics.descent;
     if (style != nullptr && style->hasBounds) {
         const QPointF p0 = toQt(style->bounds[0]), p1 = toQt(style->bounds[1]),
                       p3 = toQt(style->bounds[3]);
@@ -522,7 +532,7 @@ bool frameOf(const DrawOp& op, const TextStyle* style, double fallbackHeight,
         frame.height = std::hypot(up.x(), up.y());
         if (frame.width > 0 && frame.height > 0) {
             frame.angle = std::atan2(along.y(), along.x());
-            frame.origin = p0 + up * (metrics.descent() / cell);
+            frame.origin = p0 + up * (metrics.descent / cell);
             return true;
         }
     }
@@ -555,9 +565,9 @@ bool isFinite(const QTransform& m) {
 // Whether a text's cell, with an em's room around it for slanted and overhanging
 // glyphs, lands on the device: a text off it is not shaped again to be clipped away.
 bool reachesDevice(const QPainter& painter, const QTransform& textToDevice, double advance,
-                   const QFontMetricsF& metrics) {
-    const double em = metrics.ascent() + metrics.descent();
-    const QRectF cell(-em, -metrics.ascent() - em, advance + 2 * em, 3 * em);
+                   const FontFace::Measures& metrics) {
+    const double em = metrics.ascent + metrics.descent;
+    const QRectF cell(-em, -metrics.ascent - em, advance + 2 * em, 3 * em);
     const QRectF device(0, 0, painter.device()->width(), painter.device()->height());
     return textToDevice.mapRect(cell).intersects(device);
 }
@@ -603,13 +613,13 @@ void drawText(QPainter& painter, const W2dGraphics& graphics, const DrawOp& op, 
     if (!(scale > 0) || op.text.empty()) return;
     FontFace& face = fonts.faceFor(style);
     const QFont& font = face.font;
-    const QFontMetricsF& metrics = face.metrics;
+    const FontFace::Measures& metrics = face.measures;
     const QString text = QString::fromStdU16String(op.text);
     TextFrame frame;
     if (!frameOf(op, style, kDefaultTextPixels / scale, metrics, frame)) return;
     const bool vectors = drawsVectors(painter);
     if (frame.height * scale < kSmallestTextPixels && !vectors) return;
-    const double cell = metrics.ascent() + metrics.descent();
+    const double cell = metrics.ascent + metrics.descent;
     const double unit = frame.height / cell;  // logical units per reference pixel
     FontFace::Shaped& shaped = face.shapedOf(text);
     const double advance = shaped.advance;
@@ -620,8 +630,8 @@ void drawText(QPainter& painter, const W2dGraphics& graphics, const DrawOp& op, 
         widthScale = frame.width / (advance * unit);
     } else if (style != nullptr) {
         shift = -advance * widthScale * style->horizontalAlign / 2.0;
-        const double lifts[] = {metrics.descent(), 0, -metrics.xHeight() / 2, -metrics.capHeight(),
-                                -metrics.ascent()};
+        const double lifts[] = {metrics.descent, 0, -metrics.xHeight / 2, -metrics.capHeight,
+                                -metrics.ascent};
         lift = lifts[std::clamp(style->verticalAlign, 0, 4)];
     }
     const double oblique =
@@ -633,18 +643,20 @@ void drawText(QPainter& painter, const W2dGraphics& graphics, const DrawOp& op, 
     const double c = std::cos(frame.angle), s = std::sin(frame.angle);
     const QTransform turn(c, s, -s, c, frame.origin.x(), frame.origin.y());
     if (frame.height * scale < kGreekedTextPixels && !vectors) {
-        greek(painter, op, flip * slant * size * turn, advance, metrics.xHeight());
+        greek(painter, op, flip * slant * size * turn, advance, metrics.xHeight);
         return;
     }
     const QTransform textToDevice = flip * slant * size * turn * toDevice;
     if (!isFinite(textToDevice)) return;
     if (!vectors && !reachesDevice(painter, textToDevice, advance, metrics)) return;
-    painter.save();
+    // Only the transform and pen are put back: a saved state costs more than a small
+    // text, and every operation sets the rest it uses.
+    const QPen pen = painter.pen();
     painter.setWorldTransform(textToDevice);
     painter.setFont(font);
     painter.setPen(toQt(op.colour));
     const bool underline = style != nullptr && style->underline;
-    const QLineF underlineAt(0, metrics.underlinePos(), advance, metrics.underlinePos());
+    const QLineF underlineAt(0, metrics.underlinePos, advance, metrics.underlinePos);
     const double emPixels = emBoxPixels(textToDevice);
     const bool outlined = !vectors && emPixels > kLargestCachedGlyphPixels;
     const bool cut = outlined && emPixels * text.size() > kLargestUncutOutlinePixels;
@@ -658,10 +670,11 @@ void drawText(QPainter& painter, const W2dGraphics& graphics, const DrawOp& op, 
     } else if (vectors) {
         painter.drawText(QPointF(0, 0), text);
     } else {
-        painter.drawStaticText(QPointF(0, -metrics.ascent()), shaped.layout);
+        painter.drawStaticText(QPointF(0, -metrics.ascent), shaped.layout);
     }
     if (underline && !cut) painter.drawLine(underlineAt);
-    painter.restore();
+    painter.setPen(pen);
+    painter.setWorldTransform(toDevice);
 }
 
 QImage imageOf(const RasterImage& raster) {
