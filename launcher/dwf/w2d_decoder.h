@@ -99,6 +99,7 @@ class W2dDecoder {
     bool markers(std::uint8_t code, std::size_t at);
     bool asciiMarkers(std::size_t at);
     bool placeMarkers(const std::vector<LogicalPoint>& places);
+    void makeRoomFor(std::size_t more);
     void placeTextBox(DrawOp& op, const LogicalPoint& place, double scale);
     bool rgba(Rgba& colour);
     Rgba indexed(std::int64_t index) const;
@@ -155,6 +156,8 @@ class W2dDecoder {
     ByteCursor m_in;
     W2dLimits m_limits;
     std::size_t m_cost = 0;
+    std::size_t m_placedLimit = 0;  // copies of macro operations that markers may place
+    std::size_t m_placed = 0;
     int m_revision = 600;
     W2dGraphics m_out;
     DrawState m_state;

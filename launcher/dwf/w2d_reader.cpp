@@ -16,6 +16,11 @@ constexpr std::size_t kHeaderSize = 12;
 constexpr double kTurnUnits = 65536.0;
 // An ASCII point needs at least "0,0 ": bounds a count before memory is reserved.
 constexpr std::size_t kMinAsciiPointBytes = 3;
+// Markers place copies of a macro's operations: at most this many in any stream, plus
+// this many per byte of it, so that instancing costs no more than linear in the stream
+// (a few KB of markers placed a quarter of a million texts).
+constexpr std::size_t kPlacedFloor = std::size_t{1} << 16;
+constexpr std::size_t kPlacedPerByte = 16;
 // A cubic curve of the Bezier opcode `b` is drawn as this many segments.
 constexpr int kBezierSegments = 8;
 
@@ -59,7 +64,11 @@ std::size_t costOf(const DrawOp& op) {
 }
 
 W2dDecoder::W2dDecoder(std::span<const std::uint8_t> data, const W2dLimits& limits)
-    : m_raw(data), m_in(data), m_limits(limits) {}
+    : m_raw(data),
+      m_in(data),
+      m_limits(limits),
+      m_placedLimit(kPlacedFloor +
+                    std::min(data.size(), SIZE_MAX / (2 * kPlacedPerByte)) * kPlacedPerByte) {}
 
 W2dGraphics W2dDecoder::run() {
     if (!validHeader(m_raw)) {
@@ -595,6 +604,15 @@ bool W2dDecoder::placeMarkers(const std::vector<LogicalPoint>& places) {
         macro->second.scaleUnits > 0 && m_state.macroSize > 0
             ? static_cast<double>(m_state.macroSize) / static_cast<double>(macro->second.scaleUnits)
             : 1.0;
+    const std::size_t copies = places.size() * macro->second.ops.size();
+    if (copies > m_placedLimit - m_placed) {
+        return fail("Markers place more than " + std::to_string(m_placedLimit) +
+                    " copies of macro operations, more than a stream of this size can hold; "
+                    "the sheet stops" +
+                    atByte(m_in.offset()));
+    }
+    m_placed += copies;
+    makeRoomFor(copies);
     for (const LogicalPoint& place : places) {
         for (DrawOp op : macro->second.ops) {
             for (LogicalPoint& point : op.points)
@@ -607,6 +625,16 @@ bool W2dDecoder::placeMarkers(const std::vector<LogicalPoint>& places) {
         }
     }
     return true;
+}
+
+// Room for `more` operations as far as the budget allows, at least doubling, so that
+// the many copies a marker opcode places do not move the list again and again.
+void W2dDecoder::makeRoomFor(std::size_t more) {
+    OpList& sink = m_sink != nullptr ? *m_sink : m_out.ops;
+    const std::size_t affordable =
+        (m_limits.displayListBytes - std::min(m_cost, m_limits.displayListBytes)) / sizeof(DrawOp);
+    const std::size_t wanted = sink.size() + std::min(more, affordable);
+    if (wanted > sink.capacity()) sink.reserve(std::max(wanted, 2 * sink.capacity()));
 }
 
 // A placed text with a box needs the box moved, so a style of its own, which the

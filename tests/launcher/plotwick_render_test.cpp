@@ -215,9 +215,10 @@ TEST(PlotwickRender, HandMadeSheetDrawsTextBorderHatchAndImage) {
 // characters no installed font has is slanted into a sliver thousands of pixels long
 // (Qt's glyph cache asked for 1 GiB for it); its variant whose 256 glyphs, millions of
 // pixels long, all cross the picture (their outlines took seconds to fill); and a
-// squashed, turned text whose every glyph is hundreds of pixels across; and a stream of
-// 3 KB whose markers place a macro's texts 222,515 times (each was shaped twice, and
-// each copy kept a style the display list's budget did not count). Each is drawn in
+// squashed, turned text whose every glyph is hundreds of pixels across; and streams of
+// 3 and 4 KB whose markers placed a macro's texts 222,515 and 258,472 times, to the
+// display list's budget (each was shaped twice, each copy kept a style the budget did
+// not count; now the markers stop at a count linear in the stream). Each is drawn in
 // well under a second, within a small part of 256 MB, and its picture is written.
 TEST(PlotwickRender, TextHeavyFindingsAreDrawnInBoundedMemory) {
     const struct {
@@ -228,7 +229,8 @@ TEST(PlotwickRender, TextHeavyFindingsAreDrawnInBoundedMemory) {
         {"fuzz-finding.dwf", fileOfPainterInput("text-missing-glyph-huge-on-device"), 1},
         {"fuzz-outlines.dwf", fileOfPainterInput("text-outlines-huge-sheared"), 1},
         {"squashed-text.w2d", test::squashedTurnedText(), 0},
-        {"markers.w2d", fileOfPainterInput("text-placed-at-a-quarter-million-markers"), 1},
+        {"markers.dwf", fileOfPainterInput("text-placed-at-a-quarter-million-markers"), 1},
+        {"markers-to-budget.dwf", fileOfPainterInput("text-placed-by-markers-to-the-budget"), 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -633,6 +633,31 @@ TEST(W2dBudgets, TextsPlacedByMarkersArePaidFor) {
     }
 }
 
+// Instancing costs no more than linear in the stream: a macro of 200 lines placed at
+// 1,000 16-bit markers (4 KB of places) would make 200,000 copies, more than the
+// stream's few KB may place, and stops the sheet there; at 300 places it is drawn whole.
+TEST(W2dBudgets, MarkersPlaceCopiesLinearInTheStream) {
+    for (const int places : {300, 1000}) {
+        std::string macro = "(Macro 5 10 (";
+        for (int i = 0; i < 200; ++i)
+            macro += "L 0,0 1,1 ";
+        B stream;
+        stream.s("(W2D V06.01)L 0,0 9,9 " + macro + "))G 5 ").u8(0x8D).u8(0).u16(places - 256);
+        for (int i = 0; i < places; ++i)
+            stream.p16(3, 0);
+        const W2dGraphics graphics = readW2d(stream.s("L 0,0 2,2 (EndOfDWF)").bytes);
+        SCOPED_TRACE(places);
+        if (places == 300) {
+            EXPECT_TRUE(graphics.complete) << graphics.message;
+            EXPECT_EQ(graphics.ops.size(), 2u + 300 * 200);
+        } else {
+            EXPECT_NE(graphics.message.find("Markers place more than"), std::string::npos)
+                << graphics.message;
+            EXPECT_EQ(graphics.ops.size(), 1u) << "what came before the markers is kept";
+        }
+    }
+}
+
 // A small file cannot ask for a display list out of proportion to its size: many
 // sheets of highly compressible streams share one budget. (Each entry is read once,
 // so each sheet names a stream of its own.)
