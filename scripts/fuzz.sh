@@ -76,7 +76,9 @@ fuzz() {
         -print_final_stats=1)
     echo "Fuzzing $target for $time s"
     # New inputs go to the work folder; the checked-in corpus is only read.
-    "${fuzzer[@]}" -max_total_time="$time" "$work" "$corpus"
+    local status=0
+    "${fuzzer[@]}" -max_total_time="$time" "$work" "$corpus" || status=$?
+    # Merged after a finding too, so that the rest of a long run is not lost.
     if [ $smoke = 0 ]; then
         local before
         before=$(ls "$corpus" | wc -l)
@@ -85,6 +87,7 @@ fuzz() {
         "${fuzzer[@]}" -merge=1 -use_counters=0 "$corpus" "$work" 2>/dev/null
         echo "Corpus: $before -> $(ls "$corpus" | wc -l) inputs in $corpus"
     fi
+    return $status
 }
 
 share=$((seconds / ${#targets[@]}))
