@@ -1,5 +1,7 @@
 #include "nsis_text.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <string_view>
 
@@ -50,6 +52,29 @@ std::string windowsMeaning(char c, std::string& name) {
     return "which a Windows file name cannot hold";
 }
 
+bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() &&
+           std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
+               return std::tolower(static_cast<unsigned char>(a)) ==
+                      std::tolower(static_cast<unsigned char>(b));
+           });
+}
+
+// Windows opens these as devices whatever follows the first dot: a package would
+// unpack nothing under "aux.zgl" and start the viewer on the device.
+std::string deviceNameOf(std::string_view fileName) {
+    std::string_view stem = fileName.substr(0, fileName.find('.'));
+    while (!stem.empty() && stem.back() == ' ')
+        stem.remove_suffix(1);
+    for (const std::string_view device : {"CON", "PRN", "AUX", "NUL"})
+        if (stem.size() == 3 && startsWithIgnoringCase(stem, device)) return std::string(device);
+    for (const std::string_view device : {"COM", "LPT"})
+        if (stem.size() == 4 && startsWithIgnoringCase(stem, device) &&
+            std::isdigit(static_cast<unsigned char>(stem[3])))
+            return std::string(device) + stem[3];
+    return {};
+}
+
 std::string refusal(const std::string& value, const std::string& name, const std::string& why) {
     return "\"" + value + "\" holds " + name + ", " + why + "; rename it to build the package.";
 }
@@ -70,6 +95,10 @@ std::string scriptValueRefusal(const std::string& value, ScriptValueKind kind) {
         const std::string why = windowsMeaning(c, name);
         if (!why.empty()) return refusal(value, name, why);
     }
+    const std::string device = deviceNameOf(unpacked);
+    if (!device.empty())
+        return refusal(value, "the Windows device name " + device,
+                       "which Windows opens as a device instead of the file");
     return {};
 }
 
@@ -81,6 +110,16 @@ std::string quotedScriptText(const std::string& value) {
         quoted += c;
     }
     return quoted;
+}
+
+std::string scriptValueText(const std::string& value) {
+    // The File command takes a quoted argument starting with "/x" or "/oname=" for one
+    // of its switches; "/./" names the same folder.
+    const std::string_view firstFolder = std::string_view(value).substr(1);
+    const bool readAsSwitch =
+        value.starts_with('/') &&
+        (startsWithIgnoringCase(firstFolder, "x") || startsWithIgnoringCase(firstFolder, "oname="));
+    return quotedScriptText(readAsSwitch ? "/." + value : value);
 }
 
 }  // namespace exportal

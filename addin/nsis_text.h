@@ -17,11 +17,17 @@ enum class ScriptValueKind {
 // Why `value` cannot go into a script, naming the character; empty when it can. No
 // value may hold a control character (line feed, carriage return, NUL ...), "$" or
 // "\"; the last part of a packed file may not hold what a Windows file name cannot
-// (" * ? < > | :), the two wildcards among them.
+// (" * ? < > | :), the two wildcards among them, nor be a Windows device name (AUX,
+// CON, NUL, PRN, COM0-9 and LPT0-9, whatever follows the first dot).
 std::string scriptValueRefusal(const std::string& value, ScriptValueKind kind);
 
 // `value` for a quoted string of the script, whichever quote (" ' `) encloses it: each
 // quote becomes its escape ($\" $\' $\`). Only for values scriptValueRefusal accepts.
 std::string quotedScriptText(const std::string& value);
+
+// A placeholder's value as the script gets it: quotedScriptText, and a path whose first
+// folder the File command would take for a switch (/xfer/..., /oname=...) written from
+// "/./" instead of "/".
+std::string scriptValueText(const std::string& value);
 
 }  // namespace exportal

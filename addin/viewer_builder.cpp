@@ -10,6 +10,7 @@
 #include <QStandardPaths>
 #include <QTemporaryFile>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 
@@ -99,16 +100,25 @@ bool startCompiler(QProcess& process, const QString& compiler, const QStringList
 
 }  // namespace
 
-std::string substitutePlaceholders(std::string text, const std::vector<Placeholder>& placeholders) {
-    for (const Placeholder& placeholder : placeholders) {
-        if (placeholder.name.empty()) continue;
-        std::size_t at = 0;
-        while ((at = text.find(placeholder.name, at)) != std::string::npos) {
-            text.replace(at, placeholder.name.size(), placeholder.value);
-            at += placeholder.value.size();
+std::string substitutePlaceholders(const std::string& text,
+                                   const std::vector<Placeholder>& placeholders) {
+    std::string result;
+    result.reserve(text.size());
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const auto match = std::find_if(
+            placeholders.begin(), placeholders.end(), [&](const Placeholder& placeholder) {
+                return !placeholder.name.empty() &&
+                       text.compare(at, placeholder.name.size(), placeholder.name) == 0;
+            });
+        if (match == placeholders.end()) {
+            result += text[at++];
+        } else {
+            result += match->value;
+            at += match->name.size();
         }
     }
-    return text;
+    return result;
 }
 
 std::string DefaultScriptTemplate() {
@@ -274,7 +284,7 @@ bool ViewerBuilder::quoteForScript(std::vector<Placeholder>& placeholders,
     for (auto value = placeholders.begin(); refused.empty() && value != placeholders.end();
          ++value) {
         refused = scriptValueRefusal(value->value, value->kind);
-        value->value = quotedScriptText(value->value);
+        value->value = scriptValueText(value->value);
     }
     if (refused.empty()) return true;
     failed(QString::fromStdString(refused));

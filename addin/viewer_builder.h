@@ -25,9 +25,11 @@ struct Placeholder {
     ScriptValueKind kind = ScriptValueKind::localPath;
 };
 
-// Replaces every occurrence of each placeholder, one placeholder after the other in
-// the order given, matching case.
-std::string substitutePlaceholders(std::string text, const std::vector<Placeholder>& placeholders);
+// Replaces every placeholder in one pass over `text`, matching case: where several
+// start at the same place the first in the order given wins, and a value put in is
+// never searched again, so a name holding "#XGL_APP_PATH" stays as it is.
+std::string substitutePlaceholders(const std::string& text,
+                                   const std::vector<Placeholder>& placeholders);
 
 // What differs between the kinds of package.
 struct PackageRecipe {

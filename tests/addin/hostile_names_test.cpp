@@ -40,13 +40,24 @@ TEST(ScriptValues, DangerousCharactersAreEscapedOrRefusedByName) {
         {"/m/${NSISDIR}", Kind::localPath, "the dollar sign ($)", ""},
         {"/m/$%HOME%", Kind::localPath, "the dollar sign ($)", ""},
         {"/m/a\\b", Kind::localPath, "the backslash (\\)", ""},
+        // Folders the File command would take for its switches.
+        {"/xfer/Gear.zgl", Kind::packedFile, "", "/./xfer/Gear.zgl"},
+        {"/Oname=a/Gear.zgl", Kind::localPath, "", "/./Oname=a/Gear.zgl"},
+        {"/m/xfer/Gear.zgl", Kind::packedFile, "", "/m/xfer/Gear.zgl"},
+        // Windows device names, in the unpacked name only.
+        {"/m/aux.zgl", Kind::packedFile, "the Windows device name AUX", ""},
+        {"/m/Com1 .Gear.zgl", Kind::packedFile, "the Windows device name COM1", ""},
+        {"lpt0.DWF", Kind::packedFile, "the Windows device name LPT0", ""},
+        {"/con/nul/Gear.zgl", Kind::packedFile, "", "/con/nul/Gear.zgl"},
+        {"/m/auxiliary.zgl", Kind::packedFile, "", "/m/auxiliary.zgl"},
+        {"/m/nul.zgl", Kind::localPath, "", "/m/nul.zgl"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.value);
         const std::string refusal = scriptValueRefusal(c.value, c.kind);
         if (c.refusedFor.empty()) {
             EXPECT_EQ(refusal, "");
-            EXPECT_EQ(quotedScriptText(c.value), c.quoted);
+            EXPECT_EQ(scriptValueText(c.value), c.quoted);
         } else {
             EXPECT_NE(refusal.find("\"" + c.value + "\" holds " + c.refusedFor + ", "),
                       std::string::npos)
@@ -104,6 +115,7 @@ const NameCase kNameCases[] = {
     {"single quote", "'", "", ""},
     {"semicolon", ";", "", ""},
     {"odd but legal", " #1 & (\u00fc) {x} %y% !z", "", ""},
+    {"a placeholder's name", "#XGL_APP_PATH#EXE_FILENAME", "", ""},
     {"the example", QString("\"\n") + kPayload + "\n;x", "a line feed", "a line feed"},
 };
 
@@ -164,6 +176,7 @@ TEST_F(HostileNames, CompiledDwfRunsNoCommandAndBuildsOrRefusesEachName) {
         {"the example", "dwf1", QString("Gear\"\n") + kPayload + "\n;x", "a line feed"},
         {"quotes", "dwf2/d\"x", "Ge'a`r;", ""},
         {"dollar", "dwf3", "Ge${NSISDIR}ar", "the dollar sign ($)"},
+        {"device", "dwf4", "Aux", "the Windows device name AUX"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -23,6 +23,11 @@ TEST(ScriptPlaceholders, AreReplacedInOrderMatchingCase) {
     // "#XGL_FILENAME" goes first and does not match inside the name alone.
     EXPECT_EQ(substitutePlaceholders("File #XGL_FILE_ONLY", values), "File Gear.zgl");
     EXPECT_EQ(substitutePlaceholders("no placeholder here", values), "no placeholder here");
+    // A value is put in once and not searched again for the placeholders after it.
+    const auto named = xglPackageRecipe().placeholders("/d/#XGL_FILE_ONLY.exe",
+                                                       "/m/#XGL_APP_PATH.zgl", "/a#EXE_FILENAME");
+    EXPECT_EQ(substitutePlaceholders("#EXE_FILENAME|#XGL_FILENAME|#XGL_APP_PATH", named),
+              "/d/#XGL_FILE_ONLY.exe|/m/#XGL_APP_PATH.zgl|/a#EXE_FILENAME");
 }
 
 // Records the addresses the dialogs hand to the desktop instead of opening them.
