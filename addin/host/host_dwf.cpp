@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTemporaryFile>
 
 #include <algorithm>
 #include <cmath>
@@ -284,20 +285,23 @@ bool writeViewDwf(const std::string& path, std::span<const SheetPicture> sheets,
     std::vector<plotwick::PackageSheet> packaged;
     for (const SheetPicture& sheet : sheets)
         packaged.push_back(sheetOf(sheet));
+    // The package is written under a private new name beside the target, so that
+    // no file already there is touched unless the copy is complete.
     const QString target = QString::fromStdString(path);
-    const QString partial = target + ".part";
-    QFile::remove(partial);
-    if (!plotwick::writeDwfPackage(partial.toStdString(), packaged, models, error)) {
-        QFile::remove(partial);
+    QTemporaryFile partial(target + ".XXXXXX");
+    bool written = partial.open();
+    partial.close();
+    written =
+        written &&
+        plotwick::writeDwfPackage(partial.fileName().toStdString(), packaged, models, error) &&
+        std::rename(partial.fileName().toLocal8Bit().constData(), path.c_str()) == 0;
+    if (!written) {
         error = "The DWF copy " + path + " cannot be written.";
         return false;
     }
-    // rename replaces the target in one step.
-    if (std::rename(partial.toStdString().c_str(), path.c_str()) != 0) {
-        QFile::remove(partial);
-        error = "The DWF copy " + path + " cannot be written.";
-        return false;
-    }
+    partial.setAutoRemove(false);
+    QFile::setPermissions(
+        target, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
     return true;
 }
 

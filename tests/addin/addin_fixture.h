@@ -9,6 +9,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,6 +27,26 @@ namespace exportal::testing {
 struct ExportCall {
     std::string fileName;
     std::int32_t width;
+};
+
+// Files this process writes fail past `bytes`, as on a full disk.
+class FileSizeLimit {
+  public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &m_old);
+        m_handler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = m_old;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &m_old);
+        std::signal(SIGXFSZ, m_handler);
+    }
+
+  private:
+    rlimit m_old{};
+    void (*m_handler)(int) = nullptr;
 };
 
 class AddInTest : public ::testing::Test {

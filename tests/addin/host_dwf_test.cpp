@@ -402,7 +402,8 @@ TEST_F(HostDwfTest, LaunchViewerStartsPlotwickOnTheCopy) {
     EXPECT_EQ(QString::fromUtf8(argument.readAll()), copy);
 }
 
-// A copy that cannot be made says so, returns false and leaves what was there.
+// A copy that cannot be made says so, returns false and leaves what was there; no
+// file that the copy did not make is touched, and none of its own is left behind.
 TEST_F(HostDwfTest, FailedCopiesAreReportedAndLeaveNoFile) {
     auto host = startHost(11);
     EXPECT_FALSE(saveCopyAs(*host, folder.filePath("Nothing.dwf").toStdString()));
@@ -410,28 +411,42 @@ TEST_F(HostDwfTest, FailedCopiesAreReportedAndLeaveNoFile) {
     const struct {
         const char* name;
         QString fileName;
+        rlim_t fileSizeLimit = RLIM_INFINITY;
     } cases[] = {
         {"no name", QString()},
         {"missing folder", folder.filePath("no/such/folder/Gear.dwf")},
         {"a folder in the way", folder.filePath("Taken.dwf")},
-        {"an earlier copy stays", folder.filePath("Earlier.dwf")},
+        {"an earlier copy stays when the disk fills", folder.filePath("Earlier.dwf"), 1024},
     };
     ASSERT_TRUE(QDir(folder.path()).mkdir("Taken.dwf"));
-    ASSERT_TRUE(QDir(folder.path()).mkdir("Earlier.dwf.part"));  // the copy cannot be made
     QFile earlier(folder.filePath("Earlier.dwf"));
     ASSERT_TRUE(earlier.open(QIODevice::WriteOnly) && earlier.write("earlier") == 7);
     earlier.close();
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         hostMessages.clear();
-        EXPECT_FALSE(publish(*host, c.fileName.toStdString(), kPartOptions));
+        {
+            const FileSizeLimit limit(c.fileSizeLimit);
+            EXPECT_FALSE(publish(*host, c.fileName.toStdString(), kPartOptions));
+        }
         EXPECT_EQ(hostMessages.size(), 1);
         EXPECT_EQ(host->dwfPublications().back().sheets, 0);
     }
     EXPECT_TRUE(QFileInfo(folder.filePath("Taken.dwf")).isDir());
-    EXPECT_FALSE(QFile::exists(folder.filePath("Taken.dwf.part")));
     ASSERT_TRUE(earlier.open(QIODevice::ReadOnly));
     EXPECT_EQ(earlier.readAll(), "earlier");
+    const QStringList partial = {"*.dwf.*"};
+    EXPECT_EQ(QDir(folder.path()).entryList(partial, QDir::Files), QStringList{});
+
+    // A name the copy might have used for its own partial file is the user's.
+    QFile mine(folder.filePath("Earlier.dwf.part"));
+    ASSERT_TRUE(mine.open(QIODevice::WriteOnly) && mine.write("mine") == 4);
+    mine.close();
+    EXPECT_TRUE(publish(*host, folder.filePath("Earlier.dwf").toStdString(), kPartOptions));
+    EXPECT_EQ(QDir(folder.path()).entryList(partial, QDir::Files), QStringList{"Earlier.dwf.part"});
+    ASSERT_TRUE(mine.open(QIODevice::ReadOnly));
+    EXPECT_EQ(mine.readAll(), "mine");
+    EXPECT_EQ(QFileInfo(earlier).permissions() & QFile::ReadOther, QFile::ReadOther);
 
     HostDocument stranger(folder.filePath("Other.ipt").toStdString(), {});
     DataMedium medium{folder.filePath("Other.dwf").toStdString()};
