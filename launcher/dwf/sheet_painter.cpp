@@ -1,9 +1,11 @@
 #include "dwf/sheet_painter.h"
 
+#include <QBuffer>
 #include <QFont>
 #include <QFontMetricsF>
 #include <QHash>
 #include <QImage>
+#include <QImageReader>
 #include <QLinearGradient>
 #include <QPaintDevice>
 #include <QPaintEngine>
@@ -20,6 +22,8 @@
 #include <numbers>
 #include <optional>
 #include <span>
+
+#include "dwf/image_book.h"
 
 namespace plotwick {
 namespace {
@@ -677,18 +681,37 @@ void drawText(QPainter& painter, const W2dGraphics& graphics, const DrawOp& op, 
     painter.setWorldTransform(toDevice);
 }
 
-QImage imageOf(const RasterImage& raster) {
-    if (raster.encoding != RasterImage::Encoding::rgba) {
-        return QImage::fromData(raster.bytes.data(), static_cast<int>(std::min<std::size_t>(
-                                                         raster.bytes.size(), INT32_MAX)));
+// PNG and JPEG by Qt's readers, raw rasters as the reader decoded them.
+struct QtImageCodec {
+    static std::uint64_t declaredPixels(const RasterImage& raster) {
+        if (raster.encoding == RasterImage::Encoding::rgba)
+            return std::uint64_t(std::max(raster.columns, 0)) *
+                   std::uint64_t(std::max(raster.rows, 0));
+        const QByteArray bytes = QByteArray::fromRawData(
+            reinterpret_cast<const char*>(raster.bytes.data()),
+            static_cast<qsizetype>(std::min<std::size_t>(raster.bytes.size(), INT32_MAX)));
+        QBuffer buffer;
+        buffer.setData(bytes);
+        const QSize size = QImageReader(&buffer).size();
+        return size.isValid() ? std::uint64_t(size.width()) * std::uint64_t(size.height()) : 0;
     }
-    if (raster.bytes.size() < std::size_t(raster.columns) * std::size_t(raster.rows) * 4) {
-        return {};
+    static QImage decode(const RasterImage& raster) {
+        if (raster.encoding != RasterImage::Encoding::rgba) {
+            return QImage::fromData(raster.bytes.data(), static_cast<int>(std::min<std::size_t>(
+                                                             raster.bytes.size(), INT32_MAX)));
+        }
+        if (raster.bytes.size() < std::size_t(raster.columns) * std::size_t(raster.rows) * 4)
+            return {};
+        return QImage(raster.bytes.data(), raster.columns, raster.rows, raster.columns * 4,
+                      QImage::Format_RGBA8888)
+            .copy();
     }
-    return QImage(raster.bytes.data(), raster.columns, raster.rows, raster.columns * 4,
-                  QImage::Format_RGBA8888)
-        .copy();
-}
+    static std::uint64_t pixelsOf(const QImage& image) {
+        return std::uint64_t(image.width()) * std::uint64_t(image.height());
+    }
+};
+
+using PaintImages = ImageBook<QtImageCodec>;
 
 // PDF and SVG readers smooth an enlarged image. On a vector page each pixel is made a
 // block of pixels first (up to a picture of kLargestBlockImage a side), so that readers
@@ -706,10 +729,10 @@ void drawAsBlocks(QPainter& painter, const QImage& image, double enlargement) {
 }
 
 // The image fills the rectangle of its two corners, its top row at the top.
-void drawImage(QPainter& painter, const W2dGraphics& graphics, const DrawOp& op) {
-    if (op.detail < 0 || static_cast<std::size_t>(op.detail) >= graphics.images.size()) return;
-    const QImage image = imageOf(graphics.images[static_cast<std::size_t>(op.detail)]);
-    if (image.isNull() || op.points.size() < 2) return;
+void drawImage(QPainter& painter, const DrawOp& op, PaintImages& images) {
+    const QImage* found = images.find(op.detail);
+    if (found == nullptr || op.points.size() < 2) return;
+    const QImage& image = *found;
     const QPointF low = toQt(op.points[0]), high = toQt(op.points[1]);
     const QTransform imageToLogical((high.x() - low.x()) / image.width(), 0, 0,
                                     -(high.y() - low.y()) / image.height(), low.x(), high.y());
@@ -727,7 +750,13 @@ void drawImage(QPainter& painter, const W2dGraphics& graphics, const DrawOp& op)
     painter.restore();
 }
 
-void drawOp(QPainter& painter, const W2dGraphics& graphics, const DrawOp& op, FontBook& fonts) {
+// What a paint keeps from one operation to the next.
+struct PaintBooks {
+    FontBook fonts;
+    PaintImages images;
+};
+
+void drawOp(QPainter& painter, const W2dGraphics& graphics, const DrawOp& op, PaintBooks& books) {
     const auto& points = op.points;
     switch (op.kind) {
         case OpKind::line:
@@ -762,10 +791,10 @@ void drawOp(QPainter& painter, const W2dGraphics& graphics, const DrawOp& op, Fo
             fillPath(painter, contourPath(points, op.contours), brushFor(op), Qt::OddEvenFill);
             break;
         case OpKind::text:
-            drawText(painter, graphics, op, fonts);
+            drawText(painter, graphics, op, books.fonts);
             break;
         case OpKind::image:
-            drawImage(painter, graphics, op);
+            drawImage(painter, op, books.images);
             break;
     }
 }
@@ -889,7 +918,7 @@ void drawSheet(QPainter& painter, const Sheet& sheet, const QRectF& target,
     const W2dGraphics& graphics = sheet.graphics;
     int clip = -1;
     applyClip(painter, graphics, clip, paper);
-    FontBook fonts;
+    PaintBooks books{{}, PaintImages(graphics.images)};
     const QPaintEngine* engine = painter.paintEngine();
     const bool cutsClips = engine != nullptr && engine->type() == QPaintEngine::SVG;
     std::optional<QPainterPath> cut;
@@ -907,7 +936,7 @@ void drawSheet(QPainter& painter, const Sheet& sheet, const QRectF& target,
             i = drawThinLines(painter, graphics, i);
             continue;
         }
-        drawOp(painter, graphics, op, fonts);
+        drawOp(painter, graphics, op, books);
         ++i;
     }
     painter.restore();

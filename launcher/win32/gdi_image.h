@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -20,6 +21,16 @@ struct DecodedImage {
 
 // Nothing (a 0 x 0 image) when the bytes cannot be decoded.
 DecodedImage decodeImage(const RasterImage& raster);
+
+// For a paint's ImageBook. The size the opcode gives stands for what the decoder would
+// find: the book charges the rest, if any, once it is decoded.
+struct GdiImageCodec {
+    static std::uint64_t declaredPixels(const RasterImage& raster) {
+        return std::uint64_t(std::max(raster.columns, 0)) * std::uint64_t(std::max(raster.rows, 0));
+    }
+    static DecodedImage decode(const RasterImage& raster) { return decodeImage(raster); }
+    static std::uint64_t pixelsOf(const DecodedImage& image) { return image.pixels.size(); }
+};
 
 // Stretches the image over `area`: enlarged it shows its pixels, reduced it is smoothed;
 // pixels with alpha are blended.

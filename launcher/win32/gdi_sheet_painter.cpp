@@ -7,6 +7,7 @@
 #include <span>
 #include <vector>
 
+#include "dwf/image_book.h"
 #include "win32/gdi_image.h"
 #include "win32/gdi_objects.h"
 #include "win32/glyph_outlines.h"
@@ -123,7 +124,7 @@ struct FontMeasures {
 class SheetDrawer {
   public:
     SheetDrawer(HDC dc, const W2dGraphics& graphics, const Affine& toDevice)
-        : m_dc(dc), m_graphics(graphics), m_toDevice(toDevice) {}
+        : m_dc(dc), m_graphics(graphics), m_toDevice(toDevice), m_images(graphics.images) {}
 
     void draw(const DrawOp& op);
     void clipTo(int clip, const RECT& paper);
@@ -153,6 +154,7 @@ class SheetDrawer {
     HDC m_dc;
     const W2dGraphics& m_graphics;
     Affine m_toDevice;
+    ImageBook<GdiImageCodec> m_images;
 };
 
 COLORREF colourOf(const Rgba& colour) {
@@ -601,13 +603,9 @@ void SheetDrawer::textOutlines(const DrawOp& op, const Affine& textToDevice,
 // The image fills the rectangle of its two corners, its top row at the top; enlarged
 // it shows its pixels, reduced it is smoothed, as on Linux.
 void SheetDrawer::image(const DrawOp& op) {
-    if (op.detail < 0 || static_cast<std::size_t>(op.detail) >= m_graphics.images.size() ||
-        op.points.size() < 2) {
-        return;
-    }
-    const DecodedImage picture =
-        decodeImage(m_graphics.images[static_cast<std::size_t>(op.detail)]);
-    if (picture.width <= 0 || picture.height <= 0) return;
+    const DecodedImage* found = m_images.find(op.detail);
+    if (found == nullptr || op.points.size() < 2) return;
+    const DecodedImage& picture = *found;
     const POINT topLeft = device(double(op.points[0].x), double(op.points[1].y));
     const POINT bottomRight = device(double(op.points[1].x), double(op.points[0].y));
     drawImage(m_dc, picture, RECT{topLeft.x, topLeft.y, bottomRight.x, bottomRight.y});

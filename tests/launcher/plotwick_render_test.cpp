@@ -3,6 +3,7 @@
 // PNG) checked by where its ink lies.
 #include <gtest/gtest.h>
 
+#include <QBuffer>
 #include <QDir>
 #include <QImage>
 #include <QProcess>
@@ -245,6 +246,64 @@ TEST(PlotwickRender, TextHeavyFindingsAreDrawnInBoundedMemory) {
         EXPECT_LT(run.peakKilobytes, 256 * 1024);
         EXPECT_LT(run.seconds, 3);
         EXPECT_EQ(QImage(QString::fromStdString(png)).size(), QSize(96, 72));
+    }
+}
+
+// The first bytes of a JPEG that declares 4000 x 4000 pixels: its decoder fills in
+// what is missing, at the full cost of 16 M pixels.
+std::vector<std::uint8_t> jpegCutShort() {
+    QImage picture(4000, 4000, QImage::Format_RGB32);
+    picture.fill(QColor(40, 90, 140));
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    picture.save(&buffer, "JPG", 0);
+    const QByteArray head = buffer.data().left(900);
+    return {head.begin(), head.end()};
+}
+
+std::vector<std::uint8_t> jpegOpcode(const std::vector<std::uint8_t>& jpeg) {
+    B body;
+    body.u16(4000).u16(4000).p32(0, 0).p32(1000, 1000).i32(1);
+    body.i32(static_cast<std::int32_t>(jpeg.size())).add(jpeg);
+    return test::extended(0x0008, body);
+}
+
+// A macro holding the image placed 200 times took 17 s to draw, each copy decoded
+// again; 300 different such images would take 15 s. Each image is now decoded once per
+// paint, and decoding altogether stays within an allowance that grows with the
+// images' bytes.
+TEST(PlotwickRender, ImagesDeclaringManyPixelsAreDecodedWithinAnAllowance) {
+    const std::vector<std::uint8_t> jpeg = jpegCutShort();
+    B placed;
+    placed.s("(W2D V06.01)(Macro 1 0 (").add(jpegOpcode(jpeg)).s("))G 1 ");
+    placed.u8(0x8D).u8(200);
+    for (int i = 0; i < 200; ++i)
+        placed.p16(0, 0);
+    B distinct;
+    distinct.s("(W2D V06.01)(View 0,0 1000,1000)");
+    for (int i = 0; i < 300; ++i) {
+        std::vector<std::uint8_t> own = jpeg;
+        own.back() = static_cast<std::uint8_t>(i);
+        distinct.add(jpegOpcode(own));
+    }
+    const struct {
+        const char* name;
+        B stream;
+    } cases[] = {{"placed-image.w2d", placed}, {"distinct-images.w2d", distinct}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        B stream = c.stream;
+        const std::string input = test::scratchPath(c.name);
+        writeFile(input, stream.s("(EndOfDWF)").bytes);
+        const std::string png = input + ".png";
+        std::filesystem::remove(png);
+        const MeasuredRun run = renderMeasured(input, png, "200x200");
+        std::printf("%s: %ld kB at most, %.2f s\n", c.name, run.peakKilobytes, run.seconds);
+        EXPECT_EQ(run.exitCode, 0);
+        EXPECT_LT(run.peakKilobytes, 256 * 1024);
+        EXPECT_LT(run.seconds, 3);
+        const QImage picture(QString::fromStdString(png));
+        EXPECT_NE(picture.pixelColor(100, 100), QColor(Qt::white)) << "the image is drawn";
     }
 }
 
