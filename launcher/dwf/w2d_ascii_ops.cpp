@@ -516,15 +516,10 @@ bool W2dDecoder::asciiImage(ByteCursor& body, bool group4png, std::size_t at) {
         body.seek(close + 1);
     }
     std::vector<std::uint8_t> pixels;
-    if (!readHexData(body, pixels)) return true;
-    RasterImage image;
-    std::string problem;
-    if (!decodeRaster(kind, static_cast<int>(columns), static_cast<int>(rows), pixels, localMap,
-                      m_palette, image, problem)) {
-        (void)at;
-        return true;
-    }
-    return emitImage(min, max, std::move(image));
+    if (!m_state.visible || !readHexData(body, pixels)) return true;
+    (void)at;
+    return keepImage(kind, static_cast<int>(columns), static_cast<int>(rows), pixels, localMap, min,
+                     max);
 }
 
 bool W2dDecoder::expectClose(std::size_t at) {

@@ -253,24 +253,31 @@ bool W2dDecoder::binaryImage(std::uint16_t opcode, std::size_t at, std::size_t e
     }
     if (m_in.offset() > end || static_cast<std::size_t>(size) > end - m_in.offset()) return false;
     const std::span<const std::uint8_t> pixels = data().subspan(m_in.offset(), std::size_t(size));
-    RasterImage image;
-    std::string problem;
-    if (columns == 0 || rows == 0 ||
-        !decodeRaster(kind, columns, rows, pixels, localMap, m_palette, image, problem)) {
-        (void)at;
-        return true;
-    }
-    return emitImage(min, max, std::move(image));
+    (void)at;
+    return keepImage(kind, columns, rows, pixels, localMap, min, max);
 }
 
-bool W2dDecoder::emitImage(const LogicalPoint& min, const LogicalPoint& max, RasterImage image) {
-    if (!m_state.visible) return true;
-    m_cost += image.bytes.size();
+// An image is decoded only to be kept: an invisible one is passed over, and one that
+// would outgrow the display list's budget stops the sheet before its pixels are
+// allocated (a few bytes of code or of compressed zeros declare GBs of them).
+bool W2dDecoder::keepImage(RasterKind kind, int columns, int rows,
+                           std::span<const std::uint8_t> pixels, const std::vector<Rgba>& localMap,
+                           const LogicalPoint& min, const LogicalPoint& max) {
+    if (!m_state.visible || columns <= 0 || rows <= 0) return true;
+    const bool encoded = kind == RasterKind::png || kind == RasterKind::jpeg;
+    const std::size_t kept = encoded ? pixels.size() : 4 * std::size_t(columns) * std::size_t(rows);
+    if (!affordable(sizeof(DrawOp) + 2 * sizeof(LogicalPoint) + kept)) return false;
+    RasterImage image;
+    std::string problem;
+    if (!decodeRaster(kind, columns, rows, pixels, localMap, m_palette, image, problem))
+        return true;
     DrawOp op = newOp(OpKind::image);
     op.points = {min, max};
     op.detail = static_cast<int>(m_out.images.size());
+    m_cost += image.bytes.size();
+    if (!emit(std::move(op))) return false;
     m_out.images.push_back(std::move(image));
-    return emit(std::move(op));
+    return true;
 }
 
 // "{", int32 0, uint16 0x0011, a zlib stream with the format's preset dictionary, "}".

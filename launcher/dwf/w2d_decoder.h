@@ -50,6 +50,8 @@ struct DrawState {
     std::int64_t macroSize = 0;   // or the marker size
 };
 
+enum class RasterKind { bitonal, group3x, indexed, mapped, rgb, rgba, jpeg, png, group4, group4x };
+
 struct Macro {
     std::int64_t scaleUnits = 0;
     OpList ops;
@@ -76,6 +78,8 @@ class W2dDecoder {
     bool stateOpcode(std::uint8_t op, std::size_t at, bool& known);
     DrawOp newOp(OpKind kind) const;
     bool emit(DrawOp op);
+    bool affordable(std::size_t bytes);
+    bool overBudget();
     template <typename Coord>
     bool relativePoint(LogicalPoint& point);
     template <typename Coord>
@@ -144,7 +148,9 @@ class W2dDecoder {
     bool binaryBlock(std::uint16_t opcode, std::size_t at, std::size_t end);
     bool colourMap(std::size_t end);
     bool binaryImage(std::uint16_t opcode, std::size_t at, std::size_t end);
-    bool emitImage(const LogicalPoint& min, const LogicalPoint& max, RasterImage image);
+    bool keepImage(RasterKind kind, int columns, int rows, std::span<const std::uint8_t> pixels,
+                   const std::vector<Rgba>& localMap, const LogicalPoint& min,
+                   const LogicalPoint& max);
     bool inflateRegion(std::size_t at);
 
     std::span<const std::uint8_t> m_raw;
@@ -182,8 +188,6 @@ inline bool W2dDecoder::relativePoint(LogicalPoint& point) {
     point = m_state.current;
     return true;
 }
-
-enum class RasterKind { bitonal, group3x, indexed, mapped, rgb, rgba, jpeg, png, group4, group4x };
 
 // Pixel data of an embedded image into what the painter draws: PNG and JPEG as they
 // are, the raw kinds as RGBA rows. False with `problem` set when the data does not fit

@@ -359,16 +359,26 @@ DrawOp W2dDecoder::newOp(OpKind kind) const {
 bool W2dDecoder::emit(DrawOp op) {
     if (!m_state.visible) return true;
     m_cost += costOf(op);
-    if (m_cost > m_limits.displayListBytes) {
-        return fail("The drawing needs more than " +
-                    std::to_string(m_limits.displayListBytes >> 20) +
-                    " MB for its display list, more than a stream of this size can hold; "
-                    "the sheet stops" +
-                    atByte(m_in.offset()));
-    }
+    if (m_cost > m_limits.displayListBytes) return overBudget();
     OpList& sink = m_sink != nullptr ? *m_sink : m_out.ops;
     sink.push_back(std::move(op));
     return true;
+}
+
+// Whether `bytes` more fit in the display list's budget; asked before they are allocated,
+// since a few bytes of stream can declare hundreds of MB.
+bool W2dDecoder::affordable(std::size_t bytes) {
+    if (bytes <= m_limits.displayListBytes - std::min(m_cost, m_limits.displayListBytes)) {
+        return true;
+    }
+    return overBudget();
+}
+
+bool W2dDecoder::overBudget() {
+    return fail("The drawing needs more than " + std::to_string(m_limits.displayListBytes >> 20) +
+                " MB for its display list, more than a stream of this size can hold; "
+                "the sheet stops" +
+                atByte(m_in.offset()));
 }
 
 template <typename Coord>

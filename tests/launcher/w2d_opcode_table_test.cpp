@@ -5,11 +5,14 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "../peak_growth.h"
 #include "dwf/dwf_document.h"
 #include "dwf/w2d_dictionary.h"
 #include "dwf/w2d_reader.h"
@@ -697,6 +700,83 @@ TEST(W2dBudgets, ManySheetsOfCompressibleStreamsShareTheDocumentsBudget) {
         << document.sheets.back().graphics.message;
     EXPECT_TRUE(document.sheets.front().graphics.complete) << "the first sheet fits";
 }
+
+// Streams of a few KB that declare far more work than they carry. Each is read as
+// Plotwick reads a file; it must end quickly, in little memory, drawn whole or stopped by
+// the display list's budget, and keep no image that no operation draws.
+namespace hostile {
+
+// A Group 4 image of 65535 x 256 pixels whose 32 bytes of code stand for all of them.
+Bytes group4Image() {
+    return extended(
+        0x0009, B().u16(65535).u16(256).p32(0, 0).p32(9, 9).i32(1).i32(32).add(Bytes(32, 0xFF)));
+}
+
+Bytes invisibleGroup4Images() {
+    B stream;
+    stream.s("(W2D V06.00)v");
+    for (int i = 0; i < 200; ++i)
+        stream.add(group4Image());
+    return stream.s("(EndOfDWF)");
+}
+
+// One bitonal image of 65535 x 2048 zero bytes (16 MB) in a compressed block: 512 MB as
+// RGBA.
+Bytes bitonalImageInACompressedBlock() {
+    constexpr int kRows = 2048;
+    const Bytes pixels(std::size_t{kRows} * 8192, 0);
+    const Bytes image = extended(0x0002, B().u16(65535)
+                                             .u16(kRows)
+                                             .p32(0, 0)
+                                             .p32(9, 9)
+                                             .i32(1)
+                                             .u8(2)
+                                             .rgba()
+                                             .rgba()
+                                             .i32(static_cast<std::int32_t>(pixels.size()))
+                                             .add(pixels));
+    return compressedStream(deflated(std::string(image.begin(), image.end())));
+}
+
+struct Case {
+    const char* name;
+    Bytes (*stream)();
+    const char* message;  // empty: read whole
+};
+
+const Case kCases[] = {
+    {"InvisibleGroup4Images", invisibleGroup4Images, ""},
+    {"BitonalImageInACompressedBlock", bitonalImageInACompressedBlock, "for its display list"},
+};
+
+class W2dHostileStreams : public ::testing::TestWithParam<Case> {};
+
+TEST_P(W2dHostileStreams, EndQuicklyInLittleMemory) {
+    const Case& c = GetParam();
+    const Bytes bytes = c.stream();
+    const test_support::PeakGrowth memory;
+    const auto start = std::chrono::steady_clock::now();
+    const DwfDocument document = readDwf(bytes);
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+
+    ASSERT_EQ(document.sheets.size(), 1u) << document.message;
+    const W2dGraphics& graphics = document.sheets[0].graphics;
+    if (*c.message == '\0') {
+        EXPECT_TRUE(graphics.complete) << graphics.message;
+    } else {
+        EXPECT_NE(graphics.message.find(c.message), std::string::npos) << graphics.message;
+    }
+    const auto drawn = std::count_if(graphics.ops.begin(), graphics.ops.end(),
+                                     [](const DrawOp& op) { return op.kind == OpKind::image; });
+    EXPECT_EQ(graphics.images.size(), static_cast<std::size_t>(drawn));
+    EXPECT_LT(took.count(), 5.0);
+    EXPECT_LT(memory.bytes(), std::uint64_t{112} << 20) << (memory.bytes() >> 20) << " MB";
+}
+
+INSTANTIATE_TEST_SUITE_P(Streams, W2dHostileStreams, ::testing::ValuesIn(kCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace hostile
 
 }  // namespace
 }  // namespace plotwick
