@@ -569,8 +569,8 @@ bool W2dDecoder::viewport(std::size_t at, int depth) {
         }
     } else if (first == 'k' || first == 0x0B) {
         m_in.skip(1);
-        const bool ok = first == 'k' ? readContours<std::int32_t>(first, contourAt, shape)
-                                     : readContours<std::int16_t>(first, contourAt, shape);
+        const bool ok = first == 'k' ? readContours<std::int32_t>(first, contourAt, shape, true)
+                                     : readContours<std::int16_t>(first, contourAt, shape, true);
         if (!ok) return false;
     } else if (first == '(') {
         std::size_t close = 0;
@@ -654,7 +654,11 @@ bool W2dDecoder::overpost(std::size_t at, int depth) {
 
 bool W2dDecoder::contourFromAscii(const std::vector<double>& numbers) {
     std::vector<std::vector<LogicalPoint>> contours;
-    if (!contoursOf(numbers, contours)) return true;
+    if (!contoursOf(numbers, contours) || !m_state.visible) return true;
+    std::size_t points = 0;
+    for (const auto& contour : contours)
+        points += contour.size();
+    if (!affordable(sizeof(DrawOp) + points * sizeof(LogicalPoint))) return false;
     DrawOp op = newOp(OpKind::contourSet);
     for (const auto& contour : contours) {
         op.contours.push_back(static_cast<std::uint32_t>(contour.size()));

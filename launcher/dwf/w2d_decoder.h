@@ -81,6 +81,8 @@ class W2dDecoder {
     bool affordable(std::size_t bytes);
     bool overBudget();
     template <typename Coord>
+    void skipPoints(std::size_t count, std::size_t trailingBytes);
+    template <typename Coord>
     bool relativePoint(LogicalPoint& point);
     template <typename Coord>
     bool line();
@@ -96,7 +98,7 @@ class W2dDecoder {
     template <typename Coord>
     bool contourSet(std::uint8_t code, std::size_t at);
     template <typename Coord>
-    bool readContours(std::uint8_t code, std::size_t at, DrawOp& op);
+    bool readContours(std::uint8_t code, std::size_t at, DrawOp& op, bool keep);
     bool bezier(std::size_t at);
     bool multiLine(std::size_t at);
     template <typename Coord>

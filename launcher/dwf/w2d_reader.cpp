@@ -339,7 +339,10 @@ bool W2dDecoder::stateOpcode(std::uint8_t op, std::size_t at, bool& known) {
 
 DrawOp W2dDecoder::newOp(OpKind kind) const {
     DrawOp op;
-    op.points = PointList(ArenaAllocator<LogicalPoint>(m_out.pointArena.get()));
+    // The arena keeps what is given back to it, so the points of an operation that will
+    // not be kept come from the heap.
+    PointArena* arena = m_state.visible ? m_out.pointArena.get() : nullptr;
+    op.points = PointList(ArenaAllocator<LogicalPoint>(arena));
     op.kind = kind;
     op.colour = m_state.colour;
     op.fill = m_state.fill;
@@ -381,6 +384,16 @@ bool W2dDecoder::overBudget() {
                 atByte(m_in.offset()));
 }
 
+// The points of an operation that is not kept: they only move the current point.
+template <typename Coord>
+void W2dDecoder::skipPoints(std::size_t count, std::size_t trailingBytes) {
+    LogicalPoint point;
+    for (std::size_t i = 0; i < count; ++i) {
+        relativePoint<Coord>(point);
+        m_in.skip(trailingBytes);
+    }
+}
+
 template <typename Coord>
 bool W2dDecoder::line() {
     DrawOp op = newOp(OpKind::line);
@@ -403,6 +416,11 @@ template <typename Coord>
 bool W2dDecoder::points(std::uint8_t code, std::size_t at, OpKind kind) {
     std::uint32_t count = 0;
     if (!m_in.readCount(count) || !countFits(count, 2 * sizeof(Coord), code, at)) return false;
+    if (!m_state.visible) {
+        skipPoints<Coord>(count, 0);
+        return true;
+    }
+    if (!affordable(sizeof(DrawOp) + count * sizeof(LogicalPoint))) return false;
     DrawOp op = newOp(kind);
     op.points.resize(count);
     for (LogicalPoint& point : op.points)
@@ -481,6 +499,11 @@ bool W2dDecoder::gouraud(std::uint8_t code, std::size_t at, OpKind kind) {
     if (!m_in.readCount(count) || !countFits(count, 2 * sizeof(Coord) + 4, code, at)) {
         return false;
     }
+    if (!m_state.visible) {
+        skipPoints<Coord>(count, 4);
+        return true;
+    }
+    if (!affordable(sizeof(DrawOp) + count * (sizeof(LogicalPoint) + sizeof(Rgba)))) return false;
     DrawOp op = newOp(kind);
     op.points.resize(count);
     op.vertexColours.resize(count);
@@ -494,11 +517,12 @@ bool W2dDecoder::gouraud(std::uint8_t code, std::size_t at, OpKind kind) {
 template <typename Coord>
 bool W2dDecoder::contourSet(std::uint8_t code, std::size_t at) {
     DrawOp op = newOp(OpKind::contourSet);
-    return readContours<Coord>(code, at, op) && emit(std::move(op));
+    return readContours<Coord>(code, at, op, m_state.visible) && emit(std::move(op));
 }
 
+// The contours' points are read into `op` when it is kept, else only passed over.
 template <typename Coord>
-bool W2dDecoder::readContours(std::uint8_t code, std::size_t at, DrawOp& op) {
+bool W2dDecoder::readContours(std::uint8_t code, std::size_t at, DrawOp& op, bool keep) {
     std::uint32_t contourCount = 0;
     if (!m_in.readCount(contourCount) || !countFits(contourCount, 1, code, at)) return false;
     std::uint64_t total = 0;
@@ -509,6 +533,11 @@ bool W2dDecoder::readContours(std::uint8_t code, std::size_t at, DrawOp& op) {
         total += size;
     }
     if (!countFits(total, 2 * sizeof(Coord), code, at)) return false;
+    if (!keep) {
+        skipPoints<Coord>(static_cast<std::size_t>(total), 0);
+        return true;
+    }
+    if (!affordable(costOf(op) + total * sizeof(LogicalPoint))) return false;
     op.points.resize(static_cast<std::size_t>(total));
     for (LogicalPoint& point : op.points)
         relativePoint<Coord>(point);
@@ -516,8 +545,8 @@ bool W2dDecoder::readContours(std::uint8_t code, std::size_t at, DrawOp& op) {
 }
 
 // A viewport's clip may be a binary contour set too.
-template bool W2dDecoder::readContours<std::int16_t>(std::uint8_t, std::size_t, DrawOp&);
-template bool W2dDecoder::readContours<std::int32_t>(std::uint8_t, std::size_t, DrawOp&);
+template bool W2dDecoder::readContours<std::int16_t>(std::uint8_t, std::size_t, DrawOp&, bool);
+template bool W2dDecoder::readContours<std::int32_t>(std::uint8_t, std::size_t, DrawOp&, bool);
 
 // Described by the format but not written by known writers: count, start, then three
 // points per curve.
@@ -526,7 +555,14 @@ bool W2dDecoder::bezier(std::size_t at) {
     if (!m_in.readCount(curves) || !countFits(std::uint64_t{curves} * 3 + 1, 8, 'b', at)) {
         return false;
     }
+    if (!m_state.visible) {
+        skipPoints<std::int32_t>(std::size_t{curves} * 3 + 1, 0);
+        return true;
+    }
+    const std::size_t drawn = std::size_t{curves} * kBezierSegments + 1;
+    if (!affordable(sizeof(DrawOp) + drawn * sizeof(LogicalPoint))) return false;
     DrawOp op = newOp(OpKind::polyline);
+    op.points.reserve(drawn);
     LogicalPoint start;
     relativePoint<std::int32_t>(start);
     op.points.push_back(start);
@@ -599,6 +635,7 @@ LogicalPoint placedPoint(const LogicalPoint& point, const LogicalPoint& place, d
 // From 6.01 the selected macro is drawn at each place, scaled by the macro size over
 // the macro's own scale units; before, a marker is a dot of the marker size.
 bool W2dDecoder::placeMarkers(const std::vector<LogicalPoint>& places) {
+    if (!m_state.visible) return true;  // no copy would be kept
     const auto macro = m_macros.find(m_state.macroIndex);
     if (m_revision < 601 || macro == m_macros.end()) {
         for (const LogicalPoint& place : places) {
@@ -696,8 +733,17 @@ bool W2dDecoder::asciiShape(std::uint8_t code, std::size_t at, OpKind kind) {
         return fail(opcodeName(code) + atByte(at) + ": its count of " + std::to_string(count) +
                     " points runs past the end of the stream");
     }
+    if (!m_state.visible) {
+        LogicalPoint point;
+        for (std::int64_t i = 0; i < count; ++i) {
+            if (!readAsciiPoint(m_in, point)) return false;
+        }
+        return true;
+    }
+    const auto points = static_cast<std::size_t>(count);
+    if (!affordable(sizeof(DrawOp) + points * sizeof(LogicalPoint))) return false;
     DrawOp op = newOp(kind);
-    op.points.resize(static_cast<std::size_t>(count));
+    op.points.resize(points);
     for (LogicalPoint& point : op.points) {
         if (!readAsciiPoint(m_in, point)) return false;
     }

@@ -738,6 +738,15 @@ Bytes bitonalImageInACompressedBlock() {
     return compressedStream(deflated(std::string(image.begin(), image.end())));
 }
 
+// 32 MB of invisible 16-bit polylines of 65791 points each, compressed.
+Bytes invisiblePolylines() {
+    const Bytes polyline = B().u8(0x10).u8(0).u16(65535).add(Bytes(65791 * 4, 0));
+    std::string opcodes = "v";
+    while (opcodes.size() < (std::size_t{32} << 20))
+        opcodes.append(polyline.begin(), polyline.end());
+    return compressedStream(deflated(opcodes));
+}
+
 struct Case {
     const char* name;
     Bytes (*stream)();
@@ -747,6 +756,7 @@ struct Case {
 const Case kCases[] = {
     {"InvisibleGroup4Images", invisibleGroup4Images, ""},
     {"BitonalImageInACompressedBlock", bitonalImageInACompressedBlock, "for its display list"},
+    {"InvisiblePolylines", invisiblePolylines, ""},
 };
 
 class W2dHostileStreams : public ::testing::TestWithParam<Case> {};
