@@ -105,6 +105,7 @@ class W2dDecoder {
     bool markers(std::uint8_t code, std::size_t at);
     bool asciiMarkers(std::size_t at);
     bool placeMarkers(const std::vector<LogicalPoint>& places);
+    bool payForClipChange(int& current, int clip);
     void makeRoomFor(std::size_t more);
     void placeTextBox(DrawOp& op, const LogicalPoint& place, double scale);
     bool rgba(Rgba& colour);

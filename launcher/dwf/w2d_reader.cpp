@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "dwf/w2d_decoder.h"
@@ -660,8 +661,12 @@ bool W2dDecoder::placeMarkers(const std::vector<LogicalPoint>& places) {
     }
     m_placed += copies;
     makeRoomFor(copies);
+    const OpList& sink = m_sink != nullptr ? *m_sink : m_out.ops;
+    int clip = sink.empty() ? -1 : sink.back().clip;
     for (const LogicalPoint& place : places) {
-        for (DrawOp op : macro->second.ops) {
+        for (const DrawOp& shared : macro->second.ops) {
+            if (!payForClipChange(clip, shared.clip)) return false;
+            DrawOp op = shared;
             for (LogicalPoint& point : op.points)
                 point = placedPoint(point, place, scale);
             op.radius *= scale;
@@ -672,6 +677,19 @@ bool W2dDecoder::placeMarkers(const std::vector<LogicalPoint>& places) {
         }
     }
     return true;
+}
+
+// The painter sets the clip again whenever it changes from one operation to the next,
+// going over every point of it: a copy that changes it pays for each of those points as
+// for an operation, since a macro can switch between two large clips at every place.
+bool W2dDecoder::payForClipChange(int& current, int clip) {
+    const int previous = std::exchange(current, clip);
+    if (clip == previous || clip < 0) return true;
+    std::size_t points = 0;
+    for (const auto& contour : m_out.clips[static_cast<std::size_t>(clip)].contours)
+        points += contour.size();
+    m_cost += points * sizeof(DrawOp);
+    return m_cost <= m_limits.displayListBytes || overBudget();
 }
 
 // Room for `more` operations as far as the budget allows, at least doubling, so that

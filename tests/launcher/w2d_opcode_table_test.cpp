@@ -747,6 +747,32 @@ Bytes invisiblePolylines() {
     return compressedStream(deflated(opcodes));
 }
 
+// A viewport of `points` points, one contour.
+B& viewport(B& stream, char name, int points) {
+    stream.s(std::string("(Viewport '") + name + "' ")
+        .u8(0x0B)
+        .u8(1)
+        .u8(0)
+        .u16(static_cast<std::uint16_t>(points - 256));
+    for (int i = 0; i < points; ++i)
+        stream.p16(1, i % 2 ? 400 : -400);
+    return stream.s(")");
+}
+
+// A macro under a clip of 4,000 points, placed 200 times: drawn whole, since the clip
+// is set once. When the macro switches to a second clip and back, each copy makes the
+// painter set a large clip again, which the budget pays for.
+Bytes markersUnderClips(bool switching) {
+    B stream;
+    stream.s("(W2D V06.01)(Macro 1 0 (");
+    viewport(stream, 'a', 4000).u8(0x0C).p16(1, 1).p16(5, 5);
+    if (switching) viewport(stream, 'b', 4000).u8(0x0C).p16(1, 1).p16(5, 5);
+    stream.s("))G 1 ").u8(0x8D).u8(200);
+    for (int i = 0; i < 200; ++i)
+        stream.p16(3, 0);
+    return stream.s("(EndOfDWF)");
+}
+
 struct Case {
     const char* name;
     Bytes (*stream)();
@@ -757,6 +783,8 @@ const Case kCases[] = {
     {"InvisibleGroup4Images", invisibleGroup4Images, ""},
     {"BitonalImageInACompressedBlock", bitonalImageInACompressedBlock, "for its display list"},
     {"InvisiblePolylines", invisiblePolylines, ""},
+    {"MarkersUnderOneClip", [] { return markersUnderClips(false); }, ""},
+    {"MarkersSwitchingClips", [] { return markersUnderClips(true); }, "for its display list"},
 };
 
 class W2dHostileStreams : public ::testing::TestWithParam<Case> {};
