@@ -145,7 +145,8 @@ std::vector<std::uint8_t> previewOf(const ZipReader& zip,
 }
 
 // A model section's 3D stream, placed by its descriptor, decoded into triangle sets.
-W3dModel readModelSection(const ZipReader& zip, const ManifestSection& section) {
+W3dModel readModelSection(const ZipReader& zip, const ManifestSection& section,
+                          internal::W3dGeometryBudget& geometry) {
     W3dModel model;
     model.title = section.title;
     std::optional<internal::Descriptor> descriptor;
@@ -171,7 +172,7 @@ W3dModel readModelSection(const ZipReader& zip, const ManifestSection& section) 
     const W3dMatrix placement =
         descriptor && descriptor->modelTransform ? *descriptor->modelTransform : kW3dIdentity;
     std::string title = std::move(model.title);
-    model = internal::evaluateW3d(internal::readW3d(*stream), placement);
+    model = internal::evaluateW3d(internal::readW3d(*stream, geometry), placement);
     model.title = std::move(title);
     if (descriptor) model.extents = descriptor->modelExtents;
     model.fitBox = internal::fitBoxOf(model.extents, model.conservativeBox);
@@ -222,16 +223,17 @@ DwfDocument readPackage(std::span<const std::uint8_t> bytes) {
         document.message = "The DWF package's manifest.xml cannot be read: " + error;
         return document;
     }
-    // One budget for the display lists of all sheets, so that many sections naming the
-    // same large stream cannot multiply the memory a small file asks for.
+    // One budget for the display lists of all sheets, and one for the geometry of all
+    // models, so that many sections cannot multiply the memory a small file asks for.
     std::size_t budget = limitsFor(bytes.size()).displayListBytes;
+    internal::W3dGeometryBudget geometry = internal::geometryBudgetFor(bytes.size());
     // A package may hold sheets and models side by side (a part published with its
     // shaded view); both are read.
     for (const ManifestSection& section : *sections) {
         if (section.type == "com.autodesk.dwf.ePlot")
             document.sheets.push_back(readSection(zip, section, budget));
         else if (section.type == "com.autodesk.dwf.eModel")
-            document.models.push_back(readModelSection(zip, section));
+            document.models.push_back(readModelSection(zip, section, geometry));
     }
     // The picture the publisher left of a package without sheets: shown when nothing
     // else can be, and what its models are compared with.

@@ -99,9 +99,26 @@ W3dMesh tessellateCylinder(const std::array<float, 3>& a, const std::array<float
                            float radius, std::uint8_t caps);
 W3dMesh tessellateSphere(const std::array<float, 3>& centre, float radius);
 
+constexpr int kRoundSteps = 24;
+// What the tessellations below add, taken from the geometry budget before they run.
+constexpr std::uint64_t kSteps = kRoundSteps;
+constexpr std::uint64_t kSphereVertices = (kSteps / 2 + 1) * (kSteps + 1);
+constexpr std::uint64_t kSphereIndices = (kSteps / 2) * kSteps * 6;
+
+std::uint64_t capsOf(std::uint8_t caps) {
+    return (caps & 0x01) + ((caps >> 1) & 0x01);
+}
+std::uint64_t cylinderVertices(std::uint8_t caps) {
+    return 2 * kSteps + capsOf(caps) * (kSteps + 1);
+}
+std::uint64_t cylinderIndices(std::uint8_t caps) {
+    return 6 * kSteps + capsOf(caps) * 3 * kSteps;
+}
+
 class Reader {
   public:
-    explicit Reader(std::span<const std::uint8_t> bytes) : m_bytes(bytes) {}
+    Reader(std::span<const std::uint8_t> bytes, W3dGeometryBudget& geometry)
+        : m_bytes(bytes), m_geometry(geometry) {}
 
     W3dStream run() {
         const auto version = headerVersion(m_bytes);
@@ -497,7 +514,8 @@ class Reader {
     bool readShellOpcode(ByteCursor& cursor) {
         W3dMesh mesh;
         bool hasGeometry = false;
-        if (!readShell(cursor, m_stream.version, mesh, hasGeometry, m_detail)) return false;
+        if (!readShell(cursor, m_stream.version, m_geometry, mesh, hasGeometry, m_detail))
+            return false;
         ++m_stream.shellCount;
         m_lastObject = kNoObject;
         return !hasGeometry || addMesh(std::move(mesh));
@@ -509,6 +527,9 @@ class Reader {
         m_lastObject = kNoObject;
         W3dCurve curve;
         if (!readCurve(op, cursor, m_stream.version, m_curveBudget, curve, m_detail)) return false;
+        // Lines take two indices a segment, markers one a point.
+        if (!m_geometry.take(curve.points.size(), 2 * curve.points.size()))
+            return fail(kGeometrySpent);
         W3dSegment* segment = attributeTarget();
         if (segment == nullptr) return true;
         auto& slot = segment->curveMeshes[indexOf(*curveClassOf(op))];
@@ -524,6 +545,8 @@ class Reader {
         float values[7];
         std::uint8_t caps = 0;
         if (!readFloats(cursor, values, 7) || !cursor.read(caps)) return false;
+        if (!m_geometry.take(cylinderVertices(caps), cylinderIndices(caps)))
+            return fail(kGeometrySpent);
         m_lastObject = kNoObject;
         return addMesh(tessellateCylinder({values[0], values[1], values[2]},
                                           {values[3], values[4], values[5]}, values[6], caps));
@@ -534,6 +557,7 @@ class Reader {
         float values[4];
         if (!cursor.read(flags) || !readFloats(cursor, values, 4)) return false;
         if (!(flags & 0x01) && !skipFloats(cursor, 6)) return false;
+        if (!m_geometry.take(kSphereVertices, kSphereIndices)) return fail(kGeometrySpent);
         m_lastObject = kNoObject;
         return addMesh(tessellateSphere({values[0], values[1], values[2]}, values[3]));
     }
@@ -691,7 +715,7 @@ class Reader {
                 return readShellOpcode(cursor);
             case 'M': {
                 W3dMesh mesh;
-                if (!readMesh(cursor, m_stream.version, mesh, m_detail)) return false;
+                if (!readMesh(cursor, m_stream.version, m_geometry, mesh, m_detail)) return false;
                 m_lastObject = kNoObject;
                 return addMesh(std::move(mesh));
             }
@@ -750,11 +774,10 @@ class Reader {
     std::size_t m_lastObject = kNoObject;
     std::vector<std::array<float, 3>> m_colourMap;
     W3dCurveBudget m_curveBudget;
+    W3dGeometryBudget& m_geometry;
     bool m_attributeBlock = false;
     std::string m_detail;
 };
-
-constexpr int kRoundSteps = 24;
 
 std::array<float, 3> normalised(std::array<double, 3> v) {
     const double length = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
@@ -855,7 +878,12 @@ W3dMesh tessellateSphere(const std::array<float, 3>& centre, float radius) {
 }  // namespace
 
 W3dStream readW3d(std::span<const std::uint8_t> bytes) {
-    return Reader(bytes).run();
+    W3dGeometryBudget geometry = geometryBudgetFor(bytes.size());
+    return readW3d(bytes, geometry);
+}
+
+W3dStream readW3d(std::span<const std::uint8_t> bytes, W3dGeometryBudget& geometry) {
+    return Reader(bytes, geometry).run();
 }
 
 }  // namespace plotwick::internal

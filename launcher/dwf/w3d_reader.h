@@ -14,6 +14,7 @@
 
 #include "dwf/w3d_curves.h"
 #include "dwf/w3d_model.h"
+#include "dwf/w3d_shell.h"
 
 namespace plotwick::internal {
 
@@ -43,6 +44,9 @@ struct W3dStream {
     std::string message;  // why reading stopped early; empty when the stream is whole
 };
 
+// The geometry budget is the stream's own, or one that the streams of a package share
+// so that many small models cannot multiply its floor.
 W3dStream readW3d(std::span<const std::uint8_t> bytes);
+W3dStream readW3d(std::span<const std::uint8_t> bytes, W3dGeometryBudget& geometry);
 
 }  // namespace plotwick::internal

@@ -89,6 +89,23 @@ void pair(W3dConnectivity& result, std::uint32_t a, std::uint32_t b) {
 
 }  // namespace
 
+bool W3dGeometryBudget::take(std::uint64_t vertexCount, std::uint64_t indexCount) {
+    if (vertexCount > vertices || indexCount > indices) return false;
+    vertices -= static_cast<std::size_t>(vertexCount);
+    indices -= static_cast<std::size_t>(indexCount);
+    return true;
+}
+
+// Real models hold well under one vertex per byte of their file (shells compress to a
+// few bytes a vertex); a file of plain cylinders reaches about three. The floor, some
+// 350,000 triangles, is also what drawing can take without great time or memory.
+W3dGeometryBudget geometryBudgetFor(std::size_t fileBytes) {
+    constexpr std::size_t kVertexFloor = std::size_t{1} << 18, kVerticesPerByte = 8;
+    constexpr std::size_t kIndexFloor = std::size_t{1} << 20, kIndicesPerByte = 32;
+    const std::size_t bytes = std::min(fileBytes, SIZE_MAX / (2 * kIndicesPerByte));
+    return {kVertexFloor + bytes * kVerticesPerByte, kIndexFloor + bytes * kIndicesPerByte};
+}
+
 bool W3dBitReader::get(unsigned count, std::uint32_t& value) {
     const std::size_t totalBits = (m_bytes.size() / 4) * 32;
     if (count > 32 || count > totalBits - std::min(totalBits, m_bit)) return false;
@@ -463,8 +480,8 @@ bool readBlockHeader(ByteCursor& cursor, BlockHeader& header) {
 }
 
 // The edgebreaker block: connectivity ops, m-table and vertex bit stream.
-bool decodeEdgebreaker(std::span<const std::uint8_t> block, W3dMesh& mesh,
-                       std::uint32_t& pointCount, std::string& error) {
+bool decodeEdgebreaker(std::span<const std::uint8_t> block, W3dGeometryBudget& geometry,
+                       W3dMesh& mesh, std::uint32_t& pointCount, std::string& error) {
     ByteCursor cursor(block);
     BlockHeader header;
     if (!readBlockHeader(cursor, header)) return fail(error, "the edgebreaker header ends early");
@@ -478,6 +495,9 @@ bool decodeEdgebreaker(std::span<const std::uint8_t> block, W3dMesh& mesh,
         header.mtableLength > block.size() - tableAt || bitsAt > block.size() ||
         header.pointsLength > block.size() - bitsAt)
         return fail(error, "the edgebreaker lengths exceed its block");
+    // Each op is one triangle.
+    if (!geometry.take(header.pointCount, 3 * std::uint64_t{header.opsLength}))
+        return fail(error, kGeometrySpent);
     W3dMTable table;
     if (!readMTable(block.subspan(tableAt, header.mtableLength), table, error)) return false;
     W3dConnectivity connectivity;
@@ -568,7 +588,8 @@ bool readAttributes(ByteCursor& cursor, unsigned version, std::size_t pointCount
 // HOOPS face lists: a count and that many vertices, a negative count a hole; faces are
 // fanned from their first vertex, holes are left out.
 bool readFaceList(ByteCursor& cursor, unsigned version, std::uint16_t sub2, bool strips,
-                  std::size_t pointCount, W3dMesh& mesh, std::string& error) {
+                  std::size_t pointCount, W3dGeometryBudget& budget, W3dMesh& mesh,
+                  std::string& error) {
     std::uint8_t scheme = 0, size = 0;
     std::uint32_t length = 0;
     std::span<const std::uint8_t> bytes;
@@ -604,6 +625,8 @@ bool readFaceList(ByteCursor& cursor, unsigned version, std::uint16_t sub2, bool
         const std::int64_t n = count < 0 ? -count : count;
         if (static_cast<std::uint64_t>(n) > list.remaining())
             return fail(error, "a shell face runs past its list");
+        if (n > 2 && !budget.take(0, 3 * static_cast<std::uint64_t>(n - 2)))
+            return fail(error, kGeometrySpent);
         face.clear();
         for (std::int64_t i = 0; i < n; ++i) {
             std::int64_t v = 0;
@@ -630,9 +653,10 @@ bool readFaceList(ByteCursor& cursor, unsigned version, std::uint16_t sub2, bool
 }
 
 bool readPlainPoints(ByteCursor& cursor, unsigned version, std::uint8_t scheme, std::uint16_t sub2,
-                     W3dMesh& mesh, std::string& error) {
+                     W3dGeometryBudget& budget, W3dMesh& mesh, std::string& error) {
     std::uint32_t count = 0;
     if (!cursor.read(count)) return fail(error, "the shell's points end early");
+    if (!budget.take(count, 0)) return fail(error, kGeometrySpent);
     if (scheme == 4) {
         if (!readFloats(cursor, std::size_t{count} * 3, mesh.points))
             return fail(error, "the shell's points end early");
@@ -654,8 +678,8 @@ bool readPlainPoints(ByteCursor& cursor, unsigned version, std::uint8_t scheme, 
 
 }  // namespace
 
-bool readShell(ByteCursor& cursor, unsigned version, W3dMesh& mesh, bool& hasGeometry,
-               std::string& error) {
+bool readShell(ByteCursor& cursor, unsigned version, W3dGeometryBudget& budget, W3dMesh& mesh,
+               bool& hasGeometry, std::string& error) {
     hasGeometry = false;
     std::uint8_t sub = 0, lod = 0;
     std::uint16_t sub2 = 0;
@@ -679,16 +703,17 @@ bool readShell(ByteCursor& cursor, unsigned version, W3dMesh& mesh, bool& hasGeo
         std::span<const std::uint8_t> block;
         if (!cursor.read(length) || !cursor.take(length, block))
             return fail(error, "the shell's edgebreaker block ends early");
-        if (!decodeEdgebreaker(block, mesh, count, error)) return false;
+        if (!decodeEdgebreaker(block, budget, mesh, count, error)) return false;
         pointCount = count;
         if (!(sub & 0x01) && version >= 651 && !readFloats(cursor, pointCount * 3, mesh.points))
             return fail(error, "the shell's points end early");
         if (mesh.points.size() != pointCount * 3)
             return fail(error, "the shell has no points for its vertices");
     } else {
-        if (!readPlainPoints(cursor, version, scheme, sub2, mesh, error)) return false;
+        if (!readPlainPoints(cursor, version, scheme, sub2, budget, mesh, error)) return false;
         pointCount = mesh.points.size() / 3;
-        if (!readFaceList(cursor, version, sub2, (sub & 0x04) != 0, pointCount, mesh, error))
+        if (!readFaceList(cursor, version, sub2, (sub & 0x04) != 0, pointCount, budget, mesh,
+                          error))
             return false;
     }
     if ((sub & 0x08) && !readAttributes(cursor, version, pointCount, mesh, error)) return false;
@@ -698,7 +723,8 @@ bool readShell(ByteCursor& cursor, unsigned version, W3dMesh& mesh, bool& hasGeo
     return true;
 }
 
-bool readMesh(ByteCursor& cursor, unsigned version, W3dMesh& mesh, std::string& error) {
+bool readMesh(ByteCursor& cursor, unsigned version, W3dGeometryBudget& budget, W3dMesh& mesh,
+              std::string& error) {
     std::uint8_t sub = 0, scheme = 4;
     std::int32_t rows = 0, columns = 0;
     if ((version > 100 && !cursor.read(sub)) || !cursor.read(rows) || !cursor.read(columns) ||
@@ -706,9 +732,14 @@ bool readMesh(ByteCursor& cursor, unsigned version, W3dMesh& mesh, std::string& 
         return fail(error, "the mesh ends early");
     const std::uint64_t count = std::uint64_t(rows) * std::uint64_t(columns);
     if (count > cursor.remaining()) return fail(error, "the mesh has more points than bytes");
+    const std::uint64_t cells = std::uint64_t(std::max(rows - 1, 0)) * std::max(columns - 1, 0);
+    if (!budget.take(0, 6 * cells)) return fail(error, kGeometrySpent);
     if (sub & 0x01) {
-        if (!cursor.read(scheme) || !readPlainPoints(cursor, version, scheme, 0, mesh, error))
+        if (!cursor.read(scheme) ||
+            !readPlainPoints(cursor, version, scheme, 0, budget, mesh, error))
             return error.empty() ? fail(error, "the mesh ends early") : false;
+    } else if (!budget.take(count, 0)) {
+        return fail(error, kGeometrySpent);
     } else if (!readFloats(cursor, static_cast<std::size_t>(count) * 3, mesh.points)) {
         return fail(error, "the mesh's points end early");
     }

@@ -31,6 +31,22 @@ class W3dBitReader {
     std::size_t m_bit = 0;
 };
 
+// Shared by the shapes of a stream, or of every stream of a package, so that a small
+// file cannot ask for unbounded geometry: the vertices its meshes may hold, and the
+// triangle, line and marker indices.
+struct W3dGeometryBudget {
+    std::size_t vertices = 0;
+    std::size_t indices = 0;
+    // Takes both counts, or nothing when either is more than is left.
+    bool take(std::uint64_t vertexCount, std::uint64_t indexCount);
+};
+
+// A floor that ordinary models stay well within, plus a multiple of the file's bytes.
+W3dGeometryBudget geometryBudgetFor(std::size_t fileBytes);
+
+inline constexpr const char* kGeometrySpent =
+    "its shapes ask for more vertices or triangles than a file of this size may hold";
+
 inline constexpr std::array<unsigned, 9> kSmallCascade{2, 6, 10, 14, 18, 22, 26, 31, 32};
 inline constexpr std::array<unsigned, 3> kLargeCascade{16, 31, 32};
 
@@ -71,10 +87,13 @@ bool predictVertexValues(const W3dConnectivity& connectivity, std::uint32_t fina
 
 // Reads the operands of a shell opcode (after the opcode byte). `mesh` gets the
 // full-resolution geometry; `hasGeometry` is false for bounding-only and null shells.
-bool readShell(ByteCursor& cursor, unsigned version, W3dMesh& mesh, bool& hasGeometry,
-               std::string& error);
+// Vertices and indices are taken from `budget` before they are allocated.
+bool readShell(ByteCursor& cursor, unsigned version, W3dGeometryBudget& budget, W3dMesh& mesh,
+               bool& hasGeometry, std::string& error);
 
-// Reads the operands of a mesh opcode: a grid of points, two triangles per cell.
-bool readMesh(ByteCursor& cursor, unsigned version, W3dMesh& mesh, std::string& error);
+// Reads the operands of a mesh opcode: a grid of points, two triangles per cell, taken
+// from `budget` as a shell's are.
+bool readMesh(ByteCursor& cursor, unsigned version, W3dGeometryBudget& budget, W3dMesh& mesh,
+              std::string& error);
 
 }  // namespace plotwick::internal

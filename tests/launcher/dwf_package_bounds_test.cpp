@@ -7,12 +7,14 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "../peak_growth.h"
 #include "dwf/dwf_document.h"
+#include "dwf/w3d_shell.h"
 #include "dwf/xml_starts.h"
 #include "dwf/zip_reader.h"
 #include "sample_streams.h"
@@ -208,6 +210,140 @@ TEST_P(HostilePackages, EndQuicklyInLittleMemoryWithAMessagePerSheet) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Packages, HostilePackages, ::testing::ValuesIn(kCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Packages whose few bytes ask the model reader for far more: shapes it tessellates or
+// unpacks from a compressed part of a 3D stream.
+void putFloats(Bytes& out, std::initializer_list<float> values) {
+    for (float value : values) {
+        std::uint32_t bits = 0;
+        std::memcpy(&bits, &value, 4);
+        put(out, bits, 4);
+    }
+}
+
+Body stored(const Bytes& bytes) {
+    const auto crc =
+        static_cast<std::uint32_t>(crc32(0, bytes.data(), static_cast<uInt>(bytes.size())));
+    return {bytes, 0, static_cast<std::uint32_t>(bytes.size()), crc};
+}
+
+// A 3D stream of `count` copies of `shape` in one compressed part, then `tail` in it.
+Bytes compressedStream(const Bytes& shape, std::size_t count, const Bytes& tail = {}) {
+    Bytes plain;
+    for (std::size_t i = 0; i < count; ++i)
+        plain.insert(plain.end(), shape.begin(), shape.end());
+    plain.insert(plain.end(), tail.begin(), tail.end());
+    plain.push_back('z');
+    uLongf size = compressBound(static_cast<uLong>(plain.size()));
+    Bytes packed(size);
+    compress2(packed.data(), &size, plain.data(), static_cast<uLong>(plain.size()), 9);
+    const std::string header = ";; HSF V11.70 \n";
+    Bytes stream(header.begin(), header.end());
+    stream.push_back('Z');
+    stream.insert(stream.end(), packed.begin(), packed.begin() + static_cast<std::ptrdiff_t>(size));
+    stream.push_back(0x00);
+    return stream;
+}
+
+Bytes modelPackage(const Bytes& stream) {
+    const std::string text =
+        "<dwf:Manifest xmlns:dwf='x'><dwf:Sections><dwf:Section type='com.autodesk.dwf.eModel' "
+        "title='M'><dwf:Resources><dwf:Resource role='3d streaming graphics' href='m.w3d'/>"
+        "</dwf:Resources></dwf:Section></dwf:Sections></dwf:Manifest>";
+    return package({deflated(text), stored(stream)}, {{"manifest.xml", 0}, {"m.w3d", 1}});
+}
+
+// The review's sphere opcode: 18 bytes, 325 vertices.
+Bytes spheres() {
+    Bytes sphere{0x1A, 0x01};
+    putFloats(sphere, {0, 0, 0, 1});
+    return modelPackage(compressedStream(sphere, 58000));
+}
+
+Bytes cappedCylinders() {
+    Bytes cylinder{'Y'};
+    putFloats(cylinder, {0, 0, 0, 0, 0, 1, 1});
+    cylinder.push_back(0x03);
+    return modelPackage(compressedStream(cylinder, 100000));
+}
+
+// One shell of three points whose faces name them 255 times over: 253 triangles a
+// 256-byte face, 16 MiB of faces.
+Bytes shellOfLongFaces() {
+    Bytes faces{8};
+    for (int face = 0; face < (1 << 16); ++face) {
+        faces.push_back(255);
+        faces.insert(faces.end(), 255, 0);
+    }
+    Bytes shell{'S', 0x10, 0x00};
+    put(shell, 3, 4);
+    putFloats(shell, {0, 0, 0, 1, 0, 0, 0, 1, 0});
+    shell.push_back(0);
+    put(shell, faces.size(), 4);
+    shell.insert(shell.end(), faces.begin(), faces.end());
+    return modelPackage(compressedStream(shell, 1));
+}
+
+// A 4096 x 4096 mesh of one-bit points (6 MiB), and a comment after it long enough for
+// the mesh's claim of more bytes than points to hold.
+Bytes meshOfOneBitPoints() {
+    constexpr std::uint32_t side = 4096, count = side * side;
+    Bytes mesh{'M', 0x01};
+    put(mesh, side, 4), put(mesh, side, 4);
+    mesh.push_back(1);
+    put(mesh, count, 4);
+    putFloats(mesh, {0, 0, 0, 1, 1, 1});
+    mesh.push_back(1);
+    put(mesh, count * 3 / 8, 4);
+    mesh.insert(mesh.end(), count * 3 / 8, 0x55);
+    Bytes comment{';'};
+    comment.insert(comment.end(), count, 'x');
+    comment.push_back('\n');
+    return modelPackage(compressedStream(mesh, 1, comment));
+}
+
+struct Overreach {
+    const char* name;
+    Bytes (*package)();
+    std::string message;  // part of a model's message
+};
+
+const Overreach kOverreaches[] = {
+    {"Spheres", spheres, "opcode 0x1A at byte"},
+    {"CappedCylinders", cappedCylinders, "opcode 0x59 ('Y') at byte"},
+    {"ShellOfLongFaces", shellOfLongFaces, "opcode 0x53 ('S') at byte 0"},
+    {"MeshOfOneBitPoints", meshOfOneBitPoints, "opcode 0x4D ('M') at byte 0"},
+};
+
+class OverreachingPackages : public ::testing::TestWithParam<Overreach> {};
+
+TEST_P(OverreachingPackages, StopQuicklyInLittleMemoryWithAMessage) {
+    const Overreach& c = GetParam();
+    const std::string path = test::scratchPath(std::string(c.name) + ".dwf");
+    {
+        const Bytes bytes = c.package();
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
+    }
+    const PeakGrowth memory;
+    const auto start = std::chrono::steady_clock::now();
+    const DwfDocument document = readDwfFile(path);
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+
+    std::string messages = document.message;
+    for (const W3dModel& model : document.models)
+        messages += " | " + model.message;
+    EXPECT_NE(messages.find(c.message), std::string::npos) << messages;
+    EXPECT_TRUE(c.message.starts_with("opcode") ==
+                (messages.find(internal::kGeometrySpent) != std::string::npos))
+        << messages;
+    EXPECT_LT(took.count(), 2.0);
+    EXPECT_LT(memory.bytes(), std::uint64_t{128} << 20);
+}
+
+INSTANTIATE_TEST_SUITE_P(Packages, OverreachingPackages, ::testing::ValuesIn(kOverreaches),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ZipReader, RefusesWhatCannotBeKnownSafeBeforeAllocating) {

@@ -363,7 +363,8 @@ TEST(W3dShell, AnEdgebreakerShellDecodesPointsNormalsAndTextureCoordinates) {
     W3dMesh mesh;
     bool hasGeometry = false;
     std::string error;
-    ASSERT_TRUE(readShell(cursor, 1000, mesh, hasGeometry, error)) << error;
+    W3dGeometryBudget geometry = geometryBudgetFor(0);
+    ASSERT_TRUE(readShell(cursor, 1000, geometry, mesh, hasGeometry, error)) << error;
     EXPECT_TRUE(cursor.atEnd());
     EXPECT_TRUE(hasGeometry);
     EXPECT_EQ(mesh.triangles, (std::vector<std::uint32_t>{0, 1, 2}));
@@ -375,7 +376,7 @@ TEST(W3dShell, AnEdgebreakerShellDecodesPointsNormalsAndTextureCoordinates) {
         const Bytes cut(bytes.begin(), bytes.begin() + size);
         ByteCursor shortCursor(cut, 1);
         W3dMesh partial;
-        EXPECT_FALSE(readShell(shortCursor, 1000, partial, hasGeometry, error)) << size;
+        EXPECT_FALSE(readShell(shortCursor, 1000, geometry, partial, hasGeometry, error)) << size;
     }
 }
 
@@ -428,8 +429,9 @@ TEST(W3dShell, PlainShellsAndMeshesReadPointsAndFaces) {
         W3dMesh mesh;
         bool hasGeometry = false;
         std::string error;
-        const bool read = row.grid ? readMesh(cursor, 1000, mesh, error)
-                                   : readShell(cursor, 1000, mesh, hasGeometry, error);
+        W3dGeometryBudget geometry = geometryBudgetFor(0);
+        const bool read = row.grid ? readMesh(cursor, 1000, geometry, mesh, error)
+                                   : readShell(cursor, 1000, geometry, mesh, hasGeometry, error);
         ASSERT_EQ(read, row.reads) << error;
         if (row.reads) {
             EXPECT_EQ(mesh.triangles, row.triangles);
