@@ -46,15 +46,27 @@ std::optional<Paper> paperOf(const Attributes& attributes) {
 std::optional<std::vector<ManifestSection>> parseManifest(std::string_view xml,
                                                           std::string& error) {
     std::vector<ManifestSection> sections;
+    std::size_t resources = 0;
+    bool tooMany = false;
     const auto handler = [&](const std::string& name, const Attributes& attributes) {
+        if (tooMany) return;
         if (name == "Section") {
-            sections.push_back({valueOf(attributes, "type"), valueOf(attributes, "title"), {}});
+            tooMany = sections.size() == kMaxManifestSections;
+            if (!tooMany)
+                sections.push_back({valueOf(attributes, "type"), valueOf(attributes, "title"), {}});
         } else if (name == "Resource" && !sections.empty()) {
-            sections.back().resources.push_back(
-                {valueOf(attributes, "role"), valueOf(attributes, "href")});
+            tooMany = resources++ == kMaxManifestResources;
+            if (!tooMany)
+                sections.back().resources.push_back(
+                    {valueOf(attributes, "role"), valueOf(attributes, "href")});
         }
     };
     if (!readXmlStarts(xml, handler, error)) return std::nullopt;
+    if (tooMany) {
+        error = "it lists more than " + std::to_string(kMaxManifestSections) + " sections or " +
+                std::to_string(kMaxManifestResources) + " resources";
+        return std::nullopt;
+    }
     return sections;
 }
 

@@ -33,7 +33,14 @@ struct Descriptor {
     std::optional<std::array<double, 6>> modelExtents;
 };
 
-// Nothing when the text is not well-formed XML; `error` then says where.
+// Real packages hold a few hundred sheets and a handful of resources each; more than
+// these is refused, so that a small, highly compressed manifest cannot ask for
+// unbounded memory.
+inline constexpr std::size_t kMaxManifestSections = 10000;
+inline constexpr std::size_t kMaxManifestResources = 100000;
+
+// Nothing when the text is not well-formed XML or lists more than the limits above;
+// `error` then says where or what.
 std::optional<std::vector<ManifestSection>> parseManifest(std::string_view xml, std::string& error);
 std::optional<Descriptor> parseDescriptor(std::string_view xml, std::string& error);
 

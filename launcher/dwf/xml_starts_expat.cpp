@@ -13,6 +13,7 @@ struct ParseState {
     const XmlStartHandler* handler;
     XML_Parser parser;
     bool outOfMemory = false;
+    bool declaresType = false;
 };
 
 std::string localName(const char* name) {
@@ -36,6 +37,14 @@ void onStart(void* data, const XML_Char* name, const XML_Char** attributes) noex
     }
 }
 
+// Package XML never declares a document type; one that does could define entities that
+// expand a few bytes into millions of elements, so the parse stops before any is read.
+void onDoctype(void* data, const XML_Char*, const XML_Char*, const XML_Char*, int) noexcept {
+    auto& state = *static_cast<ParseState*>(data);
+    state.declaresType = true;
+    XML_StopParser(state.parser, XML_FALSE);
+}
+
 }  // namespace
 
 bool readXmlStarts(std::string_view xml, const XmlStartHandler& handler, std::string& error) {
@@ -48,9 +57,15 @@ bool readXmlStarts(std::string_view xml, const XmlStartHandler& handler, std::st
     ParseState state{&handler, parser.get()};
     XML_SetUserData(parser.get(), &state);
     XML_SetStartElementHandler(parser.get(), onStart);
+    XML_SetStartDoctypeDeclHandler(parser.get(), onDoctype);
     const bool parsed = xml.size() <= static_cast<std::size_t>(INT32_MAX) &&
                         XML_Parse(parser.get(), xml.data(), static_cast<int>(xml.size()),
                                   XML_TRUE) == XML_STATUS_OK;
+    if (state.declaresType) {
+        error = "a document type declaration (which package XML does not have) at line " +
+                std::to_string(XML_GetCurrentLineNumber(parser.get()));
+        return false;
+    }
     if (state.outOfMemory) {
         error = "out of memory at line " + std::to_string(XML_GetCurrentLineNumber(parser.get()));
         return false;

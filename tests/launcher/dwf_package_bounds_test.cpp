@@ -212,8 +212,9 @@ TEST_P(HostilePackages, EndQuicklyInLittleMemoryWithAMessagePerSheet) {
 INSTANTIATE_TEST_SUITE_P(Packages, HostilePackages, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// Packages whose few bytes ask the model reader for far more: shapes it tessellates or
-// unpacks from a compressed part of a 3D stream.
+// Packages whose few bytes ask the model reader or the manifest for far more: shapes
+// the reader tessellates or unpacks from a compressed part of a 3D stream, sections
+// listed by the hundred thousand, entities that expand into them.
 void putFloats(Bytes& out, std::initializer_list<float> values) {
     for (float value : values) {
         std::uint32_t bits = 0;
@@ -303,10 +304,32 @@ Bytes meshOfOneBitPoints() {
     return modelPackage(compressedStream(mesh, 1, comment));
 }
 
+Bytes manifestPackage(const std::string& text) {
+    return package({deflated(text)}, {{"manifest.xml", 0}});
+}
+
+Bytes quarterMillionSections() {
+    std::string text = "<M>";
+    for (int i = 0; i < 250000; ++i)
+        text += "<Section type='com.autodesk.dwf.ePlot'/>";
+    return manifestPackage(text + "</M>");
+}
+
+// The review's manifest: 100,000 sections from 1000 references to nested entities.
+Bytes entitiesOfSections() {
+    std::string text =
+        "<!DOCTYPE M [<!ENTITY s \"<Section type='com.autodesk.dwf.ePlot'/>\">"
+        "<!ENTITY t \"&s;&s;&s;&s;&s;&s;&s;&s;&s;&s;\">"
+        "<!ENTITY u \"&t;&t;&t;&t;&t;&t;&t;&t;&t;&t;\">]><M>";
+    for (int i = 0; i < 1000; ++i)
+        text += "&u;";
+    return manifestPackage(text + "</M>");
+}
+
 struct Overreach {
     const char* name;
     Bytes (*package)();
-    std::string message;  // part of a model's message
+    std::string message;  // part of the document's or a model's message
 };
 
 const Overreach kOverreaches[] = {
@@ -314,6 +337,8 @@ const Overreach kOverreaches[] = {
     {"CappedCylinders", cappedCylinders, "opcode 0x59 ('Y') at byte"},
     {"ShellOfLongFaces", shellOfLongFaces, "opcode 0x53 ('S') at byte 0"},
     {"MeshOfOneBitPoints", meshOfOneBitPoints, "opcode 0x4D ('M') at byte 0"},
+    {"QuarterMillionSections", quarterMillionSections, "more than 10000 sections"},
+    {"EntitiesOfSections", entitiesOfSections, "document type declaration"},
 };
 
 class OverreachingPackages : public ::testing::TestWithParam<Overreach> {};
