@@ -23,7 +23,7 @@
 #include <optional>
 #include <span>
 
-#include "dwf/image_book.h"
+#include "dwf/paint_work.h"
 
 namespace plotwick {
 namespace {
@@ -876,6 +876,13 @@ bool drawCut(QPainter& painter, const W2dGraphics& graphics, const DrawOp& op,
     return true;
 }
 
+DeviceRows deviceRowsOf(const QPainter& painter) {
+    const QTransform& toDevice = painter.worldTransform();
+    const QPaintDevice* device = painter.device();
+    return {toDevice.m12(), toDevice.m22(), toDevice.dy(),
+            device != nullptr ? static_cast<double>(device->height()) : 0.0};
+}
+
 // Thin solid lines of one pen drawn one after another go to Qt in one call: a sheet of
 // a million segments is drawn in a few thousand calls.
 bool sameThinPen(const DrawOp& a, const DrawOp& b) {
@@ -922,9 +929,14 @@ void drawSheet(QPainter& painter, const Sheet& sheet, const QRectF& target,
     const QPaintEngine* engine = painter.paintEngine();
     const bool cutsClips = engine != nullptr && engine->type() == QPaintEngine::SVG;
     std::optional<QPainterPath> cut;
+    ClipWork clipWork(graphics.clips, deviceRowsOf(painter));
     for (std::size_t i = 0; i < graphics.ops.size();) {
         const DrawOp& op = graphics.ops[i];
         if (op.clip != clip) {
+            if (!clipWork.affords(op.clip)) {
+                ++i;
+                continue;
+            }
             applyClip(painter, graphics, clip = op.clip, paper);
             if (cutsClips) cut = clipPathOf(graphics, clip);
         }

@@ -7,7 +7,7 @@
 #include <span>
 #include <vector>
 
-#include "dwf/image_book.h"
+#include "dwf/paint_work.h"
 #include "win32/gdi_image.h"
 #include "win32/gdi_objects.h"
 #include "win32/glyph_outlines.h"
@@ -689,11 +689,18 @@ void drawSheet(HDC dc, const Sheet& sheet, const RECT& target, const ViewAdjustm
     corner[1] = {clampedDevice(x), clampedDevice(y)};
     const RECT paper{corner[0].x, corner[0].y, corner[1].x, corner[1].y};
     FillRect(dc, &paper, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    SheetDrawer drawer(dc, sheet.graphics, logicalToPage.then(toDevice));
+    const Affine logicalToDevice = logicalToPage.then(toDevice);
+    SheetDrawer drawer(dc, sheet.graphics, logicalToDevice);
     int clip = -1;
     drawer.clipTo(clip, paper);
+    ClipWork clipWork(sheet.graphics.clips,
+                      {logicalToDevice.m12, logicalToDevice.m22, logicalToDevice.dy,
+                       static_cast<double>(std::max(target.bottom, target.top))});
     for (const DrawOp& op : sheet.graphics.ops) {
-        if (op.clip != clip) drawer.clipTo(clip = op.clip, paper);
+        if (op.clip != clip) {
+            if (!clipWork.affords(op.clip)) continue;
+            drawer.clipTo(clip = op.clip, paper);
+        }
         drawer.draw(op);
     }
 }

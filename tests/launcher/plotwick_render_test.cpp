@@ -307,5 +307,62 @@ TEST(PlotwickRender, ImagesDeclaringManyPixelsAreDecodedWithinAnAllowance) {
     }
 }
 
+// A viewport whose clip is the closed ring of `points`, in 16-bit relative coordinates
+// from `current`, then a line through the middle of the 20000-unit view under it.
+void clippedLine(B& stream, LogicalPoint& current, const std::vector<LogicalPoint>& points) {
+    const auto step = [&](std::int64_t x, std::int64_t y) {
+        stream.p16(static_cast<std::int16_t>(x - current.x),
+                   static_cast<std::int16_t>(y - current.y));
+        current = {x, y};
+    };
+    stream.s("(Viewport 'v' ")
+        .u8(0x0B)
+        .u8(1)
+        .u8(0)
+        .u16(static_cast<std::uint16_t>(points.size() - 256));
+    for (const LogicalPoint& point : points)
+        step(point.x, point.y);
+    stream.s(")").u8(0x0C);
+    step(1000, 10000);
+    step(19000, 10000);
+}
+
+// Setting a clip of 20,000 points that zig-zag over the picture took Qt 7 s each time;
+// a convex clip of as many points is quick, and what it clips is drawn.
+TEST(PlotwickRender, ClipsAreSetWithinAnAllowanceOfRasterRows) {
+    std::vector<LogicalPoint> zigzag, round;
+    for (int i = 0; i < 20000; ++i) {
+        zigzag.push_back({i, i % 2 ? 20000 : 0});
+        const double turn = 2 * 3.141592653589793 * i / 20000;
+        round.push_back({std::lround(10000 + 9000 * std::cos(turn)),
+                         std::lround(10000 + 9000 * std::sin(turn))});
+    }
+    const struct {
+        const char* name;
+        std::vector<LogicalPoint> clip;
+        int clips;
+    } cases[] = {{"zigzag-clips.w2d", zigzag, 5}, {"round-clip.w2d", round, 1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        B stream;
+        stream.s("(W2D V06.00)(View 0,0 20000,20000)(Color 0,0,0,255)(LineWeight 400)");
+        LogicalPoint current;
+        for (int i = 0; i < c.clips; ++i)
+            clippedLine(stream, current, c.clip);
+        const std::string input = test::scratchPath(c.name);
+        writeFile(input, stream.s("(EndOfDWF)").bytes);
+        const std::string png = input + ".png";
+        const MeasuredRun run = renderMeasured(input, png, "200x200");
+        std::printf("%s: %ld kB at most, %.2f s\n", c.name, run.peakKilobytes, run.seconds);
+        EXPECT_EQ(run.exitCode, 0);
+        EXPECT_LT(run.seconds, 3);
+        const QImage picture(QString::fromStdString(png));
+        ASSERT_EQ(picture.size(), QSize(200, 200));
+        if (c.clip == round) {
+            EXPECT_TRUE(isInk(picture.pixelColor(100, 100))) << "what the clip leaves is drawn";
+        }
+    }
+}
+
 }  // namespace
 }  // namespace plotwick

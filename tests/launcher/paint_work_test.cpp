@@ -1,9 +1,12 @@
-// A paint's decoding of images: each kept image decoded once, and a stream of images
-// that declare (or turn out to hold) far more pixels than their bytes decodes no more
-// than its allowance, whether the size is known before decoding or only after.
+// What a paint spends: each kept image decoded once, and a stream of images that declare
+// (or turn out to hold) far more pixels than their bytes decodes no more than its
+// allowance, whether the size is known before decoding or only after; clips paid for by
+// the rows their edges cross.
 #include <gtest/gtest.h>
 
-#include "dwf/image_book.h"
+#include <cmath>
+
+#include "dwf/paint_work.h"
 
 namespace plotwick {
 namespace {
@@ -66,6 +69,36 @@ TEST(ImageBook, DecodesEachImageOnceAndNoMoreThanTheAllowance) {
     EXPECT_EQ(CountingCodec::decodes, 3);
     EXPECT_EQ(book.find(3), nullptr);
     EXPECT_EQ(book.find(-1), nullptr);
+}
+
+// What setting a clip costs is the rows its edges cross on the device, whatever its
+// number of points: a convex ring twice its height, a zig-zag its points times it.
+TEST(ClipWork, PaysForTheRowsAClipsEdgesCross) {
+    Clip round, zigzag;
+    round.contours.emplace_back();
+    zigzag.contours.emplace_back();
+    for (int i = 0; i < 400; ++i) {
+        const double turn = 2 * 3.141592653589793 * i / 400;
+        round.contours[0].push_back(
+            {std::lround(500 + 400 * std::cos(turn)), std::lround(500 + 400 * std::sin(turn))});
+    }
+    for (int i = 0; i < 5000; ++i)
+        zigzag.contours[0].push_back({i, i % 2 ? 1000 : 0});
+    // Logical 0..1000 upwards onto 500 rows downwards.
+    const DeviceRows device{0, -0.5, 500, 500};
+    const std::uint64_t roundRows = clipRowsOf(round, device);
+    EXPECT_GE(roundRows, 800u);
+    EXPECT_LE(roundRows, 800u + 400u);
+    EXPECT_GE(clipRowsOf(zigzag, device), 5000u * 500u);
+    EXPECT_EQ(clipRowsOf(zigzag, {0, -0.5, 500, 100}), 5000u * 101u) << "rows off the device";
+
+    const std::vector<Clip> clips{round, zigzag};
+    ClipWork work(clips, device);
+    EXPECT_TRUE(work.affords(1)) << "one zig-zag";
+    EXPECT_FALSE(work.affords(1)) << "but not again and again";
+    for (int i = 0; i < 1000; ++i)
+        ASSERT_TRUE(work.affords(0)) << "the round clip, set " << i + 1 << " times";
+    EXPECT_TRUE(work.affords(-1));
 }
 
 }  // namespace
