@@ -702,8 +702,9 @@ TEST(W2dBudgets, ManySheetsOfCompressibleStreamsShareTheDocumentsBudget) {
 }
 
 // Streams of a few KB that declare far more work than they carry. Each is read as
-// Plotwick reads a file; it must end quickly, in little memory, drawn whole or stopped by
-// the display list's budget, and keep no image that no operation draws.
+// Plotwick reads a file; it must end quickly, in little memory (the 32 MB the polylines
+// inflate to, and the sanitizers' share, are within it), drawn whole or stopped by the
+// display list's budget, and keep no image that no operation draws.
 namespace hostile {
 
 // A Group 4 image of 65535 x 256 pixels whose 32 bytes of code stand for all of them.
@@ -808,7 +809,7 @@ TEST_P(W2dHostileStreams, EndQuicklyInLittleMemory) {
                                      [](const DrawOp& op) { return op.kind == OpKind::image; });
     EXPECT_EQ(graphics.images.size(), static_cast<std::size_t>(drawn));
     EXPECT_LT(took.count(), 5.0);
-    EXPECT_LT(memory.bytes(), std::uint64_t{112} << 20) << (memory.bytes() >> 20) << " MB";
+    EXPECT_LT(memory.bytes(), std::uint64_t{160} << 20) << (memory.bytes() >> 20) << " MB";
 }
 
 INSTANTIATE_TEST_SUITE_P(Streams, W2dHostileStreams, ::testing::ValuesIn(kCases),
