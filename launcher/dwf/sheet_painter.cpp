@@ -928,12 +928,14 @@ void drawSheet(QPainter& painter, const Sheet& sheet, const QRectF& target,
     PaintBooks books{{}, PaintImages(graphics.images)};
     const QPaintEngine* engine = painter.paintEngine();
     const bool cutsClips = engine != nullptr && engine->type() == QPaintEngine::SVG;
+    // Vector devices only record a clip; setting one costs the raster engine its rows.
+    const bool rastersClips = engine != nullptr && engine->type() == QPaintEngine::Raster;
     std::optional<QPainterPath> cut;
     ClipWork clipWork(graphics.clips, deviceRowsOf(painter));
     for (std::size_t i = 0; i < graphics.ops.size();) {
         const DrawOp& op = graphics.ops[i];
         if (op.clip != clip) {
-            if (!clipWork.affords(op.clip)) {
+            if (rastersClips && !clipWork.affords(op.clip)) {
                 ++i;
                 continue;
             }
