@@ -27,6 +27,11 @@ constexpr std::uint64_t kImagePixelsPerStoredByte = 256;
 // Decoded images kept at once (pixels); more are dropped and decoded again if drawn again.
 constexpr std::uint64_t kKeptImagePixels = 16ull << 20;
 
+// The pixels the image opcode gives (columns x rows); what a raw raster holds.
+inline std::uint64_t opcodePixelsOf(const RasterImage& raster) {
+    return std::uint64_t(std::max(raster.columns, 0)) * std::uint64_t(std::max(raster.rows, 0));
+}
+
 inline std::uint64_t imageAllowanceOf(const std::vector<RasterImage>& images) {
     std::uint64_t stored = 0;
     for (const RasterImage& image : images)

@@ -684,9 +684,7 @@ void drawText(QPainter& painter, const W2dGraphics& graphics, const DrawOp& op, 
 // PNG and JPEG by Qt's readers, raw rasters as the reader decoded them.
 struct QtImageCodec {
     static std::uint64_t declaredPixels(const RasterImage& raster) {
-        if (raster.encoding == RasterImage::Encoding::rgba)
-            return std::uint64_t(std::max(raster.columns, 0)) *
-                   std::uint64_t(std::max(raster.rows, 0));
+        if (raster.encoding == RasterImage::Encoding::rgba) return opcodePixelsOf(raster);
         const QByteArray bytes = QByteArray::fromRawData(
             reinterpret_cast<const char*>(raster.bytes.data()),
             static_cast<qsizetype>(std::min<std::size_t>(raster.bytes.size(), INT32_MAX)));

@@ -4,11 +4,11 @@
 
 #include <windows.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <vector>
 
 #include "dwf/display_list.h"
+#include "dwf/paint_work.h"
 
 namespace plotwick {
 
@@ -26,7 +26,7 @@ DecodedImage decodeImage(const RasterImage& raster);
 // find: the book charges the rest, if any, once it is decoded.
 struct GdiImageCodec {
     static std::uint64_t declaredPixels(const RasterImage& raster) {
-        return std::uint64_t(std::max(raster.columns, 0)) * std::uint64_t(std::max(raster.rows, 0));
+        return opcodePixelsOf(raster);
     }
     static DecodedImage decode(const RasterImage& raster) { return decodeImage(raster); }
     static std::uint64_t pixelsOf(const DecodedImage& image) { return image.pixels.size(); }
